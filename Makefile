@@ -1,0 +1,25 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD_DIR := build
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@test -f $(BUILD_DIR)/build.ninja || cmake --preset default $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+run: build
+	$(BUILD_DIR)/src/app/rw7300-speedtable --calculate
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j2
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,233 @@
+#include "cli.h"
+
+#include "calculate.h"
+#include "numbertext.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace app {
+
+namespace {
+
+constexpr int kExitUsage = 1;
+constexpr int kExitCalculation = 2;
+
+const QStringList kCommandLineOptions = {"--calculate", "--help", "-h", "--version", "-v"};
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+int usage_error(const QCommandLineParser &parser, const QString &message)
+{
+    print(stderr, QStringLiteral("rw7300-speedtable: %1\n\n").arg(message));
+    print(stderr, parser.helpText());
+    return kExitUsage;
+}
+
+std::optional<calc::DriveTrainTexts> drive_train_option(const QString &value)
+{
+    const QStringList parts = value.split(QLatin1Char(','));
+    if (parts.size() != 5)
+        return std::nullopt;
+    calc::DriveTrainTexts texts;
+    for (int i = 0; i < 5; ++i)
+        texts[static_cast<std::size_t>(i)] = parts[i].toStdString();
+    return texts;
+}
+
+std::optional<std::int32_t> clock_option(const QString &value)
+{
+    QString key = value.toLower();
+    key.remove(QLatin1Char(' '));
+    if (key == QLatin1String("2mhz"))
+        return calc::kClock2MHz;
+    if (key == QLatin1String("250khz"))
+        return calc::kClock250kHz;
+    return std::nullopt;
+}
+
+QString q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+QJsonObject box_pair(const std::string &decimal, const std::string &hex)
+{
+    return QJsonObject{{"decimal", q(decimal)}, {"hex", q(hex)}};
+}
+
+QJsonDocument to_json(const calc::CalcOutput &out)
+{
+    auto rows = [](const auto &decimals, const auto &hexes) {
+        QJsonArray array;
+        for (int i = 0; i < calc::kTableRows; ++i)
+            array.append(box_pair(decimals[i], hexes[i]));
+        return array;
+    };
+    QJsonObject rates;
+    static const char *const kRateKeys[calc::kRateCount] = {"solar", "lunar", "king"};
+    for (int k = 0; k < calc::kRateCount; ++k)
+        rates.insert(QLatin1String(kRateKeys[k]),
+                     box_pair(out.text7[calc::kSolarRow + k], out.text8[calc::kSolarRow + k]));
+
+    const QJsonObject ra{{"total", q(out.text2)},
+                         {"reference", q(out.text3)},
+                         {"total_hex", q(out.text11)},
+                         {"rows", rows(out.text7, out.text8)},
+                         {"rates", rates}};
+    const QJsonObject dec{{"total", q(out.text5)},
+                          {"reference", q(out.text6)},
+                          {"total_hex", q(out.text12)},
+                          {"rows", rows(out.text9, out.text10)}};
+    return QJsonDocument(QJsonObject{{"base_clock", out.base_clock}, {"ra", ra}, {"dec", dec}});
+}
+
+QString clock_caption(std::int32_t base_clock)
+{
+    return base_clock == calc::kClock2MHz ? QStringLiteral("2 MHz") : QStringLiteral("250 kHz");
+}
+
+QString report(const calc::CalcOutput &out)
+{
+    QString text;
+    auto line = [&text](const QString &l) { text += l + QLatin1Char('\n'); };
+    auto right = [](const std::string &s, int width) { return q(s).rightJustified(width); };
+
+    line(QStringLiteral("基本クロック (base clock): %1 (%2 Hz)")
+             .arg(clock_caption(out.base_clock))
+             .arg(out.base_clock));
+
+    auto axis = [&](const QString &title, const std::string &total, const std::string &reference,
+                    const std::string &total_hex, const auto &decimals, const auto &hexes) {
+        line(QString());
+        line(title);
+        line(QStringLiteral("  total steps  %1   hex %2").arg(right(total, 12), q(total_hex)));
+        line(QStringLiteral("  reference    %1 PPS").arg(right(reference, 12)));
+        line(QStringLiteral("  row  multiplier   decimal  hex"));
+        for (int i = 0; i < calc::kTableRows; ++i) {
+            line(QStringLiteral("  %1  %2  %3  %4")
+                     .arg(i + 1, 2, 10, QLatin1Char('0'))
+                     .arg(right(calc::display_form(calc::kRowMultipliers[i]), 10))
+                     .arg(right(decimals[i], 8))
+                     .arg(q(hexes[i])));
+        }
+    };
+    axis(QStringLiteral("赤経 (RA)"), out.text2, out.text3, out.text11, out.text7, out.text8);
+    line(QStringLiteral("  rate    decimal  hex"));
+    // Japanese captions last: their double-width glyphs would break the columns.
+    static const char *const kRateLabels[calc::kRateCount][2] = {
+        {"solar", "太陽時"}, {"lunar", "月時"}, {"King", "Kingslate"}};
+    for (int k = 0; k < calc::kRateCount; ++k) {
+        const int box = calc::kSolarRow + k;
+        line(QStringLiteral("  %1 %2  %3  %4")
+                 .arg(QString::fromLatin1(kRateLabels[k][0]).leftJustified(5))
+                 .arg(right(out.text7[box], 8))
+                 .arg(q(out.text8[box]))
+                 .arg(QString::fromUtf8(kRateLabels[k][1])));
+    }
+    axis(QStringLiteral("赤緯 (DEC)"), out.text5, out.text6, out.text12, out.text9, out.text10);
+    return text;
+}
+
+} // namespace
+
+bool wants_command_line(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (kCommandLineOptions.contains(arg.section(QLatin1Char('='), 0, 0)))
+            return true;
+    }
+    return false;
+}
+
+int run_command_line(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Speed tables for the RW7300 telescope-mount stepper controller.\n"
+        "Without options the window opens; with --calculate the tables are printed."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption calculate(
+        QStringLiteral("calculate"), QStringLiteral("Calculate the speed tables and print them."));
+    const QCommandLineOption ra(
+        QStringLiteral("ra"),
+        QStringLiteral("RA drive train: worm, intermediate gear, motor, reduction gear, "
+                       "microstep (default 240,2,200,10,16)."),
+        QStringLiteral("W,I,M,R,U"));
+    const QCommandLineOption dec(QStringLiteral("dec"),
+                                 QStringLiteral("DEC drive train (default 144,2.5,200,10,16)."),
+                                 QStringLiteral("W,I,M,R,U"));
+    const QCommandLineOption clock(QStringLiteral("clock"),
+                                   QStringLiteral("Base clock: 2MHz (default) or 250kHz."),
+                                   QStringLiteral("2MHz|250kHz"));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print one JSON object of the box texts."));
+    parser.addOptions({calculate, ra, dec, clock, json});
+
+    if (!parser.parse(arguments))
+        return usage_error(parser, parser.errorText());
+    if (parser.isSet(help)) {
+        print(stdout, parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        print(stdout, QStringLiteral("rw7300-speedtable %1\n").arg(QStringLiteral(RW7300_VERSION)));
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage_error(
+            parser,
+            QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+    if (!parser.isSet(calculate))
+        return usage_error(parser,
+                           QStringLiteral("--ra, --dec, --clock and --json need --calculate"));
+
+    calc::CalcInput input;
+    if (parser.isSet(ra)) {
+        const auto texts = drive_train_option(parser.value(ra));
+        if (!texts)
+            return usage_error(parser, QStringLiteral("--ra needs five comma-separated values"));
+        input.ra = *texts;
+    }
+    if (parser.isSet(dec)) {
+        const auto texts = drive_train_option(parser.value(dec));
+        if (!texts)
+            return usage_error(parser, QStringLiteral("--dec needs five comma-separated values"));
+        input.dec = *texts;
+    }
+    if (parser.isSet(clock)) {
+        const auto value = clock_option(parser.value(clock));
+        if (!value)
+            return usage_error(
+                parser,
+                QStringLiteral("unknown clock \"%1\" (2MHz or 250kHz)").arg(parser.value(clock)));
+        input.base_clock = *value;
+    }
+
+    const calc::CalcResult result = calc::calculate(input);
+    if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
+        print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
+                          .arg(QString::fromStdString(calc::failure_message(*failure))));
+        return kExitCalculation;
+    }
+    const auto &out = std::get<calc::CalcOutput>(result);
+    if (parser.isSet(json))
+        print(stdout, QString::fromUtf8(to_json(out).toJson(QJsonDocument::Compact)) + "\n");
+    else
+        print(stdout, report(out));
+    return 0;
+}
+
+} // namespace app

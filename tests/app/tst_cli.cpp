@@ -1,0 +1,165 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(SPEEDTABLE_EXE), arguments);
+    Run r;
+    if (!process.waitForFinished(30000))
+        return r;
+    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    r.out = process.readAllStandardOutput();
+    r.err = process.readAllStandardError();
+    return r;
+}
+
+QJsonObject json(const QStringList &extra)
+{
+    const Run r = run(QStringList{QStringLiteral("--calculate"), QStringLiteral("--json")} + extra);
+    if (r.exitCode != 0)
+        return {};
+    return QJsonDocument::fromJson(r.out).object();
+}
+
+} // namespace
+
+class tst_Cli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void jsonDefaults();
+    void jsonOptions_data();
+    void jsonOptions();
+    void report();
+    void malformedOptions_data();
+    void malformedOptions();
+    void calculationFailure();
+    void version();
+};
+
+void tst_Cli::jsonDefaults()
+{
+    const QJsonObject o = json({});
+    QCOMPARE(o.value("base_clock").toInt(), 2000000);
+    const QJsonObject ra = o.value("ra").toObject();
+    QCOMPARE(ra.value("total").toString(), QStringLiteral(" 15360000"));
+    QCOMPARE(ra.value("reference").toString(), QStringLiteral(" 178"));
+    QCOMPARE(ra.value("total_hex").toString(), QStringLiteral("EA6000"));
+    const QJsonArray rows = ra.value("rows").toArray();
+    QCOMPARE(rows.size(), 50);
+    QCOMPARE(rows.at(0).toObject(), (QJsonObject{{"decimal", " 22438"}, {"hex", "57A7"}}));
+    QCOMPARE(rows.at(49).toObject(), (QJsonObject{{"decimal", " 44"}, {"hex", "002D"}}));
+    const QJsonObject rates = ra.value("rates").toObject();
+    QCOMPARE(rates.value("solar").toObject(),
+             (QJsonObject{{"decimal", " 11250"}, {"hex", "2BF2"}}));
+    QCOMPARE(rates.value("lunar").toObject(),
+             (QJsonObject{{"decimal", " 11647"}, {"hex", "2D80"}}));
+    QCOMPARE(rates.value("king").toObject(), (QJsonObject{{"decimal", " 11222"}, {"hex", "2BD7"}}));
+    const QJsonObject dec = o.value("dec").toObject();
+    QCOMPARE(dec.value("total").toString(), QStringLiteral(" 11520000"));
+    QCOMPARE(dec.value("total_hex").toString(), QStringLiteral("AFC800"));
+    QVERIFY(!dec.contains("rates"));
+    QCOMPARE(dec.value("rows").toArray().at(0).toObject(),
+             (QJsonObject{{"decimal", " 29918"}, {"hex", "74DE"}}));
+}
+
+void tst_Cli::jsonOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("path"); // axis/field or axis/row
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("250kHz") << QStringList{"--clock", "250kHz"} << "ra/0"
+                            << "0AF5";
+    QTest::newRow("clock spelt loosely") << QStringList{"--clock", "250 KHZ"} << "ra/0"
+                                         << "0AF5";
+    QTest::newRow("2,5 cannot be typed; 2 gives 9216000")
+        << QStringList{"--dec", "144,2,200,10,16"} << "dec/total"
+        << " 9216000";
+    QTest::newRow("1000000 total") << QStringList{"--ra", "100,1,200,10,5"} << "ra/0"
+                                   << "4250";
+    QTest::newRow("microstep 32 wraps") << QStringList{"--ra", "240,2,200,10,32"} << "ra/total_hex"
+                                        << "D4C000";
+    QTest::newRow("values read leniently") << QStringList{"--ra", " 240x,2,200,10,16"} << "ra/total"
+                                           << " 15360000";
+}
+
+void tst_Cli::jsonOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    const QJsonObject axis = json(arguments).value(path.section('/', 0, 0)).toObject();
+    const QString field = path.section('/', 1);
+    bool isRow = false;
+    const int row = field.toInt(&isRow);
+    const QString got =
+        isRow ? axis.value("rows").toArray().at(row).toObject().value("hex").toString()
+              : axis.value(field).toString();
+    QCOMPARE(got, expected);
+}
+
+void tst_Cli::report()
+{
+    const Run r = run({QStringLiteral("--calculate")});
+    QCOMPARE(r.exitCode, 0);
+    const QString text = QString::fromUtf8(r.out);
+    QVERIFY(text.contains(QStringLiteral("EA6000")));
+    QVERIFY(text.contains(QStringLiteral("AFC800")));
+    QVERIFY(text.contains(QRegularExpression(QStringLiteral("\\b01 +0\\.5 +22438 +57A7\\b"))));
+    QVERIFY(text.contains(QRegularExpression(QStringLiteral("\\b50 +250 +59 +003C\\b"))));
+    QVERIFY(text.contains(QRegularExpression(QStringLiteral("lunar.* 11647 +2D80"))));
+    QVERIFY(r.err.isEmpty());
+}
+
+void tst_Cli::malformedOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("unknown clock") << QStringList{"--calculate", "--clock", "3MHz"};
+    QTest::newRow("four values") << QStringList{"--calculate", "--ra", "240,2,200,10"};
+    QTest::newRow("six values") << QStringList{"--calculate", "--dec", "1,2,3,4,5,6"};
+    QTest::newRow("unknown option") << QStringList{"--calculate", "--speed"};
+    QTest::newRow("option without --calculate") << QStringList{"--json", "--help-me"};
+    QTest::newRow("stray argument") << QStringList{"--calculate", "extra"};
+}
+
+void tst_Cli::malformedOptions()
+{
+    QFETCH(QStringList, arguments);
+    const Run r = run(arguments);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY(r.err.contains("--calculate"));
+}
+
+void tst_Cli::calculationFailure()
+{
+    const Run r = run({"--calculate", "--json", "--dec", "144,abc,200,10,16"});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.out.isEmpty());
+    const QString err = QString::fromUtf8(r.err);
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.contains(QStringLiteral("赤緯")), qPrintable(err));
+}
+
+void tst_Cli::version()
+{
+    const Run r = run({QStringLiteral("--version")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.trimmed(), QByteArray("rw7300-speedtable 1.02"));
+}
+
+QTEST_APPLESS_MAIN(tst_Cli)
+#include "tst_cli.moc"

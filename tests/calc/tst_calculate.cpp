@@ -1,0 +1,394 @@
+#include "calculate.h"
+#include "numbertext.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+using namespace calc;
+
+namespace {
+
+QByteArray describe(const CalcResult &result)
+{
+    if (const auto *failure = std::get_if<CalcFailure>(&result))
+        return QByteArray("failed: ") + failure_message(*failure).c_str();
+    return "succeeded";
+}
+
+// Declares `name` as the output of a calculation that must succeed.
+#define CALCULATED(name, input)                                                                    \
+    const CalcResult name##_result = calculate(input);                                             \
+    QVERIFY2(std::holds_alternative<CalcOutput>(name##_result),                                    \
+             describe(name##_result).constData());                                                 \
+    const CalcOutput &name = std::get<CalcOutput>(name##_result)
+
+#define FAILED(name, input)                                                                        \
+    const CalcResult name##_result = calculate(input);                                             \
+    QVERIFY2(std::holds_alternative<CalcFailure>(name##_result),                                   \
+             describe(name##_result).constData());                                                 \
+    const CalcFailure &name = std::get<CalcFailure>(name##_result)
+
+CalcInput with_clock(std::int32_t clock)
+{
+    CalcInput input;
+    input.base_clock = clock;
+    return input;
+}
+
+QString s(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+// An independent oracle for one row: the C library's %.15g and strtod,
+// rint in the default rounding mode (ties to even), floor.
+struct Expected {
+    std::string first;
+    std::string hex;
+    double floored;
+};
+Expected oracle(std::int32_t clock, double total, double multiplier)
+{
+    const double divisor = clock / ((total / 86164.0) * multiplier);
+    char shown[64];
+    std::snprintf(shown, sizeof shown, "%.15g", divisor);
+    const double back = std::strtod(shown, nullptr);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%04X",
+                  static_cast<unsigned>(static_cast<std::int32_t>(std::rint(back))) & 0xFFFFu);
+    return {shown, hex, std::floor(back)};
+}
+
+} // namespace
+
+class tst_Calculate : public QObject {
+    Q_OBJECT
+
+private slots:
+    void axisHeaders_data();
+    void axisHeaders();
+    void tableRows_data();
+    void tableRows();
+    void speedTableMirrorsHexBoxes();
+    void clockChangesOnlyDivisors();
+    void repeatable();
+    void inputsReadLeniently_data();
+    void inputsReadLeniently();
+    void negativeInputs();
+    void wideDivisorKeepsLowDigits();
+    void randomDriveTrains();
+    void failures_data();
+    void failures();
+    void failureMessagesNameAxisAndPlace();
+};
+
+void tst_Calculate::axisHeaders_data()
+{
+    QTest::addColumn<int>("clock");
+    QTest::addColumn<QStringList>("texts"); // text2 text3 text11 text5 text6 text12
+    QTest::addColumn<QStringList>("rates"); // decimal/hex of solar, lunar, King
+    QTest::newRow("2 MHz") << int(kClock2MHz) << QStringList{" 15360000", " 178", "EA6000",
+                                                             " 11520000", " 133", "AFC800"}
+                           << QStringList{" 11250", "2BF2", " 11647", "2D80", " 11222", "2BD7"};
+    QTest::newRow("250 kHz") << int(kClock250kHz) << QStringList{" 15360000", " 178", "EA6000",
+                                                                 " 11520000", " 133", "AFC800"}
+                             << QStringList{" 1406", "057E", " 1455", "05B0", " 1402", "057B"};
+}
+
+void tst_Calculate::axisHeaders()
+{
+    QFETCH(int, clock);
+    QFETCH(QStringList, texts);
+    QFETCH(QStringList, rates);
+    CALCULATED(out, with_clock(clock));
+    QCOMPARE(out.base_clock, clock);
+    QCOMPARE((QStringList{s(out.text2), s(out.text3), s(out.text11), s(out.text5), s(out.text6),
+                          s(out.text12)}),
+             texts);
+    QStringList got;
+    for (int k = kSolarRow; k < kRaBoxes; ++k)
+        got << s(out.text7[k]) << s(out.text8[k]);
+    QCOMPARE(got, rates);
+}
+
+void tst_Calculate::tableRows_data()
+{
+    QTest::addColumn<int>("clock");
+    QTest::addColumn<bool>("ra");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("hex");
+    QTest::addColumn<QString>("decimal");
+    QTest::newRow("RA 0") << int(kClock2MHz) << true << 0 << "57A7"
+                          << " 22438";
+    QTest::newRow("RA 1") << int(kClock2MHz) << true << 1 << "3E9C"
+                          << " 16027";
+    QTest::newRow("RA 3") << int(kClock2MHz) << true << 3 << "2BD3"
+                          << " 11219";
+    QTest::newRow("RA 4 repeats 3") << int(kClock2MHz) << true << 4 << "2BD3"
+                                    << " 11219";
+    QTest::newRow("RA 9") << int(kClock2MHz) << true << 9 << "0AF5"
+                          << " 2804";
+    QTest::newRow("RA 13") << int(kClock2MHz) << true << 13 << "02BD"
+                           << " 701";
+    QTest::newRow("RA 15 repeats 13") << int(kClock2MHz) << true << 15 << "02BD"
+                                      << " 701";
+    QTest::newRow("RA 29") << int(kClock2MHz) << true << 29 << "004B"
+                           << " 74";
+    QTest::newRow("RA 49") << int(kClock2MHz) << true << 49 << "002D"
+                           << " 44";
+    QTest::newRow("DEC 0") << int(kClock2MHz) << false << 0 << "74DE"
+                           << " 29918";
+    QTest::newRow("DEC 49") << int(kClock2MHz) << false << 49 << "003C"
+                            << " 59";
+    QTest::newRow("RA 0 at 250 kHz") << int(kClock250kHz) << true << 0 << "0AF5"
+                                     << " 2804";
+}
+
+void tst_Calculate::tableRows()
+{
+    QFETCH(int, clock);
+    QFETCH(bool, ra);
+    QFETCH(int, row);
+    QFETCH(QString, hex);
+    QFETCH(QString, decimal);
+    CALCULATED(out, with_clock(clock));
+    QCOMPARE(s(ra ? out.text8[row] : out.text10[row]), hex);
+    QCOMPARE(s(ra ? out.text7[row] : out.text9[row]), decimal);
+}
+
+void tst_Calculate::speedTableMirrorsHexBoxes()
+{
+    CALCULATED(out, CalcInput{});
+    for (int i = 0; i < kTableRows; ++i) {
+        QCOMPARE(out.speed_table.cell(SpeedTable::kRaColumn, i), out.text8[i]);
+        QCOMPARE(out.speed_table.cell(SpeedTable::kDecColumn, i), out.text10[i]);
+        QVERIFY(!out.speed_table.cell(2, i).has_value());
+    }
+    for (int c = 0; c < SpeedTable::kColumns; ++c)
+        QVERIFY(!out.speed_table.cell(c, 50).has_value());
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, out.speed_table.cell(0, 51));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, out.speed_table.cell(3, 0));
+}
+
+void tst_Calculate::clockChangesOnlyDivisors()
+{
+    CALCULATED(fast, with_clock(kClock2MHz));
+    CALCULATED(slow, with_clock(kClock250kHz));
+    QCOMPARE(slow.text2, fast.text2);
+    QCOMPARE(slow.text3, fast.text3);
+    QCOMPARE(slow.text5, fast.text5);
+    QCOMPARE(slow.text6, fast.text6);
+    QCOMPARE(slow.text11, fast.text11);
+    QCOMPARE(slow.text12, fast.text12);
+    QVERIFY(slow.text8 != fast.text8);
+}
+
+void tst_Calculate::repeatable()
+{
+    CALCULATED(a, CalcInput{});
+    CALCULATED(b, CalcInput{});
+    QCOMPARE(a.text7, b.text7);
+    QCOMPARE(a.text8, b.text8);
+    QCOMPARE(a.text9, b.text9);
+    QCOMPARE(a.text10, b.text10);
+    QVERIFY(a.speed_table == b.speed_table);
+}
+
+void tst_Calculate::inputsReadLeniently_data()
+{
+    QTest::addColumn<QStringList>("dec");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("totalHex");
+    QTest::newRow("2.5") << QStringList{"144", "2.5", "200", "10", "16"} << " 11520000"
+                         << "AFC800";
+    QTest::newRow("2,5 reads as 2") << QStringList{"144", "2,5", "200", "10", "16"} << " 9216000"
+                                    << "8CA000";
+    QTest::newRow("trailing text") << QStringList{"144abc", "2.5", "200", "10", "16"} << " 11520000"
+                                   << "AFC800";
+    QTest::newRow("fractional total shows its fraction")
+        << QStringList{"144", "2.5", "200", "10.0001", "16"} << " 11520115.2"
+        << "AFC873";
+    QTest::newRow("fraction rounds half to even in hex")
+        << QStringList{"23040001", "0.5", "1", "1", "1"} << " 11520000.5"
+        << "AFC800";
+}
+
+void tst_Calculate::inputsReadLeniently()
+{
+    QFETCH(QStringList, dec);
+    QFETCH(QString, total);
+    QFETCH(QString, totalHex);
+    CalcInput input;
+    for (int i = 0; i < 5; ++i)
+        input.dec[i] = dec[i].toStdString();
+    CALCULATED(out, input);
+    QCOMPARE(s(out.text5), total);
+    QCOMPARE(s(out.text12), totalHex);
+}
+
+void tst_Calculate::negativeInputs()
+{
+    CalcInput input;
+    input.ra[kWorm] = "-240";
+    CALCULATED(out, input);
+    QCOMPARE(s(out.text2), QStringLiteral("-15360000"));
+    QCOMPARE(s(out.text3), QStringLiteral("-179")); // floored toward minus infinity
+    QCOMPARE(s(out.text11), QStringLiteral("15A000"));
+    QCOMPARE(s(out.text7[0]), QStringLiteral("-22439"));
+    QCOMPARE(s(out.text8[0]), QStringLiteral("A859"));
+    QCOMPARE(s(out.text7[kSolarRow]), QStringLiteral("-11250"));
+    QCOMPARE(s(out.text8[kSolarRow]), QStringLiteral("D40E"));
+}
+
+void tst_Calculate::wideDivisorKeepsLowDigits()
+{
+    CalcInput input;
+    input.ra = {"100", "1", "200", "10", "5"};
+    CALCULATED(out, input);
+    QCOMPARE(s(out.text7[0]), QStringLiteral(" 344656"));
+    QCOMPARE(s(out.text8[0]), QStringLiteral("4250"));
+    QCOMPARE(out.speed_table.cell(SpeedTable::kRaColumn, 0), std::optional<std::string>("4250"));
+
+    input = CalcInput{};
+    input.ra[kMicrostep] = "32";
+    CALCULATED(wide, input);
+    QCOMPARE(s(wide.text2), QStringLiteral(" 30720000"));
+    QCOMPARE(s(wide.text11), QStringLiteral("D4C000"));
+}
+
+// Over many drive trains, every row follows the box pipeline: the hex box is
+// the low 16 bits of the rounded first display form, the decimal box the
+// floor of that same form, and the table mirrors the hex boxes.
+void tst_Calculate::randomDriveTrains()
+{
+    std::mt19937 rng(7300);
+    std::uniform_int_distribution<int> worm(20, 720);
+    std::uniform_real_distribution<double> ratio(0.5, 6.0);
+    std::uniform_int_distribution<int> motor_pick(0, 2);
+    std::uniform_int_distribution<int> micro_pick(0, 6);
+    const int motors[] = {48, 200, 400};
+    const int micros[] = {1, 2, 4, 8, 16, 32, 64};
+    for (int trial = 0; trial < 400; ++trial) {
+        CalcInput input;
+        input.base_clock = trial % 2 ? kClock250kHz : kClock2MHz;
+        auto fill = [&](DriveTrainTexts &t) {
+            char buf[32];
+            t[kWorm] = std::to_string(worm(rng));
+            std::snprintf(buf, sizeof buf, "%.3f", ratio(rng));
+            t[kIntermediateGear] = buf;
+            t[kMotor] = std::to_string(motors[motor_pick(rng)]);
+            std::snprintf(buf, sizeof buf, "%.2f", ratio(rng) * 10);
+            t[kReductionGear] = buf;
+            t[kMicrostep] = std::to_string(micros[micro_pick(rng)]);
+        };
+        fill(input.ra);
+        fill(input.dec);
+        const CalcResult result = calculate(input);
+        if (const auto *f = std::get_if<CalcFailure>(&result)) {
+            // Only a divisor beyond 32 bits may stop a sane drive train.
+            QCOMPARE(f->cause, FailureCause::NotInt32);
+            continue;
+        }
+        const auto &out = std::get<CalcOutput>(result);
+        const double totals[2] = {axis_total(input.ra), axis_total(input.dec)};
+        for (int axis = 0; axis < 2; ++axis) {
+            for (int i = 0; i < kTableRows; ++i) {
+                const Expected e = oracle(input.base_clock, totals[axis], kRowMultipliers[i]);
+                const std::string &hex = axis == 0 ? out.text8[i] : out.text10[i];
+                const std::string &decimal = axis == 0 ? out.text7[i] : out.text9[i];
+                QCOMPARE(s(hex), s(e.hex));
+                QCOMPARE(lenient_parse(decimal), e.floored);
+                QCOMPARE(out.speed_table.cell(axis, i), hex);
+            }
+        }
+        for (int k = 0; k < kRateCount; ++k) {
+            const double divisor = input.base_clock / ((totals[0] / kRateDays[k]) * 1);
+            char shown[64];
+            std::snprintf(shown, sizeof shown, "%.15g", divisor);
+            QCOMPARE(lenient_parse(out.text7[kSolarRow + k]),
+                     std::floor(std::strtod(shown, nullptr)));
+        }
+    }
+}
+
+void tst_Calculate::failures_data()
+{
+    QTest::addColumn<QStringList>("ra");
+    QTest::addColumn<QStringList>("dec");
+    QTest::addColumn<int>("axis");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("cause");
+    QTest::addColumn<int>("index");
+    const QStringList ra{"240", "2", "200", "10", "16"};
+    const QStringList dec{"144", "2.5", "200", "10", "16"};
+    auto row = [&](const char *name, QStringList r, QStringList d, Axis axis, int step,
+                   FailureCause cause, int index) {
+        QTest::newRow(name) << r << d << int(axis) << step << int(cause) << index;
+    };
+    row("RA product overflows", {"1e300", "1e300", "200", "10", "16"}, dec, Axis::Ra, 2,
+        FailureCause::TotalNotFinite, -1);
+    row("RA input beyond doubles", {"1e400", "2", "200", "10", "16"}, dec, Axis::Ra, 2,
+        FailureCause::TotalNotFinite, -1);
+    row("RA infinity times zero", {"1e400", "0", "200", "10", "16"}, dec, Axis::Ra, 2,
+        FailureCause::TotalNotFinite, -1);
+    row("RA empty box gives zero total", {"", "2", "200", "10", "16"}, dec, Axis::Ra, 5,
+        FailureCause::ZeroTotal, 50);
+    row("RA total too small for any rate", {"1e-320", "1", "1", "1", "1"}, dec, Axis::Ra, 5,
+        FailureCause::DivisorNotFinite, 50);
+    row("RA divisor beyond 32 bits", {"1", "1", "1", "1", "1"}, dec, Axis::Ra, 7,
+        FailureCause::NotInt32, 0);
+    row("RA total beyond 32 bits", {"240", "2", "200", "10", "10000"}, dec, Axis::Ra, 10,
+        FailureCause::NotInt32, -1);
+    row("DEC product overflows", ra, {"1e200", "1e200", "1", "1", "1"}, Axis::Dec, 11,
+        FailureCause::TotalNotFinite, -1);
+    row("DEC zero total", ra, {"144", "abc", "200", "10", "16"}, Axis::Dec, 14,
+        FailureCause::ZeroTotal, 0);
+    row("DEC divisor beyond 32 bits", ra, {"1", "1", "1", "1", "1"}, Axis::Dec, 15,
+        FailureCause::NotInt32, 0);
+    row("DEC total beyond 32 bits", ra, {"144", "2.5", "200", "10", "10000"}, Axis::Dec, 17,
+        FailureCause::NotInt32, -1);
+}
+
+void tst_Calculate::failures()
+{
+    QFETCH(QStringList, ra);
+    QFETCH(QStringList, dec);
+    QFETCH(int, axis);
+    QFETCH(int, step);
+    QFETCH(int, cause);
+    QFETCH(int, index);
+    CalcInput input;
+    for (int i = 0; i < 5; ++i) {
+        input.ra[i] = ra[i].toStdString();
+        input.dec[i] = dec[i].toStdString();
+    }
+    FAILED(f, input);
+    QCOMPARE(int(f.axis), axis);
+    QCOMPARE(f.step, step);
+    QCOMPARE(int(f.cause), cause);
+    QCOMPARE(f.index, index);
+}
+
+void tst_Calculate::failureMessagesNameAxisAndPlace()
+{
+    CalcInput input;
+    input.dec = {"1", "1", "1", "1", "1"};
+    FAILED(decFailure, input);
+    const QString dec = s(failure_message(decFailure));
+    QVERIFY2(dec.startsWith(QStringLiteral("赤緯")), qPrintable(dec));
+    QVERIFY2(dec.contains(QStringLiteral("01")), qPrintable(dec));
+    QVERIFY2(dec.contains(QStringLiteral("32 ビット")), qPrintable(dec));
+
+    input = CalcInput{};
+    input.ra[kMotor] = "";
+    FAILED(raFailure, input);
+    const QString ra = s(failure_message(raFailure));
+    QVERIFY2(ra.startsWith(QStringLiteral("赤経")), qPrintable(ra));
+    QVERIFY2(ra.contains(QStringLiteral("0")), qPrintable(ra));
+}
+
+QTEST_APPLESS_MAIN(tst_Calculate)
+#include "tst_calculate.moc"
