@@ -164,7 +164,7 @@ std::string display_form(double value)
             out += '.';
             out += digits.substr(1);
         }
-        char exp_text[8];
+        char exp_text[16];
         std::snprintf(exp_text, sizeof exp_text, "E%c%02d", exponent < 0 ? '-' : '+',
                       std::abs(exponent));
         out += exp_text;
