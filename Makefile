@@ -16,7 +16,7 @@ build: configure
 	cmake --build $(BUILD_DIR)
 
 run: build
-	$(BUILD_DIR)/src/app/rw7300-speedtable --calculate
+	$(BUILD_DIR)/src/app/rw7300-speedtable
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j2

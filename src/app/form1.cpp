@@ -1,0 +1,345 @@
+#include "form1.h"
+
+#include "beep.h"
+#include "calculate.h"
+#include "fonts.h"
+#include "geometry.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace app {
+
+namespace {
+
+// Client area 9735 × 9990 twips.
+constexpr int kClientWidth = 9735;
+constexpr int kClientHeight = 9990;
+
+// The two tables: five column groups of ten rows.
+constexpr int kGroupWidth = 1920;
+constexpr int kRowPitch = 360;
+constexpr int kRowsPerGroup = 10;
+constexpr int kRaRowTop = 2400;
+constexpr int kDecRowTop = 6360;
+constexpr int kRowLabelDrop = 120; // a row label stands 120 twips below its boxes
+
+// Start-up moves each row label 50 twips up and left.
+constexpr int kRowLabelShift = -50;
+
+const QString kBlank = QStringLiteral(" ");
+
+QString indexed(const char *name, int index)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+template <class Widget> Widget *make(QWidget *parent, const QString &name)
+{
+    auto *widget = new Widget(parent);
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLineEdit *text_box(QWidget *parent, const QString &name, int left, int top, int width, int height,
+                    const QString &text = {})
+{
+    auto *box = make<QLineEdit>(parent, name);
+    box->setText(text);
+    place(box, left, top, width, height);
+    return box;
+}
+
+QLabel *auto_label(QWidget *parent, const QString &name, int left, int top, const QString &caption)
+{
+    auto *label = make<QLabel>(parent, name);
+    label->setText(caption);
+    place_auto(label, left, top);
+    return label;
+}
+
+QPushButton *button(QWidget *parent, const QString &name, int left, int top, int width, int height,
+                    const QString &caption)
+{
+    auto *b = make<QPushButton>(parent, name);
+    b->setText(caption);
+    b->setAutoDefault(false);
+    place(b, left, top, width, height);
+    return b;
+}
+
+// A one-pixel horizontal rule from (x1, y) to (x2, y).
+QFrame *rule(QWidget *parent, const QString &name, int x1, int y, int x2)
+{
+    auto *line = make<QFrame>(parent, name);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    place(line, x1, y, x2 - x1, static_cast<int>(kTwipsPerPixel));
+    return line;
+}
+
+QProgressBar *progress_bar(QWidget *parent, const QString &name, int top)
+{
+    auto *bar = make<QProgressBar>(parent, name);
+    bar->setRange(0, Form1::kRows);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    place(bar, 1080, top, 8415, 135);
+    bar->hide();
+    return bar;
+}
+
+QString q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("RW７３００　SPEEDテーブル Ver1.02"));
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addFile(QStringLiteral(":/icons/rw7300-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
+    setFont(standard_font());
+    setFixedSize(px(kClientWidth), px(kClientHeight));
+
+    build_drive_train_block();
+    build_command_band();
+    build_tables();
+    set_tab_order();
+    Form_Load();
+}
+
+void Form1::build_drive_train_block()
+{
+    static const char *const kHeadings[7] = {"ウォーム",  "中間ギア",     "モーター",  "減速ギア",
+                                             "ﾏｲｸﾛｽﾃｯﾌﾟ", "総ステップ数", "基準周波数"};
+    static constexpr int kHeadingLeft[7] = {840, 1800, 2760, 3600, 4560, 5640, 6960};
+    for (int i = 0; i < 7; ++i) {
+        Label5[i] = make<QLabel>(this, indexed("Label5", i));
+        Label5[i]->setFont(caption_font());
+        Label5[i]->setText(QString::fromUtf8(kHeadings[i]));
+        place_auto(Label5[i], kHeadingLeft[i], i == 4 ? 45 : 50);
+    }
+    Label1[0] = auto_label(this, indexed("Label1", 0), 360, 360, QStringLiteral("赤経"));
+    Label1[1] = auto_label(this, indexed("Label1", 1), 360, 840, QStringLiteral("赤緯"));
+
+    static constexpr int kInputLeft[5] = {840, 1800, 2760, 3720, 4680};
+    static const char *const kRaDefaults[5] = {"240", "2", "200", "10", "16"};
+    static const char *const kDecDefaults[5] = {"144", "2.5", "200", "10", "16"};
+    for (int i = 0; i < 5; ++i) {
+        Text1[i] = text_box(this, indexed("Text1", i), kInputLeft[i], 240, 615, 375,
+                            QLatin1String(kRaDefaults[i]));
+        Text4[i] = text_box(this, indexed("Text4", i), kInputLeft[i], 720, 615, 375,
+                            QLatin1String(kDecDefaults[i]));
+    }
+    static constexpr int kTimesLeft[4] = {1560, 2520, 3480, 4440};
+    for (int i = 0; i < 4; ++i) {
+        Label2[i] = auto_label(this, indexed("Label2", i), kTimesLeft[i], 360, QStringLiteral("×"));
+        Label2[i + 5] =
+            auto_label(this, indexed("Label2", i + 5), kTimesLeft[i], 840, QStringLiteral("×"));
+    }
+    Text2 = text_box(this, QStringLiteral("Text2"), 5640, 240, 1095, 375, QStringLiteral("0"));
+    Text3 = text_box(this, QStringLiteral("Text3"), 6960, 240, 855, 375, QStringLiteral("0"));
+    Label2[4] = auto_label(this, indexed("Label2", 4), 7920, 360, QStringLiteral("PPS"));
+    Text5 = text_box(this, QStringLiteral("Text5"), 5640, 720, 1095, 375, QStringLiteral("0"));
+    Text6 = text_box(this, QStringLiteral("Text6"), 6960, 720, 855, 375, QStringLiteral("0"));
+    Label2[9] = auto_label(this, indexed("Label2", 9), 7920, 840, QStringLiteral("PPS"));
+
+    Command1 =
+        button(this, QStringLiteral("Command1"), 8760, 120, 735, 855, QStringLiteral("計算"));
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    Line1 = rule(this, QStringLiteral("Line1"), 120, 1200, 8520);
+}
+
+void Form1::build_command_band()
+{
+    Command2 =
+        button(this, QStringLiteral("Command2"), 8760, 1200, 735, 375, QStringLiteral("送信"));
+    Command3 =
+        button(this, QStringLiteral("Command3"), 120, 1320, 615, 300, QStringLiteral("太陽時"));
+    Command4 =
+        button(this, QStringLiteral("Command4"), 2520, 1320, 615, 300, QStringLiteral("月時"));
+    Command5 =
+        button(this, QStringLiteral("Command5"), 5040, 1320, 855, 300, QStringLiteral("Kingslate"));
+    for (QPushButton *b : {Command3, Command4, Command5})
+        b->setFont(caption_font());
+
+    static constexpr int kRateLeft[3] = {840, 3240, 6000};
+    for (int k = 0; k < 3; ++k) {
+        const int box = kRows + k;
+        Text7[box] = text_box(this, indexed("Text7", box), kRateLeft[k], 1320, 735, 270);
+        Text8[box] = text_box(this, indexed("Text8", box), kRateLeft[k] + 840, 1320, 735, 270);
+    }
+
+    Combo1 = make<QComboBox>(this, QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert); // the list is fixed
+    for (int n = 1; n <= 20; ++n)
+        Combo1->addItem(QStringLiteral("Com%1").arg(n));
+    Combo1->setCurrentIndex(0);
+    place(Combo1, 7680, 1320, 975, 315);
+
+    Command6 = button(this, QStringLiteral("Command6"), 120, 1750, 1455, 255,
+                      QStringLiteral("RA ALL STEP"));
+    Text11 = text_box(this, QStringLiteral("Text11"), 1680, 1750, 1455, 270, QStringLiteral("0"));
+    Command7 = button(this, QStringLiteral("Command7"), 3240, 1750, 1575, 255,
+                      QStringLiteral("DEC ALL STEP"));
+    Text12 = text_box(this, QStringLiteral("Text12"), 4920, 1750, 1455, 270, QStringLiteral("0"));
+
+    Label6 = make<QLabel>(this, QStringLiteral("Label6"));
+    Label6->setFont(caption_font());
+    Label6->setText(QStringLiteral("基本クロック"));
+    place(Label6, 6720, 1680, 975, 255);
+
+    Picture1 = make<QFrame>(this, QStringLiteral("Picture1"));
+    place(Picture1, 7680, 1680, 2055, 375);
+    Option1Group = new QButtonGroup(this);
+    Option1Group->setExclusive(true);
+    Option1[0] = make<QRadioButton>(Picture1, indexed("Option1", 0));
+    Option1[0]->setText(QStringLiteral("2 MHz"));
+    place(Option1[0], 0, 120, 855, 255);
+    Option1[1] = make<QRadioButton>(Picture1, indexed("Option1", 1));
+    Option1[1]->setText(QStringLiteral("250 kHz"));
+    place(Option1[1], 960, 120, 1095, 255);
+    for (int i = 0; i < 2; ++i) {
+        Option1Group->addButton(Option1[i], i);
+        connect(Option1[i], &QRadioButton::clicked, this, [this, i] { Option1_Click(i); });
+    }
+    Option1[0]->setChecked(true); // selected as defined
+}
+
+void Form1::build_tables()
+{
+    ProgressBar1 = progress_bar(this, QStringLiteral("ProgressBar1"), 2100);
+    Label3[kTitleRa] =
+        auto_label(this, indexed("Label3", kTitleRa), 240, 2160, QStringLiteral("赤経：RA"));
+    Line2[0] = rule(this, indexed("Line2", 0), 1080, 2280, 9600);
+    ProgressBar2 = progress_bar(this, QStringLiteral("ProgressBar2"), 6000);
+    Label3[kTitleDec] =
+        auto_label(this, indexed("Label3", kTitleDec), 240, 6120, QStringLiteral("赤緯：DEC"));
+    Line2[1] = rule(this, indexed("Line2", 1), 1080, 6240, 9600);
+
+    for (int k = 0; k < kRows; ++k) {
+        const int column = k / kRowsPerGroup;
+        const int row = k % kRowsPerGroup;
+        const int x = kGroupWidth * column;
+        const int ra_top = kRaRowTop + kRowPitch * row;
+        const int dec_top = kDecRowTop + kRowPitch * row;
+        Label3[k] = auto_label(this, indexed("Label3", k), 120 + x, ra_top + kRowLabelDrop, {});
+        Text7[k] = text_box(this, indexed("Text7", k), 360 + x, ra_top, 735, 270);
+        Text8[k] = text_box(this, indexed("Text8", k), 1200 + x, ra_top, 735, 270);
+        Label4[k] = auto_label(this, indexed("Label4", k), 120 + x, dec_top + kRowLabelDrop, {});
+        Text9[k] = text_box(this, indexed("Text9", k), 360 + x, dec_top, 735, 270);
+        Text10[k] = text_box(this, indexed("Text10", k), 1200 + x, dec_top, 735, 270);
+    }
+}
+
+void Form1::set_tab_order()
+{
+    std::vector<QWidget *> order;
+    order.insert(order.end(), Text1.begin(), Text1.end());
+    order.insert(order.end(), {Text2, Text3});
+    order.insert(order.end(), Text4.begin(), Text4.end());
+    order.insert(order.end(), {Text5, Text6, Command1});
+    for (int k = 0; k < kRows; ++k)
+        order.insert(order.end(), {Text7[k], Text8[k]});
+    for (int k = 0; k < kRows; ++k)
+        order.insert(order.end(), {Text9[k], Text10[k]});
+    for (int k = kRows; k < kRaBoxes; ++k)
+        order.insert(order.end(), {Text7[k], Text8[k]});
+    order.insert(order.end(), {Command2, Combo1, Command3, Command4, Command5, Text11, Text12,
+                               Command6, Command7, Option1[0], Option1[1]});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void Form1::Form_Load()
+{
+    for (int k = 0; k < kRows; ++k) {
+        for (QLabel *label : {Label3[k], Label4[k]}) {
+            label->setText(QStringLiteral(" %1 ").arg(k + 1));
+            label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            label->adjustSize();
+            move_by(label, 0, kRowLabelShift);
+            move_by(label, kRowLabelShift, 0);
+        }
+        for (QLineEdit *box : {Text7[k], Text8[k], Text9[k], Text10[k]})
+            box->setText(kBlank);
+    }
+    for (int k = kRows; k < kRaBoxes; ++k) {
+        Text7[k]->setText(kBlank);
+        Text8[k]->setText(kBlank);
+    }
+    Option1[0]->setChecked(true);
+    base_clock = calc::kClock2MHz;
+    Text1[0]->setFocus();
+}
+
+void Form1::Option1_Click(int index)
+{
+    base_clock = index == 0 ? calc::kClock2MHz : calc::kClock250kHz;
+}
+
+void Form1::Command1_Click()
+{
+    base_clock = Option1[0]->isChecked() ? calc::kClock2MHz : calc::kClock250kHz;
+
+    calc::CalcInput input;
+    input.base_clock = base_clock;
+    for (std::size_t i = 0; i < input.ra.size(); ++i) {
+        input.ra[i] = Text1[i]->text().toStdString();
+        input.dec[i] = Text4[i]->text().toStdString();
+    }
+
+    // The core computes everything first; the boxes change only on success,
+    // so a failed Calculate leaves the window exactly as it was.
+    const calc::CalcResult result = calc::calculate(input);
+    if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
+        show_calculation_failure(q(calc::failure_message(*failure)));
+        return;
+    }
+    const auto &out = std::get<calc::CalcOutput>(result);
+    Text2->setText(q(out.text2));
+    Text3->setText(q(out.text3));
+    for (int k = 0; k < kRaBoxes; ++k) {
+        Text7[k]->setText(q(out.text7[k]));
+        Text8[k]->setText(q(out.text8[k]));
+    }
+    Text11->setText(q(out.text11));
+    Text5->setText(q(out.text5));
+    Text6->setText(q(out.text6));
+    for (int k = 0; k < kRows; ++k) {
+        Text9[k]->setText(q(out.text9[k]));
+        Text10[k]->setText(q(out.text10[k]));
+    }
+    Text12->setText(q(out.text12));
+    SpeedTable = out.speed_table;
+}
+
+void Form1::show_calculation_failure(const QString &message)
+{
+    // Window-modal but not blocking: the event loop, and so the rest of the
+    // tool, keeps running while the message is shown.
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("計算できません"),
+                                message + QStringLiteral("\n\n表示中の値は変更していません。"),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("calculationFailure"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+} // namespace app

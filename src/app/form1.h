@@ -1,0 +1,100 @@
+#pragma once
+
+// Form1 is the tool's one window. It owns the controls, the base clock and
+// SpeedTable, and stays thin: every action reads its boxes, hands the texts
+// to a core library and writes back what comes out.
+//
+//   Text1/Text4 (drive trains), Option1 ──► Command1_Click ──► calc::calculate
+//        ──► Text2/3/5/6/11/12, Text7…Text10, SpeedTable
+//
+// The boxes are the store of every computed value: later actions read their
+// current texts, including anything the operator typed over them.
+
+#include "speedtable.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class QButtonGroup;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace app {
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kRows = 50;    // entries of each speed table
+    static constexpr int kRaBoxes = 53; // Text7/Text8: 50 rows and three rates
+    static constexpr int kTitleRa = 53; // Label3 elements that title the tables
+    static constexpr int kTitleDec = 54;
+
+    explicit Form1(QWidget *parent = nullptr);
+
+    std::int32_t baseClock() const { return base_clock; }
+    const calc::SpeedTable &speedTable() const { return SpeedTable; }
+
+    void Command1_Click();
+    void Option1_Click(int index);
+
+private:
+    void build_drive_train_block();
+    void build_command_band();
+    void build_tables();
+    void set_tab_order();
+    void Form_Load();
+    void show_calculation_failure(const QString &message);
+
+    // Drive-train block.
+    std::array<QLabel *, 7> Label5{};
+    std::array<QLabel *, 2> Label1{};
+    std::array<QLineEdit *, 5> Text1{};
+    std::array<QLineEdit *, 5> Text4{};
+    std::array<QLabel *, 10> Label2{};
+    QLineEdit *Text2 = nullptr;
+    QLineEdit *Text3 = nullptr;
+    QLineEdit *Text5 = nullptr;
+    QLineEdit *Text6 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QFrame *Line1 = nullptr;
+
+    // Command band.
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPushButton *Command4 = nullptr;
+    QPushButton *Command5 = nullptr;
+    QPushButton *Command6 = nullptr;
+    QPushButton *Command7 = nullptr;
+    QComboBox *Combo1 = nullptr;
+    QLineEdit *Text11 = nullptr;
+    QLineEdit *Text12 = nullptr;
+    QLabel *Label6 = nullptr;
+    QFrame *Picture1 = nullptr;
+    std::array<QRadioButton *, 2> Option1{};
+    QButtonGroup *Option1Group = nullptr;
+
+    // The two tables; Label3 has no elements 50–52.
+    QProgressBar *ProgressBar1 = nullptr;
+    QProgressBar *ProgressBar2 = nullptr;
+    std::array<QLabel *, 55> Label3{};
+    std::array<QLabel *, kRows> Label4{};
+    std::array<QFrame *, 2> Line2{};
+    std::array<QLineEdit *, kRaBoxes> Text7{};
+    std::array<QLineEdit *, kRaBoxes> Text8{};
+    std::array<QLineEdit *, kRows> Text9{};
+    std::array<QLineEdit *, kRows> Text10{};
+
+    std::int32_t base_clock = 0;
+    calc::SpeedTable SpeedTable;
+};
+
+} // namespace app

@@ -1,0 +1,319 @@
+#include "form1.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <cmath>
+
+using app::Form1;
+
+namespace {
+
+int px(int twips)
+{
+    return static_cast<int>(std::lround(twips / 15.0));
+}
+
+QString name(const char *control, int index)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(control)).arg(index);
+}
+
+// Every text box's text, by object name.
+QMap<QString, QString> all_texts(const QWidget &window)
+{
+    QMap<QString, QString> texts;
+    for (const QLineEdit *box : window.findChildren<QLineEdit *>()) {
+        if (!box->objectName().isEmpty())
+            texts.insert(box->objectName(), box->text());
+    }
+    return texts;
+}
+
+// The next widget that Tab reaches: the focus chain also holds labels and
+// other widgets that take no keyboard focus.
+QString next_tab_stop(QWidget *from)
+{
+    for (QWidget *w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty())
+            return w->objectName();
+    }
+    return {};
+}
+
+} // namespace
+
+class tst_Form1 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startUpState();
+    void focusAndTabOrder();
+    void geometry_data();
+    void geometry();
+    void calculate_data();
+    void calculate();
+    void calculateTwiceGivesSameTexts();
+    void editedInputIsUsed();
+    void optionButtonsExcludeEachOther();
+    void failedCalculateChangesNothing();
+    void speedTableMirrorsHexBoxes();
+
+private:
+    QLineEdit *box(const QString &objectName) const
+    {
+        auto *b = m_window->findChild<QLineEdit *>(objectName);
+        if (!b)
+            qFatal("no box %s", qPrintable(objectName));
+        return b;
+    }
+    template <class W> W *control(const QString &objectName) const
+    {
+        return m_window->findChild<W *>(objectName);
+    }
+    void click(const QString &objectName) const
+    {
+        auto *b = m_window->findChild<QAbstractButton *>(objectName);
+        QVERIFY2(b, qPrintable(objectName));
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+
+    std::unique_ptr<Form1> m_window;
+};
+
+void tst_Form1::init()
+{
+    m_window = std::make_unique<Form1>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void tst_Form1::cleanup()
+{
+    m_window.reset();
+}
+
+void tst_Form1::startUpState()
+{
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("RW７３００　SPEEDテーブル Ver1.02"));
+    for (int k = 0; k < 53; ++k) {
+        QCOMPARE(box(name("Text7", k))->text(), QStringLiteral(" "));
+        QCOMPARE(box(name("Text8", k))->text(), QStringLiteral(" "));
+    }
+    for (int k = 0; k < 50; ++k) {
+        QCOMPARE(box(name("Text9", k))->text(), QStringLiteral(" "));
+        QCOMPARE(box(name("Text10", k))->text(), QStringLiteral(" "));
+        const QString number = QStringLiteral(" %1 ").arg(k + 1);
+        for (const char *labels : {"Label3", "Label4"}) {
+            auto *label = control<QLabel>(name(labels, k));
+            QCOMPARE(label->text(), number);
+            QVERIFY(label->alignment() & Qt::AlignRight);
+        }
+    }
+    for (const char *output : {"Text2", "Text3", "Text5", "Text6", "Text11", "Text12"})
+        QCOMPARE(box(QLatin1String(output))->text(), QStringLiteral("0"));
+    const QStringList ra{"240", "2", "200", "10", "16"};
+    const QStringList dec{"144", "2.5", "200", "10", "16"};
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(box(name("Text1", i))->text(), ra[i]);
+        QCOMPARE(box(name("Text4", i))->text(), dec[i]);
+    }
+    QCOMPARE(control<QLabel>(name("Label3", 53))->text(), QStringLiteral("赤経：RA"));
+    QCOMPARE(control<QLabel>(name("Label3", 54))->text(), QStringLiteral("赤緯：DEC"));
+    QVERIFY(control<QRadioButton>(name("Option1", 0))->isChecked());
+    QVERIFY(!control<QRadioButton>(name("Option1", 1))->isChecked());
+    QCOMPARE(m_window->baseClock(), 2000000);
+    QVERIFY(!control<QProgressBar>("ProgressBar1")->isVisible());
+    QVERIFY(!control<QProgressBar>("ProgressBar2")->isVisible());
+    auto *combo = control<QComboBox>("Combo1");
+    QCOMPARE(combo->currentText(), QStringLiteral("Com1"));
+    QCOMPARE(combo->count(), 20);
+    QCOMPARE(combo->itemText(19), QStringLiteral("Com20"));
+    for (int c = 0; c < 3; ++c) {
+        for (int r = 0; r < 51; ++r)
+            QVERIFY(!m_window->speedTable().cell(c, r).has_value());
+    }
+}
+
+void tst_Form1::focusAndTabOrder()
+{
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QCOMPARE(QApplication::focusWidget(), box(name("Text1", 0)));
+    const QStringList chain{name("Text1", 0), name("Text1", 1), name("Text1", 4), "Text2",
+                            "Text3",          name("Text4", 0), name("Text4", 4), "Text5",
+                            "Text6",          "Command1",       name("Text7", 0)};
+    for (int i = 0; i + 1 < chain.size(); ++i) {
+        if (chain[i] == name("Text1", 1) || chain[i] == name("Text4", 0))
+            continue; // the next entry skips ahead in the same array
+        QCOMPARE(next_tab_stop(m_window->findChild<QWidget *>(chain[i])), chain[i + 1]);
+    }
+    QCOMPARE(next_tab_stop(control<QPushButton>("Command2")), QStringLiteral("Combo1"));
+    QCOMPARE(next_tab_stop(control<QPushButton>("Command7")), name("Option1", 0));
+}
+
+void tst_Form1::geometry_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QRect>("twips"); // left, top, width (0: auto-sized), height
+    auto row = [](const QString &n, int l, int t, int w = 0, int h = 0) {
+        QTest::newRow(qPrintable(n)) << n << QRect(l, t, w, h);
+    };
+    row(name("Label5", 0), 840, 50);
+    row(name("Label5", 4), 4560, 45);
+    row(name("Label1", 1), 360, 840);
+    row(name("Text1", 0), 840, 240, 615, 375);
+    row(name("Text4", 4), 4680, 720, 615, 375);
+    row("Text2", 5640, 240, 1095, 375);
+    row("Text6", 6960, 720, 855, 375);
+    row(name("Label2", 9), 7920, 840);
+    row("Command1", 8760, 120, 735, 855);
+    row("Command2", 8760, 1200, 735, 375);
+    row("Command5", 5040, 1320, 855, 300);
+    row(name("Text7", 50), 840, 1320, 735, 270);
+    row(name("Text8", 52), 6840, 1320, 735, 270);
+    row("Text11", 1680, 1750, 1455, 270);
+    row("Command7", 3240, 1750, 1575, 255);
+    row("Label6", 6720, 1680, 975, 255);
+    row("Picture1", 7680, 1680, 2055, 375);
+    row(name("Option1", 1), 960, 120, 1095, 255); // inside Picture1
+    row("ProgressBar2", 1080, 6000, 8415, 135);
+    row(name("Label3", 53), 240, 2160);
+    // Row labels after start-up: (70 + 1920c, 2470 + 360r) and (70 + 1920c, 6430 + 360r).
+    row(name("Label3", 0), 70, 2470);
+    row(name("Label3", 19), 70 + 1920, 2470 + 360 * 9);
+    row(name("Label4", 49), 70 + 1920 * 4, 6430 + 360 * 9);
+    row(name("Text7", 0), 360, 2400, 735, 270);
+    row(name("Text8", 37), 1200 + 1920 * 3, 2400 + 360 * 7, 735, 270);
+    row(name("Text9", 21), 360 + 1920 * 2, 6360 + 360, 735, 270);
+    row(name("Text10", 49), 1200 + 1920 * 4, 6360 + 360 * 9, 735, 270);
+}
+
+void tst_Form1::geometry()
+{
+    QFETCH(QString, objectName);
+    QFETCH(QRect, twips);
+    QWidget *w = m_window->findChild<QWidget *>(objectName);
+    QVERIFY(w);
+    QCOMPARE(w->pos(), QPoint(px(twips.x()), px(twips.y())));
+    if (twips.width() > 0)
+        QCOMPARE(w->size(), QSize(px(twips.width()), px(twips.height())));
+    else
+        QCOMPARE(w->size(), w->sizeHint()); // auto-sized to its caption
+    QCOMPARE(m_window->size(), QSize(649, 666));
+}
+
+void tst_Form1::calculate_data()
+{
+    QTest::addColumn<bool>("slowClock");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QStringList>("texts");
+    const QStringList boxes{"Text2",           "Text3",           "Text11",
+                            "Text5",           "Text6",           "Text12",
+                            name("Text7", 0),  name("Text8", 0),  name("Text7", 51),
+                            name("Text8", 51), name("Text9", 49), name("Text10", 49)};
+    QTest::newRow("2 MHz") << false << boxes
+                           << QStringList{" 15360000", " 178",   "EA6000", " 11520000",
+                                          " 133",      "AFC800", " 22438", "57A7",
+                                          " 11647",    "2D80",   " 59",    "003C"};
+    QTest::newRow("250 kHz") << true << boxes
+                             << QStringList{" 15360000", " 178",   "EA6000", " 11520000",
+                                            " 133",      "AFC800", " 2804",  "0AF5",
+                                            " 1455",     "05B0",   " 7",     "0007"};
+}
+
+void tst_Form1::calculate()
+{
+    QFETCH(bool, slowClock);
+    QFETCH(QStringList, boxes);
+    QFETCH(QStringList, texts);
+    if (slowClock) {
+        click(name("Option1", 1));
+        QCOMPARE(m_window->baseClock(), 250000);
+    }
+    click("Command1");
+    QStringList got;
+    for (const QString &b : boxes)
+        got << box(b)->text();
+    QCOMPARE(got, texts);
+    QCOMPARE(m_window->baseClock(), slowClock ? 250000 : 2000000);
+}
+
+void tst_Form1::calculateTwiceGivesSameTexts()
+{
+    click("Command1");
+    const auto first = all_texts(*m_window);
+    click("Command1");
+    QCOMPARE(all_texts(*m_window), first);
+}
+
+void tst_Form1::editedInputIsUsed()
+{
+    QLineEdit *gear = box(name("Text4", 1));
+    gear->clear();
+    QTest::keyClicks(gear, QStringLiteral("2,5"));
+    click("Command1");
+    QCOMPARE(box("Text5")->text(), QStringLiteral(" 9216000"));
+    QCOMPARE(box("Text12")->text(), QStringLiteral("8CA000"));
+}
+
+void tst_Form1::optionButtonsExcludeEachOther()
+{
+    auto *fast = control<QRadioButton>(name("Option1", 0));
+    auto *slow = control<QRadioButton>(name("Option1", 1));
+    click(name("Option1", 1));
+    QVERIFY(slow->isChecked() && !fast->isChecked());
+    QCOMPARE(m_window->baseClock(), 250000);
+    click(name("Option1", 1)); // clicking the selected one keeps it selected
+    QVERIFY(slow->isChecked() && !fast->isChecked());
+    click(name("Option1", 0));
+    QVERIFY(fast->isChecked() && !slow->isChecked());
+    QCOMPARE(m_window->baseClock(), 2000000);
+}
+
+void tst_Form1::failedCalculateChangesNothing()
+{
+    click("Command1");
+    const auto before = all_texts(*m_window);
+    const calc::SpeedTable table = m_window->speedTable();
+
+    // An empty DEC box gives a zero DEC total, after the whole RA half.
+    box(name("Text4", 2))->clear();
+    auto expected = before;
+    expected[name("Text4", 2)] = QString();
+    click(name("Option1", 1)); // RA divisors would change if anything were written
+    click("Command1");
+
+    auto *message = m_window->findChild<QMessageBox *>(QStringLiteral("calculationFailure"));
+    QVERIFY(message);
+    QTRY_VERIFY(message->isVisible());
+    QVERIFY2(message->text().contains(QStringLiteral("赤緯")), qPrintable(message->text()));
+    QVERIFY(message->text().contains(QStringLiteral("0")));
+    QCOMPARE(all_texts(*m_window), expected);
+    QVERIFY(m_window->speedTable() == table);
+    message->accept();
+}
+
+void tst_Form1::speedTableMirrorsHexBoxes()
+{
+    click("Command1");
+    const calc::SpeedTable &table = m_window->speedTable();
+    for (int i = 0; i < 50; ++i) {
+        QCOMPARE(QString::fromStdString(table.cell(0, i).value()), box(name("Text8", i))->text());
+        QCOMPARE(QString::fromStdString(table.cell(1, i).value()), box(name("Text10", i))->text());
+        QVERIFY(!table.cell(2, i).has_value());
+    }
+    QVERIFY(!table.cell(0, 50).has_value());
+}
+
+QTEST_MAIN(tst_Form1)
+#include "tst_form1.moc"
