@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "calculate.h"
+#include "listing.h"
 #include "numbertext.h"
 
 #include <QCommandLineParser>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr int kExitUsage = 1;
 constexpr int kExitCalculation = 2;
+constexpr int kExitListing = 3;
 
 const QStringList kCommandLineOptions = {"--calculate", "--help", "-h", "--version", "-v"};
 
@@ -174,7 +176,11 @@ int run_command_line(const QStringList &arguments)
                                    QStringLiteral("2MHz|250kHz"));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print one JSON object of the box texts."));
-    parser.addOptions({calculate, ra, dec, clock, json});
+    const QCommandLineOption listing(
+        QStringLiteral("listing"),
+        QStringLiteral("Also write the Speed_Data.txt listing (Shift-JIS) to FILE."),
+        QStringLiteral("FILE"));
+    parser.addOptions({calculate, ra, dec, clock, json, listing});
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
@@ -223,6 +229,15 @@ int run_command_line(const QStringList &arguments)
         return kExitCalculation;
     }
     const auto &out = std::get<calc::CalcOutput>(result);
+    if (parser.isSet(listing)) {
+        const QString path = parser.value(listing);
+        const auto written = files::write_speed_data(path, out.base_clock, out.speed_table);
+        if (!written.ok) {
+            print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
+                              .arg(path, written.error));
+            return kExitListing;
+        }
+    }
     if (parser.isSet(json))
         print(stdout, QString::fromUtf8(to_json(out).toJson(QJsonDocument::Compact)) + "\n");
     else

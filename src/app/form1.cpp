@@ -4,17 +4,22 @@
 #include "calculate.h"
 #include "fonts.h"
 #include "geometry.h"
+#include "listing.h"
+#include "settings.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace app {
 
@@ -105,7 +110,7 @@ QString q(const std::string &text)
 
 } // namespace
 
-Form1::Form1(QWidget *parent) : QWidget(parent)
+Form1::Form1(const QString &data_dir, QWidget *parent) : QWidget(parent), m_data_dir(data_dir)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("RW７３００　SPEEDテーブル Ver1.02"));
@@ -121,6 +126,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
     build_tables();
     set_tab_order();
     Form_Load();
+    load_param();
 }
 
 void Form1::build_drive_train_block()
@@ -192,6 +198,15 @@ void Form1::build_command_band()
         Combo1->addItem(QStringLiteral("Com%1").arg(n));
     Combo1->setCurrentIndex(0);
     place(Combo1, 7680, 1320, 975, 315);
+    // Only a pick from the list, by mouse or keyboard; typing writes nothing.
+    // QComboBox also reports Return on typed text that matches an entry as
+    // an activation, so Return is watched and excluded.
+    connect(Combo1, &QComboBox::activated, this, [this] {
+        if (!m_combo_return)
+            Combo1_Click();
+    });
+    Combo1->installEventFilter(this);
+    Combo1->lineEdit()->installEventFilter(this);
 
     Command6 = button(this, QStringLiteral("Command6"), 120, 1750, 1455, 255,
                       QStringLiteral("RA ALL STEP"));
@@ -309,7 +324,9 @@ void Form1::Command1_Click()
     // so a failed Calculate leaves the window exactly as it was.
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
-        show_calculation_failure(q(calc::failure_message(*failure)));
+        show_warning(QStringLiteral("calculationFailure"), QStringLiteral("計算できません"),
+                     q(calc::failure_message(*failure)) +
+                         QStringLiteral("\n\n表示中の値は変更していません。"));
         return;
     }
     const auto &out = std::get<calc::CalcOutput>(result);
@@ -328,16 +345,65 @@ void Form1::Command1_Click()
     }
     Text12->setText(q(out.text12));
     SpeedTable = out.speed_table;
+    write_speed_data();
 }
 
-void Form1::show_calculation_failure(const QString &message)
+void Form1::write_speed_data()
+{
+    system_beep();
+    const QString path = QDir(m_data_dir).filePath(files::kListingFileName);
+    const files::WriteOutcome outcome = files::write_speed_data(path, base_clock, SpeedTable);
+    if (!outcome.ok) {
+        show_warning(QStringLiteral("listingFailure"), QStringLiteral("書き込めません"),
+                     QStringLiteral(
+                         "%1 を書き込めません: %2\n\n"
+                         "計算結果は画面に表示されています。以前のファイルはそのまま残っています。")
+                         .arg(QDir::toNativeSeparators(path), outcome.error));
+    }
+}
+
+void Form1::Combo1_Click()
+{
+    system_beep();
+    const QString path = QDir(m_data_dir).filePath(files::kSettingsFileName);
+    const files::WriteOutcome outcome = files::write_param(path, Combo1->currentText());
+    // The picked port is still used at the next transfer, so the window says
+    // nothing; the reason goes to the log.
+    if (!outcome.ok)
+        qWarning("%s: %s", qPrintable(QDir::toNativeSeparators(path)), qPrintable(outcome.error));
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == Combo1 || watched == Combo1->lineEdit()) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_combo_return = true;
+            // The activation, if any, comes synchronously while this key is handled.
+            QTimer::singleShot(0, this, [this] { m_combo_return = false; });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::load_param()
+{
+    const auto port = files::read_param(QDir(m_data_dir).filePath(files::kSettingsFileName));
+    if (!port)
+        return;
+    const int index = Combo1->findText(*port);
+    if (index >= 0)
+        Combo1->setCurrentIndex(index);
+    else
+        Combo1->setEditText(*port);
+}
+
+void Form1::show_warning(const QString &objectName, const QString &title, const QString &message)
 {
     // Window-modal but not blocking: the event loop, and so the rest of the
     // tool, keeps running while the message is shown.
-    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("計算できません"),
-                                message + QStringLiteral("\n\n表示中の値は変更していません。"),
-                                QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("calculationFailure"));
+    auto *box = new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok, this);
+    box->setObjectName(objectName);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

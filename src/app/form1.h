@@ -5,7 +5,8 @@
 // to a core library and writes back what comes out.
 //
 //   Text1/Text4 (drive trains), Option1 ──► Command1_Click ──► calc::calculate
-//        ──► Text2/3/5/6/11/12, Text7…Text10, SpeedTable
+//        ──► Text2/3/5/6/11/12, Text7…Text10, SpeedTable ──► files::write_speed_data
+//   Combo1 (a picked port) ──► Combo1_Click ──► files::write_param (PARAM.DAT)
 //
 // The boxes are the store of every computed value: later actions read their
 // current texts, including anything the operator typed over them.
@@ -38,13 +39,18 @@ public:
     static constexpr int kTitleRa = 53; // Label3 elements that title the tables
     static constexpr int kTitleDec = 54;
 
-    explicit Form1(QWidget *parent = nullptr);
+    // data_dir holds PARAM.DAT and Speed_Data.txt (the program's directory).
+    explicit Form1(const QString &data_dir, QWidget *parent = nullptr);
 
     std::int32_t baseClock() const { return base_clock; }
     const calc::SpeedTable &speedTable() const { return SpeedTable; }
 
     void Command1_Click();
     void Option1_Click(int index);
+    void Combo1_Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void build_drive_train_block();
@@ -52,7 +58,9 @@ private:
     void build_tables();
     void set_tab_order();
     void Form_Load();
-    void show_calculation_failure(const QString &message);
+    void load_param();
+    void write_speed_data();
+    void show_warning(const QString &objectName, const QString &title, const QString &message);
 
     // Drive-train block.
     std::array<QLabel *, 7> Label5{};
@@ -93,6 +101,8 @@ private:
     std::array<QLineEdit *, kRows> Text9{};
     std::array<QLineEdit *, kRows> Text10{};
 
+    QString m_data_dir;
+    bool m_combo_return = false; // Return typed into Combo1: not a pick
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;
 };

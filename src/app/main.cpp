@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
     if (!rest.isEmpty())
         return app::run_command_line(QCoreApplication::arguments());
 
-    app::Form1 window;
+    app::Form1 window(QCoreApplication::applicationDirPath());
     window.show();
     return QApplication::exec();
 }

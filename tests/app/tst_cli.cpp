@@ -1,8 +1,10 @@
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -48,6 +50,7 @@ private slots:
     void malformedOptions();
     void calculationFailure();
     void version();
+    void listing();
 };
 
 void tst_Cli::jsonDefaults()
@@ -159,6 +162,23 @@ void tst_Cli::version()
     const Run r = run({QStringLiteral("--version")});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out.trimmed(), QByteArray("rw7300-speedtable 1.02"));
+}
+
+void tst_Cli::listing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("listing.txt"));
+    Run r = run({"--calculate", "--json", "--clock", "250kHz", "--listing", path});
+    QCOMPARE(r.exitCode, 0);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.count("\r\n"), 111);
+    QVERIFY(bytes.contains("\r\n#:&RA01=0AF5#\r\n"));
+
+    r = run({"--calculate", "--listing", dir.filePath(QStringLiteral("missing/dir/x.txt"))});
+    QCOMPARE(r.exitCode, 3);
+    QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("x.txt")));
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)

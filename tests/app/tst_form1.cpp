@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -87,12 +88,15 @@ private:
         QTest::mouseClick(b, Qt::LeftButton);
     }
 
+    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Form1> m_window;
 };
 
 void tst_Form1::init()
 {
-    m_window = std::make_unique<Form1>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_window = std::make_unique<Form1>(m_dir->path());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }

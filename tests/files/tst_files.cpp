@@ -1,0 +1,276 @@
+#include "calculate.h"
+#include "listing.h"
+#include "settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray read_all(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool write_file(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+calc::SpeedTable default_table(std::int32_t clock)
+{
+    calc::CalcInput input;
+    input.base_clock = clock;
+    return std::get<calc::CalcOutput>(calc::calculate(input)).speed_table;
+}
+
+const QByteArray kCrLf("\r\n");
+const QByteArray kBlankLine = QByteArray::fromHex("8140");
+const QByteArray kClockHeading =
+    QByteArray::fromHex("83588373815b83688365815b8375838b97708aee967b834e838d8362834e");
+const QByteArray kRaHeading = QByteArray::fromHex("90d48c6f83588373815b83688365815b8375838b");
+const QByteArray kDecHeading = QByteArray::fromHex("90d488dc83588373815b83688365815b8375838b");
+
+// Runs a shell script in a private mount namespace; an empty result means
+// the namespace could not be had here.
+QString in_private_mounts(const QString &script)
+{
+    QProcess sh;
+    sh.start(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("--"),
+                                         QStringLiteral("sh"), QStringLiteral("-c"), script});
+    if (!sh.waitForFinished(30000) || sh.exitStatus() != QProcess::NormalExit)
+        return {};
+    return QString::fromLocal8Bit(sh.readAllStandardOutput());
+}
+
+} // namespace
+
+class tst_Files : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listingBytes_data();
+    void listingBytes();
+    void listingStamp_data();
+    void listingStamp();
+    void paramBytes_data();
+    void paramBytes();
+    void firstField_data();
+    void firstField();
+    void readParam();
+    void atomicRewrite();
+    void unusableDirectory();
+    void fullDiskKeepsOldFile_data();
+    void fullDiskKeepsOldFile();
+    void readOnlyMountKeepsOldFile();
+};
+
+void tst_Files::listingBytes_data()
+{
+    QTest::addColumn<int>("clock");
+    QTest::addColumn<QByteArray>("clockName");
+    QTest::addColumn<QByteArray>("clockCommand");
+    QTest::addColumn<QByteArray>("raFirst");
+    QTest::newRow("2 MHz") << 2000000 << QByteArray("2MHz") << QByteArray("#:=TCLK1#")
+                           << QByteArray("#:&RA01=57A7#");
+    QTest::newRow("250 kHz") << 250000 << QByteArray("250kHz") << QByteArray("#:=TCLK2#")
+                             << QByteArray("#:&RA01=0AF5#");
+}
+
+void tst_Files::listingBytes()
+{
+    QFETCH(int, clock);
+    QFETCH(QByteArray, clockName);
+    QFETCH(QByteArray, clockCommand);
+    QFETCH(QByteArray, raFirst);
+    const calc::SpeedTable table = default_table(clock);
+    const QByteArray bytes =
+        files::speed_data_listing(QStringLiteral("2026/12/07 5:40:36"), clock, table);
+
+    QList<QByteArray> expected{"2026/12/07 5:40:36", kBlankLine, kClockHeading, clockName,
+                               clockCommand,         kBlankLine, kRaHeading,    kBlankLine};
+    for (int i = 0; i < 50; ++i)
+        expected << "#:&RA" + QByteArray::number(i + 1).rightJustified(2, '0') + "=" +
+                        QByteArray::fromStdString(*table.cell(0, i)) + "#";
+    expected << kBlankLine << kDecHeading << kBlankLine;
+    for (int i = 0; i < 50; ++i)
+        expected << "#:&DEC" + QByteArray::number(i + 1).rightJustified(2, '0') + "=" +
+                        QByteArray::fromStdString(*table.cell(1, i)) + "#";
+    QCOMPARE(expected.size(), 111);
+    QCOMPARE(bytes, expected.join(kCrLf) + kCrLf);
+
+    const QList<QByteArray> lines = bytes.split('\n');
+    QCOMPARE(lines.size(), 112); // the file ends with CR LF
+    QCOMPARE(lines[8], raFirst + "\r");
+    QCOMPARE(lines[57], QByteArray("#:&RA50=") + (clock == 2000000 ? "002D" : "0006") + "#\r");
+    QCOMPARE(lines[61], QByteArray("#:&DEC01=") + (clock == 2000000 ? "74DE" : "0E9C") + "#\r");
+    QCOMPARE(kClockHeading.size(), 30);
+    QVERIFY(!bytes.contains("\r\n\r\n")); // no empty line anywhere
+}
+
+void tst_Files::listingStamp_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("stamp");
+    QTest::newRow("Japanese") << "ja_JP"
+                              << "2026/12/07 5:04:36";
+    QTest::newRow("US English, 12-hour clock") << "en_US"
+                                               << "12/7/26 5:04:36 AM";
+    QTest::newRow("German") << "de_DE"
+                            << "07.12.26 05:04:36";
+}
+
+void tst_Files::listingStamp()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, stamp);
+    const QDateTime when(QDate(2026, 12, 7), QTime(5, 4, 36));
+    QCOMPARE(files::listing_stamp(when, QLocale(locale)), stamp);
+}
+
+void tst_Files::paramBytes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("Com3") << "Com3" << QByteArray::fromHex("436f6d330d0a");
+    QTest::newRow("Com7") << "Com7" << QByteArray::fromHex("436f6d370d0a");
+    QTest::newRow("Com12") << "Com12" << QByteArray::fromHex("436f6d31320d0a");
+}
+
+void tst_Files::paramBytes()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(files::param_bytes(text), bytes);
+}
+
+void tst_Files::firstField_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field"); // empty: no field
+    QTest::newRow("one line") << "Com5\r\n"
+                              << "Com5";
+    QTest::newRow("no line end") << "Com12"
+                                 << "Com12";
+    QTest::newRow("leading blanks skipped") << "  \tCom5\r\n"
+                                            << "Com5";
+    QTest::newRow("ends at a comma") << "Com5,9600\r\n"
+                                     << "Com5";
+    QTest::newRow("quotes dropped") << "\"Com5\"\r\n"
+                                    << "Com5";
+    QTest::newRow("quoted comma kept") << "\"Com,5\",x\r\n"
+                                       << "Com,5";
+    QTest::newRow("second line ignored") << "Com2\r\nCom9\r\n"
+                                         << "Com2";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("empty line") << "\r\nCom4\r\n"
+                                << "";
+    QTest::newRow("empty first field") << ",Com4"
+                                       << "";
+}
+
+void tst_Files::firstField()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QCOMPARE(files::first_field(text).value_or(QString()), field);
+}
+
+void tst_Files::readParam()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("PARAM.DAT"));
+    QVERIFY(!files::read_param(path)); // missing
+    QVERIFY(files::write_param(path, QStringLiteral("Com12")).ok);
+    QCOMPARE(files::read_param(path), std::optional<QString>(QStringLiteral("Com12")));
+    QVERIFY(write_file(path, {}));
+    QVERIFY(!files::read_param(path)); // empty
+}
+
+void tst_Files::atomicRewrite()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Speed_Data.txt"));
+    QVERIFY(files::write_atomically(path, QByteArray(5000, 'a')).ok);
+    QVERIFY(files::write_atomically(path, "short").ok);
+    QCOMPARE(read_all(path), QByteArray("short"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Speed_Data.txt"});
+}
+
+// A directory path that is a regular file defeats even root.
+void tst_Files::unusableDirectory()
+{
+    QTemporaryDir dir;
+    const QString not_a_dir = dir.filePath(QStringLiteral("plain"));
+    QVERIFY(write_file(not_a_dir, "x"));
+    const auto outcome = files::write_speed_data(not_a_dir + QStringLiteral("/Speed_Data.txt"),
+                                                 2000000, default_table(2000000));
+    QVERIFY(!outcome.ok);
+    QVERIFY(!outcome.error.isEmpty());
+    QCOMPARE(read_all(not_a_dir), QByteArray("x"));
+}
+
+void tst_Files::fullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("file-size limit") << "rlimit";
+    QTest::newRow("full tmpfs") << "tmpfs";
+}
+
+// A write that runs out of space part-way leaves the previous file exactly
+// as it was, never a truncated one.
+void tst_Files::fullDiskKeepsOldFile()
+{
+    QFETCH(QString, how);
+    QTemporaryDir dir;
+    const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/write_helper");
+    if (how == QLatin1String("rlimit")) {
+        const QString path = dir.filePath(QStringLiteral("Speed_Data.txt"));
+        QVERIFY(write_file(path, "previous listing"));
+        QProcess p;
+        p.start(helper, {path, QStringLiteral("200000"), QStringLiteral("65536")});
+        QVERIFY(p.waitForFinished(30000));
+        const QByteArray out = p.readAllStandardOutput();
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(out.startsWith("failed: ") && out.size() > 10, out.constData());
+        QCOMPARE(read_all(path), QByteArray("previous listing"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Speed_Data.txt"});
+    } else {
+        const QString out =
+            in_private_mounts(QStringLiteral("d='%1' && mount -t tmpfs -o size=64k none \"$d\" && "
+                                             "printf 'previous listing' > \"$d/Speed_Data.txt\" && "
+                                             "'%2' \"$d/Speed_Data.txt\" 400000; echo \"exit=$?\"; "
+                                             "cat \"$d/Speed_Data.txt\"; echo; ls \"$d\"")
+                                  .arg(dir.path(), helper));
+        if (!out.contains(QLatin1String("exit=")))
+            QSKIP("no private mount namespace here (unshare -m refused)");
+        QVERIFY2(out.contains(QLatin1String("failed: ")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("exit=1\nprevious listing\nSpeed_Data.txt\n")),
+                 qPrintable(out));
+    }
+}
+
+void tst_Files::readOnlyMountKeepsOldFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(write_file(dir.filePath(QStringLiteral("PARAM.DAT")), "Com4\r\n"));
+    const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/write_helper");
+    const QString out = in_private_mounts(
+        QStringLiteral("d='%1' && mount --bind \"$d\" \"$d\" && mount -o remount,bind,ro \"$d\" && "
+                       "'%2' \"$d/PARAM.DAT\" 6; echo \"exit=$?\"; cat \"$d/PARAM.DAT\"")
+            .arg(dir.path(), helper));
+    if (!out.contains(QLatin1String("exit=")))
+        QSKIP("no private mount namespace here (unshare -m refused)");
+    QVERIFY2(out.contains(QLatin1String("failed: ")), qPrintable(out));
+    QVERIFY2(out.endsWith(QLatin1String("exit=1\nCom4\r\n")), qPrintable(out));
+}
+
+QTEST_GUILESS_MAIN(tst_Files)
+#include "tst_files.moc"
