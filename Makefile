@@ -2,7 +2,7 @@
 BUILD_DIR := build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test package clean
 
 all: build
 
@@ -20,6 +20,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j2
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls $(BUILD_DIR)/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR)

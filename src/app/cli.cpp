@@ -1,10 +1,13 @@
 #include "cli.h"
 
 #include "calculate.h"
+#include "datadir.h"
 #include "listing.h"
 #include "numbertext.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -156,9 +159,12 @@ bool wants_command_line(int argc, const char *const *argv)
 int run_command_line(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Speed tables for the RW7300 telescope-mount stepper controller.\n"
-        "Without options the window opens; with --calculate the tables are printed."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Speed tables for the RW7300 telescope-mount stepper controller.\n"
+            "Without options the window opens; with --calculate the tables are printed.\n"
+            "The window writes Speed_Data.txt and PARAM.DAT to: %1")
+            .arg(QDir::toNativeSeparators(data_directory(QCoreApplication::applicationDirPath()))));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption calculate(

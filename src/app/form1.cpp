@@ -113,7 +113,8 @@ QString q(const std::string &text)
 Form1::Form1(const QString &data_dir, QWidget *parent) : QWidget(parent), m_data_dir(data_dir)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("RW７３００　SPEEDテーブル Ver1.02"));
+    setWindowTitle(QStringLiteral("RW７３００　SPEEDテーブル Ver") +
+                   QStringLiteral(RW7300_VERSION));
     QIcon icon;
     for (int size : {16, 32, 48})
         icon.addFile(QStringLiteral(":/icons/rw7300-%1.png").arg(size), QSize(size, size));
@@ -168,6 +169,9 @@ void Form1::build_drive_train_block()
     Command1 =
         button(this, QStringLiteral("Command1"), 8760, 120, 735, 855, QStringLiteral("計算"));
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    Command1->setToolTip(
+        QStringLiteral("計算して、結果を %1 に書き込みます")
+            .arg(QDir::toNativeSeparators(QDir(m_data_dir).filePath(files::kListingFileName))));
     Line1 = rule(this, QStringLiteral("Line1"), 120, 1200, 8520);
 }
 

@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "datadir.h"
 #include "form1.h"
 
 #include <QApplication>
@@ -30,7 +31,7 @@ int main(int argc, char *argv[])
     if (!rest.isEmpty())
         return app::run_command_line(QCoreApplication::arguments());
 
-    app::Form1 window(QCoreApplication::applicationDirPath());
+    app::Form1 window(app::data_directory(QCoreApplication::applicationDirPath()));
     window.show();
     return QApplication::exec();
 }
