@@ -1,0 +1,366 @@
+#include "accuracy.h"
+
+#include "numbertext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+namespace calc {
+
+namespace {
+
+constexpr double kSecondsPerHour = 3600;
+constexpr double kPpm = 1e6;
+// The estimate is the floor of where the divisor crosses the limit, so the
+// smallest fitting factor is one or two above it; a few steps absorb rounding.
+constexpr int kFitSearchSteps = 4;
+constexpr double kLargestMicrostep = 2147483647;
+
+// The divisor a hex box is made from: the displayed value, rounded as the
+// box rounds it. Values beyond 32 bits stay as shown; only their size matters.
+double calculated_divisor(std::int32_t base_clock, double total, double day, double multiplier)
+{
+    const double divisor = rate_divisor(base_clock, total, day, multiplier);
+    if (!std::isfinite(divisor))
+        return divisor;
+    const double shown = read_back(display_form(divisor));
+    if (const auto rounded = round_to_int32(shown))
+        return *rounded;
+    return shown;
+}
+
+bool fits(double divisor)
+{
+    return divisor > 0 && divisor < kDivisorLimit;
+}
+
+// The six-digit total field takes the rounded displayed total.
+bool total_fits(double total)
+{
+    const auto rounded = round_to_int32(read_back(display_form(total)));
+    return rounded && *rounded >= 0 && *rounded < kTotalLimit;
+}
+
+bool is_hex_digit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+std::optional<std::int32_t> hex_value(std::string_view digits)
+{
+    std::int32_t value = 0;
+    for (const char c : digits) {
+        if (!is_hex_digit(c))
+            return std::nullopt;
+        const int nibble = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+        value = value * 16 + nibble;
+    }
+    return value;
+}
+
+int box_count(Axis axis)
+{
+    return axis == Axis::Ra ? kRaBoxes : kTableRows;
+}
+
+std::optional<FitSuggestion> fit_for(std::int32_t base_clock, const DriveTrainTexts &drive_train,
+                                     double day, double multiplier)
+{
+    const double total = axis_total(drive_train);
+    if (base_clock == kClock2MHz) {
+        const double slow = calculated_divisor(kClock250kHz, total, day, multiplier);
+        if (fits(slow))
+            return FitSuggestion{FitChange::SlowClock, kClock250kHz, 0,
+                                 static_cast<std::int32_t>(slow)};
+    }
+
+    // The divisor falls as the microstep factor grows; estimate the factor
+    // that brings it below the limit, then settle it with the real pipeline.
+    const double microstep = lenient_parse(drive_train[kMicrostep]);
+    const double raw = rate_divisor(base_clock, total, day, multiplier);
+    if (!(microstep > 0) || !std::isfinite(raw) || raw <= 0)
+        return std::nullopt;
+    const double estimate = std::floor(microstep * raw / (kDivisorLimit - 0.5));
+    if (!(estimate < kLargestMicrostep))
+        return std::nullopt;
+
+    struct Trial {
+        double total;
+        double divisor;
+    };
+    auto trial = [&](std::int64_t factor) {
+        DriveTrainTexts changed = drive_train;
+        changed[kMicrostep] = std::to_string(factor);
+        const double t = axis_total(changed);
+        return Trial{t, calculated_divisor(base_clock, t, day, multiplier)};
+    };
+    auto factor = std::max<std::int64_t>(1, static_cast<std::int64_t>(estimate));
+    for (int i = 0; i < kFitSearchSteps; ++i, ++factor) {
+        const Trial t = trial(factor);
+        if (!fits(t.divisor))
+            continue;
+        // A larger total only overflows its own six digits from here on.
+        if (!total_fits(t.total))
+            return std::nullopt;
+        return FitSuggestion{FitChange::LargerMicrostep, base_clock, factor,
+                             static_cast<std::int32_t>(t.divisor)};
+    }
+    return std::nullopt;
+}
+
+std::string format(const char *pattern, double value)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, pattern, value);
+    return buf;
+}
+
+// A sign only where the rounded figure is not zero: "+24.1", "-0.96", "0.0".
+std::string signed_fixed(double value, int decimals)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%+.*f", decimals, value);
+    const std::string text = buf;
+    if (text.find_first_of("123456789") == std::string::npos)
+        return text.substr(1);
+    return text;
+}
+
+std::string integer_text(double value)
+{
+    if (std::isfinite(value) && std::fabs(value) < 1e15)
+        return format("%.0f", value);
+    return display_form(value).substr(value < 0 ? 0 : 1);
+}
+
+std::string hz_text(double hz)
+{
+    return format("%.4f", hz) + " Hz";
+}
+
+std::string trimmed_display(double value)
+{
+    const std::string text = display_form(value);
+    return text.starts_with(' ') ? text.substr(1) : text;
+}
+
+std::string pad_left(std::string text, std::size_t width)
+{
+    if (text.size() < width)
+        text.insert(0, width - text.size(), ' ');
+    return text;
+}
+
+std::string problem_text(const EntryAccuracy &entry)
+{
+    const NotRepresentable &p = *entry.problem;
+    switch (p.reason) {
+    case Unrepresentable::DivisorTooLarge: {
+        std::string text = "分周値 " + integer_text(p.divisor) +
+                           " は 4 桁の16進数に収まりません（上位桁が失われます）。";
+        if (!p.fit)
+            return text + "基本クロックやﾏｲｸﾛｽﾃｯﾌﾟを変えるだけでは収まりません。"
+                          "駆動系の値を確かめてください。";
+        const std::string divisor = std::to_string(p.fit->divisor);
+        if (p.fit->change == FitChange::SlowClock)
+            return text + "250 kHz の基本クロックにすると " + divisor + " で収まります。";
+        return text + "ﾏｲｸﾛｽﾃｯﾌﾟを " + std::to_string(p.fit->microstep) + " にすると " + divisor +
+               " で収まります。";
+    }
+    case Unrepresentable::DivisorZero:
+        if (entry.calculated_divisor == 0)
+            return "分周値が 0 に丸められます（速度が速すぎます）。"
+                   "コントローラーは 0 で分周できません。";
+        return "送られる分周値が 0000 です。コントローラーは 0 で分周できません。";
+    case Unrepresentable::DivisorNegative:
+        return "分周値 " + integer_text(p.divisor) +
+               " が負です。コントローラーは負の分周値を数えられません。"
+               "入力の符号を確かめてください。";
+    case Unrepresentable::NotHexadecimal:
+        return "送られる「" + entry.sent + "」は16進数ではありません。";
+    }
+    return {};
+}
+
+// The report is plain ASCII; anything else in an edited box shows as '?'.
+std::string ascii(std::string_view text)
+{
+    std::string out;
+    for (const char c : text)
+        out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+    return out;
+}
+
+std::string problem_note(const EntryAccuracy &entry)
+{
+    const NotRepresentable &p = *entry.problem;
+    switch (p.reason) {
+    case Unrepresentable::DivisorTooLarge: {
+        const std::string text = "divisor " + integer_text(p.divisor) + " > FFFF";
+        if (!p.fit)
+            return text + "; no simple fit";
+        const std::string divisor = std::to_string(p.fit->divisor);
+        if (p.fit->change == FitChange::SlowClock)
+            return text + "; 250 kHz gives " + divisor;
+        return text + "; microstep " + std::to_string(p.fit->microstep) + " gives " + divisor;
+    }
+    case Unrepresentable::DivisorZero:
+        return "divisor 0";
+    case Unrepresentable::DivisorNegative:
+        return "divisor " + integer_text(p.divisor) + " negative";
+    case Unrepresentable::NotHexadecimal:
+        return "sends \"" + ascii(entry.sent) + "\": not hex";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string sent_digits(std::string_view hex_text)
+{
+    const std::string padded = "0000" + std::string(hex_text);
+    // Step back over four characters; UTF-8 continuation bytes belong to the
+    // character before them.
+    std::size_t start = padded.size();
+    for (int characters = 0; characters < 4 && start > 0;) {
+        --start;
+        if ((static_cast<unsigned char>(padded[start]) & 0xC0) != 0x80)
+            ++characters;
+    }
+    return padded.substr(start);
+}
+
+EntryAccuracy entry_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,
+                             int index, std::string_view hex_text)
+{
+    if (index < 0 || index >= box_count(axis))
+        throw std::out_of_range("accuracy entry " + std::to_string(index));
+
+    EntryAccuracy e;
+    e.axis = axis;
+    e.index = index;
+    if (index >= kSolarRow) {
+        e.day = kRateDays[static_cast<std::size_t>(index - kSolarRow)];
+        e.multiplier = 1;
+    } else {
+        e.day = kSiderealDay;
+        e.multiplier = kRowMultipliers[static_cast<std::size_t>(index)];
+    }
+    const double total = axis_total(drive_train);
+    e.asked_hz = (total / e.day) * e.multiplier;
+    e.calculated_divisor = calculated_divisor(base_clock, total, e.day, e.multiplier);
+    e.sent = sent_digits(hex_text);
+
+    const auto sent_value = hex_value(e.sent);
+    if (sent_value && *sent_value > 0)
+        e.got_hz = static_cast<double>(base_clock) / *sent_value;
+
+    const double divisor = e.calculated_divisor;
+    if (divisor < 0)
+        e.problem = NotRepresentable{Unrepresentable::DivisorNegative, divisor, std::nullopt};
+    else if (divisor == 0)
+        e.problem = NotRepresentable{Unrepresentable::DivisorZero, 0, std::nullopt};
+    else if (!(divisor < kDivisorLimit)) // NaN included
+        e.problem = NotRepresentable{Unrepresentable::DivisorTooLarge, divisor,
+                                     fit_for(base_clock, drive_train, e.day, e.multiplier)};
+    else if (!sent_value)
+        e.problem = NotRepresentable{Unrepresentable::NotHexadecimal, divisor, std::nullopt};
+    else if (*sent_value == 0)
+        e.problem = NotRepresentable{Unrepresentable::DivisorZero, 0, std::nullopt};
+    if (e.problem)
+        return e;
+
+    const double difference = *e.got_hz - e.asked_hz;
+    e.error_ppm = difference / e.asked_hz * kPpm;
+    const bool tracking = index >= kSolarRow || (e.multiplier >= kDriftMinMultiplier &&
+                                                 e.multiplier <= kDriftMaxMultiplier);
+    if (tracking)
+        e.drift_arcsec_per_hour = difference * kSecondsPerHour / total * kArcsecPerTurn;
+    return e;
+}
+
+AxisAccuracy axis_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,
+                           std::span<const std::string> hex_texts)
+{
+    AxisAccuracy a;
+    a.axis = axis;
+    a.total = axis_total(drive_train);
+    a.arcsec_per_step = std::fabs(kArcsecPerTurn / a.total);
+    a.entries.reserve(hex_texts.size());
+    for (std::size_t i = 0; i < hex_texts.size(); ++i)
+        a.entries.push_back(
+            entry_accuracy(base_clock, drive_train, axis, static_cast<int>(i), hex_texts[i]));
+    return a;
+}
+
+TableAccuracy accuracy_for(const CalcInput &input, const CalcOutput &output)
+{
+    CalcInput at_output_clock = input;
+    at_output_clock.base_clock = output.base_clock;
+    return accuracy_for(at_output_clock, output.text8, output.text10);
+}
+
+TableAccuracy accuracy_for(const CalcInput &input, const std::array<std::string, kRaBoxes> &ra_hex,
+                           const std::array<std::string, kTableRows> &dec_hex)
+{
+    return {axis_accuracy(input.base_clock, input.ra, Axis::Ra, ra_hex),
+            axis_accuracy(input.base_clock, input.dec, Axis::Dec, dec_hex)};
+}
+
+std::string entry_name(const EntryAccuracy &entry)
+{
+    static const char *const kRateNames[kRateCount] = {"太陽時", "月時", "Kingslate"};
+    if (entry.index >= kSolarRow)
+        return kRateNames[entry.index - kSolarRow];
+    const int row = entry.index + 1;
+    return std::string("テーブル ") + (row < 10 ? "0" : "") + std::to_string(row);
+}
+
+std::string accuracy_tooltip(const EntryAccuracy &entry)
+{
+    const std::string head = std::string(axis_name(entry.axis)) + " " + entry_name(entry);
+    std::string rates = "要求 " + hz_text(entry.asked_hz);
+    if (entry.got_hz)
+        rates += " → 実際 " + hz_text(*entry.got_hz);
+    if (entry.problem)
+        return head + ": " + problem_text(entry) + "\n" + rates;
+
+    std::string text = head;
+    if (entry.index >= kSolarRow)
+        text += "の追尾速度";
+    else
+        text += "　倍率 " + trimmed_display(entry.multiplier) +
+                (entry.multiplier == 1 ? "（恒星時）" : "");
+    text += "\n" + rates + "\n誤差 " + signed_fixed(*entry.error_ppm, 1) + " ppm";
+    if (entry.drift_arcsec_per_hour)
+        text += "\nドリフト " + signed_fixed(*entry.drift_arcsec_per_hour, 2) + "″/時";
+    return text;
+}
+
+std::string resolution_tooltip(const AxisAccuracy &axis)
+{
+    return "分解能 " + format("%.4f", axis.arcsec_per_step) + "″/マイクロステップ（1 回転 " +
+           trimmed_display(axis.total) + " マイクロステップ）";
+}
+
+std::string report_header()
+{
+    return pad_left("asked Hz", 12) + " " + pad_left("got Hz", 12) + " " + pad_left("ppm", 10) +
+           " " + pad_left("drift\"/h", 9);
+}
+
+std::string report_columns(const EntryAccuracy &entry)
+{
+    std::string line = pad_left(format("%.4f", entry.asked_hz), 12) + " " +
+                       pad_left(entry.got_hz ? format("%.4f", *entry.got_hz) : "-", 12);
+    if (entry.problem)
+        return line + "  " + problem_note(entry);
+    line += " " + pad_left(signed_fixed(*entry.error_ppm, 2), 10);
+    if (entry.drift_arcsec_per_hour)
+        line += " " + pad_left(signed_fixed(*entry.drift_arcsec_per_hour, 2), 9);
+    return line;
+}
+
+} // namespace calc
