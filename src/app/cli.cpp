@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "accuracy.h"
 #include "calculate.h"
 #include "datadir.h"
 #include "listing.h"
@@ -66,34 +67,67 @@ QString q(const std::string &text)
     return QString::fromStdString(text);
 }
 
-QJsonObject box_pair(const std::string &decimal, const std::string &hex)
+QJsonObject accuracy_json(const calc::EntryAccuracy &e)
 {
-    return QJsonObject{{"decimal", q(decimal)}, {"hex", q(hex)}};
+    static const char *const kReasons[] = {"divisor_too_large", "divisor_zero", "divisor_negative",
+                                           "not_hexadecimal"};
+    QJsonObject o{
+        {"asked_hz", e.asked_hz}, {"sent", q(e.sent)}, {"representable", !e.problem.has_value()}};
+    if (e.got_hz)
+        o.insert("got_hz", *e.got_hz);
+    if (e.error_ppm)
+        o.insert("error_ppm", *e.error_ppm);
+    if (e.drift_arcsec_per_hour)
+        o.insert("drift_arcsec_per_hour", *e.drift_arcsec_per_hour);
+    if (e.problem) {
+        o.insert("problem", QLatin1String(kReasons[static_cast<int>(e.problem->reason)]));
+        o.insert("divisor", e.problem->divisor);
+        if (const auto &fit = e.problem->fit) {
+            QJsonObject f{{"divisor", fit->divisor}};
+            if (fit->change == calc::FitChange::SlowClock)
+                f.insert("base_clock", fit->base_clock);
+            else
+                f.insert("microstep", static_cast<double>(fit->microstep));
+            o.insert("fit", f);
+        }
+    }
+    return o;
 }
 
-QJsonDocument to_json(const calc::CalcOutput &out)
+QJsonObject box_pair(const std::string &decimal, const std::string &hex,
+                     const calc::EntryAccuracy &accuracy)
 {
-    auto rows = [](const auto &decimals, const auto &hexes) {
+    return QJsonObject{
+        {"decimal", q(decimal)}, {"hex", q(hex)}, {"accuracy", accuracy_json(accuracy)}};
+}
+
+QJsonDocument to_json(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
+{
+    auto rows = [](const auto &decimals, const auto &hexes, const calc::AxisAccuracy &axis) {
         QJsonArray array;
         for (int i = 0; i < calc::kTableRows; ++i)
-            array.append(box_pair(decimals[i], hexes[i]));
+            array.append(box_pair(decimals[i], hexes[i], axis.entries[i]));
         return array;
     };
     QJsonObject rates;
     static const char *const kRateKeys[calc::kRateCount] = {"solar", "lunar", "king"};
-    for (int k = 0; k < calc::kRateCount; ++k)
+    for (int k = 0; k < calc::kRateCount; ++k) {
+        const int box = calc::kSolarRow + k;
         rates.insert(QLatin1String(kRateKeys[k]),
-                     box_pair(out.text7[calc::kSolarRow + k], out.text8[calc::kSolarRow + k]));
+                     box_pair(out.text7[box], out.text8[box], accuracy.ra.entries[box]));
+    }
 
     const QJsonObject ra{{"total", q(out.text2)},
                          {"reference", q(out.text3)},
                          {"total_hex", q(out.text11)},
-                         {"rows", rows(out.text7, out.text8)},
-                         {"rates", rates}};
+                         {"rows", rows(out.text7, out.text8, accuracy.ra)},
+                         {"rates", rates},
+                         {"arcsec_per_step", accuracy.ra.arcsec_per_step}};
     const QJsonObject dec{{"total", q(out.text5)},
                           {"reference", q(out.text6)},
                           {"total_hex", q(out.text12)},
-                          {"rows", rows(out.text9, out.text10)}};
+                          {"rows", rows(out.text9, out.text10, accuracy.dec)},
+                          {"arcsec_per_step", accuracy.dec.arcsec_per_step}};
     return QJsonDocument(QJsonObject{{"base_clock", out.base_clock}, {"ra", ra}, {"dec", dec}});
 }
 
@@ -102,7 +136,7 @@ QString clock_caption(std::int32_t base_clock)
     return base_clock == calc::kClock2MHz ? QStringLiteral("2 MHz") : QStringLiteral("250 kHz");
 }
 
-QString report(const calc::CalcOutput &out)
+QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
 {
     QString text;
     auto line = [&text](const QString &l) { text += l + QLatin1Char('\n'); };
@@ -112,35 +146,56 @@ QString report(const calc::CalcOutput &out)
              .arg(clock_caption(out.base_clock))
              .arg(out.base_clock));
 
+    QStringList warnings;
+    // The first tooltip line names the entry and what would make it fit.
+    auto warn_if_wide = [&](const calc::EntryAccuracy &e) {
+        if (e.problem && e.problem->reason == calc::Unrepresentable::DivisorTooLarge)
+            warnings << QStringLiteral("warning: ") +
+                            q(calc::accuracy_tooltip(e)).section(QLatin1Char('\n'), 0, 0);
+    };
     auto axis = [&](const QString &title, const std::string &total, const std::string &reference,
-                    const std::string &total_hex, const auto &decimals, const auto &hexes) {
+                    const std::string &total_hex, const auto &decimals, const auto &hexes,
+                    const calc::AxisAccuracy &acc) {
         line(QString());
         line(title);
-        line(QStringLiteral("  total steps  %1   hex %2").arg(right(total, 12), q(total_hex)));
+        line(QStringLiteral("  total steps  %1   hex %2   %3\" per microstep")
+                 .arg(right(total, 12), q(total_hex))
+                 .arg(acc.arcsec_per_step, 0, 'f', 4));
         line(QStringLiteral("  reference    %1 PPS").arg(right(reference, 12)));
-        line(QStringLiteral("  row  multiplier   decimal  hex"));
+        line(QStringLiteral("  row  multiplier   decimal  hex  %1").arg(q(calc::report_header())));
         for (int i = 0; i < calc::kTableRows; ++i) {
-            line(QStringLiteral("  %1  %2  %3  %4")
+            line(QStringLiteral("  %1  %2  %3  %4  %5")
                      .arg(i + 1, 2, 10, QLatin1Char('0'))
                      .arg(right(calc::display_form(calc::kRowMultipliers[i]), 10))
                      .arg(right(decimals[i], 8))
-                     .arg(q(hexes[i])));
+                     .arg(q(hexes[i]))
+                     .arg(q(calc::report_columns(acc.entries[i]))));
+            warn_if_wide(acc.entries[i]);
         }
     };
-    axis(QStringLiteral("赤経 (RA)"), out.text2, out.text3, out.text11, out.text7, out.text8);
-    line(QStringLiteral("  rate    decimal  hex"));
+    axis(QStringLiteral("赤経 (RA)"), out.text2, out.text3, out.text11, out.text7, out.text8,
+         accuracy.ra);
+    line(QStringLiteral("  rate    decimal  hex  %1").arg(q(calc::report_header())));
     // Japanese captions last: their double-width glyphs would break the columns.
     static const char *const kRateLabels[calc::kRateCount][2] = {
         {"solar", "太陽時"}, {"lunar", "月時"}, {"King", "Kingslate"}};
     for (int k = 0; k < calc::kRateCount; ++k) {
         const int box = calc::kSolarRow + k;
-        line(QStringLiteral("  %1 %2  %3  %4")
+        line(QStringLiteral("  %1 %2  %3  %4  %5")
                  .arg(QString::fromLatin1(kRateLabels[k][0]).leftJustified(5))
                  .arg(right(out.text7[box], 8))
                  .arg(q(out.text8[box]))
+                 .arg(q(calc::report_columns(accuracy.ra.entries[box])))
                  .arg(QString::fromUtf8(kRateLabels[k][1])));
+        warn_if_wide(accuracy.ra.entries[box]);
     }
-    axis(QStringLiteral("赤緯 (DEC)"), out.text5, out.text6, out.text12, out.text9, out.text10);
+    axis(QStringLiteral("赤緯 (DEC)"), out.text5, out.text6, out.text12, out.text9, out.text10,
+         accuracy.dec);
+    if (!warnings.isEmpty()) {
+        line(QString());
+        for (const QString &w : warnings)
+            line(w);
+    }
     return text;
 }
 
@@ -244,10 +299,12 @@ int run_command_line(const QStringList &arguments)
             return kExitListing;
         }
     }
+    const calc::TableAccuracy accuracy = calc::accuracy_for(input, out);
     if (parser.isSet(json))
-        print(stdout, QString::fromUtf8(to_json(out).toJson(QJsonDocument::Compact)) + "\n");
+        print(stdout,
+              QString::fromUtf8(to_json(out, accuracy).toJson(QJsonDocument::Compact)) + "\n");
     else
-        print(stdout, report(out));
+        print(stdout, report(out, accuracy));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "accuracy.h"
 #include "beep.h"
 #include "calculate.h"
 #include "fonts.h"
@@ -265,6 +266,19 @@ void Form1::build_tables()
         Text9[k] = text_box(this, indexed("Text9", k), 360 + x, dec_top, 735, 270);
         Text10[k] = text_box(this, indexed("Text10", k), 1200 + x, dec_top, 735, 270);
     }
+    // An edited hex box shows the accuracy of what it would send.
+    for (int k = 0; k < kRaBoxes; ++k) {
+        connect(Text8[k], &QLineEdit::textChanged, this, [this, k] {
+            if (!m_writing_results)
+                update_accuracy_tooltip(calc::Axis::Ra, k);
+        });
+    }
+    for (int k = 0; k < kRows; ++k) {
+        connect(Text10[k], &QLineEdit::textChanged, this, [this, k] {
+            if (!m_writing_results)
+                update_accuracy_tooltip(calc::Axis::Dec, k);
+        });
+    }
 }
 
 void Form1::set_tab_order()
@@ -311,6 +325,8 @@ void Form1::Form_Load()
 void Form1::Option1_Click(int index)
 {
     base_clock = index == 0 ? calc::kClock2MHz : calc::kClock250kHz;
+    // The upload announces this clock with the divisors in the boxes.
+    update_accuracy_tooltips();
 }
 
 void Form1::Command1_Click()
@@ -334,6 +350,7 @@ void Form1::Command1_Click()
         return;
     }
     const auto &out = std::get<calc::CalcOutput>(result);
+    m_writing_results = true;
     Text2->setText(q(out.text2));
     Text3->setText(q(out.text3));
     for (int k = 0; k < kRaBoxes; ++k) {
@@ -348,8 +365,40 @@ void Form1::Command1_Click()
         Text10[k]->setText(q(out.text10[k]));
     }
     Text12->setText(q(out.text12));
+    m_writing_results = false;
     SpeedTable = out.speed_table;
+    m_calculated = input;
+    update_accuracy_tooltips();
     write_speed_data();
+}
+
+void Form1::update_accuracy_tooltips()
+{
+    if (!m_calculated)
+        return;
+    for (int k = 0; k < kRaBoxes; ++k)
+        update_accuracy_tooltip(calc::Axis::Ra, k);
+    for (int k = 0; k < kRows; ++k)
+        update_accuracy_tooltip(calc::Axis::Dec, k);
+    Text2->setToolTip(q(calc::resolution_tooltip(
+        calc::axis_accuracy(base_clock, m_calculated->ra, calc::Axis::Ra, {}))));
+    Text5->setToolTip(q(calc::resolution_tooltip(
+        calc::axis_accuracy(base_clock, m_calculated->dec, calc::Axis::Dec, {}))));
+}
+
+void Form1::update_accuracy_tooltip(calc::Axis axis, int index)
+{
+    if (!m_calculated)
+        return;
+    const bool ra = axis == calc::Axis::Ra;
+    QLineEdit *hex = ra ? Text8[index] : Text10[index];
+    QLineEdit *decimal = ra ? Text7[index] : Text9[index];
+    const calc::EntryAccuracy entry =
+        calc::entry_accuracy(base_clock, ra ? m_calculated->ra : m_calculated->dec, axis, index,
+                             hex->text().toStdString());
+    const QString tip = q(calc::accuracy_tooltip(entry));
+    hex->setToolTip(tip);
+    decimal->setToolTip(tip);
 }
 
 void Form1::write_speed_data()

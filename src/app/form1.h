@@ -11,6 +11,7 @@
 // The boxes are the store of every computed value: later actions read their
 // current texts, including anything the operator typed over them.
 
+#include "calculate.h"
 #include "speedtable.h"
 
 #include <QString>
@@ -18,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 class QButtonGroup;
 class QComboBox;
@@ -59,6 +61,8 @@ private:
     void set_tab_order();
     void Form_Load();
     void load_param();
+    void update_accuracy_tooltips();
+    void update_accuracy_tooltip(calc::Axis axis, int index);
     void write_speed_data();
     void show_warning(const QString &objectName, const QString &title, const QString &message);
 
@@ -103,6 +107,10 @@ private:
 
     QString m_data_dir;
     bool m_combo_return = false; // Return typed into Combo1: not a pick
+    // The drive trains of the last successful Calculate; the accuracy
+    // tooltips measure the hex boxes against the speeds they were made for.
+    std::optional<calc::CalcInput> m_calculated;
+    bool m_writing_results = false;
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;
 };

@@ -28,6 +28,13 @@ Run run(const QStringList &arguments)
     return r;
 }
 
+// A row or rate object without its accuracy figures: the box texts alone.
+QJsonObject boxes(QJsonObject o)
+{
+    o.remove(QStringLiteral("accuracy"));
+    return o;
+}
+
 QJsonObject json(const QStringList &extra)
 {
     const Run r = run(QStringList{QStringLiteral("--calculate"), QStringLiteral("--json")} + extra);
@@ -51,6 +58,7 @@ private slots:
     void calculationFailure();
     void version();
     void listing();
+    void accuracyColumns();
 };
 
 void tst_Cli::jsonDefaults()
@@ -63,19 +71,19 @@ void tst_Cli::jsonDefaults()
     QCOMPARE(ra.value("total_hex").toString(), QStringLiteral("EA6000"));
     const QJsonArray rows = ra.value("rows").toArray();
     QCOMPARE(rows.size(), 50);
-    QCOMPARE(rows.at(0).toObject(), (QJsonObject{{"decimal", " 22438"}, {"hex", "57A7"}}));
-    QCOMPARE(rows.at(49).toObject(), (QJsonObject{{"decimal", " 44"}, {"hex", "002D"}}));
+    QCOMPARE(boxes(rows.at(0).toObject()), (QJsonObject{{"decimal", " 22438"}, {"hex", "57A7"}}));
+    QCOMPARE(boxes(rows.at(49).toObject()), (QJsonObject{{"decimal", " 44"}, {"hex", "002D"}}));
     const QJsonObject rates = ra.value("rates").toObject();
-    QCOMPARE(rates.value("solar").toObject(),
+    QCOMPARE(boxes(rates.value("solar").toObject()),
              (QJsonObject{{"decimal", " 11250"}, {"hex", "2BF2"}}));
-    QCOMPARE(rates.value("lunar").toObject(),
+    QCOMPARE(boxes(rates.value("lunar").toObject()),
              (QJsonObject{{"decimal", " 11647"}, {"hex", "2D80"}}));
-    QCOMPARE(rates.value("king").toObject(), (QJsonObject{{"decimal", " 11222"}, {"hex", "2BD7"}}));
+    QCOMPARE(boxes(rates.value("king").toObject()), (QJsonObject{{"decimal", " 11222"}, {"hex", "2BD7"}}));
     const QJsonObject dec = o.value("dec").toObject();
     QCOMPARE(dec.value("total").toString(), QStringLiteral(" 11520000"));
     QCOMPARE(dec.value("total_hex").toString(), QStringLiteral("AFC800"));
     QVERIFY(!dec.contains("rates"));
-    QCOMPARE(dec.value("rows").toArray().at(0).toObject(),
+    QCOMPARE(boxes(dec.value("rows").toArray().at(0).toObject()),
              (QJsonObject{{"decimal", " 29918"}, {"hex", "74DE"}}));
 }
 
@@ -179,6 +187,44 @@ void tst_Cli::listing()
     r = run({"--calculate", "--listing", dir.filePath(QStringLiteral("missing/dir/x.txt"))});
     QCOMPARE(r.exitCode, 3);
     QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("x.txt")));
+}
+
+// The accuracy figures sit under their own key; the box texts stay as they
+// were. RA row 04 worked by hand: asked 15360000 / 86164 = 178.26470 Hz,
+// got 2000000 / 11219 = 178.26901 Hz, +24.14 ppm.
+void tst_Cli::accuracyColumns()
+{
+    const QJsonObject ra = json({}).value("ra").toObject();
+    const QJsonObject row4 = ra.value("rows").toArray().at(3).toObject();
+    QCOMPARE(row4.value("decimal").toString(), QStringLiteral(" 11219"));
+    QCOMPARE(row4.value("hex").toString(), QStringLiteral("2BD3"));
+    const QJsonObject acc = row4.value("accuracy").toObject();
+    QCOMPARE(qRound(acc.value("error_ppm").toDouble() * 100), 2414);
+    QVERIFY(qAbs(acc.value("asked_hz").toDouble() - 178.264704517) < 1e-6);
+    QVERIFY(acc.value("representable").toBool());
+
+    const QString defaults = QString::fromUtf8(run({"--calculate"}).out);
+    QVERIFY2(defaults.contains(QRegularExpression(
+                 QStringLiteral("\\b04 +1 +11219 +2BD3 +178\\.2647 +178\\.2690 +\\+24\\.14"))),
+             qPrintable(defaults));
+    QVERIFY(!defaults.contains(QStringLiteral("warning")));
+
+    const Run r = run({"--calculate", "--ra", "100,1,200,10,5"});
+    QCOMPARE(r.exitCode, 0);
+    const QString report = QString::fromUtf8(r.out);
+    QVERIFY2(report.contains(QRegularExpression(
+                 QStringLiteral("warning: 赤経 テーブル 01: .*344656.*250 kHz"))),
+             qPrintable(report));
+    const QJsonObject wide = json({"--ra", "100,1,200,10,5"})
+                                 .value("ra")
+                                 .toObject()
+                                 .value("rows")
+                                 .toArray()
+                                 .at(0)
+                                 .toObject();
+    QCOMPARE(wide.value("hex").toString(), QStringLiteral("4250"));
+    QCOMPARE(wide.value("accuracy").toObject().value("problem").toString(),
+             QStringLiteral("divisor_too_large"));
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)
