@@ -1,0 +1,50 @@
+#pragma once
+
+// What goes on the wire: the command frame, the command bodies and the names
+// of the ports. The controller only listens, so these bytes are the whole
+// protocol; nothing here touches a port.
+
+#include "drivetrain.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace rwlink {
+
+// Bodies that carry no value.
+inline const QString kStoreData = QStringLiteral("=SD");
+inline const QString kNewTable = QStringLiteral("=NEW");
+inline const QString kNewTotals = QStringLiteral("&XNEW");
+
+// "#:" + body + "#", one byte per character. The controller speaks ASCII
+// only, so any other character (a whole surrogate pair counts as one) goes
+// out as "?" rather than as several bytes of some encoding.
+QByteArray frame(const QString &body);
+
+// "Com1" … "Com20" exactly as the combo box lists them; any other text
+// (other case, blanks, leading zero, out of range) names no port.
+std::optional<int> port_number_for(const QString &name);
+
+// The device behind port n. Windows has COMn itself; elsewhere there is no
+// fixed numbering, so RW7300_COM<n> may name the device (a USB adapter,
+// say) and otherwise the n-th built-in serial port is used.
+QString device_for_port(int n);
+
+// "&RA07=2BF2": a row number 1…50 as two digits and the box text cut or
+// zero-filled to four characters, whatever it holds.
+QString row_body(calc::Axis axis, int row, const QString &box_text);
+
+// "&XRA00" or "&XDEC00" followed by the total box text as it stands.
+QString total_body(calc::Axis axis, const QString &box_text);
+
+// A tracking rate replaces RA entry 05: "&RA05" followed by the rate box text
+// as it stands (no "=", no reshaping).
+QString rate_body(const QString &box_text);
+
+// "=TCLK1" for 2 MHz, "=TCLK2" for 250 kHz; no command for other clocks.
+std::optional<QString> clock_body(std::int32_t base_clock);
+
+} // namespace rwlink

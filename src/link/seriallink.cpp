@@ -1,0 +1,252 @@
+#include "seriallink.h"
+
+#include "frame.h"
+#include "systemclock.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <QStringList>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace rwlink {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr qint32 kBaudRate = 9600;
+
+// Plenty for the last frame at 9600 baud, short enough not to freeze the
+// window on a line that takes nothing.
+constexpr auto kDrainLimit = 1s;
+
+// A wait looks at the counter at least this often, however far its target.
+constexpr auto kLongestPause = 1s;
+
+constexpr double kTickMax = std::numeric_limits<std::int32_t>::max();
+constexpr double kTickSpan = 4294967296.0;
+
+} // namespace
+
+SerialLink::SerialLink(QObject *parent)
+    : QObject(parent), m_own_clock(std::make_unique<SystemClock>()), m_clock(m_own_clock.get())
+{
+    configure();
+}
+
+SerialLink::SerialLink(Clock &clock, QObject *parent) : QObject(parent), m_clock(&clock)
+{
+    configure();
+}
+
+SerialLink::~SerialLink()
+{
+    close_port();
+}
+
+void SerialLink::configure()
+{
+    // Applied by QSerialPort on every open. DTR and RTS are left as they
+    // are: the controller does not use them, and a pseudo-terminal standing
+    // in for it rejects them.
+    m_port.setBaudRate(kBaudRate);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::on_port_error);
+}
+
+bool SerialLink::open_port(const QString &combo_text)
+{
+    if (m_port.isOpen()) {
+        m_port.clear(QSerialPort::Input);
+        return true;
+    }
+    if (const auto number = port_number_for(combo_text))
+        m_number = *number;
+    m_failed = false;
+    m_error_text.clear();
+    m_device = device_for_port(m_number);
+    m_port.setPortName(m_device);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_failed = true;
+        m_error_text = open_failure_text(m_port.error());
+        return false;
+    }
+    m_port.clear(QSerialPort::Input);
+    return true;
+}
+
+bool SerialLink::send_command(const QString &body)
+{
+    if (!m_port.isOpen())
+        return !m_failed;
+    const QByteArray bytes = frame(body);
+    if (m_port.write(bytes) != bytes.size()) {
+        if (!m_failed) {
+            m_failed = true;
+            m_error_text = QStringLiteral("%1 に書き込めませんでした (%2)。")
+                               .arg(port_label(), m_port.errorString());
+        }
+        close_now();
+        return false;
+    }
+    // Hand the frame to the driver now rather than at the next event-loop
+    // pass, so the pause that follows is measured from the real write.
+    m_port.flush();
+    return !m_failed;
+}
+
+bool SerialLink::wait_ms(float ms)
+{
+    if (m_cancelled || m_failed)
+        return false;
+    std::int32_t reading = m_clock->tick();
+    double target = static_cast<double>(reading) + static_cast<double>(ms);
+    if (target >= kTickMax) {
+        // The counter turns negative before the target comes: aim at the
+        // target's negative image once it has. A target of exactly the top
+        // reading counts too, as no signed reading can ever pass it.
+        target -= kTickSpan;
+        do {
+            if (!pause(kTickMax - reading + 1))
+                return false;
+            reading = m_clock->tick();
+        } while (reading >= 0);
+    }
+    // Sleep until the counter is due to pass the target rather than poll it.
+    // A timer may end a little before the counter moves on, so the loop
+    // still runs until a reading is strictly past the target.
+    do {
+        if (!pause(std::floor(target) - reading + 1))
+            return false;
+        reading = m_clock->tick();
+    } while (reading <= target);
+    return true;
+}
+
+bool SerialLink::pause(double remaining_ms)
+{
+    const double longest = std::chrono::duration<double, std::milli>(kLongestPause).count();
+    const int ms = remaining_ms >= 1 ? static_cast<int>(std::min(remaining_ms, longest)) : 1;
+    if (!m_clock->sleep_ms(ms)) {
+        // The event loop was told to quit: the program is ending.
+        m_cancelled = true;
+        return false;
+    }
+    return !m_cancelled && !m_failed;
+}
+
+void SerialLink::close_port()
+{
+    if (!m_port.isOpen())
+        return;
+    m_closing = true;
+    // Every action writes its last command right before closing, and
+    // QSerialPort drops whatever it still holds when closed.
+    const QDeadlineTimer deadline(kDrainLimit);
+    while (m_port.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!m_port.waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
+            break;
+    }
+    m_port.close();
+    m_closing = false;
+}
+
+void SerialLink::close_now()
+{
+    if (!m_port.isOpen())
+        return;
+    m_closing = true;
+    m_port.close();
+    m_closing = false;
+}
+
+void SerialLink::cancel()
+{
+    m_cancelled = true;
+    m_clock->wake();
+}
+
+void SerialLink::on_port_error(QSerialPort::SerialPortError error)
+{
+    // Once the far side is gone, Qt repeats the error as fast as it can
+    // until the port is closed; the first one closes it.
+    if (m_closing || !m_port.isOpen())
+        return;
+    if (error != QSerialPort::ResourceError && error != QSerialPort::WriteError &&
+        error != QSerialPort::ReadError)
+        return;
+    m_failed = true;
+    if (error == QSerialPort::WriteError) {
+        m_error_text = QStringLiteral("%1 に書き込めませんでした (%2)。")
+                           .arg(port_label(), m_port.errorString());
+    } else {
+        // A line closed from the far side reads as end of file, and Qt
+        // then shows a stale system message; name the cause instead.
+        const QString reason = error == QSerialPort::ReadError
+                                   ? QStringLiteral("回線が切られました")
+                                   : m_port.errorString();
+        m_error_text = QStringLiteral("%1 との接続が切れました (%2)。ケーブルとコントローラーの"
+                                      "電源を確かめてから、もう一度送ってください。")
+                           .arg(port_label(), reason);
+    }
+    close_now();
+    m_clock->wake();
+}
+
+QString SerialLink::port_label() const
+{
+    return QStringLiteral("ポート Com%1 (%2)").arg(m_number).arg(m_device);
+}
+
+QString SerialLink::open_failure_text(QSerialPort::SerialPortError error) const
+{
+    QString text =
+        QStringLiteral("%1 を開けませんでした (%2)。").arg(port_label(), m_port.errorString());
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError: {
+        QStringList devices;
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+            devices << info.systemLocation();
+        text += QStringLiteral("\nこのデバイスはありません。見つかったシリアルデバイス: %1")
+                    .arg(devices.isEmpty() ? QStringLiteral("なし")
+                                           : devices.join(QStringLiteral(", ")));
+#ifndef Q_OS_WIN
+        text += QStringLiteral("\n別のデバイスを使うには、環境変数 RW7300_COM%1 にそのパスを"
+                               "設定してください (例: RW7300_COM%1=/dev/ttyUSB0)。")
+                    .arg(m_number);
+#endif
+        break;
+    }
+    case QSerialPort::PermissionError: {
+#ifdef Q_OS_WIN
+        const bool in_use = true; // Windows refuses a port only when someone holds it
+#else
+        // Qt reports a held lock and a forbidden device alike; only the
+        // latter lacks access rights.
+        const QFileInfo device(m_device);
+        const bool in_use = device.isReadable() && device.isWritable();
+#endif
+        text += in_use
+                    ? QStringLiteral("\n別のプログラムがこのポートを使っています。そのプログラムを"
+                                     "終了してから、もう一度送ってください。")
+                    : QStringLiteral("\nこのデバイスを使う権限がありません。ユーザーを dialout "
+                                     "グループに加え (sudo usermod -aG dialout $USER)、ログインし"
+                                     "直してください。");
+        break;
+    }
+    default:
+        break;
+    }
+    return text;
+}
+
+} // namespace rwlink

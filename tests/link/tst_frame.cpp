@@ -1,0 +1,170 @@
+#include "frame.h"
+
+#include <QTest>
+
+#include <optional>
+
+using namespace rwlink;
+using calc::Axis;
+
+Q_DECLARE_METATYPE(std::optional<int>)
+Q_DECLARE_METATYPE(calc::Axis)
+
+class tst_Frame : public QObject {
+    Q_OBJECT
+
+private slots:
+    void frameBytes_data();
+    void frameBytes();
+    void portNumber_data();
+    void portNumber();
+    void deviceForPort_data();
+    void deviceForPort();
+    void rowBody_data();
+    void rowBody();
+    void valueBodies_data();
+    void valueBodies();
+};
+
+void tst_Frame::frameBytes_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("store data") << "=SD" << QByteArray::fromHex("233A3D534423");
+    QTest::newRow("empty body") << "" << QByteArray::fromHex("233A23");
+    QTest::newRow("table row") << "&RA01=57A7" << QByteArray::fromHex("233A26524130313D3537413723");
+    QTest::newRow("accented letter") << "&RA05é" << QByteArray("#:&RA05?#");
+    QTest::newRow("full-width digit") << "&RA05２" << QByteArray("#:&RA05?#");
+    QTest::newRow("surrogate pair is one character")
+        << "&RA05\U0001F600" << QByteArray("#:&RA05?#");
+    QTest::newRow("lone high surrogate")
+        << QStringLiteral("&RA05") + QChar(0xD83D) + QStringLiteral("1")
+        << QByteArray("#:&RA05?1#");
+    QTest::newRow("blank and DEL stay") << " \x7F" << QByteArray("#: \x7F#");
+}
+
+void tst_Frame::frameBytes()
+{
+    QFETCH(QString, body);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(frame(body), bytes);
+}
+
+void tst_Frame::portNumber_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<std::optional<int>>("number");
+    QTest::newRow("first") << "Com1" << std::optional<int>(1);
+    QTest::newRow("two digits") << "Com10" << std::optional<int>(10);
+    QTest::newRow("last") << "Com20" << std::optional<int>(20);
+    const std::optional<int> none;
+    QTest::newRow("lower case") << "com3" << none;
+    QTest::newRow("upper case") << "COM3" << none;
+    QTest::newRow("trailing space") << "Com3 " << none;
+    QTest::newRow("leading space") << " Com3" << none;
+    QTest::newRow("beyond the list") << "Com21" << none;
+    QTest::newRow("zero") << "Com0" << none;
+    QTest::newRow("leading zero") << "Com01" << none;
+    QTest::newRow("no number") << "Com" << none;
+    QTest::newRow("negative") << "Com-1" << none;
+    QTest::newRow("full-width digit") << "Com３" << none;
+    QTest::newRow("empty") << "" << none;
+}
+
+void tst_Frame::portNumber()
+{
+    QFETCH(QString, name);
+    QFETCH(std::optional<int>, number);
+    QCOMPARE(port_number_for(name), number);
+}
+
+void tst_Frame::deviceForPort_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("variable"); // RW7300_COM<port>; null = unset
+    QTest::addColumn<QString>("device");
+    QTest::newRow("first built-in port") << 1 << QByteArray() << "/dev/ttyS0";
+    QTest::newRow("last built-in port") << 20 << QByteArray() << "/dev/ttyS19";
+    QTest::newRow("variable names the device") << 3 << QByteArray("/dev/ttyUSB0") << "/dev/ttyUSB0";
+    QTest::newRow("empty variable is unset") << 3 << QByteArray("") << "/dev/ttyS2";
+}
+
+void tst_Frame::deviceForPort()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows names its ports itself");
+#endif
+    QFETCH(int, port);
+    QFETCH(QByteArray, variable);
+    QFETCH(QString, device);
+    const QByteArray name = "RW7300_COM" + QByteArray::number(port);
+    if (variable.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, variable);
+    // Another port's variable must not leak into this one.
+    qputenv(port == 1 ? "RW7300_COM2" : "RW7300_COM1", "/dev/elsewhere");
+    const QString actual = device_for_port(port);
+    qunsetenv(name);
+    qunsetenv("RW7300_COM1");
+    qunsetenv("RW7300_COM2");
+    QCOMPARE(actual, device);
+}
+
+void tst_Frame::rowBody_data()
+{
+    QTest::addColumn<Axis>("axis");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("body");
+    QTest::newRow("first RA row") << Axis::Ra << 1 << "57A7"
+                                  << "&RA01=57A7";
+    QTest::newRow("first DEC row") << Axis::Dec << 1 << "74DE"
+                                   << "&DEC01=74DE";
+    QTest::newRow("single digit row, short text") << Axis::Ra << 9 << "7"
+                                                  << "&RA09=0007";
+    QTest::newRow("two digit row, long text") << Axis::Ra << 10 << "12345"
+                                              << "&RA10=2345";
+    QTest::newRow("last row, empty text") << Axis::Dec << 50 << ""
+                                          << "&DEC50=0000";
+    QTest::newRow("blank is kept") << Axis::Ra << 3 << " "
+                                   << "&RA03=000 ";
+    QTest::newRow("not hexadecimal, sent as is") << Axis::Dec << 4 << "zz"
+                                                 << "&DEC04=00zz";
+}
+
+void tst_Frame::rowBody()
+{
+    QFETCH(Axis, axis);
+    QFETCH(int, row);
+    QFETCH(QString, text);
+    QFETCH(QString, body);
+    QCOMPARE(row_body(axis, row, text), body);
+}
+
+void tst_Frame::valueBodies_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("RA total") << total_body(Axis::Ra, "EA6000") << "&XRA00EA6000";
+    QTest::newRow("DEC total") << total_body(Axis::Dec, "AFC800") << "&XDEC00AFC800";
+    QTest::newRow("total not reshaped") << total_body(Axis::Ra, "ABC") << "&XRA00ABC";
+    QTest::newRow("rate") << rate_body("2BF2") << "&RA052BF2";
+    QTest::newRow("short rate not filled") << rate_body("1") << "&RA051";
+    QTest::newRow("long rate not cut") << rate_body("12345") << "&RA0512345";
+    QTest::newRow("blank rate") << rate_body(" ") << "&RA05 ";
+    QTest::newRow("2 MHz clock") << clock_body(2000000).value_or("none") << "=TCLK1";
+    QTest::newRow("250 kHz clock") << clock_body(250000).value_or("none") << "=TCLK2";
+    QTest::newRow("other clock") << clock_body(1000000).value_or("none") << "none";
+    QTest::newRow("unset clock") << clock_body(0).value_or("none") << "none";
+}
+
+void tst_Frame::valueBodies()
+{
+    QFETCH(QString, body);
+    QFETCH(QString, expected);
+    QCOMPARE(body, expected);
+}
+
+QTEST_GUILESS_MAIN(tst_Frame)
+#include "tst_frame.moc"
