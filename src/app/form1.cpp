@@ -4,11 +4,14 @@
 #include "beep.h"
 #include "calculate.h"
 #include "fonts.h"
+#include "frame.h"
 #include "geometry.h"
 #include "listing.h"
+#include "seriallink.h"
 #include "settings.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFrame>
@@ -111,8 +114,28 @@ QString q(const std::string &text)
 
 } // namespace
 
-Form1::Form1(const QString &data_dir, QWidget *parent) : QWidget(parent), m_data_dir(data_dir)
+// The upload's view of the window: each box is read when its command is
+// built, and the progress bars follow the rows sent.
+class BoxReader : public rwlink::UploadSource {
+public:
+    explicit BoxReader(Form1 &form) : m_form(form) {}
+    QString combo_text() override { return m_form.Combo1->currentText(); }
+    std::int32_t base_clock() override { return m_form.base_clock; }
+    QString ra_row(int i) override { return m_form.Text8[i]->text(); }
+    QString dec_row(int i) override { return m_form.Text10[i]->text(); }
+    QString ra_total() override { return m_form.Text11->text(); }
+    QString dec_total() override { return m_form.Text12->text(); }
+    void ra_progress(int rows_sent) override { m_form.ProgressBar1->setValue(rows_sent); }
+    void dec_progress(int rows_sent) override { m_form.ProgressBar2->setValue(rows_sent); }
+
+private:
+    Form1 &m_form;
+};
+
+Form1::Form1(const QString &data_dir, rwlink::Clock *clock, QWidget *parent)
+    : QWidget(parent), m_data_dir(data_dir)
 {
+    MSComm1 = clock ? new rwlink::SerialLink(*clock, this) : new rwlink::SerialLink(this);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("RW７３００　SPEEDテーブル Ver") +
                    QStringLiteral(RW7300_VERSION));
@@ -129,6 +152,7 @@ Form1::Form1(const QString &data_dir, QWidget *parent) : QWidget(parent), m_data
     set_tab_order();
     Form_Load();
     load_param();
+    update_port_tooltip();
 }
 
 void Form1::build_drive_train_block()
@@ -186,6 +210,10 @@ void Form1::build_command_band()
         button(this, QStringLiteral("Command4"), 2520, 1320, 615, 300, QStringLiteral("月時"));
     Command5 =
         button(this, QStringLiteral("Command5"), 5040, 1320, 855, 300, QStringLiteral("Kingslate"));
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     for (QPushButton *b : {Command3, Command4, Command5})
         b->setFont(caption_font());
 
@@ -212,6 +240,7 @@ void Form1::build_command_band()
     });
     Combo1->installEventFilter(this);
     Combo1->lineEdit()->installEventFilter(this);
+    connect(Combo1, &QComboBox::editTextChanged, this, &Form1::update_port_tooltip);
 
     Command6 = button(this, QStringLiteral("Command6"), 120, 1750, 1455, 255,
                       QStringLiteral("RA ALL STEP"));
@@ -219,6 +248,8 @@ void Form1::build_command_band()
     Command7 = button(this, QStringLiteral("Command7"), 3240, 1750, 1575, 255,
                       QStringLiteral("DEC ALL STEP"));
     Text12 = text_box(this, QStringLiteral("Text12"), 4920, 1750, 1455, 270, QStringLiteral("0"));
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
 
     Label6 = make<QLabel>(this, QStringLiteral("Label6"));
     Label6->setFont(caption_font());
@@ -424,6 +455,99 @@ void Form1::Combo1_Click()
     // nothing; the reason goes to the log.
     if (!outcome.ok)
         qWarning("%s: %s", qPrintable(QDir::toNativeSeparators(path)), qPrintable(outcome.error));
+}
+
+void Form1::Command2_Click()
+{
+    // A blank RA row 1 means nothing has been calculated yet.
+    if (Text7[0]->text() == kBlank) {
+        system_beep();
+        return;
+    }
+    ProgressBar1->show();
+    ProgressBar2->show();
+    set_controller_buttons_enabled(false);
+    BoxReader boxes(*this);
+    const rwlink::ActionResult result = rwlink::upload(*MSComm1, boxes);
+    set_controller_buttons_enabled(true);
+    if (m_closing)
+        return;
+    ProgressBar1->hide();
+    ProgressBar2->hide();
+    if (result.ok())
+        system_beep();
+    else
+        report_link_failure(result);
+}
+
+void Form1::send_rate(int box)
+{
+    set_controller_buttons_enabled(false);
+    const rwlink::ActionResult result = rwlink::send_rate(
+        *MSComm1, Combo1->currentText(), [this, box] { return Text8[box]->text(); });
+    set_controller_buttons_enabled(true);
+    if (!m_closing && !result.ok())
+        report_link_failure(result);
+}
+
+void Form1::send_total(calc::Axis axis)
+{
+    QLineEdit *decimal = axis == calc::Axis::Ra ? Text2 : Text5;
+    QLineEdit *hex = axis == calc::Axis::Ra ? Text11 : Text12;
+    set_controller_buttons_enabled(false);
+    const rwlink::ActionResult result = rwlink::send_total(
+        *MSComm1, Combo1->currentText(), axis, [decimal] { return decimal->text(); },
+        [hex](const QString &digits) { hex->setText(digits); });
+    set_controller_buttons_enabled(true);
+    if (!m_closing && !result.ok())
+        report_link_failure(result);
+}
+
+void Form1::set_controller_buttons_enabled(bool enabled)
+{
+    m_action_running = !enabled;
+    for (QPushButton *b : {Command2, Command3, Command4, Command5, Command6, Command7})
+        b->setEnabled(enabled);
+}
+
+void Form1::report_link_failure(const rwlink::ActionResult &result)
+{
+    if (result.outcome == rwlink::ActionResult::Outcome::Cancelled)
+        return;
+    QString message = result.error_text;
+    if (!result.failed_command.isEmpty()) {
+        message += QStringLiteral("\n\n止まったコマンド: %1")
+                       .arg(QString::fromLatin1(rwlink::frame(result.failed_command)));
+    }
+    message += QStringLiteral("\n送信済みのコマンド: %1 個").arg(result.commands_written);
+    show_warning(QStringLiteral("linkFailure"), QStringLiteral("送信できません"), message);
+}
+
+void Form1::update_port_tooltip()
+{
+    const QString text = Combo1->currentText();
+    const auto number = rwlink::port_number_for(text);
+    if (number) {
+        Combo1->setToolTip(QStringLiteral("%1 → %2").arg(text, rwlink::device_for_port(*number)));
+    } else {
+        const int last = MSComm1->port_number();
+        Combo1->setToolTip(QStringLiteral("「%1」はポート名 (Com1〜Com20) ではありません。"
+                                          "送信には Com%2 → %3 を使います。")
+                               .arg(text)
+                               .arg(last)
+                               .arg(rwlink::device_for_port(last)));
+    }
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // An action waiting between commands stops here: nothing more is sent
+    // and its port is closed.
+    if (m_action_running) {
+        m_closing = true;
+        MSComm1->cancel();
+    }
+    QWidget::closeEvent(event);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

@@ -7,10 +7,13 @@
 //   Text1/Text4 (drive trains), Option1 ──► Command1_Click ──► calc::calculate
 //        ──► Text2/3/5/6/11/12, Text7…Text10, SpeedTable ──► files::write_speed_data
 //   Combo1 (a picked port) ──► Combo1_Click ──► files::write_param (PARAM.DAT)
+//   Command2…Command7 ──► rwlink::upload / send_rate / send_total over MSComm1,
+//        reading each box when its command is built
 //
 // The boxes are the store of every computed value: later actions read their
 // current texts, including anything the operator typed over them.
 
+#include "actions.h"
 #include "calculate.h"
 #include "speedtable.h"
 
@@ -30,6 +33,11 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
+namespace rwlink {
+class Clock;
+class SerialLink;
+} // namespace rwlink
+
 namespace app {
 
 class Form1 : public QWidget {
@@ -42,7 +50,10 @@ public:
     static constexpr int kTitleDec = 54;
 
     // data_dir holds PARAM.DAT and Speed_Data.txt (the program's directory).
-    explicit Form1(const QString &data_dir, QWidget *parent = nullptr);
+    // The controller link paces on clock when given (tests), otherwise on
+    // the system's millisecond counter.
+    explicit Form1(const QString &data_dir, rwlink::Clock *clock = nullptr,
+                   QWidget *parent = nullptr);
 
     std::int32_t baseClock() const { return base_clock; }
     const calc::SpeedTable &speedTable() const { return SpeedTable; }
@@ -50,9 +61,16 @@ public:
     void Command1_Click();
     void Option1_Click(int index);
     void Combo1_Click();
+    void Command2_Click();
+    void Command3_Click() { send_rate(kRows); }
+    void Command4_Click() { send_rate(kRows + 1); }
+    void Command5_Click() { send_rate(kRows + 2); }
+    void Command6_Click() { send_total(calc::Axis::Ra); }
+    void Command7_Click() { send_total(calc::Axis::Dec); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void build_drive_train_block();
@@ -65,6 +83,14 @@ private:
     void update_accuracy_tooltip(calc::Axis axis, int index);
     void write_speed_data();
     void show_warning(const QString &objectName, const QString &title, const QString &message);
+    void send_rate(int box);
+    void send_total(calc::Axis axis);
+    // One controller action at a time: the others wait until it ends.
+    void set_controller_buttons_enabled(bool enabled);
+    void report_link_failure(const rwlink::ActionResult &result);
+    void update_port_tooltip();
+
+    friend class BoxReader; // what the upload reads as it goes
 
     // Drive-train block.
     std::array<QLabel *, 7> Label5{};
@@ -105,6 +131,9 @@ private:
     std::array<QLineEdit *, kRows> Text9{};
     std::array<QLineEdit *, kRows> Text10{};
 
+    rwlink::SerialLink *MSComm1 = nullptr;
+    bool m_action_running = false;
+    bool m_closing = false;
     QString m_data_dir;
     bool m_combo_return = false; // Return typed into Combo1: not a pick
     // The drive trains of the last successful Calculate; the accuracy

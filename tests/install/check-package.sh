@@ -15,7 +15,7 @@ deb=$out/rw7300-speedtable_1.02_${arch}.deb
 
 info=$(dpkg-deb --info "$deb")
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
-for dep in fonts-ipafont-gothic libqt6widgets6 libc6; do
+for dep in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6 libc6; do
   [[ $depends == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
 grep -q '^ Version: 1.02$' <<<"$info" || fail "version"

@@ -1,0 +1,375 @@
+#include "beep.h"
+#include "calculate.h"
+#include "fakeclock.h"
+#include "form1.h"
+#include "ptyline.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using app::Form1;
+
+namespace {
+
+constexpr int kPort = 5;
+
+// The 109 bodies an upload of a calculation sends, built from the
+// calculation core alone.
+QStringList upload_bodies(const calc::CalcOutput &out)
+{
+    QStringList bodies{out.base_clock == calc::kClock2MHz ? "=TCLK1" : "=TCLK2", "=SD"};
+    for (int i = 0; i < 50; ++i)
+        bodies << QStringLiteral("&RA%1=%2")
+                      .arg(i + 1, 2, 10, QLatin1Char('0'))
+                      .arg(QString::fromStdString(out.text8[i]));
+    bodies << "=SD";
+    for (int i = 0; i < 50; ++i)
+        bodies << QStringLiteral("&DEC%1=%2")
+                      .arg(i + 1, 2, 10, QLatin1Char('0'))
+                      .arg(QString::fromStdString(out.text10[i]));
+    bodies << "=SD"
+           << "=NEW"
+           << "&XRA00" + QString::fromStdString(out.text11)
+           << "&XDEC00" + QString::fromStdString(out.text12) << "&XNEW"
+           << "=SD";
+    return bodies;
+}
+
+calc::CalcOutput calculated(std::int32_t clock, calc::DriveTrainTexts ra = calc::kDefaultRa)
+{
+    calc::CalcInput input;
+    input.base_clock = clock;
+    input.ra = ra;
+    return std::get<calc::CalcOutput>(calc::calculate(input));
+}
+
+} // namespace
+
+class tst_WindowLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void uploadSendsEveryFrame_data();
+    void uploadSendsEveryFrame();
+    void sendBeforeCalculateOnlyBeeps();
+    void editedBoxesGoOutAsTyped();
+    void singleCommands_data();
+    void singleCommands();
+    void totalOutOfRangeSendsNothing();
+    void calculateDuringUpload();
+    void controllerButtonsWaitForTheAction();
+    void secondUploadShowsFullBars();
+    void lineLostMidUpload();
+    void missingDevice();
+    void closingWindowStopsUpload();
+    void portTooltip();
+
+private:
+    QLineEdit *box(const QString &name) const { return m_window->findChild<QLineEdit *>(name); }
+    QPushButton *button(const char *name) const
+    {
+        return m_window->findChild<QPushButton *>(QLatin1String(name));
+    }
+    QProgressBar *bar(const char *name) const
+    {
+        return m_window->findChild<QProgressBar *>(QLatin1String(name));
+    }
+    void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void use_port(int n) const
+    {
+        m_window->findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("Com%1").arg(n));
+    }
+    QMessageBox *warning() const { return m_window->findChild<QMessageBox *>("linkFailure"); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<PtyLine> m_line;
+    std::unique_ptr<rwlink::FakeClock> m_time;
+    std::unique_ptr<Form1> m_window;
+};
+
+void tst_WindowLink::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_line = std::make_unique<PtyLine>(kPort);
+    QVERIFY(m_line->ok());
+    m_time = std::make_unique<rwlink::FakeClock>(1000);
+    m_window = std::make_unique<Form1>(m_dir->path(), m_time.get());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    use_port(kPort);
+}
+
+void tst_WindowLink::cleanup()
+{
+    m_window.reset();
+    m_time.reset();
+    m_line.reset();
+    m_dir.reset();
+}
+
+void tst_WindowLink::uploadSendsEveryFrame_data()
+{
+    QTest::addColumn<bool>("slowClock");
+    QTest::newRow("2 MHz") << false;
+    QTest::newRow("250 kHz") << true;
+}
+
+void tst_WindowLink::uploadSendsEveryFrame()
+{
+    QFETCH(bool, slowClock);
+    if (slowClock)
+        QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
+    click("Command1");
+    const int beeps = app::beep_count();
+    click("Command2");
+    const QStringList frames = PtyLine::bodies(m_line->read_all());
+    QCOMPARE(frames.size(), 109);
+    QCOMPARE(frames, upload_bodies(calculated(slowClock ? calc::kClock250kHz : calc::kClock2MHz)));
+    QCOMPARE(frames.first(), slowClock ? QStringLiteral("=TCLK2") : QStringLiteral("=TCLK1"));
+    if (!slowClock) {
+        QCOMPARE(frames.mid(0, 3), (QStringList{"=TCLK1", "=SD", "&RA01=57A7"}));
+        QCOMPARE(frames[53], QStringLiteral("&DEC01=74DE"));
+        QCOMPARE(frames.mid(103),
+                 (QStringList{"=SD", "=NEW", "&XRA00EA6000", "&XDEC00AFC800", "&XNEW", "=SD"}));
+    }
+    QVERIFY(m_time->slept_ms() >= 108 * 150);
+    QCOMPARE(app::beep_count(), beeps + 1);
+    QVERIFY(!bar("ProgressBar1")->isVisible() && !bar("ProgressBar2")->isVisible());
+    QCOMPARE(bar("ProgressBar1")->value(), 50);
+    QVERIFY(!warning());
+}
+
+void tst_WindowLink::sendBeforeCalculateOnlyBeeps()
+{
+    const int beeps = app::beep_count();
+    click("Command2");
+    QCOMPARE(app::beep_count(), beeps + 1);
+    QCOMPARE(m_line->read_all(), QByteArray());
+    QCOMPARE(m_time->readings().size(), std::size_t(0)); // no wait ever started
+    QVERIFY(!bar("ProgressBar1")->isVisible());
+    QCOMPARE(bar("ProgressBar1")->value(), 0);
+}
+
+void tst_WindowLink::editedBoxesGoOutAsTyped()
+{
+    click("Command1");
+    box("Text8_0")->setText("7");
+    box("Text8_1")->setText("12345");
+    box("Text8_2")->clear();
+    box("Text10_49")->setText("zz");
+    box("Text11")->setText("ABC");
+    box("Text7_0")->clear(); // emptied, not blank: the upload runs
+    click("Command2");
+    const QStringList frames = PtyLine::bodies(m_line->read_all());
+    QCOMPARE(frames.size(), 109);
+    QCOMPARE(frames.mid(2, 3), (QStringList{"&RA01=0007", "&RA02=2345", "&RA03=0000"}));
+    QCOMPARE(frames[102], QStringLiteral("&DEC50=00zz"));
+    QCOMPARE(frames[105], QStringLiteral("&XRA00ABC"));
+}
+
+void tst_WindowLink::singleCommands_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QString>("boxName"); // a box to set first, or empty
+    QTest::addColumn<QString>("boxText");
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QString>("hexBox"); // step buttons: the box they rewrite
+    QTest::addColumn<QString>("hexText");
+    QTest::newRow("solar") << QByteArray("Command3") << ""
+                           << "" << QStringList{"&RA052BF2", "=NEW", "=SD"} << ""
+                           << "";
+    QTest::newRow("lunar") << QByteArray("Command4") << ""
+                           << "" << QStringList{"&RA052D80", "=NEW", "=SD"} << ""
+                           << "";
+    QTest::newRow("King") << QByteArray("Command5") << ""
+                          << "" << QStringList{"&RA052BD7", "=NEW", "=SD"} << ""
+                          << "";
+    QTest::newRow("solar edited to 1") << QByteArray("Command3") << "Text8_50"
+                                       << "1" << QStringList{"&RA051", "=NEW", "=SD"} << ""
+                                       << "";
+    QTest::newRow("solar edited to 12345")
+        << QByteArray("Command3") << "Text8_50"
+        << "12345" << QStringList{"&RA0512345", "=NEW", "=SD"} << ""
+        << "";
+    QTest::newRow("RA all step") << QByteArray("Command6") << ""
+                                 << "" << QStringList{"&XRA00EA6000", "=SD"} << "Text11"
+                                 << "EA6000";
+    QTest::newRow("DEC all step") << QByteArray("Command7") << ""
+                                  << "" << QStringList{"&XDEC00AFC800", "=SD"} << "Text12"
+                                  << "AFC800";
+    QTest::newRow("RA total of 2^24")
+        << QByteArray("Command6") << "Text2"
+        << " 16777216" << QStringList{"&XRA00000000", "=SD"} << "Text11"
+        << "000000";
+    QTest::newRow("RA total not a number")
+        << QByteArray("Command6") << "Text2"
+        << "abc" << QStringList{"&XRA00000000", "=SD"} << "Text11"
+        << "000000";
+}
+
+void tst_WindowLink::singleCommands()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QString, boxName);
+    QFETCH(QString, boxText);
+    QFETCH(QStringList, frames);
+    QFETCH(QString, hexBox);
+    QFETCH(QString, hexText);
+    click("Command1");
+    if (!boxName.isEmpty())
+        box(boxName)->setText(boxText);
+    const int beeps = app::beep_count();
+    click(button.constData());
+    QCOMPARE(PtyLine::bodies(m_line->read_all()), frames);
+    if (!hexBox.isEmpty())
+        QCOMPARE(box(hexBox)->text(), hexText);
+    QCOMPARE(app::beep_count(), beeps); // single commands do not beep
+    QVERIFY(!bar("ProgressBar1")->isVisible());
+}
+
+void tst_WindowLink::totalOutOfRangeSendsNothing()
+{
+    box("Text5")->setText("1e10");
+    click("Command7");
+    QCOMPARE(m_line->read_all(), QByteArray());
+    QVERIFY(warning());
+    QTRY_VERIFY(warning()->isVisible());
+    QCOMPARE(box("Text12")->text(), QStringLiteral("0"));
+}
+
+// A Calculate clicked during the waits changes the rows not yet sent.
+void tst_WindowLink::calculateDuringUpload()
+{
+    click("Command1");
+    m_time->set_on_sleep([this] {
+        if (m_time->sleeps() == 12) { // after RA row 10 has gone out
+            box("Text1_4")->setText("32");
+            click("Command1");
+        }
+    });
+    click("Command2");
+    const QStringList frames = PtyLine::bodies(m_line->read_all());
+    const calc::CalcOutput before = calculated(calc::kClock2MHz);
+    const calc::CalcOutput after = calculated(calc::kClock2MHz, {"240", "2", "200", "10", "32"});
+    QStringList expected = upload_bodies(after);
+    const QStringList early = upload_bodies(before).mid(0, 12);
+    for (int i = 0; i < 12; ++i)
+        expected[i] = early[i];
+    QCOMPARE(frames, expected);
+    QCOMPARE(frames[105], QStringLiteral("&XRA00D4C000"));
+}
+
+void tst_WindowLink::controllerButtonsWaitForTheAction()
+{
+    click("Command1");
+    bool checked = false;
+    m_time->set_on_sleep([&] {
+        if (m_time->sleeps() != 5)
+            return;
+        checked = true;
+        for (const char *b :
+             {"Command2", "Command3", "Command4", "Command5", "Command6", "Command7"})
+            QVERIFY2(!button(b)->isEnabled(), b);
+        QVERIFY(button("Command1")->isEnabled());
+        click("Command3"); // starts nothing
+    });
+    click("Command2");
+    QVERIFY(checked);
+    QCOMPARE(PtyLine::bodies(m_line->read_all()).size(), 109);
+    QVERIFY(button("Command3")->isEnabled());
+}
+
+void tst_WindowLink::secondUploadShowsFullBars()
+{
+    click("Command1");
+    click("Command2");
+    m_line->read_all();
+    QList<QPair<int, int>> seen;
+    m_time->set_on_sleep([&] {
+        seen << qMakePair(bar("ProgressBar1")->value(), bar("ProgressBar2")->value());
+        QVERIFY(bar("ProgressBar1")->isVisible() && bar("ProgressBar2")->isVisible());
+    });
+    click("Command2");
+    // After the clock command and "=SD" both bars still show the last run;
+    // after RA row 1 only the RA bar has started again.
+    QCOMPARE(seen.mid(0, 3), (QList<QPair<int, int>>{{50, 50}, {50, 50}, {1, 50}}));
+    QCOMPARE(seen[53], qMakePair(50, 1));
+}
+
+void tst_WindowLink::lineLostMidUpload()
+{
+    click("Command1");
+    m_time->set_on_sleep([this] {
+        if (m_time->sleeps() == 20)
+            m_line->hang_up();
+    });
+    const int beeps = app::beep_count();
+    click("Command2");
+    QVERIFY(warning());
+    QTRY_VERIFY(warning()->isVisible());
+    QVERIFY2(warning()->text().contains(QStringLiteral("Com%1").arg(kPort)),
+             qPrintable(warning()->text()));
+    QVERIFY2(warning()->text().contains(QStringLiteral("送信済み")), qPrintable(warning()->text()));
+    QCOMPARE(app::beep_count(), beeps); // no completion beep
+    QVERIFY(m_time->sleeps() < 30);     // stopped at once
+    QVERIFY(!bar("ProgressBar1")->isVisible());
+    QVERIFY(button("Command2")->isEnabled());
+}
+
+void tst_WindowLink::missingDevice()
+{
+    click("Command1");
+    qputenv("RW7300_COM9", QByteArray("/dev/rw7300-no-such-device"));
+    use_port(9);
+    const int beeps = app::beep_count();
+    click("Command2");
+    qunsetenv("RW7300_COM9");
+    QVERIFY(warning());
+    QTRY_VERIFY(warning()->isVisible());
+    const QString text = warning()->text();
+    QVERIFY2(text.contains(QStringLiteral("Com9")) &&
+                 text.contains(QStringLiteral("/dev/rw7300-no-such-device")) &&
+                 text.contains(QStringLiteral("RW7300_COM")),
+             qPrintable(text));
+    QCOMPARE(app::beep_count(), beeps);
+    QCOMPARE(m_time->sleeps(), 0); // no sixteen seconds of progress
+    QVERIFY(!bar("ProgressBar1")->isVisible());
+}
+
+void tst_WindowLink::closingWindowStopsUpload()
+{
+    click("Command1");
+    m_time->set_on_sleep([this] {
+        if (m_time->sleeps() == 10)
+            m_window->close();
+    });
+    click("Command2");
+    const QStringList frames = PtyLine::bodies(m_line->read_all());
+    QCOMPARE(frames.size(), 10); // the frame before each of the ten waits, no burst
+    QVERIFY(!warning());
+}
+
+void tst_WindowLink::portTooltip()
+{
+    qputenv("RW7300_COM3", QByteArray("/dev/ttyUSB0"));
+    use_port(3);
+    auto *combo = m_window->findChild<QComboBox *>("Combo1");
+    QCOMPARE(combo->toolTip(), QStringLiteral("Com3 → /dev/ttyUSB0"));
+    qunsetenv("RW7300_COM3");
+    use_port(4);
+    QCOMPARE(combo->toolTip(), QStringLiteral("Com4 → /dev/ttyS3"));
+    combo->setEditText(QStringLiteral("COM4"));
+    QVERIFY2(combo->toolTip().contains(QStringLiteral("Com1")), qPrintable(combo->toolTip()));
+}
+
+QTEST_MAIN(tst_WindowLink)
+#include "tst_window_link.moc"
