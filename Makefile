@@ -15,8 +15,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR)
 
+# Runs the tool against the controller simulator: no hardware needed.
 run: build
-	$(BUILD_DIR)/src/app/rw7300-speedtable
+	scripts/run-with-simulator $(BUILD_DIR)
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j2

@@ -2,6 +2,7 @@
 
 #include "accuracy.h"
 #include "calculate.h"
+#include "cliupload.h"
 #include "datadir.h"
 #include "listing.h"
 #include "numbertext.h"
@@ -24,8 +25,12 @@ namespace {
 constexpr int kExitUsage = 1;
 constexpr int kExitCalculation = 2;
 constexpr int kExitListing = 3;
+constexpr int kExitUpload = 4;
 
-const QStringList kCommandLineOptions = {"--calculate", "--help", "-h", "--version", "-v"};
+// The window takes only Qt's own single-dash options (-platform, -style …);
+// anything else, long options above all, is for the command line, which
+// must work without a display.
+const QStringList kShortCommandLineOptions = {"-h", "-v", "-?"};
 
 void print(std::FILE *stream, const QString &text)
 {
@@ -205,7 +210,7 @@ bool wants_command_line(int argc, const char *const *argv)
 {
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (kCommandLineOptions.contains(arg.section(QLatin1Char('='), 0, 0)))
+        if (arg.startsWith(QLatin1String("--")) || kShortCommandLineOptions.contains(arg))
             return true;
     }
     return false;
@@ -241,7 +246,12 @@ int run_command_line(const QStringList &arguments)
         QStringLiteral("listing"),
         QStringLiteral("Also write the Speed_Data.txt listing (Shift-JIS) to FILE."),
         QStringLiteral("FILE"));
-    parser.addOptions({calculate, ra, dec, clock, json, listing});
+    const QCommandLineOption upload(
+        QStringLiteral("upload"),
+        QStringLiteral("Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
+                       "the window, or a device path), as the window's 送信 does."),
+        QStringLiteral("PORT"));
+    parser.addOptions({calculate, ra, dec, clock, json, listing, upload});
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
@@ -258,8 +268,9 @@ int run_command_line(const QStringList &arguments)
             parser,
             QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
     if (!parser.isSet(calculate))
-        return usage_error(parser,
-                           QStringLiteral("--ra, --dec, --clock and --json need --calculate"));
+        return usage_error(
+            parser, QStringLiteral(
+                        "--ra, --dec, --clock, --json, --listing and --upload need --calculate"));
 
     calc::CalcInput input;
     if (parser.isSet(ra)) {
@@ -305,6 +316,9 @@ int run_command_line(const QStringList &arguments)
               QString::fromUtf8(to_json(out, accuracy).toJson(QJsonDocument::Compact)) + "\n");
     else
         print(stdout, report(out, accuracy));
+    std::fflush(stdout);
+    if (parser.isSet(upload) && !upload_from_command_line(out, parser.value(upload)))
+        return kExitUpload;
     return 0;
 }
 

@@ -34,6 +34,18 @@ constexpr double kTickSpan = 4294967296.0;
 
 } // namespace
 
+void apply_line_settings(QSerialPort &port)
+{
+    // Applied by QSerialPort on every open. DTR and RTS are left as they
+    // are: the controller does not use them, and a pseudo-terminal standing
+    // in for it rejects them.
+    port.setBaudRate(kBaudRate);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
 SerialLink::SerialLink(QObject *parent)
     : QObject(parent), m_own_clock(std::make_unique<SystemClock>()), m_clock(m_own_clock.get())
 {
@@ -52,14 +64,7 @@ SerialLink::~SerialLink()
 
 void SerialLink::configure()
 {
-    // Applied by QSerialPort on every open. DTR and RTS are left as they
-    // are: the controller does not use them, and a pseudo-terminal standing
-    // in for it rejects them.
-    m_port.setBaudRate(kBaudRate);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    apply_line_settings(m_port);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::on_port_error);
 }
 

@@ -25,6 +25,10 @@
 
 namespace rwlink {
 
+// The controller's line: 9600 baud, 8 data bits, no parity, 1 stop bit, no
+// flow control. For anything else that opens a port to or as the controller.
+void apply_line_settings(QSerialPort &port);
+
 class SerialLink : public QObject {
     Q_OBJECT
 

@@ -59,6 +59,8 @@ private slots:
     void version();
     void listing();
     void accuracyColumns();
+    void uploadToMissingPort_data();
+    void uploadToMissingPort();
 };
 
 void tst_Cli::jsonDefaults()
@@ -78,7 +80,8 @@ void tst_Cli::jsonDefaults()
              (QJsonObject{{"decimal", " 11250"}, {"hex", "2BF2"}}));
     QCOMPARE(boxes(rates.value("lunar").toObject()),
              (QJsonObject{{"decimal", " 11647"}, {"hex", "2D80"}}));
-    QCOMPARE(boxes(rates.value("king").toObject()), (QJsonObject{{"decimal", " 11222"}, {"hex", "2BD7"}}));
+    QCOMPARE(boxes(rates.value("king").toObject()),
+             (QJsonObject{{"decimal", " 11222"}, {"hex", "2BD7"}}));
     const QJsonObject dec = o.value("dec").toObject();
     QCOMPARE(dec.value("total").toString(), QStringLiteral(" 11520000"));
     QCOMPARE(dec.value("total_hex").toString(), QStringLiteral("AFC800"));
@@ -225,6 +228,31 @@ void tst_Cli::accuracyColumns()
     QCOMPARE(wide.value("hex").toString(), QStringLiteral("4250"));
     QCOMPARE(wide.value("accuracy").toObject().value("problem").toString(),
              QStringLiteral("divisor_too_large"));
+}
+
+void tst_Cli::uploadToMissingPort_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("device path") << "/dev/rw7300-none"
+                                 << "/dev/rw7300-none";
+    QTest::newRow("port name mapped by the environment") << "Com7"
+                                                         << "/dev/rw7300-seven";
+}
+
+// Nothing can be sent: the exit status says so and the reason names the
+// device; the calculation itself is still printed.
+void tst_Cli::uploadToMissingPort()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, device);
+    qputenv("RW7300_COM7", QByteArray("/dev/rw7300-seven"));
+    const Run r = run({"--calculate", "--json", "--upload", port});
+    qunsetenv("RW7300_COM7");
+    QCOMPARE(r.exitCode, 4);
+    QVERIFY(QJsonDocument::fromJson(r.out).isObject());
+    const QString err = QString::fromUtf8(r.err);
+    QVERIFY2(err.contains(device) && err.contains(QStringLiteral("0 個")), qPrintable(err));
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)

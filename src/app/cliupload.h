@@ -1,0 +1,16 @@
+#pragma once
+
+// The Send button's upload, run from the command line.
+
+#include "calculate.h"
+
+#include <QString>
+
+namespace app {
+
+// Sends the 109 commands of a calculation to port ("Com1" … "Com20", mapped
+// as in the window, or a device path) at the controller's pace, reporting
+// progress on stderr. True only when every command was written.
+bool upload_from_command_line(const calc::CalcOutput &out, const QString &port);
+
+} // namespace app

@@ -1,0 +1,184 @@
+#include "controllerstate.h"
+
+#include "wiretext.h"
+
+#include <QJsonArray>
+#include <QStringList>
+
+using rwlink::CommandKind;
+
+namespace {
+
+constexpr int kRowsPerColumn = 10;
+constexpr int kColumns = ControllerState::kRows / kRowsPerColumn;
+constexpr int kRateRow = 5;
+
+constexpr CommandKind kAllKinds[] = {
+    CommandKind::Clock2MHz, CommandKind::Clock250kHz, CommandKind::StoreData, CommandKind::NewTable,
+    CommandKind::NewTotals, CommandKind::RaRow,       CommandKind::DecRow,    CommandKind::RaTotal,
+    CommandKind::DecTotal,  CommandKind::Rate05,      CommandKind::Unknown,
+};
+
+QJsonValue json_text(const std::optional<QByteArray> &entry)
+{
+    // Latin-1 keeps every byte as one character, whatever was sent.
+    return entry ? QJsonValue(QString::fromLatin1(*entry)) : QJsonValue(QJsonValue::Null);
+}
+
+QString entry_text(const std::optional<QByteArray> &entry)
+{
+    return entry ? value_text(*entry) : QStringLiteral("not set");
+}
+
+QString clock_name(std::optional<CommandKind> clock)
+{
+    if (!clock)
+        return {};
+    return *clock == CommandKind::Clock2MHz ? QStringLiteral("2MHz") : QStringLiteral("250kHz");
+}
+
+} // namespace
+
+void ControllerState::apply(const rwlink::Command &command)
+{
+    ++m_commands;
+    ++m_counts[command.kind];
+    switch (command.kind) {
+    case CommandKind::Clock2MHz:
+    case CommandKind::Clock250kHz:
+        m_clock = command.kind;
+        break;
+    case CommandKind::RaRow:
+        if (command.row > 0) {
+            m_ra[command.row - 1] = command.value;
+            if (command.row == kRateRow)
+                m_ra05_holds_rate = false;
+        }
+        break;
+    case CommandKind::DecRow:
+        if (command.row > 0)
+            m_dec[command.row - 1] = command.value;
+        break;
+    case CommandKind::RaTotal:
+        m_ra_total = command.value;
+        break;
+    case CommandKind::DecTotal:
+        m_dec_total = command.value;
+        break;
+    case CommandKind::Rate05:
+        m_rate05 = command.value;
+        m_ra05_holds_rate = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void ControllerState::note_anomaly(const QString &kind, const QString &detail)
+{
+    m_anomalies << Anomaly{kind, detail};
+}
+
+QString ControllerState::summary() const
+{
+    const auto line = [](const QString &label, const QString &text) {
+        return QStringLiteral("  %1%2\n").arg(label.leftJustified(12), text);
+    };
+    QString text = QStringLiteral("Summary\n");
+    text += line(QStringLiteral("clock"), !m_clock ? QStringLiteral("not set")
+                                          : *m_clock == CommandKind::Clock2MHz
+                                              ? QStringLiteral("2 MHz (=TCLK1)")
+                                              : QStringLiteral("250 kHz (=TCLK2)"));
+    text += line(QStringLiteral("RA total"), entry_text(m_ra_total));
+    text += line(QStringLiteral("DEC total"), entry_text(m_dec_total));
+    QString rate = entry_text(m_rate05);
+    if (m_rate05) {
+        rate += m_ra05_holds_rate ? QStringLiteral(", overrides RA entry 05 (marked *)")
+                                  : QStringLiteral(", since overwritten by RA row 05");
+    }
+    text += line(QStringLiteral("rate 05"), rate);
+
+    QStringList counts;
+    for (const CommandKind kind : kAllKinds) {
+        if (const int n = m_counts.value(kind))
+            counts << QStringLiteral("%1 %2").arg(rwlink::command_key(kind)).arg(n);
+    }
+    text +=
+        line(QStringLiteral("commands"),
+             counts.isEmpty() ? QString::number(m_commands)
+                              : QStringLiteral("%1 (%2)").arg(m_commands).arg(counts.join(", ")));
+
+    QMap<QString, int> kinds;
+    for (const Anomaly &anomaly : m_anomalies)
+        ++kinds[anomaly.kind];
+    QStringList kind_counts;
+    for (auto it = kinds.cbegin(); it != kinds.cend(); ++it)
+        kind_counts << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+    text += line(QStringLiteral("anomalies"),
+                 kind_counts.isEmpty()
+                     ? QStringLiteral("0")
+                     : QStringLiteral("%1 (%2)").arg(anomalies()).arg(kind_counts.join(", ")));
+
+    text += QLatin1Char('\n') +
+            table_text(QStringLiteral("RA table"), m_ra, m_ra05_holds_rate ? kRateRow : 0);
+    text += QLatin1Char('\n') + table_text(QStringLiteral("DEC table"), m_dec, 0);
+    return text;
+}
+
+QString ControllerState::table_text(const QString &title, const Table &table, int marked_row)
+{
+    QString text = title + QStringLiteral(" (row, hexadecimal, decimal)\n");
+    for (int line = 0; line < kRowsPerColumn; ++line) {
+        QStringList cells;
+        for (int column = 0; column < kColumns; ++column) {
+            const int row = column * kRowsPerColumn + line + 1;
+            const Entry &entry = table[row - 1];
+            QString hex = QStringLiteral("----");
+            QString decimal;
+            if (entry) {
+                hex = escaped(*entry);
+                const auto number = rwlink::hex_value(*entry);
+                decimal = number ? QString::number(*number) : QStringLiteral("?");
+            }
+            cells << QStringLiteral("%1 %2 %3%4")
+                         .arg(row, 2, 10, QLatin1Char('0'))
+                         .arg(hex.leftJustified(4), decimal.rightJustified(5),
+                              row == marked_row ? QStringLiteral("*") : QStringLiteral(" "));
+        }
+        text += QLatin1Char(' ') + cells.join(QStringLiteral("  ")).trimmed() + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QJsonObject ControllerState::to_json() const
+{
+    const auto table = [](const Table &entries) {
+        QJsonArray array;
+        for (const Entry &entry : entries)
+            array << json_text(entry);
+        return array;
+    };
+    QJsonObject counts;
+    for (const CommandKind kind : kAllKinds)
+        counts[rwlink::command_key(kind)] = m_counts.value(kind);
+    QJsonArray anomaly_list;
+    for (const Anomaly &anomaly : m_anomalies)
+        anomaly_list << QJsonObject{{"kind", anomaly.kind}, {"detail", anomaly.detail}};
+
+    const QString clock = clock_name(m_clock);
+    return QJsonObject{
+        {"clock", clock.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(clock)},
+        {"clock_command",
+         m_clock ? QJsonValue(rwlink::command_key(*m_clock)) : QJsonValue(QJsonValue::Null)},
+        {"ra", table(m_ra)},
+        {"dec", table(m_dec)},
+        {"ra_total", json_text(m_ra_total)},
+        {"dec_total", json_text(m_dec_total)},
+        {"rate05", json_text(m_rate05)},
+        {"ra05_holds_rate", m_ra05_holds_rate},
+        {"commands", m_commands},
+        {"command_counts", counts},
+        {"anomalies", anomalies()},
+        {"anomaly_list", anomaly_list},
+    };
+}

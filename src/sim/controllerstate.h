@@ -1,0 +1,58 @@
+#pragma once
+
+// What the controller would hold after the frames seen so far: the base
+// clock, both speed tables, both totals and the tracking rate in RA entry
+// 05, as the texts that were sent, flaws and all. Also the tally of
+// commands and of everything that was wrong on the line.
+
+#include "protocol.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+class ControllerState {
+public:
+    static constexpr int kRows = 50;
+
+    struct Anomaly {
+        QString kind; // a fixed key such as "stray_bytes", for scripts
+        QString detail;
+    };
+
+    void apply(const rwlink::Command &command);
+    void note_anomaly(const QString &kind, const QString &detail);
+
+    int commands() const { return m_commands; }
+    int anomalies() const { return int(m_anomalies.size()); }
+
+    // The summary for people: settings, counts and both tables in
+    // hexadecimal and decimal, ten rows by five columns like the window.
+    QString summary() const;
+
+    // The same for scripts; every key is always present, unset values null.
+    QJsonObject to_json() const;
+
+private:
+    using Entry = std::optional<QByteArray>;
+    using Table = std::array<Entry, kRows>;
+
+    static QString table_text(const QString &title, const Table &table, int marked_row);
+
+    std::optional<rwlink::CommandKind> m_clock;
+    Table m_ra;
+    Table m_dec;
+    Entry m_ra_total;
+    Entry m_dec_total;
+    Entry m_rate05;
+    // A rate replaces RA entry 05 in the controller until a row 05 follows.
+    bool m_ra05_holds_rate = false;
+    QMap<rwlink::CommandKind, int> m_counts;
+    int m_commands = 0;
+    QList<Anomaly> m_anomalies;
+};

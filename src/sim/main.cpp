@@ -1,0 +1,165 @@
+// rw7300-sim: a stand-in for the RW7300 controller at the far end of the
+// serial line. It shows every frame the tool sends, with its timing and
+// meaning, flags what the controller could not take, and on exit prints
+// what the controller would now hold.
+
+#include "actions.h"
+#include "deviceline.h"
+#include "monitor.h"
+#include "pseudoterminal.h"
+#include "signalwatch.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <optional>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kExitUsage = 1;
+constexpr int kExitLine = 2; // the line could not be set up, or was lost
+
+// Bounds that keep a mistyped option from meaning "never".
+constexpr auto kLongestIdle = 24h;
+constexpr auto kLongestGap = 1h;
+
+const QString kDescription = QStringLiteral(
+    "A stand-in RW7300 controller. Without --device it creates a pseudo-terminal and\n"
+    "listens on it (\"rw7300-sim: listening on /dev/pts/N\" on stderr); point the\n"
+    "tool's port at that device, for example RW7300_COM1=/dev/pts/N. Every frame is\n"
+    "shown as it arrives; anything the controller could not take is flagged with\n"
+    "\"!\". The summary of what the controller would hold is printed when the line\n"
+    "has been idle for --idle-exit seconds, counted from the first byte (before\n"
+    "that it waits however long), or on SIGINT/SIGTERM.\n"
+    "Exit status: 0 after the summary, 1 bad options, 2 the line could not be\n"
+    "opened or was lost.");
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr, QIODevice::WriteOnly);
+    return stream;
+}
+
+int usage_error(const QString &message, const QCommandLineParser &parser)
+{
+    err() << "rw7300-sim: " << message << "\n\n" << parser.helpText() << Qt::flush;
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("rw7300-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RW7300_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(kDescription);
+    const QCommandLineOption device_option(
+        QStringLiteral("device"), QStringLiteral("Listen on serial port DEV (9600 8N1) instead."),
+        QStringLiteral("DEV"));
+    const QCommandLineOption link_option(
+        QStringLiteral("link"),
+        QStringLiteral("Make PATH a symbolic link to the pseudo-terminal once listening "
+                       "(an old link is replaced); removed at exit."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption idle_option(
+        QStringLiteral("idle-exit"),
+        QStringLiteral("Sum up and exit once the line has been quiet for SECONDS."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption json_option(
+        QStringLiteral("json"),
+        QStringLiteral("Summary as one JSON object on stdout; frame lines go to stderr."));
+    const QCommandLineOption gap_option(
+        QStringLiteral("min-gap"),
+        QStringLiteral("Flag frames ending less than MS after the previous one (default %1, the "
+                       "tool's pause; 0: never).")
+            .arg(rwlink::kCommandGap.count()),
+        QStringLiteral("MS"), QString::number(rwlink::kCommandGap.count()));
+    parser.addOptions({device_option, link_option, idle_option, json_option, gap_option});
+    const QCommandLineOption help_option = parser.addHelpOption();
+    const QCommandLineOption version_option = parser.addVersionOption();
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usage_error(parser.errorText(), parser);
+    if (parser.isSet(help_option)) {
+        QTextStream(stdout, QIODevice::WriteOnly) << parser.helpText();
+        return 0;
+    }
+    if (parser.isSet(version_option)) {
+        QTextStream(stdout, QIODevice::WriteOnly) << "rw7300-sim " << RW7300_VERSION << '\n';
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage_error(
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst()),
+            parser);
+    if (parser.isSet(device_option) && parser.isSet(link_option))
+        return usage_error(QStringLiteral("--link names a pseudo-terminal; not with --device"),
+                           parser);
+
+    Monitor::Settings settings;
+    settings.json = parser.isSet(json_option);
+    if (parser.isSet(idle_option)) {
+        bool ok = false;
+        const std::chrono::duration<double> idle(parser.value(idle_option).toDouble(&ok));
+        if (!ok || !std::isfinite(idle.count()) || idle <= 0s || idle > kLongestIdle)
+            return usage_error(QStringLiteral("--idle-exit takes seconds, more than 0"), parser);
+        settings.idle_exit = std::max(1ms, std::chrono::round<std::chrono::milliseconds>(idle));
+    }
+    {
+        bool ok = false;
+        const std::chrono::duration<double, std::milli> gap(parser.value(gap_option).toDouble(&ok));
+        if (!ok || !std::isfinite(gap.count()) || gap < 0ms || gap > kLongestGap)
+            return usage_error(QStringLiteral("--min-gap takes milliseconds, 0 or more"), parser);
+        settings.min_gap = std::chrono::round<std::chrono::microseconds>(gap);
+    }
+
+    SignalWatch signal_watch({SIGINT, SIGTERM});
+    if (!signal_watch.ok()) {
+        err() << "rw7300-sim: cannot watch for signals\n" << Qt::flush;
+        return kExitLine;
+    }
+    Monitor monitor(settings);
+    const auto finish = [&monitor](int status) {
+        monitor.finish();
+        QCoreApplication::exit(status);
+    };
+    const auto lost = [&finish](const QString &reason) {
+        err() << "rw7300-sim: the line was lost: " << reason << '\n' << Qt::flush;
+        finish(kExitLine);
+    };
+    QObject::connect(&signal_watch, &SignalWatch::caught, &monitor, [&finish] { finish(0); });
+    QObject::connect(&monitor, &Monitor::idle, &monitor, [&finish] { finish(0); });
+
+    DeviceLine device;
+    PseudoTerminal terminal;
+    if (parser.isSet(device_option)) {
+        const QString name = parser.value(device_option);
+        QObject::connect(&device, &DeviceLine::received, &monitor, &Monitor::take);
+        QObject::connect(&device, &DeviceLine::lost, &monitor, lost);
+        if (!device.open(name)) {
+            err() << "rw7300-sim: " << device.error_text() << '\n' << Qt::flush;
+            return kExitLine;
+        }
+        err() << "rw7300-sim: listening on " << name << " (9600 8N1)\n" << Qt::flush;
+    } else {
+        QObject::connect(&terminal, &PseudoTerminal::received, &monitor, &Monitor::take);
+        QObject::connect(&terminal, &PseudoTerminal::lost, &monitor, lost);
+        if (!terminal.open() ||
+            (parser.isSet(link_option) && !terminal.publish(parser.value(link_option)))) {
+            err() << "rw7300-sim: " << terminal.error_text() << '\n' << Qt::flush;
+            return kExitLine;
+        }
+        err() << "rw7300-sim: listening on " << terminal.device() << '\n' << Qt::flush;
+    }
+    return QCoreApplication::exec();
+}
