@@ -155,6 +155,16 @@ Form1::Form1(const QString &data_dir, rwlink::Clock *clock, QWidget *parent)
     update_port_tooltip();
 }
 
+Form1::~Form1()
+{
+    // Closing the base widget still moves focus and lets children signal;
+    // none of that may reach this half-destroyed window.
+    Combo1->removeEventFilter(this);
+    Combo1->lineEdit()->removeEventFilter(this);
+    for (QObject *child : findChildren<QObject *>())
+        child->disconnect(this);
+}
+
 void Form1::build_drive_train_block()
 {
     static const char *const kHeadings[7] = {"ウォーム",  "中間ギア",     "モーター",  "減速ギア",
@@ -235,7 +245,7 @@ void Form1::build_command_band()
     // QComboBox also reports Return on typed text that matches an entry as
     // an activation, so Return is watched and excluded.
     connect(Combo1, &QComboBox::activated, this, [this] {
-        if (!m_combo_return)
+        if (!m_combo_typing)
             Combo1_Click();
     });
     Combo1->installEventFilter(this);
@@ -552,12 +562,18 @@ void Form1::closeEvent(QCloseEvent *event)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == Combo1 || watched == Combo1->lineEdit()) && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            m_combo_return = true;
-            // The activation, if any, comes synchronously while this key is handled.
-            QTimer::singleShot(0, this, [this] { m_combo_return = false; });
+    // QComboBox also reports typed text that matches an entry as activated,
+    // when Return is pressed or the box loses focus. Neither is a pick.
+    if (watched == Combo1 || watched == Combo1->lineEdit()) {
+        bool commits_typing = event->type() == QEvent::FocusOut;
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            commits_typing = key == Qt::Key_Return || key == Qt::Key_Enter;
+        }
+        if (commits_typing) {
+            m_combo_typing = true;
+            // The activation, if any, comes synchronously while this event is handled.
+            QTimer::singleShot(0, this, [this] { m_combo_typing = false; });
         }
     }
     return QWidget::eventFilter(watched, event);

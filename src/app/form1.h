@@ -54,6 +54,7 @@ public:
     // the system's millisecond counter.
     explicit Form1(const QString &data_dir, rwlink::Clock *clock = nullptr,
                    QWidget *parent = nullptr);
+    ~Form1() override;
 
     std::int32_t baseClock() const { return base_clock; }
     const calc::SpeedTable &speedTable() const { return SpeedTable; }
@@ -135,7 +136,7 @@ private:
     bool m_action_running = false;
     bool m_closing = false;
     QString m_data_dir;
-    bool m_combo_return = false; // Return typed into Combo1: not a pick
+    bool m_combo_typing = false; // typed text committed in Combo1: not a pick
     // The drive trains of the last successful Calculate; the accuracy
     // tooltips measure the hex boxes against the speeds they were made for.
     std::optional<calc::CalcInput> m_calculated;

@@ -156,7 +156,7 @@ std::string place_of(const CalcFailure &f)
         return "総ステップ数";
     if (f.index >= kSolarRow)
         return std::string(kRateNames[f.index - kSolarRow]) + "の分周値";
-    char row[8];
+    char row[16];
     std::snprintf(row, sizeof row, "%02d", f.index + 1);
     return std::string("テーブル ") + row + " の分周値";
 }

@@ -175,6 +175,24 @@ void tst_WindowFiles::typingWritesNothing()
     QVERIFY(!QFile::exists(file("PARAM.DAT")));
     QCOMPARE(app::beep_count(), beeps);
     QCOMPARE(combo()->count(), 20); // the list is fixed
+
+    // Leaving the box, or closing the window, with typed text is no pick either.
+    QCoreApplication::processEvents(); // the user's next action comes in a later turn
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    for (const char *typed : {"Com5", "Com6"}) {
+        combo()->setFocus();
+        QTRY_VERIFY(combo()->lineEdit()->hasFocus());
+        combo()->lineEdit()->selectAll();
+        QTest::keyClicks(combo()->lineEdit(), QLatin1String(typed));
+        if (QLatin1String(typed) == QLatin1String("Com5")) {
+            m_window->findChild<QLineEdit *>("Text1_0")->setFocus();
+            QTRY_VERIFY(!combo()->lineEdit()->hasFocus());
+        }
+    }
+    m_window.reset();
+    QVERIFY(!QFile::exists(file("PARAM.DAT")));
+    QCOMPARE(app::beep_count(), beeps);
 }
 
 void tst_WindowFiles::restartRestoresPickedPort_data()
