@@ -2,7 +2,7 @@
 BUILD_DIR := build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test package clean
+.PHONY: all deps configure build run test test-sanitizers package bench clean fuzz
 
 all: build
 
@@ -19,12 +19,32 @@ build: configure
 run: build
 	scripts/run-with-simulator $(BUILD_DIR)
 
+# Every test, then every test again in a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, where any report fails the program that made it.
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j2
+	$(MAKE) --no-print-directory test-sanitizers
+
+# The install and package checks look at packaging, not code: they run once.
+test-sanitizers: deps
+	@test -f build-asan/build.ninja || cmake --preset asan
+	$(SANITIZER_ENV) cmake --build build-asan
+	$(SANITIZER_ENV) ctest --test-dir build-asan --output-on-failure -j2 \
+		-E '^(install_tree|debian_package)$$'
+
+fuzz:
+	scripts/fuzz
 
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
 	@ls $(BUILD_DIR)/*.deb
+
+# Start-up, Calculate, the real-pace upload and the command line, measured
+# in a release build (BENCH_JSON=FILE also writes the table as JSON).
+bench: deps
+	scripts/bench
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -4,10 +4,39 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 
 namespace {
+
+// For make bench: prints the system-wide monotonic time (ns) of the
+// window's first paint, then ends the program.
+class FirstPaintReporter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_reported) {
+            m_reported = true;
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::printf("shown %lld\n",
+                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+            std::fflush(stdout);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool m_reported = false;
+};
+
 void name_application()
 {
     QCoreApplication::setApplicationName(QStringLiteral("rw7300-speedtable"));
@@ -32,6 +61,9 @@ int main(int argc, char *argv[])
         return app::run_command_line(QCoreApplication::arguments());
 
     app::Form1 window(app::data_directory(QCoreApplication::applicationDirPath()));
+    FirstPaintReporter reporter;
+    if (qEnvironmentVariableIsSet("RW7300_BENCH_STARTUP"))
+        window.installEventFilter(&reporter);
     window.show();
     return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #include "controllerstate.h"
 
+#include <algorithm>
+
 #include "wiretext.h"
 
 #include <QJsonArray>
@@ -108,6 +110,13 @@ QString ControllerState::summary() const
              counts.isEmpty() ? QString::number(m_commands)
                               : QStringLiteral("%1 (%2)").arg(m_commands).arg(counts.join(", ")));
 
+    if (const auto gaps = gap_stats()) {
+        text += line(QStringLiteral("gaps"), QStringLiteral("min %1 ms, median %2 ms, max %3 ms")
+                                                 .arg(gaps->min, 0, 'f', 1)
+                                                 .arg(gaps->median, 0, 'f', 1)
+                                                 .arg(gaps->max, 0, 'f', 1));
+    }
+
     QMap<QString, int> kinds;
     for (const Anomaly &anomaly : m_anomalies)
         ++kinds[anomaly.kind];
@@ -150,6 +159,15 @@ QString ControllerState::table_text(const QString &title, const Table &table, in
     return text;
 }
 
+std::optional<ControllerState::GapStats> ControllerState::gap_stats() const
+{
+    if (m_gaps.isEmpty())
+        return std::nullopt;
+    QList<double> sorted = m_gaps;
+    std::sort(sorted.begin(), sorted.end());
+    return GapStats{sorted.front(), sorted[sorted.size() / 2], sorted.back()};
+}
+
 QJsonObject ControllerState::to_json() const
 {
     const auto table = [](const Table &entries) {
@@ -180,5 +198,15 @@ QJsonObject ControllerState::to_json() const
         {"command_counts", counts},
         {"anomalies", anomalies()},
         {"anomaly_list", anomaly_list},
+        {"gaps_ms",
+         [this]() -> QJsonValue {
+             const auto gaps = gap_stats();
+             if (!gaps)
+                 return QJsonValue::Null;
+             return QJsonObject{{"min", gaps->min},
+                                {"median", gaps->median},
+                                {"max", gaps->max},
+                                {"count", int(m_gaps.size())}};
+         }()},
     };
 }

@@ -27,6 +27,8 @@ public:
 
     void apply(const rwlink::Command &command);
     void note_anomaly(const QString &kind, const QString &detail);
+    // The time between the ends of two consecutive frames, as received.
+    void note_gap(double milliseconds) { m_gaps.append(milliseconds); }
 
     int commands() const { return m_commands; }
     int anomalies() const { return int(m_anomalies.size()); }
@@ -43,6 +45,12 @@ private:
     using Table = std::array<Entry, kRows>;
 
     static QString table_text(const QString &title, const Table &table, int marked_row);
+    struct GapStats {
+        double min = 0;
+        double median = 0;
+        double max = 0;
+    };
+    std::optional<GapStats> gap_stats() const;
 
     std::optional<rwlink::CommandKind> m_clock;
     Table m_ra;
@@ -55,4 +63,5 @@ private:
     QMap<rwlink::CommandKind, int> m_counts;
     int m_commands = 0;
     QList<Anomaly> m_anomalies;
+    QList<double> m_gaps;
 };

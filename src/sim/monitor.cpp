@@ -164,8 +164,10 @@ void Monitor::show_frame(const LineEvent &event)
 
     const QString time = time_column(event.end);
     std::optional<Timestamp> gap;
-    if (m_last_frame_end)
+    if (m_last_frame_end) {
         gap = event.end - *m_last_frame_end;
+        m_state.note_gap(milliseconds(*gap));
+    }
     m_last_frame_end = event.end;
 
     const QString gap_text =

@@ -311,6 +311,17 @@ void tst_Sim::summary()
     }
     QCOMPARE(anomaly_kinds(summary), anomalies);
     QCOMPARE(summary["anomalies"].toInt(), int(anomalies.size()));
+    // One gap between each two frames; a short one is the smallest.
+    const int frames = summary["commands"].toInt();
+    const QJsonValue gaps = summary["gaps_ms"];
+    if (frames < 2) {
+        QVERIFY(gaps.isNull());
+    } else {
+        QCOMPARE(gaps["count"].toInt(), frames - 1);
+        QVERIFY(gaps["min"].toDouble() <= gaps["median"].toDouble());
+        QVERIFY(gaps["median"].toDouble() <= gaps["max"].toDouble());
+        QCOMPARE(gaps["min"].toDouble() < minGap, anomalies.contains("short_gap"));
+    }
     // The frame lines went to stderr, one per frame, with the anomalies.
     QCOMPARE(count_lines(outcome.err, kFrameLine), summary["commands"].toInt());
     QCOMPARE(count_lines(outcome.err, kAnomalyLine), int(anomalies.size()));
