@@ -2,7 +2,7 @@
 BUILD_DIR := build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitizers package bench clean fuzz
+.PHONY: all deps configure build run test test-sanitizers package bench lint clean fuzz
 
 all: build
 
@@ -45,6 +45,11 @@ package: build
 # in a release build (BENCH_JSON=FILE also writes the table as JSON).
 bench: deps
 	scripts/bench
+
+# clang-tidy with the checks of .clang-tidy on every source file; any
+# finding fails.
+lint: build
+	find src tests -name '*.cpp' -print0 | xargs -0 -n 4 -P 2 clang-tidy -p $(BUILD_DIR) --quiet
 
 clean:
 	rm -rf $(BUILD_DIR)

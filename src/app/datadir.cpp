@@ -29,7 +29,7 @@ QString data_directory(const QString &program_dir)
 {
     if (!is_system_directory(program_dir) && is_writable_directory(program_dir))
         return program_dir;
-    const QString user_dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QString user_dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(user_dir);
     return user_dir;
 }

@@ -132,8 +132,8 @@ private:
     Form1 &m_form;
 };
 
-Form1::Form1(const QString &data_dir, rwlink::Clock *clock, QWidget *parent)
-    : QWidget(parent), m_data_dir(data_dir)
+Form1::Form1(QString data_dir, rwlink::Clock *clock, QWidget *parent)
+    : QWidget(parent), m_data_dir(std::move(data_dir))
 {
     MSComm1 = clock ? new rwlink::SerialLink(*clock, this) : new rwlink::SerialLink(this);
     setObjectName(QStringLiteral("Form1"));

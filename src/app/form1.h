@@ -52,8 +52,7 @@ public:
     // data_dir holds PARAM.DAT and Speed_Data.txt (the program's directory).
     // The controller link paces on clock when given (tests), otherwise on
     // the system's millisecond counter.
-    explicit Form1(const QString &data_dir, rwlink::Clock *clock = nullptr,
-                   QWidget *parent = nullptr);
+    explicit Form1(QString data_dir, rwlink::Clock *clock = nullptr, QWidget *parent = nullptr);
     ~Form1() override;
 
     std::int32_t baseClock() const { return base_clock; }

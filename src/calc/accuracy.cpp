@@ -122,7 +122,7 @@ std::string signed_fixed(double value, int decimals)
 {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%+.*f", decimals, value);
-    const std::string text = buf;
+    std::string text = buf;
     if (text.find_first_of("123456789") == std::string::npos)
         return text.substr(1);
     return text;
@@ -258,17 +258,18 @@ EntryAccuracy entry_accuracy(std::int32_t base_clock, const DriveTrainTexts &dri
         e.got_hz = static_cast<double>(base_clock) / *sent_value;
 
     const double divisor = e.calculated_divisor;
+    // A zero divisor, calculated or sent, is the same fault: the timer cannot divide by it.
+    const bool zero =
+        divisor == 0 || (divisor > 0 && divisor < kDivisorLimit && sent_value && *sent_value == 0);
     if (divisor < 0)
         e.problem = NotRepresentable{Unrepresentable::DivisorNegative, divisor, std::nullopt};
-    else if (divisor == 0)
+    else if (zero)
         e.problem = NotRepresentable{Unrepresentable::DivisorZero, 0, std::nullopt};
     else if (!(divisor < kDivisorLimit)) // NaN included
         e.problem = NotRepresentable{Unrepresentable::DivisorTooLarge, divisor,
                                      fit_for(base_clock, drive_train, e.day, e.multiplier)};
     else if (!sent_value)
         e.problem = NotRepresentable{Unrepresentable::NotHexadecimal, divisor, std::nullopt};
-    else if (*sent_value == 0)
-        e.problem = NotRepresentable{Unrepresentable::DivisorZero, 0, std::nullopt};
     if (e.problem)
         return e;
 

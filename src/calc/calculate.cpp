@@ -175,7 +175,7 @@ const char *axis_name(Axis axis)
 
 std::string failure_message(const CalcFailure &f)
 {
-    const std::string axis = axis_name(f.axis);
+    std::string axis = axis_name(f.axis);
     switch (f.cause) {
     case FailureCause::TotalNotFinite:
         return axis + ": 入力の積（総ステップ数）が数値の範囲を超えるか、数値になりません。"

@@ -43,8 +43,7 @@ QString device_for_port(int n)
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(n);
 #else
-    const QString configured =
-        qEnvironmentVariable(qPrintable(QStringLiteral("RW7300_COM%1").arg(n)));
+    QString configured = qEnvironmentVariable(qPrintable(QStringLiteral("RW7300_COM%1").arg(n)));
     if (!configured.isEmpty())
         return configured;
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <climits>
 #include <fcntl.h>
-#include <limits.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>

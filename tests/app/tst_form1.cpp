@@ -206,7 +206,7 @@ void tst_Form1::geometry()
 {
     QFETCH(QString, objectName);
     QFETCH(QRect, twips);
-    QWidget *w = m_window->findChild<QWidget *>(objectName);
+    auto *w = m_window->findChild<QWidget *>(objectName);
     QVERIFY(w);
     QCOMPARE(w->pos(), QPoint(px(twips.x()), px(twips.y())));
     if (twips.width() > 0)

@@ -28,14 +28,14 @@ QList<IcoEntry> read_ico(const QByteArray &d)
         return entries;
     const int count = qFromLittleEndian<quint16>(d.constData() + 4);
     for (int i = 0; i < count; ++i) {
-        const char *e = d.constData() + 6 + 16 * i;
+        const char *e = d.constData() + 6 + static_cast<qsizetype>(16) * i;
         IcoEntry entry;
         entry.width = static_cast<quint8>(e[0]);
         entry.height = static_cast<quint8>(e[1]);
         entry.colours = static_cast<quint8>(e[2]);
         entry.bits = qFromLittleEndian<quint16>(e + 6);
-        const quint32 size = qFromLittleEndian<quint32>(e + 8);
-        const quint32 offset = qFromLittleEndian<quint32>(e + 12);
+        const auto size = qFromLittleEndian<quint32>(e + 8);
+        const auto offset = qFromLittleEndian<quint32>(e + 12);
         if (offset + size > static_cast<quint32>(d.size()))
             return {};
         const char *bmp = d.constData() + offset;

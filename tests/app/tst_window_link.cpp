@@ -45,7 +45,7 @@ calc::CalcOutput calculated(std::int32_t clock, calc::DriveTrainTexts ra = calc:
 {
     calc::CalcInput input;
     input.base_clock = clock;
-    input.ra = ra;
+    input.ra = std::move(ra);
     return std::get<calc::CalcOutput>(calc::calculate(input));
 }
 
@@ -141,7 +141,7 @@ void tst_WindowLink::uploadSendsEveryFrame()
         QCOMPARE(frames.mid(103),
                  (QStringList{"=SD", "=NEW", "&XRA00EA6000", "&XDEC00AFC800", "&XNEW", "=SD"}));
     }
-    QVERIFY(m_time->slept_ms() >= 108 * 150);
+    QVERIFY(m_time->slept_ms() >= std::int64_t{108} * 150);
     QCOMPARE(app::beep_count(), beeps + 1);
     QVERIFY(!bar("ProgressBar1")->isVisible() && !bar("ProgressBar2")->isVisible());
     QCOMPARE(bar("ProgressBar1")->value(), 50);

@@ -378,7 +378,7 @@ void tst_Accuracy::formatted_data()
                                << QStringList{"divisor 0"};
     QTest::newRow("not hexadecimal")
         << 2000000 << raDefault << true << 52 << "12２" << QStringList{"Kingslate", "「012２」"}
-        << QStringList{} << QStringList{"sends \"012?\?\?\": not hex"};
+        << QStringList{} << QStringList{R"(sends "012???": not hex)"};
 }
 
 void tst_Accuracy::formatted()

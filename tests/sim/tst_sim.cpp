@@ -154,7 +154,7 @@ QJsonObject summary_of(const Outcome &outcome)
 QStringList anomaly_kinds(const QJsonObject &summary)
 {
     QStringList kinds;
-    for (const QJsonValue &anomaly : summary["anomaly_list"].toArray())
+    for (const QJsonValue anomaly : summary["anomaly_list"].toArray())
         kinds << anomaly["kind"].toString();
     return kinds;
 }
