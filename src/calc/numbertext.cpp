@@ -20,9 +20,9 @@ bool is_digit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Exponents beyond this already overflow or underflow every double, whatever
-// the mantissa, as long as the mantissa's own digit count is accounted for.
-constexpr long kExponentClamp = 100000;
+// Exponents beyond this overflow or underflow every double, whatever the
+// mantissa: no text a person can type has a billion digits to offset it.
+constexpr long kExponentClamp = 1000000000;
 
 constexpr int kDisplayDigits = 15;
 // Below 10^-5 the fixed form would be mostly zeros; the exponent form reads
@@ -131,8 +131,14 @@ std::string display_form(double value)
 
     // Fifteen significant digits, correctly rounded: "d.dddddddddddddde±x".
     char buf[40];
-    const auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
-                                   kDisplayDigits - 1);
+    auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
+                             kDisplayDigits - 1);
+    double rounded = 0;
+    if (std::from_chars(buf, res.ptr, rounded).ec == std::errc::result_out_of_range) {
+        // Next to the largest double, fifteen digits round up past it and
+        // would read back as infinity; the shortest exact form does not.
+        res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
+    }
     const std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
     const auto e_pos = sci.find('e');
     std::string digits;
