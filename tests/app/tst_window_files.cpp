@@ -1,4 +1,5 @@
 #include "beep.h"
+#include "filebytes.h"
 #include "form1.h"
 
 #include <QAbstractItemView>
@@ -11,22 +12,6 @@
 #include <QTest>
 
 using app::Form1;
-
-namespace {
-
-QByteArray read_all(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool write_file(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-} // namespace
 
 class tst_WindowFiles : public QObject {
     Q_OBJECT

@@ -1,4 +1,5 @@
 #include "calculate.h"
+#include "filebytes.h"
 #include "listing.h"
 #include "settings.h"
 
@@ -10,18 +11,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray read_all(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool write_file(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 calc::SpeedTable default_table(std::int32_t clock)
 {

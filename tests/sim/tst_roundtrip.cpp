@@ -72,6 +72,13 @@ QJsonArray strings(const auto &texts, int count)
     return array;
 }
 
+// What was received, without when: the gaps differ from run to run.
+QJsonObject without_timing(QJsonObject summary)
+{
+    summary.remove(QStringLiteral("gaps_ms"));
+    return summary;
+}
+
 } // namespace
 
 class tst_RoundTrip : public QObject {
@@ -121,7 +128,7 @@ void tst_RoundTrip::commandLineUpload()
     QCOMPARE(summary.value("anomalies").toInt(), 0);
     QVERIFY(summary.value("rate05").isNull());
     if (baseClock == calc::kClock2MHz)
-        m_cliSummary = summary;
+        m_cliSummary = without_timing(summary);
 }
 
 void tst_RoundTrip::windowSendMatchesCommandLine()
@@ -141,7 +148,7 @@ void tst_RoundTrip::windowSendMatchesCommandLine()
     QTest::mouseClick(window.findChild<QPushButton *>("Command2"), Qt::LeftButton);
     qunsetenv("RW7300_COM2");
 
-    QCOMPARE(sim.summary(), m_cliSummary);
+    QCOMPARE(without_timing(sim.summary()), m_cliSummary);
 }
 
 QTEST_MAIN(tst_RoundTrip)
