@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,6 +28,7 @@ private slots:
     void pickingAPortWritesParam();
     void pickWithMouse();
     void typingWritesNothing();
+    void unwritableSettingsStaySilent();
     void restartRestoresPickedPort_data();
     void restartRestoresPickedPort();
 
@@ -178,6 +180,20 @@ void tst_WindowFiles::typingWritesNothing()
     m_window.reset();
     QVERIFY(!QFile::exists(file("PARAM.DAT")));
     QCOMPARE(app::beep_count(), beeps);
+}
+
+// A pick that cannot be saved still beeps and still selects the port; the
+// reason goes to the log, not to a message box.
+void tst_WindowFiles::unwritableSettingsStaySilent()
+{
+    QVERIFY(write_file(file("plain"), "x"));
+    open_window(file("plain"));
+    const int beeps = app::beep_count();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("PARAM\\.DAT: .+")));
+    QTest::keyClick(combo(), Qt::Key_Down);
+    QCOMPARE(app::beep_count(), beeps + 1);
+    QCOMPARE(combo()->currentText(), QStringLiteral("Com2"));
+    QVERIFY(!m_window->findChild<QMessageBox *>());
 }
 
 void tst_WindowFiles::restartRestoresPickedPort_data()
