@@ -52,8 +52,8 @@ public:
         const auto now = Steady::now();
         if (!m_slept) {
             starts.push_back(now);
+            ends.push_back(now);
         } else {
-            ends.resize(starts.size());
             ends.back() = now;
         }
         m_slept = false;
