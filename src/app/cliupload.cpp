@@ -1,10 +1,17 @@
 #include "cliupload.h"
 
-#include "actions.h"
+#include "actionrunner.h"
 #include "frame.h"
 #include "seriallink.h"
+#include "systemclock.h"
 
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <vector>
+
 #include <unistd.h>
 
 namespace app {
@@ -28,11 +35,10 @@ void say(const QString &text)
 // a bar redrawn in place on a terminal and one line per table otherwise.
 class CalculatedBoxes : public rwlink::UploadSource {
 public:
-    CalculatedBoxes(const calc::CalcOutput &out, QString port)
-        : m_out(out), m_port(std::move(port)), m_terminal(::isatty(STDERR_FILENO) == 1)
+    explicit CalculatedBoxes(const calc::CalcOutput &out)
+        : m_out(out), m_terminal(::isatty(STDERR_FILENO) == 1)
     {
     }
-    QString combo_text() override { return m_port; }
     std::int32_t base_clock() override { return m_out.base_clock; }
     QString ra_row(int i) override { return QString::fromStdString(m_out.text8[i]); }
     QString dec_row(int i) override { return QString::fromStdString(m_out.text10[i]); }
@@ -67,27 +73,66 @@ private:
     }
 
     const calc::CalcOutput &m_out;
-    QString m_port;
     bool m_terminal = false;
 };
 
+using Steady = std::chrono::steady_clock;
+
+double milliseconds(Steady::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The time taken and the gaps between writes, as the program kept them.
+QString pace_text(const std::vector<Steady::time_point> &writes)
+{
+    if (writes.size() < 2)
+        return {};
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < writes.size(); ++i)
+        gaps.push_back(milliseconds(writes[i] - writes[i - 1]));
+    std::sort(gaps.begin(), gaps.end());
+    return QStringLiteral(" in %1 s (gaps between commands: min %2 ms, median %3 ms, max %4 ms)")
+        .arg(milliseconds(writes.back() - writes.front()) / 1000.0, 0, 'f', 3)
+        .arg(gaps.front(), 0, 'f', 3)
+        .arg(gaps[gaps.size() / 2], 0, 'f', 3)
+        .arg(gaps.back(), 0, 'f', 3);
+}
+
 } // namespace
 
-bool upload_from_command_line(const calc::CalcOutput &out, const QString &port)
+bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
+                              rwlink::Clock *clock)
 {
     QString name = port;
     if (!rwlink::port_number_for(port)) {
         qputenv(QStringLiteral("RW7300_COM%1").arg(kPathPort).toLocal8Bit(), port.toLocal8Bit());
         name = QStringLiteral("Com%1").arg(kPathPort);
     }
+    rwlink::SystemClock system_clock;
     rwlink::SerialLink link;
-    CalculatedBoxes boxes(out, name);
+    rwlink::ActionRunner runner(link, clock ? *clock : system_clock);
+    auto boxes = std::make_shared<CalculatedBoxes>(out);
     say(QStringLiteral("rw7300-speedtable: uploading to %1 (%2), about 16 s\n")
             .arg(port, rwlink::device_for_port(*rwlink::port_number_for(name))));
-    const rwlink::ActionResult result = rwlink::upload(link, boxes);
-    boxes.finish_line();
+
+    std::vector<Steady::time_point> writes;
+    writes.reserve(kUploadCommands);
+    QObject::connect(&runner, &rwlink::ActionRunner::progress, &runner,
+                     [&writes] { writes.push_back(Steady::now()); });
+    rwlink::ActionResult result;
+    QObject::connect(&runner, &rwlink::ActionRunner::finished, &runner,
+                     [&result](const rwlink::ActionResult &r) {
+                         result = r;
+                         QCoreApplication::quit();
+                     });
+    if (runner.start(name, rwlink::upload_action(boxes)))
+        QCoreApplication::exec();
+    boxes->finish_line();
     if (result.ok() && result.commands_written == kUploadCommands) {
-        say(QStringLiteral("rw7300-speedtable: %1 commands sent\n").arg(result.commands_written));
+        say(QStringLiteral("rw7300-speedtable: %1 commands sent%2\n")
+                .arg(result.commands_written)
+                .arg(pace_text(writes)));
         return true;
     }
     QString message =

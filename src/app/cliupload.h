@@ -6,11 +6,18 @@
 
 #include <QString>
 
+namespace rwlink {
+class Clock;
+}
+
 namespace app {
 
 // Sends the 109 commands of a calculation to port ("Com1" … "Com20", mapped
 // as in the window, or a device path) at the controller's pace, reporting
-// progress on stderr. True only when every command was written.
-bool upload_from_command_line(const calc::CalcOutput &out, const QString &port);
+// progress and the pace kept on stderr. Runs the application's event loop
+// until the upload ends. Paces on clock when given, otherwise on the
+// system's millisecond counter. True only when every command was written.
+bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
+                              rwlink::Clock *clock = nullptr);
 
 } // namespace app

@@ -9,6 +9,7 @@
 #include "listing.h"
 #include "seriallink.h"
 #include "settings.h"
+#include "systemclock.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -119,7 +120,6 @@ QString q(const std::string &text)
 class BoxReader : public rwlink::UploadSource {
 public:
     explicit BoxReader(Form1 &form) : m_form(form) {}
-    QString combo_text() override { return m_form.Combo1->currentText(); }
     std::int32_t base_clock() override { return m_form.base_clock; }
     QString ra_row(int i) override { return m_form.Text8[i]->text(); }
     QString dec_row(int i) override { return m_form.Text10[i]->text(); }
@@ -135,7 +135,14 @@ private:
 Form1::Form1(QString data_dir, rwlink::Clock *clock, QWidget *parent)
     : QWidget(parent), m_data_dir(std::move(data_dir))
 {
-    MSComm1 = clock ? new rwlink::SerialLink(*clock, this) : new rwlink::SerialLink(this);
+    MSComm1 = new rwlink::SerialLink(this);
+    if (!clock) {
+        m_own_clock = std::make_unique<rwlink::SystemClock>();
+        clock = m_own_clock.get();
+    }
+    m_runner = new rwlink::ActionRunner(*MSComm1, *clock, this);
+    m_runner->setObjectName(QStringLiteral("actionRunner"));
+    connect(m_runner, &rwlink::ActionRunner::finished, this, &Form1::action_finished);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("RW７３００　SPEEDテーブル Ver") +
                    QStringLiteral(RW7300_VERSION));
@@ -157,12 +164,12 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, QWidget *parent)
 
 Form1::~Form1()
 {
-    // Closing the base widget still moves focus and lets children signal;
-    // none of that may reach this half-destroyed window.
+    // Destroying the base widget still moves focus; the combo box must not
+    // report it to this half-destroyed window.
     Combo1->removeEventFilter(this);
     Combo1->lineEdit()->removeEventFilter(this);
-    for (QObject *child : findChildren<QObject *>())
-        child->disconnect(this);
+    // The runner's end would reach controls that are already gone.
+    delete m_runner;
 }
 
 void Form1::build_drive_train_block()
@@ -474,56 +481,64 @@ void Form1::Command2_Click()
         system_beep();
         return;
     }
+    if (m_runner->is_running())
+        return;
     ProgressBar1->show();
     ProgressBar2->show();
-    set_controller_buttons_enabled(false);
-    BoxReader boxes(*this);
-    const rwlink::ActionResult result = rwlink::upload(*MSComm1, boxes);
-    set_controller_buttons_enabled(true);
-    if (m_closing)
-        return;
-    ProgressBar1->hide();
-    ProgressBar2->hide();
-    if (result.ok())
-        system_beep();
-    else
-        report_link_failure(result);
+    start_action(rwlink::upload_action(std::make_shared<BoxReader>(*this)), true);
 }
 
 void Form1::send_rate(int box)
 {
-    set_controller_buttons_enabled(false);
-    const rwlink::ActionResult result = rwlink::send_rate(
-        *MSComm1, Combo1->currentText(), [this, box] { return Text8[box]->text(); });
-    set_controller_buttons_enabled(true);
-    if (!m_closing && !result.ok())
-        report_link_failure(result);
+    start_action(rwlink::rate_action([this, box] { return Text8[box]->text(); }), false);
 }
 
 void Form1::send_total(calc::Axis axis)
 {
     QLineEdit *decimal = axis == calc::Axis::Ra ? Text2 : Text5;
     QLineEdit *hex = axis == calc::Axis::Ra ? Text11 : Text12;
+    if (m_runner->is_running())
+        return;
+    auto action = rwlink::total_action(axis, decimal->text(),
+                                       [hex](const QString &digits) { hex->setText(digits); });
+    if (!action) {
+        show_warning(QStringLiteral("linkFailure"), QStringLiteral("送信できません"),
+                     rwlink::total_out_of_range_text(decimal->text()));
+        return;
+    }
+    start_action(std::move(*action), false);
+}
+
+void Form1::start_action(rwlink::Action action, bool upload)
+{
+    if (!m_runner->start(Combo1->currentText(), std::move(action)))
+        return;
+    m_uploading = upload;
     set_controller_buttons_enabled(false);
-    const rwlink::ActionResult result = rwlink::send_total(
-        *MSComm1, Combo1->currentText(), axis, [decimal] { return decimal->text(); },
-        [hex](const QString &digits) { hex->setText(digits); });
+}
+
+void Form1::action_finished(const rwlink::ActionResult &result)
+{
     set_controller_buttons_enabled(true);
-    if (!m_closing && !result.ok())
+    if (m_uploading) {
+        ProgressBar1->hide();
+        ProgressBar2->hide();
+        if (result.ok())
+            system_beep();
+    }
+    m_uploading = false;
+    if (result.outcome == rwlink::ActionResult::Outcome::Failed)
         report_link_failure(result);
 }
 
 void Form1::set_controller_buttons_enabled(bool enabled)
 {
-    m_action_running = !enabled;
     for (QPushButton *b : {Command2, Command3, Command4, Command5, Command6, Command7})
         b->setEnabled(enabled);
 }
 
 void Form1::report_link_failure(const rwlink::ActionResult &result)
 {
-    if (result.outcome == rwlink::ActionResult::Outcome::Cancelled)
-        return;
     QString message = result.error_text;
     if (!result.failed_command.isEmpty()) {
         message += QStringLiteral("\n\n止まったコマンド: %1")
@@ -551,12 +566,9 @@ void Form1::update_port_tooltip()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // An action waiting between commands stops here: nothing more is sent
-    // and its port is closed.
-    if (m_action_running) {
-        m_closing = true;
-        MSComm1->cancel();
-    }
+    // An action pausing between commands stops here: nothing more is sent,
+    // and what was written drains before the port closes.
+    m_runner->cancel();
     QWidget::closeEvent(event);
 }
 

@@ -7,13 +7,14 @@
 //   Text1/Text4 (drive trains), Option1 ──► Command1_Click ──► calc::calculate
 //        ──► Text2/3/5/6/11/12, Text7…Text10, SpeedTable ──► files::write_speed_data
 //   Combo1 (a picked port) ──► Combo1_Click ──► files::write_param (PARAM.DAT)
-//   Command2…Command7 ──► rwlink::upload / send_rate / send_total over MSComm1,
-//        reading each box when its command is built
+//   Command2…Command7 ──► rwlink::upload_action / rate_action / total_action
+//        ──► rwlink::ActionRunner over MSComm1, reading each box when its
+//        command is built; the window hears progress and the end as signals
 //
 // The boxes are the store of every computed value: later actions read their
 // current texts, including anything the operator typed over them.
 
-#include "actions.h"
+#include "actionrunner.h"
 #include "calculate.h"
 #include "speedtable.h"
 
@@ -22,6 +23,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 class QButtonGroup;
@@ -50,8 +52,8 @@ public:
     static constexpr int kTitleDec = 54;
 
     // data_dir holds PARAM.DAT and Speed_Data.txt (the program's directory).
-    // The controller link paces on clock when given (tests), otherwise on
-    // the system's millisecond counter.
+    // The controller actions pace on clock when given (tests; it must
+    // outlive the window), otherwise on the system's millisecond counter.
     explicit Form1(QString data_dir, rwlink::Clock *clock = nullptr, QWidget *parent = nullptr);
     ~Form1() override;
 
@@ -85,7 +87,10 @@ private:
     void show_warning(const QString &objectName, const QString &title, const QString &message);
     void send_rate(int box);
     void send_total(calc::Axis axis);
-    // One controller action at a time: the others wait until it ends.
+    // One controller action at a time: the other controller buttons wait
+    // until it ends.
+    void start_action(rwlink::Action action, bool upload);
+    void action_finished(const rwlink::ActionResult &result);
     void set_controller_buttons_enabled(bool enabled);
     void report_link_failure(const rwlink::ActionResult &result);
     void update_port_tooltip();
@@ -132,8 +137,9 @@ private:
     std::array<QLineEdit *, kRows> Text10{};
 
     rwlink::SerialLink *MSComm1 = nullptr;
-    bool m_action_running = false;
-    bool m_closing = false;
+    std::unique_ptr<rwlink::Clock> m_own_clock;
+    rwlink::ActionRunner *m_runner = nullptr;
+    bool m_uploading = false; // the running action is the upload
     QString m_data_dir;
     bool m_combo_typing = false; // typed text committed in Combo1: not a pick
     // The drive trains of the last successful Calculate; the accuracy

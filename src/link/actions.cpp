@@ -2,7 +2,6 @@
 
 #include "frame.h"
 #include "numbertext.h"
-#include "seriallink.h"
 
 namespace rwlink {
 
@@ -10,142 +9,71 @@ namespace {
 
 using calc::Axis;
 
-// One action's run over the link: counts what it writes and, at the first
-// failure or cancellation, records why and closes the port.
-class Run {
-public:
-    explicit Run(SerialLink &link) : m_link(link) {}
-
-    bool open(const QString &combo_text)
-    {
-        if (m_link.open_port(combo_text))
-            return true;
-        m_result.outcome = ActionResult::Outcome::Failed;
-        m_result.error_text = m_link.error_text();
-        return false;
-    }
-
-    bool send(const QString &body)
-    {
-        m_last_body = body;
-        const bool writing = m_link.is_open();
-        if (!m_link.send_command(body))
-            return stop();
-        if (writing)
-            ++m_result.commands_written;
-        return true;
-    }
-
-    bool wait()
-    {
-        const float gap = std::chrono::duration<float, std::milli>(kCommandGap).count();
-        return m_link.wait_ms(gap) || stop();
-    }
-
-    bool send_and_wait(const QString &body) { return send(body) && wait(); }
-
-    ActionResult finish()
-    {
-        m_link.close_port();
-        return m_result;
-    }
-
-    ActionResult &result() { return m_result; }
-
-private:
-    bool stop()
-    {
-        if (m_link.failed() && !m_link.cancelled()) {
-            m_result.outcome = ActionResult::Outcome::Failed;
-            m_result.failed_command = m_last_body;
-            m_result.error_text = m_link.error_text();
-        } else {
-            m_result.outcome = ActionResult::Outcome::Cancelled;
-        }
-        m_link.close_port();
-        return false;
-    }
-
-    SerialLink &m_link;
-    ActionResult m_result;
-    QString m_last_body;
-};
-
-bool send_rows(Run &run, Axis axis, const std::function<QString(int)> &row,
-               const std::function<void(int)> &progress)
+ActionStep fixed(const QString &body)
 {
-    for (int i = 0; i < calc::kTableRows; ++i) {
-        if (!run.send(row_body(axis, i + 1, row(i))))
-            return false;
-        progress(i + 1);
-        if (!run.wait())
-            return false;
-    }
-    return true;
+    return {[body] { return body; }};
 }
 
-bool upload_sequence(Run &run, UploadSource &source)
+void add_rows(Action &action, Axis axis, const std::function<QString(int)> &row,
+              const std::function<void(int)> &progress)
 {
-    if (const auto clock = clock_body(source.base_clock())) {
-        if (!run.send_and_wait(*clock))
-            return false;
-    }
-    return run.send_and_wait(kStoreData) &&
-           send_rows(
-               run, Axis::Ra, [&](int i) { return source.ra_row(i); },
-               [&](int n) { source.ra_progress(n); }) &&
-           run.send_and_wait(kStoreData) &&
-           send_rows(
-               run, Axis::Dec, [&](int i) { return source.dec_row(i); },
-               [&](int n) { source.dec_progress(n); }) &&
-           run.send_and_wait(kStoreData) && run.send_and_wait(kNewTable) &&
-           run.send_and_wait(total_body(Axis::Ra, source.ra_total())) &&
-           run.send_and_wait(total_body(Axis::Dec, source.dec_total())) &&
-           run.send_and_wait(kNewTotals) && run.send(kStoreData);
+    for (int i = 0; i < calc::kTableRows; ++i)
+        action.push_back({[axis, row, i] { return row_body(axis, i + 1, row(i)); },
+                          [progress, i] { progress(i + 1); }});
 }
 
 } // namespace
 
-ActionResult upload(SerialLink &link, UploadSource &source)
+Action upload_action(std::shared_ptr<UploadSource> source)
 {
-    Run run(link);
-    if (run.open(source.combo_text()))
-        upload_sequence(run, source);
-    return run.finish();
+    Action action;
+    // The clock is read when the action starts, as the other commands are
+    // read when they are due.
+    if (const auto clock = clock_body(source->base_clock()))
+        action.push_back(fixed(*clock));
+    action.push_back(fixed(kStoreData));
+    add_rows(
+        action, Axis::Ra, [source](int i) { return source->ra_row(i); },
+        [source](int n) { source->ra_progress(n); });
+    action.push_back(fixed(kStoreData));
+    add_rows(
+        action, Axis::Dec, [source](int i) { return source->dec_row(i); },
+        [source](int n) { source->dec_progress(n); });
+    action.push_back(fixed(kStoreData));
+    action.push_back(fixed(kNewTable));
+    action.push_back({[source] { return total_body(Axis::Ra, source->ra_total()); }});
+    action.push_back({[source] { return total_body(Axis::Dec, source->dec_total()); }});
+    action.push_back(fixed(kNewTotals));
+    action.push_back(fixed(kStoreData));
+    return action;
 }
 
-ActionResult send_rate(SerialLink &link, const QString &combo_text,
-                       const std::function<QString()> &rate_text)
+Action rate_action(std::function<QString()> rate_text)
 {
-    Run run(link);
-    if (run.open(combo_text) && run.send_and_wait(rate_body(rate_text())) &&
-        run.send_and_wait(kNewTable))
-        run.send(kStoreData);
-    return run.finish();
+    return {{[rate_text = std::move(rate_text)] { return rate_body(rate_text()); }},
+            fixed(kNewTable),
+            fixed(kStoreData)};
 }
 
-ActionResult send_total(SerialLink &link, const QString &combo_text, Axis axis,
-                        const std::function<QString()> &decimal_total_text,
-                        const std::function<void(const QString &)> &write_hex_box)
+std::optional<Action> total_action(Axis axis, const QString &decimal_total_text,
+                                   std::function<void(const QString &)> write_hex_box)
 {
-    Run run(link);
-    const QString decimal = decimal_total_text();
-    const auto hex = calc::hex6_from_text(decimal.toStdString());
-    if (!hex) {
-        ActionResult &result = run.result();
-        result.outcome = ActionResult::Outcome::Failed;
-        result.error_text = QStringLiteral("総ステップ数 %1 が 32 ビット整数の範囲外のため、"
-                                           "送れません。計算し直してください。")
-                                .arg(decimal.trimmed());
-        return result;
-    }
-    if (run.open(combo_text)) {
-        const QString digits = QString::fromStdString(*hex);
-        write_hex_box(digits);
-        if (run.send_and_wait(total_body(axis, digits)))
-            run.send(kStoreData);
-    }
-    return run.finish();
+    const auto hex = calc::hex6_from_text(decimal_total_text.toStdString());
+    if (!hex)
+        return std::nullopt;
+    const QString digits = QString::fromStdString(*hex);
+    return Action{{[axis, digits, write = std::move(write_hex_box)] {
+                      write(digits);
+                      return total_body(axis, digits);
+                  }},
+                  fixed(kStoreData)};
+}
+
+QString total_out_of_range_text(const QString &decimal_total_text)
+{
+    return QStringLiteral("総ステップ数 %1 が 32 ビット整数の範囲外のため、"
+                          "送れません。計算し直してください。")
+        .arg(decimal_total_text.trimmed());
 }
 
 } // namespace rwlink

@@ -1,18 +1,13 @@
 #include "seriallink.h"
 
 #include "frame.h"
-#include "systemclock.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QStringList>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdint>
-#include <limits>
 
 namespace rwlink {
 
@@ -25,12 +20,6 @@ constexpr qint32 kBaudRate = 9600;
 // Plenty for the last frame at 9600 baud, short enough not to freeze the
 // window on a line that takes nothing.
 constexpr auto kDrainLimit = 1s;
-
-// A wait looks at the counter at least this often, however far its target.
-constexpr auto kLongestPause = 1s;
-
-constexpr double kTickMax = std::numeric_limits<std::int32_t>::max();
-constexpr double kTickSpan = 4294967296.0;
 
 } // namespace
 
@@ -46,26 +35,15 @@ void apply_line_settings(QSerialPort &port)
     port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-SerialLink::SerialLink(QObject *parent)
-    : QObject(parent), m_own_clock(std::make_unique<SystemClock>()), m_clock(m_own_clock.get())
+SerialLink::SerialLink(QObject *parent) : QObject(parent)
 {
-    configure();
-}
-
-SerialLink::SerialLink(Clock &clock, QObject *parent) : QObject(parent), m_clock(&clock)
-{
-    configure();
+    apply_line_settings(m_port);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::on_port_error);
 }
 
 SerialLink::~SerialLink()
 {
     close_port();
-}
-
-void SerialLink::configure()
-{
-    apply_line_settings(m_port);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::on_port_error);
 }
 
 bool SerialLink::open_port(const QString &combo_text)
@@ -109,46 +87,6 @@ bool SerialLink::send_command(const QString &body)
     return !m_failed;
 }
 
-bool SerialLink::wait_ms(float ms)
-{
-    if (m_cancelled || m_failed)
-        return false;
-    std::int32_t reading = m_clock->tick();
-    double target = static_cast<double>(reading) + static_cast<double>(ms);
-    if (target >= kTickMax) {
-        // The counter turns negative before the target comes: aim at the
-        // target's negative image once it has. A target of exactly the top
-        // reading counts too, as no signed reading can ever pass it.
-        target -= kTickSpan;
-        do {
-            if (!pause(kTickMax - reading + 1))
-                return false;
-            reading = m_clock->tick();
-        } while (reading >= 0);
-    }
-    // Sleep until the counter is due to pass the target rather than poll it.
-    // A timer may end a little before the counter moves on, so the loop
-    // still runs until a reading is strictly past the target.
-    do {
-        if (!pause(std::floor(target) - reading + 1))
-            return false;
-        reading = m_clock->tick();
-    } while (reading <= target);
-    return true;
-}
-
-bool SerialLink::pause(double remaining_ms)
-{
-    const double longest = std::chrono::duration<double, std::milli>(kLongestPause).count();
-    const int ms = remaining_ms >= 1 ? static_cast<int>(std::min(remaining_ms, longest)) : 1;
-    if (!m_clock->sleep_ms(ms)) {
-        // The event loop was told to quit: the program is ending.
-        m_cancelled = true;
-        return false;
-    }
-    return !m_cancelled && !m_failed;
-}
-
 void SerialLink::close_port()
 {
     if (!m_port.isOpen())
@@ -172,12 +110,6 @@ void SerialLink::close_now()
     m_closing = true;
     m_port.close();
     m_closing = false;
-}
-
-void SerialLink::cancel()
-{
-    m_cancelled = true;
-    m_clock->wake();
 }
 
 void SerialLink::on_port_error(QSerialPort::SerialPortError error)
@@ -204,7 +136,7 @@ void SerialLink::on_port_error(QSerialPort::SerialPortError error)
                            .arg(port_label(), reason);
     }
     close_now();
-    m_clock->wake();
+    emit lost();
 }
 
 QString SerialLink::port_label() const

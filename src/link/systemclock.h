@@ -1,13 +1,10 @@
 #pragma once
 
-// The real clock: the monotonic clock in milliseconds, cut to 32 bits, and
-// sleeps that block in a nested event loop until a precise timer fires, so
-// the window stays live and the processor idle.
+// The real counter: the monotonic clock in milliseconds, cut to 32 bits.
 
 #include "clock.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace rwlink {
 
@@ -19,16 +16,13 @@ public:
     explicit SystemClock(std::int32_t first_tick);
 
     std::int32_t tick() override;
-    bool sleep_ms(int ms) override;
-    void wake() override;
+    TimePoint due_time(std::int64_t ticks) override;
 
 private:
-    struct Sleep;
-
     static std::int64_t monotonic_ms();
 
     std::int64_t m_offset_ms = 0;
-    std::vector<Sleep *> m_sleeps; // innermost last; sleeps nest when actions do
+    std::int64_t m_last_ms = monotonic_ms(); // the last reading, before the offset and the cut
 };
 
 } // namespace rwlink

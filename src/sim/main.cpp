@@ -3,7 +3,7 @@
 // meaning, flags what the controller could not take, and on exit prints
 // what the controller would now hold.
 
-#include "actions.h"
+#include "pacing.h"
 #include "deviceline.h"
 #include "monitor.h"
 #include "pseudoterminal.h"

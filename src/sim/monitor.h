@@ -4,7 +4,7 @@
 // frame with its timing and meaning, flags whatever is wrong on a line of
 // its own, keeps the controller's state and prints the summary at the end.
 
-#include "actions.h"
+#include "pacing.h"
 #include "controllerstate.h"
 #include "protocol.h"
 

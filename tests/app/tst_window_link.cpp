@@ -3,6 +3,7 @@
 #include "fakeclock.h"
 #include "form1.h"
 #include "ptyline.h"
+#include "scopedenv.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,6 +86,20 @@ private:
         return m_window->findChild<QProgressBar *>(QLatin1String(name));
     }
     void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // Clicks a controller button and lets the event loop run until the
+    // action it started has ended.
+    bool click_and_finish(const char *name) const
+    {
+        QSignalSpy finished(runner(), &rwlink::ActionRunner::finished);
+        click(name);
+        if (finished.isEmpty() && !finished.wait(10000))
+            return false;
+        return finished.size() == 1 && !runner()->is_running();
+    }
+    rwlink::ActionRunner *runner() const
+    {
+        return m_window->findChild<rwlink::ActionRunner *>("actionRunner");
+    }
     void use_port(int n) const
     {
         m_window->findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("Com%1").arg(n));
@@ -92,7 +108,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<PtyLine> m_line;
-    std::unique_ptr<rwlink::FakeClock> m_time;
+    std::unique_ptr<FakeClock> m_time;
     std::unique_ptr<Form1> m_window;
 };
 
@@ -101,7 +117,7 @@ void tst_WindowLink::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_line = std::make_unique<PtyLine>(kPort);
     QVERIFY(m_line->ok());
-    m_time = std::make_unique<rwlink::FakeClock>(1000);
+    m_time = std::make_unique<FakeClock>(1000);
     m_window = std::make_unique<Form1>(m_dir->path(), m_time.get());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -130,7 +146,7 @@ void tst_WindowLink::uploadSendsEveryFrame()
         QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
     click("Command1");
     const int beeps = app::beep_count();
-    click("Command2");
+    QVERIFY(click_and_finish("Command2"));
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     QCOMPARE(frames.size(), 109);
     QCOMPARE(frames, upload_bodies(calculated(slowClock ? calc::kClock250kHz : calc::kClock2MHz)));
@@ -141,7 +157,7 @@ void tst_WindowLink::uploadSendsEveryFrame()
         QCOMPARE(frames.mid(103),
                  (QStringList{"=SD", "=NEW", "&XRA00EA6000", "&XDEC00AFC800", "&XNEW", "=SD"}));
     }
-    QVERIFY(m_time->slept_ms() >= std::int64_t{108} * 150);
+    QVERIFY(m_time->moved_ms() >= std::int64_t{108} * 150);
     QCOMPARE(app::beep_count(), beeps + 1);
     QVERIFY(!bar("ProgressBar1")->isVisible() && !bar("ProgressBar2")->isVisible());
     QCOMPARE(bar("ProgressBar1")->value(), 50);
@@ -152,6 +168,7 @@ void tst_WindowLink::sendBeforeCalculateOnlyBeeps()
 {
     const int beeps = app::beep_count();
     click("Command2");
+    QVERIFY(!runner()->is_running());
     QCOMPARE(app::beep_count(), beeps + 1);
     QCOMPARE(m_line->read_all(), QByteArray());
     QCOMPARE(m_time->readings().size(), std::size_t(0)); // no wait ever started
@@ -168,7 +185,7 @@ void tst_WindowLink::editedBoxesGoOutAsTyped()
     box("Text10_49")->setText("zz");
     box("Text11")->setText("ABC");
     box("Text7_0")->clear(); // emptied, not blank: the upload runs
-    click("Command2");
+    QVERIFY(click_and_finish("Command2"));
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     QCOMPARE(frames.size(), 109);
     QCOMPARE(frames.mid(2, 3), (QStringList{"&RA01=0007", "&RA02=2345", "&RA03=0000"}));
@@ -210,6 +227,10 @@ void tst_WindowLink::singleCommands_data()
         << QByteArray("Command6") << "Text2"
         << " 16777216" << QStringList{"&XRA00000000", "=SD"} << "Text11"
         << "000000";
+    QTest::newRow("DEC total of 2^24 + 5")
+        << QByteArray("Command7") << "Text5"
+        << " 16777221" << QStringList{"&XDEC00000005", "=SD"} << "Text12"
+        << "000005";
     QTest::newRow("RA total not a number")
         << QByteArray("Command6") << "Text2"
         << "abc" << QStringList{"&XRA00000000", "=SD"} << "Text11"
@@ -228,7 +249,7 @@ void tst_WindowLink::singleCommands()
     if (!boxName.isEmpty())
         box(boxName)->setText(boxText);
     const int beeps = app::beep_count();
-    click(button.constData());
+    QVERIFY(click_and_finish(button.constData()));
     QCOMPARE(PtyLine::bodies(m_line->read_all()), frames);
     if (!hexBox.isEmpty())
         QCOMPARE(box(hexBox)->text(), hexText);
@@ -250,13 +271,13 @@ void tst_WindowLink::totalOutOfRangeSendsNothing()
 void tst_WindowLink::calculateDuringUpload()
 {
     click("Command1");
-    m_time->set_on_sleep([this] {
-        if (m_time->sleeps() == 12) { // after RA row 10 has gone out
+    m_time->set_on_move([this] {
+        if (m_time->moves() == 12) { // after RA row 10 has gone out
             box("Text1_4")->setText("32");
             click("Command1");
         }
     });
-    click("Command2");
+    QVERIFY(click_and_finish("Command2"));
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     const calc::CalcOutput before = calculated(calc::kClock2MHz);
     const calc::CalcOutput after = calculated(calc::kClock2MHz, {"240", "2", "200", "10", "32"});
@@ -272,8 +293,8 @@ void tst_WindowLink::controllerButtonsWaitForTheAction()
 {
     click("Command1");
     bool checked = false;
-    m_time->set_on_sleep([&] {
-        if (m_time->sleeps() != 5)
+    m_time->set_on_move([&] {
+        if (m_time->moves() != 5)
             return;
         checked = true;
         for (const char *b :
@@ -282,7 +303,7 @@ void tst_WindowLink::controllerButtonsWaitForTheAction()
         QVERIFY(button("Command1")->isEnabled());
         click("Command3"); // starts nothing
     });
-    click("Command2");
+    QVERIFY(click_and_finish("Command2"));
     QVERIFY(checked);
     QCOMPARE(PtyLine::bodies(m_line->read_all()).size(), 109);
     QVERIFY(button("Command3")->isEnabled());
@@ -291,14 +312,14 @@ void tst_WindowLink::controllerButtonsWaitForTheAction()
 void tst_WindowLink::secondUploadShowsFullBars()
 {
     click("Command1");
-    click("Command2");
+    QVERIFY(click_and_finish("Command2"));
     m_line->read_all();
     QList<QPair<int, int>> seen;
-    m_time->set_on_sleep([&] {
+    m_time->set_on_move([&] {
         seen << qMakePair(bar("ProgressBar1")->value(), bar("ProgressBar2")->value());
         QVERIFY(bar("ProgressBar1")->isVisible() && bar("ProgressBar2")->isVisible());
     });
-    click("Command2");
+    QVERIFY(click_and_finish("Command2"));
     // After the clock command and "=SD" both bars still show the last run;
     // after RA row 1 only the RA bar has started again.
     QCOMPARE(seen.mid(0, 3), (QList<QPair<int, int>>{{50, 50}, {50, 50}, {1, 50}}));
@@ -308,19 +329,19 @@ void tst_WindowLink::secondUploadShowsFullBars()
 void tst_WindowLink::lineLostMidUpload()
 {
     click("Command1");
-    m_time->set_on_sleep([this] {
-        if (m_time->sleeps() == 20)
+    m_time->set_on_move([this] {
+        if (m_time->moves() == 20)
             m_line->hang_up();
     });
     const int beeps = app::beep_count();
-    click("Command2");
+    QVERIFY(click_and_finish("Command2"));
     QVERIFY(warning());
     QTRY_VERIFY(warning()->isVisible());
     QVERIFY2(warning()->text().contains(QStringLiteral("Com%1").arg(kPort)),
              qPrintable(warning()->text()));
     QVERIFY2(warning()->text().contains(QStringLiteral("送信済み")), qPrintable(warning()->text()));
     QCOMPARE(app::beep_count(), beeps); // no completion beep
-    QVERIFY(m_time->sleeps() < 30);     // stopped at once
+    QVERIFY(m_time->moves() < 30);      // stopped at once
     QVERIFY(!bar("ProgressBar1")->isVisible());
     QVERIFY(button("Command2")->isEnabled());
 }
@@ -328,11 +349,10 @@ void tst_WindowLink::lineLostMidUpload()
 void tst_WindowLink::missingDevice()
 {
     click("Command1");
-    qputenv("RW7300_COM9", QByteArray("/dev/rw7300-no-such-device"));
+    const ScopedEnv device("RW7300_COM9", "/dev/rw7300-no-such-device");
     use_port(9);
     const int beeps = app::beep_count();
-    click("Command2");
-    qunsetenv("RW7300_COM9");
+    QVERIFY(click_and_finish("Command2"));
     QVERIFY(warning());
     QTRY_VERIFY(warning()->isVisible());
     const QString text = warning()->text();
@@ -341,18 +361,18 @@ void tst_WindowLink::missingDevice()
                  text.contains(QStringLiteral("RW7300_COM")),
              qPrintable(text));
     QCOMPARE(app::beep_count(), beeps);
-    QCOMPARE(m_time->sleeps(), 0); // no sixteen seconds of progress
+    QCOMPARE(m_time->moves(), 0); // no sixteen seconds of progress
     QVERIFY(!bar("ProgressBar1")->isVisible());
 }
 
 void tst_WindowLink::closingWindowStopsUpload()
 {
     click("Command1");
-    m_time->set_on_sleep([this] {
-        if (m_time->sleeps() == 10)
+    m_time->set_on_move([this] {
+        if (m_time->moves() == 10)
             m_window->close();
     });
-    click("Command2");
+    QVERIFY(click_and_finish("Command2"));
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     QCOMPARE(frames.size(), 10); // the frame before each of the ten waits, no burst
     QVERIFY(!warning());
@@ -360,11 +380,12 @@ void tst_WindowLink::closingWindowStopsUpload()
 
 void tst_WindowLink::portTooltip()
 {
-    qputenv("RW7300_COM3", QByteArray("/dev/ttyUSB0"));
-    use_port(3);
     auto *combo = m_window->findChild<QComboBox *>("Combo1");
-    QCOMPARE(combo->toolTip(), QStringLiteral("Com3 → /dev/ttyUSB0"));
-    qunsetenv("RW7300_COM3");
+    {
+        const ScopedEnv device("RW7300_COM3", "/dev/ttyUSB0");
+        use_port(3);
+        QCOMPARE(combo->toolTip(), QStringLiteral("Com3 → /dev/ttyUSB0"));
+    }
     use_port(4);
     QCOMPARE(combo->toolTip(), QStringLiteral("Com4 → /dev/ttyS3"));
     combo->setEditText(QStringLiteral("COM4"));

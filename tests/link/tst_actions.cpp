@@ -1,15 +1,20 @@
+#include "actionrunner.h"
 #include "actions.h"
 #include "calculate.h"
 #include "fakeclock.h"
+#include "pacing.h"
 #include "ptyline.h"
+#include "scopedenv.h"
 #include "seriallink.h"
+#include "systemclock.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -21,12 +26,11 @@ Q_DECLARE_METATYPE(calc::Axis)
 
 namespace {
 
-constexpr int kWait = 151; // fake milliseconds: a wait ends at the first reading past 150
+constexpr int kPause = 151; // counter steps: a pause ends at the first reading past 150
 
 // The window's boxes as the upload sees them, with hooks on its progress.
 class Boxes : public UploadSource {
 public:
-    QString combo = "Com7";
     std::int32_t clock = calc::kClock2MHz;
     QStringList ra, dec;
     QString raTotal, decTotal;
@@ -34,20 +38,19 @@ public:
     std::function<void(int)> onRaProgress = [](int) {};
 
     // The texts a calculation of the default drive trains leaves.
-    static Boxes calculated()
+    static std::shared_ptr<Boxes> calculated()
     {
-        Boxes boxes;
+        auto boxes = std::make_shared<Boxes>();
         const auto output = std::get<calc::CalcOutput>(calc::calculate({}));
         for (int i = 0; i < calc::kTableRows; ++i) {
-            boxes.ra << QString::fromStdString(output.text8[i]);
-            boxes.dec << QString::fromStdString(output.text10[i]);
+            boxes->ra << QString::fromStdString(output.text8[i]);
+            boxes->dec << QString::fromStdString(output.text10[i]);
         }
-        boxes.raTotal = QString::fromStdString(output.text11);
-        boxes.decTotal = QString::fromStdString(output.text12);
+        boxes->raTotal = QString::fromStdString(output.text11);
+        boxes->decTotal = QString::fromStdString(output.text12);
         return boxes;
     }
 
-    QString combo_text() override { return combo; }
     std::int32_t base_clock() override { return clock; }
     QString ra_row(int i) override { return ra.at(i); }
     QString dec_row(int i) override { return dec.at(i); }
@@ -95,23 +98,157 @@ QList<int> one_to(int n)
     return list;
 }
 
+// Starts the action and lets the event loop run until it has ended.
+std::optional<ActionResult> run(ActionRunner &runner, const QString &port, Action action)
+{
+    QSignalSpy finished(&runner, &ActionRunner::finished);
+    if (!runner.start(port, std::move(action)))
+        return std::nullopt;
+    if (finished.isEmpty() && !finished.wait(10000))
+        return std::nullopt;
+    if (finished.size() != 1)
+        return std::nullopt;
+    return finished.first().first().value<ActionResult>();
+}
+
+// A link and a runner on a test counter.
+struct Rig {
+    explicit Rig(std::int32_t start = 0) : time(start) {}
+    FakeClock time;
+    SerialLink link;
+    ActionRunner runner{link, time};
+};
+
 } // namespace
 
 class tst_Actions : public QObject {
     Q_OBJECT
 
 private slots:
+    void pauseTicks_data();
+    void pauseTicks();
+    void runnerPausesOnTheCounter_data();
+    void runnerPausesOnTheCounter();
+    void realCounterAcrossWrap();
     void uploadSequence_data();
     void uploadSequence();
     void uploadReadsBoxesAsItGoes();
     void uploadStops_data();
     void uploadStops();
-    void actionInsideUploadWait();
+    void oneActionAtATime();
+    void destroyedRunnerClosesPort();
     void rateFrames_data();
     void rateFrames();
     void totalFrames_data();
     void totalFrames();
 };
+
+void tst_Actions::pauseTicks_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<double>("ms");
+    QTest::addColumn<QList<int>>("readings");
+    QTest::addColumn<QList<qint64>>("toGo");
+    QTest::newRow("150 from 1000")
+        << 1000 << 150.0 << QList<int>{1000, 1150, 1151} << QList<qint64>{151, 1, 0};
+    QTest::newRow("fraction of a millisecond")
+        << 1000 << 150.5 << QList<int>{1000, 1150, 1151} << QList<qint64>{151, 1, 0};
+    QTest::newRow("zero is over at the next step")
+        << 1000 << 0.0 << QList<int>{1000, 1001} << QList<qint64>{1, 0};
+    QTest::newRow("from -1 across zero")
+        << -1 << 150.0 << QList<int>{-1, 149, 150} << QList<qint64>{151, 1, 0};
+    QTest::newRow("across the top: first the wrap")
+        << 2147483600 << 150.0
+        << QList<int>{2147483600, 2147483647, -2147483648, -2147483546, -2147483545}
+        << QList<qint64>{48, 1, 103, 1, 0};
+    QTest::newRow("target exactly at the top is taken past the wrap")
+        << 2147483497 << 150.0 << QList<int>{2147483497, 2147483647, -2147483648}
+        << QList<qint64>{151, 1, 0};
+    QTest::newRow("just below the top needs no wrap")
+        << 2147483496 << 150.0 << QList<int>{2147483496, 2147483646, 2147483647}
+        << QList<qint64>{151, 1, 0};
+}
+
+void tst_Actions::pauseTicks()
+{
+    QFETCH(int, start);
+    QFETCH(double, ms);
+    QFETCH(QList<int>, readings);
+    QFETCH(QList<qint64>, toGo);
+    Pause pause(start, ms);
+    QList<qint64> seen;
+    for (const int reading : readings)
+        seen << pause.ticks_to_go(reading);
+    QCOMPARE(seen, toGo);
+}
+
+void tst_Actions::runnerPausesOnTheCounter_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("longestMove"); // 0: a move goes as far as asked
+    QTest::addColumn<int>("stepPerReading");
+    QTest::addColumn<int>("pauseEnd"); // the reading that ends the first pause
+    QTest::addColumn<int>("mostMoves");
+    QTest::newRow("150 from 1000") << 1000 << 0 << 0 << 1151 << 1;
+    QTest::newRow("every millisecond seen") << 1000 << 1 << 0 << 1151 << 151;
+    QTest::newRow("counter moves on while read") << 1000 << 0 << 1 << 1152 << 1;
+    QTest::newRow("across the top") << 2147483600 << 0 << 0 << -2147483545 << 2;
+    QTest::newRow("across the top, every millisecond seen")
+        << 2147483600 << 1 << 0 << -2147483545 << 151;
+    QTest::newRow("across the top, 7 ms moves") << 2147483600 << 7 << 0 << -2147483545 << 23;
+}
+
+// Two commands and the pause between them, through the runner: it looks at
+// the counter when the next reading is due, not in a loop.
+void tst_Actions::runnerPausesOnTheCounter()
+{
+    QFETCH(int, start);
+    QFETCH(int, longestMove);
+    QFETCH(int, stepPerReading);
+    QFETCH(int, pauseEnd);
+    QFETCH(int, mostMoves);
+    PtyLine line(7);
+    QVERIFY(line.ok());
+    Rig rig(start);
+    rig.time.set_longest_move(longestMove);
+    rig.time.set_step_per_reading(stepPerReading);
+    std::optional<int> endedAt; // the last reading before the second command
+    QObject::connect(&rig.runner, &ActionRunner::progress, &rig.runner, [&](int written) {
+        if (written == 2)
+            endedAt = rig.time.readings().back();
+    });
+
+    const auto result = run(rig.runner, "Com7", rate_action([] { return "2BF2"; }));
+    QVERIFY(result && result->ok());
+    QCOMPARE(rig.time.readings().front(), start);
+    QCOMPARE(endedAt, std::optional<int>(pauseEnd));
+    // Two pauses: after the rate and after "=NEW".
+    QVERIFY2(rig.time.moves() <= 2 * mostMoves, "the runner polls instead of waiting until due");
+    QCOMPARE(PtyLine::bodies(line.read_all()), (QStringList{"&RA052BF2", "=NEW", "=SD"}));
+}
+
+void tst_Actions::realCounterAcrossWrap()
+{
+    PtyLine line(7);
+    QVERIFY(line.ok());
+    SystemClock clock(2147483647 - 40);
+    SerialLink link;
+    ActionRunner runner(link, clock);
+    QElapsedTimer elapsed;
+    QList<qint64> at;
+    QObject::connect(&runner, &ActionRunner::progress, &runner,
+                     [&] { at << elapsed.nsecsElapsed() / 1000; });
+    elapsed.start();
+    const auto result = run(runner, "Com7", rate_action([] { return "2BF2"; }));
+    QVERIFY(result && result->ok());
+    QCOMPARE(at.size(), 3);
+    // Each pause lasts past 150 ms, and not by much, across the wrap too.
+    for (int i = 1; i < at.size(); ++i) {
+        const qint64 gap = at[i] - at[i - 1];
+        QVERIFY2(gap >= 150000 && gap < 250000, qPrintable(QString::number(gap)));
+    }
+    QVERIFY(clock.tick() < 0);
+}
 
 void tst_Actions::uploadSequence_data()
 {
@@ -128,54 +265,60 @@ void tst_Actions::uploadSequence()
     QFETCH(QString, clockCommand);
     PtyLine line(7);
     QVERIFY(line.ok());
-    FakeClock time(1000);
-    SerialLink link(time);
-    Boxes boxes = Boxes::calculated();
-    boxes.clock = clock;
+    Rig rig(1000);
+    auto boxes = Boxes::calculated();
+    boxes->clock = clock;
+    QSignalSpy progress(&rig.runner, &ActionRunner::progress);
+    QSignalSpy completed(&rig.runner, &ActionRunner::completed);
 
-    const ActionResult result = upload(link, boxes);
-    QVERIFY2(result.ok(), qPrintable(result.error_text));
-    QVERIFY(!link.is_open());
+    const auto result = run(rig.runner, "Com7", upload_action(boxes));
+    QVERIFY(result);
+    QVERIFY2(result->ok(), qPrintable(result->error_text));
+    QVERIFY(!rig.link.is_open());
+    QVERIFY(!rig.runner.is_running());
+    QCOMPARE(completed.size(), 1);
     const QStringList frames = PtyLine::bodies(line.read_all());
-    const QStringList expected = upload_frames(clockCommand, boxes, boxes);
+    const QStringList expected = upload_frames(clockCommand, *boxes, *boxes);
     QCOMPARE(frames, expected);
-    QCOMPARE(result.commands_written, expected.size());
-    // As documented for the default drive trains.
+    QCOMPARE(result->commands_written, expected.size());
+    QCOMPARE(progress.size(), expected.size());
+    QCOMPARE(progress.last().first().toInt(), expected.size());
+    // The frames the default drive trains are known to give.
     QCOMPARE(frames.mid(frames.indexOf("=SD") + 1, 1), QStringList{"&RA01=57A7"});
     QVERIFY(frames.contains("&DEC01=74DE"));
     QCOMPARE(frames.mid(frames.size() - 4, 2), (QStringList{"&XRA00EA6000", "&XDEC00AFC800"}));
-    // A wait after every command but the last.
-    QCOMPARE(time.slept_ms(), qint64(expected.size() - 1) * kWait);
-    QCOMPARE(boxes.raSent, one_to(50));
-    QCOMPARE(boxes.decSent, one_to(50));
+    // A pause after every command but the last.
+    QCOMPARE(rig.time.moved_ms(), qint64(expected.size() - 1) * kPause);
+    QCOMPARE(boxes->raSent, one_to(50));
+    QCOMPARE(boxes->decSent, one_to(50));
 }
 
 void tst_Actions::uploadReadsBoxesAsItGoes()
 {
     PtyLine line(7);
     QVERIFY(line.ok());
-    FakeClock time;
-    SerialLink link(time);
-    Boxes boxes = Boxes::calculated();
-    const Boxes before = boxes;
-    Boxes later = boxes;
+    Rig rig;
+    auto boxes = Boxes::calculated();
+    const Boxes before = *boxes;
+    Boxes later = *boxes;
     for (QString &text : later.ra)
         text = "1" + text.mid(1);
     for (QString &text : later.dec)
         text = "2" + text.mid(1);
     later.raTotal = "ABC";
     later.decTotal = "1234567";
-    // A calculation or an edit during the wait after row 10.
-    boxes.onRaProgress = [&](int n) {
+    // A calculation or an edit during the pause after row 10.
+    boxes->onRaProgress = [&](int n) {
         if (n == 10) {
-            boxes.ra = later.ra;
-            boxes.dec = later.dec;
-            boxes.raTotal = later.raTotal;
-            boxes.decTotal = later.decTotal;
+            boxes->ra = later.ra;
+            boxes->dec = later.dec;
+            boxes->raTotal = later.raTotal;
+            boxes->decTotal = later.decTotal;
         }
     };
 
-    QVERIFY(upload(link, boxes).ok());
+    const auto result = run(rig.runner, "Com7", upload_action(boxes));
+    QVERIFY(result && result->ok());
     QCOMPARE(PtyLine::bodies(line.read_all()), upload_frames("=TCLK1", before, later, 11));
 }
 
@@ -185,7 +328,7 @@ void tst_Actions::uploadStops_data()
     QTest::addColumn<int>("afterRow");
     QTest::addColumn<int>("outcome");
     QTest::newRow("cancelled") << "cancel" << 20 << int(Outcome::Cancelled);
-    QTest::newRow("controller gone") << "hang up" << 5 << int(Outcome::Failed);
+    QTest::newRow("controller gone while pausing") << "hang up" << 5 << int(Outcome::Failed);
     QTest::newRow("device missing") << "missing" << 0 << int(Outcome::Failed);
 }
 
@@ -197,68 +340,87 @@ void tst_Actions::uploadStops()
     PtyLine line(7);
     QVERIFY(line.ok());
     QTemporaryDir dir;
+    std::optional<ScopedEnv> unplugged;
     if (cause == "missing")
-        qputenv("RW7300_COM7", dir.filePath("unplugged").toLocal8Bit());
-    FakeClock time;
-    SerialLink link(time);
-    Boxes boxes = Boxes::calculated();
-    boxes.onRaProgress = [&](int n) {
+        unplugged.emplace("RW7300_COM7", dir.filePath("unplugged").toLocal8Bit());
+    Rig rig;
+    auto boxes = Boxes::calculated();
+    boxes->onRaProgress = [&](int n) {
         if (n == afterRow)
-            cause == "hang up" ? line.hang_up() : link.cancel();
+            cause == "hang up" ? line.hang_up() : rig.runner.cancel();
     };
+    QSignalSpy failed(&rig.runner, &ActionRunner::failed);
+    QSignalSpy cancelled(&rig.runner, &ActionRunner::cancelled);
     QElapsedTimer elapsed;
     elapsed.start();
 
-    const ActionResult result = upload(link, boxes);
-    QCOMPARE(int(result.outcome), outcome);
-    QVERIFY(!link.is_open());
+    const auto result = run(rig.runner, "Com7", upload_action(boxes));
+    QVERIFY(result);
+    QCOMPARE(int(result->outcome), outcome);
+    QCOMPARE(failed.size(), outcome == int(Outcome::Failed) ? 1 : 0);
+    QCOMPARE(cancelled.size(), outcome == int(Outcome::Cancelled) ? 1 : 0);
+    QVERIFY(!rig.link.is_open());
+    QVERIFY(!rig.runner.is_running());
     QVERIFY(elapsed.elapsed() < 3000);
-    QCOMPARE(boxes.raSent, one_to(afterRow));
-    QVERIFY(boxes.decSent.isEmpty());
+    QCOMPARE(boxes->raSent, one_to(afterRow));
+    QVERIFY(boxes->decSent.isEmpty());
     const int sent = afterRow == 0 ? 0 : 2 + afterRow; // clock, "=SD", the rows
-    QCOMPARE(result.commands_written, sent);
+    QCOMPARE(result->commands_written, sent);
+    // Stopped at once: no pause after the last command written.
+    QCOMPARE(rig.time.moves(), cause == "hang up" ? sent : std::max(sent - 1, 0));
     if (cause == "cancel") {
         QCOMPARE(PtyLine::bodies(line.read_all()),
-                 upload_frames("=TCLK1", boxes, boxes).mid(0, sent));
-        QVERIFY(result.error_text.isEmpty());
+                 upload_frames("=TCLK1", *boxes, *boxes).mid(0, sent));
+        QVERIFY(result->error_text.isEmpty());
     } else {
-        QVERIFY2(result.error_text.contains("Com7"), qPrintable(result.error_text));
+        QVERIFY2(result->error_text.contains("Com7"), qPrintable(result->error_text));
+        // Whichever shows first: the line lost during the pause, or the
+        // next row's write failing on it.
         if (cause == "hang up")
-            QCOMPARE(result.failed_command, row("RA", afterRow, boxes.ra[afterRow - 1]));
+            QVERIFY2(result->failed_command == row("RA", afterRow, boxes->ra[afterRow - 1]) ||
+                         result->failed_command == row("RA", afterRow + 1, boxes->ra[afterRow]),
+                     qPrintable(result->failed_command));
         else
-            QVERIFY(result.error_text.contains(dir.filePath("unplugged")));
+            QVERIFY(result->error_text.contains(dir.filePath("unplugged")));
     }
 }
 
-void tst_Actions::actionInsideUploadWait()
+// The solar button pressed while the upload pauses starts nothing, and the
+// upload goes on as if it had not been pressed.
+void tst_Actions::oneActionAtATime()
+{
+    PtyLine line(7);
+    QVERIFY(line.ok());
+    Rig rig;
+    auto boxes = Boxes::calculated();
+    std::optional<bool> second;
+    boxes->onRaProgress = [&](int n) {
+        if (n == 3)
+            second = rig.runner.start("Com8", rate_action([] { return "2BF2"; }));
+    };
+
+    const auto result = run(rig.runner, "Com7", upload_action(boxes));
+    QVERIFY(second.has_value());
+    QVERIFY(!*second);
+    QVERIFY(result && result->ok());
+    QCOMPARE(result->commands_written, 109);
+    QCOMPARE(PtyLine::bodies(line.read_all()), upload_frames("=TCLK1", *boxes, *boxes));
+    QVERIFY(!rig.runner.start("Com7", {}));
+}
+
+void tst_Actions::destroyedRunnerClosesPort()
 {
     PtyLine line(7);
     QVERIFY(line.ok());
     FakeClock time;
-    SerialLink link(time);
-    Boxes boxes = Boxes::calculated();
-    std::optional<ActionResult> inner;
-    // The solar button pressed while the upload waits after row 3; its port
-    // name is ignored while the port is open.
-    boxes.onRaProgress = [&](int n) {
-        if (n == 3)
-            QTimer::singleShot(0, &link,
-                               [&] { inner = send_rate(link, "Com8", [] { return "2BF2"; }); });
-    };
-
-    const ActionResult outer = upload(link, boxes);
-    QVERIFY(inner && inner->ok());
-    QCOMPARE(inner->commands_written, 3);
-    // The inner action closed the port: the upload's later commands were
-    // skipped, and it still ran to its end.
-    QVERIFY(outer.ok());
-    QCOMPARE(outer.commands_written, 5);
-    QCOMPARE(boxes.decSent, one_to(50));
-    QStringList expected = upload_frames("=TCLK1", boxes, boxes).mid(0, 5);
-    expected << "&RA052BF2"
-             << "=NEW"
-             << "=SD";
-    QCOMPARE(PtyLine::bodies(line.read_all()), expected);
+    SerialLink link;
+    auto runner = std::make_unique<ActionRunner>(link, time);
+    QSignalSpy progress(runner.get(), &ActionRunner::progress);
+    QVERIFY(runner->start("Com7", rate_action([] { return "2BF2"; })));
+    QVERIFY(progress.wait(2000));
+    runner.reset();
+    QVERIFY(!link.is_open());
+    QCOMPARE(PtyLine::bodies(line.read_all()), QStringList{"&RA052BF2"});
 }
 
 void tst_Actions::rateFrames_data()
@@ -281,14 +443,13 @@ void tst_Actions::rateFrames()
     QFETCH(QString, first);
     PtyLine line(3);
     QVERIFY(line.ok());
-    FakeClock time;
-    SerialLink link(time);
-    const ActionResult result = send_rate(link, "Com3", [&] { return text; });
-    QVERIFY(result.ok());
-    QVERIFY(!link.is_open());
-    QCOMPARE(result.commands_written, 3);
+    Rig rig;
+    const auto result = run(rig.runner, "Com3", rate_action([&] { return text; }));
+    QVERIFY(result && result->ok());
+    QVERIFY(!rig.link.is_open());
+    QCOMPARE(result->commands_written, 3);
     QCOMPARE(PtyLine::bodies(line.read_all()), (QStringList{first, "=NEW", "=SD"}));
-    QCOMPARE(time.slept_ms(), 2 * kWait);
+    QCOMPARE(rig.time.moved_ms(), 2 * kPause);
 }
 
 void tst_Actions::totalFrames_data()
@@ -318,23 +479,23 @@ void tst_Actions::totalFrames()
     QFETCH(QStringList, frames);
     PtyLine line(4);
     QVERIFY(line.ok());
-    FakeClock time;
-    SerialLink link(time);
+    Rig rig;
     QString written = "untouched";
-    const ActionResult result = send_total(
-        link, "Com4", axis, [&] { return decimal; }, [&](const QString &text) { written = text; });
-
-    QVERIFY(!link.is_open());
-    QCOMPARE(PtyLine::bodies(line.read_all()), frames);
-    QCOMPARE(result.commands_written, frames.size());
+    auto action = total_action(axis, decimal, [&](const QString &text) { written = text; });
     if (box.isNull()) {
-        QCOMPARE(int(result.outcome), int(Outcome::Failed));
-        QVERIFY2(result.error_text.contains("32 ビット"), qPrintable(result.error_text));
+        QVERIFY(!action);
+        QVERIFY(total_out_of_range_text(decimal).contains("32 ビット"));
         QCOMPARE(written, "untouched");
-    } else {
-        QVERIFY(result.ok());
-        QCOMPARE(written, box);
+        return;
     }
+    QVERIFY(action);
+    QCOMPARE(written, "untouched"); // not before the port is open
+    const auto result = run(rig.runner, "Com4", std::move(*action));
+    QVERIFY(result && result->ok());
+    QVERIFY(!rig.link.is_open());
+    QCOMPARE(PtyLine::bodies(line.read_all()), frames);
+    QCOMPARE(result->commands_written, frames.size());
+    QCOMPARE(written, box);
 }
 
 QTEST_GUILESS_MAIN(tst_Actions)

@@ -1,10 +1,6 @@
 #include "fakeclock.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
-
-namespace rwlink {
 
 FakeClock::FakeClock(std::int32_t start)
 {
@@ -34,16 +30,14 @@ std::int32_t FakeClock::tick()
     return reading;
 }
 
-bool FakeClock::sleep_ms(int ms)
+rwlink::Clock::TimePoint FakeClock::due_time(std::int64_t ticks)
 {
-    QCoreApplication::processEvents();
-    const int step = m_longest_sleep > 0 ? std::min(ms, m_longest_sleep) : ms;
-    advance(std::max(step, 0));
-    m_slept_ms += std::max(step, 0);
-    ++m_sleeps;
-    if (m_on_sleep)
-        m_on_sleep();
-    return true;
+    const std::int64_t step = std::max<std::int64_t>(
+        m_longest_move > 0 ? std::min<std::int64_t>(ticks, m_longest_move) : ticks, 0);
+    advance(step);
+    m_moved_ms += step;
+    ++m_moves;
+    if (m_on_move)
+        m_on_move();
+    return std::chrono::steady_clock::now();
 }
-
-} // namespace rwlink

@@ -1,0 +1,162 @@
+#include "actionrunner.h"
+
+#include "clock.h"
+#include "seriallink.h"
+
+#include <algorithm>
+
+namespace rwlink {
+
+namespace {
+
+// The runner looks at the counter at least this often, however far the
+// next command is: a counter that jumps is followed within a second.
+constexpr std::int64_t kLongestLook = 1000;
+
+constexpr double kGapMs = std::chrono::duration<double, std::milli>(kCommandGap).count();
+
+} // namespace
+
+ActionRunner::ActionRunner(SerialLink &link, Clock &clock, QObject *parent)
+    : QObject(parent), m_link(link), m_clock(clock)
+{
+    qRegisterMetaType<ActionResult>();
+    connect(&m_alarm, &Alarm::rang, this, &ActionRunner::on_alarm);
+    connect(&m_link, &SerialLink::lost, this, &ActionRunner::on_link_lost);
+}
+
+ActionRunner::~ActionRunner()
+{
+    // Nobody is left to hear how it ended; only the port matters now.
+    const QSignalBlocker quiet(this);
+    cancel();
+}
+
+bool ActionRunner::start(const QString &port_text, Action action)
+{
+    if (is_running() || action.empty())
+        return false;
+    ++m_run;
+    m_port_text = port_text;
+    m_action = std::move(action);
+    m_next = 0;
+    m_last_body.clear();
+    m_result = {};
+    m_phase = Phase::Opening;
+    m_alarm.start(std::chrono::steady_clock::now());
+    return true;
+}
+
+void ActionRunner::cancel()
+{
+    if (is_running())
+        finish(ActionResult::Outcome::Cancelled);
+}
+
+void ActionRunner::on_alarm()
+{
+    switch (m_phase) {
+    case Phase::Idle:
+    case Phase::Sending:
+        return;
+    case Phase::Opening:
+        open();
+        return;
+    case Phase::Pausing:
+        pause_for(m_pause.ticks_to_go(m_clock.tick()));
+        return;
+    }
+}
+
+void ActionRunner::open()
+{
+    if (!m_link.open_port(m_port_text)) {
+        m_result.error_text = m_link.error_text();
+        finish(ActionResult::Outcome::Failed);
+        return;
+    }
+    send_next();
+}
+
+void ActionRunner::send_next()
+{
+    m_phase = Phase::Sending;
+    // A copy: whoever is told of the progress may end the action, and with
+    // it the list of commands.
+    const ActionStep step = m_action[m_next++];
+    const QString body = step.body();
+    m_last_body = body;
+    const bool writing = m_link.is_open();
+    if (!m_link.send_command(body)) {
+        fail();
+        return;
+    }
+    if (writing)
+        ++m_result.commands_written;
+
+    const std::uint64_t run = m_run;
+    step.sent();
+    emit progress(m_result.commands_written);
+    if (run != m_run || !is_running())
+        return; // ended by whoever was told
+    if (m_next == m_action.size()) {
+        finish(ActionResult::Outcome::Done);
+        return;
+    }
+    m_phase = Phase::Pausing;
+    const std::int32_t start = m_clock.tick();
+    m_pause = Pause(start, kGapMs);
+    pause_for(m_pause.ticks_to_go(start));
+}
+
+void ActionRunner::pause_for(std::int64_t ticks)
+{
+    if (ticks == 0) {
+        send_next();
+        return;
+    }
+    const std::uint64_t run = m_run;
+    const Clock::TimePoint due = m_clock.due_time(std::min(ticks, kLongestLook));
+    if (run == m_run && m_phase == Phase::Pausing)
+        m_alarm.start(due);
+}
+
+void ActionRunner::on_link_lost()
+{
+    // A write that fails reports itself through send_command; this is a
+    // port lost between commands.
+    if (m_phase == Phase::Pausing)
+        fail();
+}
+
+void ActionRunner::fail()
+{
+    m_result.failed_command = m_last_body;
+    m_result.error_text = m_link.error_text();
+    finish(ActionResult::Outcome::Failed);
+}
+
+void ActionRunner::finish(ActionResult::Outcome outcome)
+{
+    m_alarm.stop();
+    m_phase = Phase::Idle;
+    ++m_run;
+    m_action.clear();
+    m_link.close_port();
+    m_result.outcome = outcome;
+    const ActionResult result = m_result;
+    switch (outcome) {
+    case ActionResult::Outcome::Done:
+        emit completed(result);
+        break;
+    case ActionResult::Outcome::Failed:
+        emit failed(result);
+        break;
+    case ActionResult::Outcome::Cancelled:
+        emit cancelled(result);
+        break;
+    }
+    emit finished(result);
+}
+
+} // namespace rwlink

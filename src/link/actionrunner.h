@@ -1,0 +1,101 @@
+#pragma once
+
+// Runs one controller action over the link, paced, in the application's own
+// event loop: no nested loop, no sleeping. The runner opens the port, sends
+// a command, works out from the counter when the next one is due, and lets
+// an alarm bring it back at that instant; between commands the program is
+// idle and the window stays live.
+//
+//   start ─► open_port ─► send ─► pause ─► send ─► … ─► send ─► close_port
+//                                                          └─► completed
+//   cancel() at any point ─► close_port (what was written drains) ─► cancelled
+//   port lost or a write failing ─► the port is closed ─► failed
+//
+// One action at a time: start() refuses while one runs. Every end is
+// signalled once, and finished() follows each of completed(), failed() and
+// cancelled().
+
+#include "actions.h"
+#include "alarm.h"
+#include "pacing.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+
+namespace rwlink {
+
+class Clock;
+class SerialLink;
+
+struct ActionResult {
+    enum class Outcome { Done, Cancelled, Failed };
+
+    Outcome outcome = Outcome::Done;
+    int commands_written = 0; // frames handed to the port (skipped ones not counted)
+    QString failed_command;   // body being sent, or last sent, when the failure showed
+    QString error_text;
+
+    bool ok() const { return outcome == Outcome::Done; }
+};
+
+class ActionRunner : public QObject {
+    Q_OBJECT
+
+public:
+    // Paces on clock; the link and the clock must outlive the runner.
+    ActionRunner(SerialLink &link, Clock &clock, QObject *parent = nullptr);
+    // A running action is cancelled.
+    ~ActionRunner() override;
+    ActionRunner(const ActionRunner &) = delete;
+    ActionRunner &operator=(const ActionRunner &) = delete;
+
+    // Starts the action on the port named port_text ("Com1" … "Com20"); the
+    // port is opened and the first command sent as soon as the event loop
+    // runs. False, and nothing happens, while another action runs or when
+    // the action has no command.
+    bool start(const QString &port_text, Action action);
+
+    // Stops the running action: nothing more is sent, what was written
+    // drains, the port is closed. Nothing happens when none runs.
+    void cancel();
+
+    bool is_running() const { return m_phase != Phase::Idle; }
+
+signals:
+    // After each command written, with the count so far.
+    void progress(int commands_written);
+    void completed(const rwlink::ActionResult &result);
+    void failed(const rwlink::ActionResult &result);
+    void cancelled(const rwlink::ActionResult &result);
+    void finished(const rwlink::ActionResult &result);
+
+private:
+    enum class Phase { Idle, Opening, Sending, Pausing };
+
+    void on_alarm();
+    void on_link_lost();
+    void open();
+    void send_next();
+    void pause_for(std::int64_t ticks);
+    void fail();
+    void finish(ActionResult::Outcome outcome);
+
+    SerialLink &m_link;
+    Clock &m_clock;
+    Alarm m_alarm;
+    Phase m_phase = Phase::Idle;
+    std::uint64_t m_run = 0; // which action; a slot may end it while it is signalling
+    QString m_port_text;
+    Action m_action;
+    std::size_t m_next = 0;
+    Pause m_pause;
+    QString m_last_body;
+    ActionResult m_result;
+};
+
+} // namespace rwlink
+
+Q_DECLARE_METATYPE(rwlink::ActionResult)
