@@ -80,7 +80,9 @@ void tst_NumberText::lenientParseExtremes()
     QCOMPARE(lenient_parse("0.000000000000000000001e-390"), 0.0);
     // Many leading zeros do not make a small number overflow.
     QCOMPARE(lenient_parse("0000000000000000000000000000001e308"), 1e308);
-    QCOMPARE(lenient_parse(std::string(400, '9') + "e-400"), 1.0);
+    std::string nines(400, '9');
+    nines += "e-400";
+    QCOMPARE(lenient_parse(nines), 1.0);
     // A long mantissa offsets a large exponent (found by fuzzing).
     QCOMPARE(lenient_parse("1" + std::string(100000, '0') + "e-100005"), 1e-5);
 }
@@ -108,10 +110,10 @@ void tst_NumberText::displayForm_data()
     QTest::newRow("huge negative") << -1.25e300 << "-1.25E+300";
     QTest::newRow("rounding carries") << 0.99999999999999999 << " 1";
     // Fifteen digits would round past the largest double (found by fuzzing).
-    QTest::newRow("largest double") << std::numeric_limits<double>::max()
-                                    << " 1.7976931348623157E+308";
-    QTest::newRow("just below the largest, 15 digits still fit") << 1.79769313486231e308
-                                                                 << " 1.79769313486231E+308";
+    QTest::newRow("largest double")
+        << std::numeric_limits<double>::max() << " 1.7976931348623157E+308";
+    QTest::newRow("just below the largest, 15 digits still fit")
+        << 1.79769313486231e308 << " 1.79769313486231E+308";
 }
 
 void tst_NumberText::displayForm()

@@ -1,0 +1,1 @@
+// Hosts the precompiled Qt headers that the other targets reuse.
