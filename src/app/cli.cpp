@@ -56,6 +56,15 @@ std::optional<calc::DriveTrainTexts> drive_train_option(const QString &value)
     return texts;
 }
 
+// "240,2,200,10,16": the form --ra and --dec take.
+QString drive_train_text(const calc::DriveTrainTexts &texts)
+{
+    QStringList parts;
+    for (const std::string &text : texts)
+        parts << QString::fromStdString(text);
+    return parts.join(QLatin1Char(','));
+}
+
 std::optional<std::int32_t> clock_option(const QString &value)
 {
     QString key = value.toLower();
@@ -232,11 +241,13 @@ int run_command_line(const QStringList &arguments)
     const QCommandLineOption ra(
         QStringLiteral("ra"),
         QStringLiteral("RA drive train: worm, intermediate gear, motor, reduction gear, "
-                       "microstep (default 240,2,200,10,16)."),
+                       "microstep (default %1).")
+            .arg(drive_train_text(calc::kDefaultRa)),
         QStringLiteral("W,I,M,R,U"));
-    const QCommandLineOption dec(QStringLiteral("dec"),
-                                 QStringLiteral("DEC drive train (default 144,2.5,200,10,16)."),
-                                 QStringLiteral("W,I,M,R,U"));
+    const QCommandLineOption dec(
+        QStringLiteral("dec"),
+        QStringLiteral("DEC drive train (default %1).").arg(drive_train_text(calc::kDefaultDec)),
+        QStringLiteral("W,I,M,R,U"));
     const QCommandLineOption clock(QStringLiteral("clock"),
                                    QStringLiteral("Base clock: 2MHz (default) or 250kHz."),
                                    QStringLiteral("2MHz|250kHz"));

@@ -180,13 +180,11 @@ void Form1::build_drive_train_block()
     Label1[1] = auto_label(this, indexed("Label1", 1), 360, 840, QStringLiteral("赤緯"));
 
     static constexpr int kInputLeft[5] = {840, 1800, 2760, 3720, 4680};
-    static const char *const kRaDefaults[5] = {"240", "2", "200", "10", "16"};
-    static const char *const kDecDefaults[5] = {"144", "2.5", "200", "10", "16"};
     for (int i = 0; i < 5; ++i) {
         Text1[i] = text_box(this, indexed("Text1", i), kInputLeft[i], 240, 615, 375,
-                            QLatin1String(kRaDefaults[i]));
+                            q(calc::kDefaultRa[i]));
         Text4[i] = text_box(this, indexed("Text4", i), kInputLeft[i], 720, 615, 375,
-                            QLatin1String(kDecDefaults[i]));
+                            q(calc::kDefaultDec[i]));
     }
     static constexpr int kTimesLeft[4] = {1560, 2520, 3480, 4440};
     for (int i = 0; i < 4; ++i) {

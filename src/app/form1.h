@@ -44,9 +44,9 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kRows = 50;    // entries of each speed table
-    static constexpr int kRaBoxes = 53; // Text7/Text8: 50 rows and three rates
-    static constexpr int kTitleRa = 53; // Label3 elements that title the tables
+    static constexpr int kRows = calc::kTableRows;  // entries of each speed table
+    static constexpr int kRaBoxes = calc::kRaBoxes; // Text7/Text8: 50 rows and three rates
+    static constexpr int kTitleRa = 53;             // Label3 elements that title the tables
     static constexpr int kTitleDec = 54;
 
     // data_dir holds PARAM.DAT and Speed_Data.txt (the program's directory).
