@@ -115,34 +115,31 @@ QJsonObject box_pair(const std::string &decimal, const std::string &hex,
         {"decimal", q(decimal)}, {"hex", q(hex)}, {"accuracy", accuracy_json(accuracy)}};
 }
 
+QJsonObject axis_json(const calc::AxisOutput &out, const calc::AxisAccuracy &accuracy)
+{
+    QJsonArray rows;
+    for (int i = 0; i < calc::kTableRows; ++i)
+        rows.append(box_pair(out.decimal_rows[i], out.hex_rows[i], accuracy.entries[i]));
+    return QJsonObject{{"total", q(out.total)},
+                       {"reference", q(out.reference)},
+                       {"total_hex", q(out.total_hex)},
+                       {"rows", rows},
+                       {"arcsec_per_step", accuracy.arcsec_per_step}};
+}
+
 QJsonDocument to_json(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
 {
-    auto rows = [](const auto &decimals, const auto &hexes, const calc::AxisAccuracy &axis) {
-        QJsonArray array;
-        for (int i = 0; i < calc::kTableRows; ++i)
-            array.append(box_pair(decimals[i], hexes[i], axis.entries[i]));
-        return array;
-    };
     QJsonObject rates;
     static const char *const kRateKeys[calc::kRateCount] = {"solar", "lunar", "king"};
     for (int k = 0; k < calc::kRateCount; ++k) {
-        const int box = calc::kSolarRow + k;
+        const calc::RateOutput &rate = out.rates[k];
         rates.insert(QLatin1String(kRateKeys[k]),
-                     box_pair(out.text7[box], out.text8[box], accuracy.ra.entries[box]));
+                     box_pair(rate.decimal, rate.hex, accuracy.ra.entries[calc::kSolarRow + k]));
     }
-
-    const QJsonObject ra{{"total", q(out.text2)},
-                         {"reference", q(out.text3)},
-                         {"total_hex", q(out.text11)},
-                         {"rows", rows(out.text7, out.text8, accuracy.ra)},
-                         {"rates", rates},
-                         {"arcsec_per_step", accuracy.ra.arcsec_per_step}};
-    const QJsonObject dec{{"total", q(out.text5)},
-                          {"reference", q(out.text6)},
-                          {"total_hex", q(out.text12)},
-                          {"rows", rows(out.text9, out.text10, accuracy.dec)},
-                          {"arcsec_per_step", accuracy.dec.arcsec_per_step}};
-    return QJsonDocument(QJsonObject{{"base_clock", out.base_clock}, {"ra", ra}, {"dec", dec}});
+    QJsonObject ra = axis_json(out.ra, accuracy.ra);
+    ra.insert("rates", rates);
+    return QJsonDocument(QJsonObject{
+        {"base_clock", out.base_clock}, {"ra", ra}, {"dec", axis_json(out.dec, accuracy.dec)}});
 }
 
 QString clock_caption(std::int32_t base_clock)
@@ -167,44 +164,41 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
             warnings << QStringLiteral("warning: ") +
                             q(calc::accuracy_tooltip(e)).section(QLatin1Char('\n'), 0, 0);
     };
-    auto axis = [&](const QString &title, const std::string &total, const std::string &reference,
-                    const std::string &total_hex, const auto &decimals, const auto &hexes,
+    auto axis = [&](const QString &title, const calc::AxisOutput &half,
                     const calc::AxisAccuracy &acc) {
         line(QString());
         line(title);
         line(QStringLiteral("  total steps  %1   hex %2   %3\" per microstep")
-                 .arg(right(total, 12), q(total_hex))
+                 .arg(right(half.total, 12), q(half.total_hex))
                  .arg(acc.arcsec_per_step, 0, 'f', 4));
-        line(QStringLiteral("  reference    %1 PPS").arg(right(reference, 12)));
+        line(QStringLiteral("  reference    %1 PPS").arg(right(half.reference, 12)));
         line(QStringLiteral("  row  multiplier   decimal  hex  %1").arg(q(calc::report_header())));
         for (int i = 0; i < calc::kTableRows; ++i) {
             line(QStringLiteral("  %1  %2  %3  %4  %5")
                      .arg(i + 1, 2, 10, QLatin1Char('0'))
                      .arg(right(calc::display_form(calc::kRowMultipliers[i]), 10))
-                     .arg(right(decimals[i], 8))
-                     .arg(q(hexes[i]))
+                     .arg(right(half.decimal_rows[i], 8))
+                     .arg(q(half.hex_rows[i]))
                      .arg(q(calc::report_columns(acc.entries[i]))));
             warn_if_wide(acc.entries[i]);
         }
     };
-    axis(QStringLiteral("赤経 (RA)"), out.text2, out.text3, out.text11, out.text7, out.text8,
-         accuracy.ra);
+    axis(QStringLiteral("赤経 (RA)"), out.ra, accuracy.ra);
     line(QStringLiteral("  rate    decimal  hex  %1").arg(q(calc::report_header())));
     // Japanese captions last: their double-width glyphs would break the columns.
     static const char *const kRateLabels[calc::kRateCount][2] = {
         {"solar", "太陽時"}, {"lunar", "月時"}, {"King", "Kingslate"}};
     for (int k = 0; k < calc::kRateCount; ++k) {
-        const int box = calc::kSolarRow + k;
+        const calc::EntryAccuracy &entry = accuracy.ra.entries[calc::kSolarRow + k];
         line(QStringLiteral("  %1 %2  %3  %4  %5")
                  .arg(QString::fromLatin1(kRateLabels[k][0]).leftJustified(5))
-                 .arg(right(out.text7[box], 8))
-                 .arg(q(out.text8[box]))
-                 .arg(q(calc::report_columns(accuracy.ra.entries[box])))
+                 .arg(right(out.rates[k].decimal, 8))
+                 .arg(q(out.rates[k].hex))
+                 .arg(q(calc::report_columns(entry)))
                  .arg(QString::fromUtf8(kRateLabels[k][1])));
-        warn_if_wide(accuracy.ra.entries[box]);
+        warn_if_wide(entry);
     }
-    axis(QStringLiteral("赤緯 (DEC)"), out.text5, out.text6, out.text12, out.text9, out.text10,
-         accuracy.dec);
+    axis(QStringLiteral("赤緯 (DEC)"), out.dec, accuracy.dec);
     if (!warnings.isEmpty()) {
         line(QString());
         for (const QString &w : warnings)

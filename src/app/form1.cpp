@@ -390,25 +390,35 @@ void Form1::Command1_Click()
     }
     const auto &out = std::get<calc::CalcOutput>(result);
     m_writing_results = true;
-    Text2->setText(q(out.text2));
-    Text3->setText(q(out.text3));
-    for (int k = 0; k < kRaBoxes; ++k) {
-        Text7[k]->setText(q(out.text7[k]));
-        Text8[k]->setText(q(out.text8[k]));
-    }
-    Text11->setText(q(out.text11));
-    Text5->setText(q(out.text5));
-    Text6->setText(q(out.text6));
-    for (int k = 0; k < kRows; ++k) {
-        Text9[k]->setText(q(out.text9[k]));
-        Text10[k]->setText(q(out.text10[k]));
-    }
-    Text12->setText(q(out.text12));
+    show_results(out);
     m_writing_results = false;
     SpeedTable = out.speed_table;
     m_calculated = input;
     update_accuracy_tooltips();
     write_speed_data();
+}
+
+// The one place that knows which box shows which result.
+void Form1::show_results(const calc::CalcOutput &out)
+{
+    Text2->setText(q(out.ra.total));
+    Text3->setText(q(out.ra.reference));
+    for (int k = 0; k < kRows; ++k) {
+        Text7[k]->setText(q(out.ra.decimal_rows[k]));
+        Text8[k]->setText(q(out.ra.hex_rows[k]));
+    }
+    for (int k = 0; k < calc::kRateCount; ++k) {
+        Text7[kRows + k]->setText(q(out.rates[k].decimal));
+        Text8[kRows + k]->setText(q(out.rates[k].hex));
+    }
+    Text11->setText(q(out.ra.total_hex));
+    Text5->setText(q(out.dec.total));
+    Text6->setText(q(out.dec.reference));
+    for (int k = 0; k < kRows; ++k) {
+        Text9[k]->setText(q(out.dec.decimal_rows[k]));
+        Text10[k]->setText(q(out.dec.hex_rows[k]));
+    }
+    Text12->setText(q(out.dec.total_hex));
 }
 
 void Form1::update_accuracy_tooltips()

@@ -79,6 +79,7 @@ private:
     void set_tab_order();
     void Form_Load();
     void load_param();
+    void show_results(const calc::CalcOutput &out);
     void update_accuracy_tooltips();
     void update_accuracy_tooltip(calc::Axis axis, int index);
     void write_speed_data();

@@ -283,16 +283,20 @@ EntryAccuracy entry_accuracy(std::int32_t base_clock, const DriveTrainTexts &dri
 }
 
 AxisAccuracy axis_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,
-                           std::span<const std::string> hex_texts)
+                           std::span<const std::string> row_hex,
+                           std::span<const std::string> rate_hex)
 {
     AxisAccuracy a;
     a.axis = axis;
     a.total = axis_total(drive_train);
     a.arcsec_per_step = std::fabs(kArcsecPerTurn / a.total);
-    a.entries.reserve(hex_texts.size());
-    for (std::size_t i = 0; i < hex_texts.size(); ++i)
+    a.entries.reserve(row_hex.size() + rate_hex.size());
+    for (std::size_t i = 0; i < row_hex.size(); ++i)
         a.entries.push_back(
-            entry_accuracy(base_clock, drive_train, axis, static_cast<int>(i), hex_texts[i]));
+            entry_accuracy(base_clock, drive_train, axis, static_cast<int>(i), row_hex[i]));
+    for (std::size_t k = 0; k < rate_hex.size(); ++k)
+        a.entries.push_back(entry_accuracy(base_clock, drive_train, axis,
+                                           kSolarRow + static_cast<int>(k), rate_hex[k]));
     return a;
 }
 
@@ -300,14 +304,19 @@ TableAccuracy accuracy_for(const CalcInput &input, const CalcOutput &output)
 {
     CalcInput at_output_clock = input;
     at_output_clock.base_clock = output.base_clock;
-    return accuracy_for(at_output_clock, output.text8, output.text10);
+    std::array<std::string, kRateCount> rate_hex;
+    for (std::size_t k = 0; k < rate_hex.size(); ++k)
+        rate_hex[k] = output.rates[k].hex;
+    return accuracy_for(at_output_clock, output.ra.hex_rows, rate_hex, output.dec.hex_rows);
 }
 
-TableAccuracy accuracy_for(const CalcInput &input, const std::array<std::string, kRaBoxes> &ra_hex,
-                           const std::array<std::string, kTableRows> &dec_hex)
+TableAccuracy accuracy_for(const CalcInput &input,
+                           const std::array<std::string, kTableRows> &ra_hex_rows,
+                           const std::array<std::string, kRateCount> &rate_hex,
+                           const std::array<std::string, kTableRows> &dec_hex_rows)
 {
-    return {axis_accuracy(input.base_clock, input.ra, Axis::Ra, ra_hex),
-            axis_accuracy(input.base_clock, input.dec, Axis::Dec, dec_hex)};
+    return {axis_accuracy(input.base_clock, input.ra, Axis::Ra, ra_hex_rows, rate_hex),
+            axis_accuracy(input.base_clock, input.dec, Axis::Dec, dec_hex_rows)};
 }
 
 std::string entry_name(const EntryAccuracy &entry)

@@ -92,17 +92,21 @@ std::string sent_digits(std::string_view hex_text);
 EntryAccuracy entry_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,
                              int index, std::string_view hex_text);
 
-// Every entry of one axis from the current hex box texts (50 for DEC, up to 53 for RA).
+// Every entry of one axis from its current hex texts: the rows (up to 50),
+// then for RA the rates (up to three), indexed from kSolarRow.
 AxisAccuracy axis_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,
-                           std::span<const std::string> hex_texts);
+                           std::span<const std::string> row_hex,
+                           std::span<const std::string> rate_hex = {});
 
 // Both axes as a Calculate left them.
 TableAccuracy accuracy_for(const CalcInput &input, const CalcOutput &output);
 
-// Both axes from the hex boxes as they stand now, edits included, at the
+// Both axes from the hex texts as they stand now, edits included, at the
 // clock in input.base_clock: that is the clock the upload will announce.
-TableAccuracy accuracy_for(const CalcInput &input, const std::array<std::string, kRaBoxes> &ra_hex,
-                           const std::array<std::string, kTableRows> &dec_hex);
+TableAccuracy accuracy_for(const CalcInput &input,
+                           const std::array<std::string, kTableRows> &ra_hex_rows,
+                           const std::array<std::string, kRateCount> &rate_hex,
+                           const std::array<std::string, kTableRows> &dec_hex_rows);
 
 // "テーブル 04", "太陽時", "月時" or "Kingslate".
 std::string entry_name(const EntryAccuracy &entry);

@@ -299,19 +299,23 @@ void tst_Accuracy::currentBoxTexts()
 {
     CalcInput input;
     const CalcOutput out = std::get<CalcOutput>(calculate(input));
-    auto ra_hex = out.text8;
-    auto dec_hex = out.text10;
+    auto ra_hex = out.ra.hex_rows;
+    auto dec_hex = out.dec.hex_rows;
+    const std::array<std::string, kRateCount> rate_hex{out.rates[0].hex, out.rates[1].hex, "2BF3"};
     ra_hex[3] = "2BD4";
     dec_hex[0] = "74DF";
-    TableAccuracy table = accuracy_for(input, ra_hex, dec_hex);
+    TableAccuracy table = accuracy_for(input, ra_hex, rate_hex, dec_hex);
     COMPARE_ABS(*table.ra.entries[3].error_ppm, -64.98811646, 0.01);
     COMPARE_ABS(*table.ra.entries[4].error_ppm, 24.14059482, 0.01);
     // 2e6 / 29919 against 66.849264 Hz: 29918.0556 / 29919 − 1.
     COMPARE_ABS(*table.dec.entries[0].error_ppm, -31.56671160, 0.01);
+    // King 2e6 / 0x2BF3 (11251) against 178.210929 Hz: 11222.65625 / 11251 − 1.
+    QCOMPARE(table.ra.entries[kSolarRow + 2].index, kSolarRow + 2);
+    COMPARE_ABS(*table.ra.entries[kSolarRow + 2].error_ppm, -2519.2205, 0.01);
 
     // 250 kHz picked after a 2 MHz Calculate: 250000 / 11219 = 22.2836 Hz.
     input.base_clock = kClock250kHz;
-    table = accuracy_for(input, out.text8, out.text10);
+    table = accuracy_for(input, out.ra.hex_rows, rate_hex, out.dec.hex_rows);
     COMPARE_RATE(*table.ra.entries[3].got_hz, 22.283625991621356);
     COMPARE_ABS(*table.ra.entries[3].error_ppm, -874996.98242565, 0.01);
 }

@@ -93,7 +93,7 @@ private slots:
 void tst_Calculate::axisHeaders_data()
 {
     QTest::addColumn<int>("clock");
-    QTest::addColumn<QStringList>("texts"); // text2 text3 text11 text5 text6 text12
+    QTest::addColumn<QStringList>("texts"); // total, reference, total_hex of RA, then DEC
     QTest::addColumn<QStringList>("rates"); // decimal/hex of solar, lunar, King
     QTest::newRow("2 MHz") << int(kClock2MHz) << QStringList{" 15360000", " 178", "EA6000",
                                                              " 11520000", " 133", "AFC800"}
@@ -110,12 +110,12 @@ void tst_Calculate::axisHeaders()
     QFETCH(QStringList, rates);
     CALCULATED(out, with_clock(clock));
     QCOMPARE(out.base_clock, clock);
-    QCOMPARE((QStringList{s(out.text2), s(out.text3), s(out.text11), s(out.text5), s(out.text6),
-                          s(out.text12)}),
+    QCOMPARE((QStringList{s(out.ra.total), s(out.ra.reference), s(out.ra.total_hex),
+                          s(out.dec.total), s(out.dec.reference), s(out.dec.total_hex)}),
              texts);
     QStringList got;
-    for (int k = kSolarRow; k < kRaBoxes; ++k)
-        got << s(out.text7[k]) << s(out.text8[k]);
+    for (const RateOutput &rate : out.rates)
+        got << s(rate.decimal) << s(rate.hex);
     QCOMPARE(got, rates);
 }
 
@@ -195,10 +195,10 @@ void tst_Calculate::defaultTables()
     QFETCH(QString, decDecimal);
     QFETCH(QString, decHex);
     CALCULATED(out, CalcInput{});
-    QCOMPARE(s(out.text7[row]), raDecimal);
-    QCOMPARE(s(out.text8[row]), raHex);
-    QCOMPARE(s(out.text9[row]), decDecimal);
-    QCOMPARE(s(out.text10[row]), decHex);
+    QCOMPARE(s(out.ra.decimal_rows[row]), raDecimal);
+    QCOMPARE(s(out.ra.hex_rows[row]), raHex);
+    QCOMPARE(s(out.dec.decimal_rows[row]), decDecimal);
+    QCOMPARE(s(out.dec.hex_rows[row]), decHex);
 }
 
 void tst_Calculate::tableRows_data()
@@ -220,16 +220,17 @@ void tst_Calculate::tableRows()
     QFETCH(QString, hex);
     QFETCH(QString, decimal);
     CALCULATED(out, with_clock(clock));
-    QCOMPARE(s(ra ? out.text8[row] : out.text10[row]), hex);
-    QCOMPARE(s(ra ? out.text7[row] : out.text9[row]), decimal);
+    const AxisOutput &axis = ra ? out.ra : out.dec;
+    QCOMPARE(s(axis.hex_rows[row]), hex);
+    QCOMPARE(s(axis.decimal_rows[row]), decimal);
 }
 
 void tst_Calculate::speedTableMirrorsHexBoxes()
 {
     CALCULATED(out, CalcInput{});
     for (int i = 0; i < kTableRows; ++i) {
-        QCOMPARE(out.speed_table.cell(SpeedTable::kRaColumn, i), out.text8[i]);
-        QCOMPARE(out.speed_table.cell(SpeedTable::kDecColumn, i), out.text10[i]);
+        QCOMPARE(out.speed_table.cell(SpeedTable::kRaColumn, i), out.ra.hex_rows[i]);
+        QCOMPARE(out.speed_table.cell(SpeedTable::kDecColumn, i), out.dec.hex_rows[i]);
         QVERIFY(!out.speed_table.cell(2, i).has_value());
     }
     for (int c = 0; c < SpeedTable::kColumns; ++c)
@@ -242,23 +243,27 @@ void tst_Calculate::clockChangesOnlyDivisors()
 {
     CALCULATED(fast, with_clock(kClock2MHz));
     CALCULATED(slow, with_clock(kClock250kHz));
-    QCOMPARE(slow.text2, fast.text2);
-    QCOMPARE(slow.text3, fast.text3);
-    QCOMPARE(slow.text5, fast.text5);
-    QCOMPARE(slow.text6, fast.text6);
-    QCOMPARE(slow.text11, fast.text11);
-    QCOMPARE(slow.text12, fast.text12);
-    QVERIFY(slow.text8 != fast.text8);
+    QCOMPARE(slow.ra.total, fast.ra.total);
+    QCOMPARE(slow.ra.reference, fast.ra.reference);
+    QCOMPARE(slow.dec.total, fast.dec.total);
+    QCOMPARE(slow.dec.reference, fast.dec.reference);
+    QCOMPARE(slow.ra.total_hex, fast.ra.total_hex);
+    QCOMPARE(slow.dec.total_hex, fast.dec.total_hex);
+    QVERIFY(slow.ra.hex_rows != fast.ra.hex_rows);
 }
 
 void tst_Calculate::repeatable()
 {
     CALCULATED(a, CalcInput{});
     CALCULATED(b, CalcInput{});
-    QCOMPARE(a.text7, b.text7);
-    QCOMPARE(a.text8, b.text8);
-    QCOMPARE(a.text9, b.text9);
-    QCOMPARE(a.text10, b.text10);
+    QCOMPARE(a.ra.decimal_rows, b.ra.decimal_rows);
+    QCOMPARE(a.ra.hex_rows, b.ra.hex_rows);
+    QCOMPARE(a.dec.decimal_rows, b.dec.decimal_rows);
+    QCOMPARE(a.dec.hex_rows, b.dec.hex_rows);
+    for (int k = 0; k < kRateCount; ++k) {
+        QCOMPARE(a.rates[k].decimal, b.rates[k].decimal);
+        QCOMPARE(a.rates[k].hex, b.rates[k].hex);
+    }
     QVERIFY(a.speed_table == b.speed_table);
 }
 
@@ -290,8 +295,8 @@ void tst_Calculate::inputsReadLeniently()
     for (int i = 0; i < 5; ++i)
         input.dec[i] = dec[i].toStdString();
     CALCULATED(out, input);
-    QCOMPARE(s(out.text5), total);
-    QCOMPARE(s(out.text12), totalHex);
+    QCOMPARE(s(out.dec.total), total);
+    QCOMPARE(s(out.dec.total_hex), totalHex);
 }
 
 void tst_Calculate::negativeInputs()
@@ -299,13 +304,13 @@ void tst_Calculate::negativeInputs()
     CalcInput input;
     input.ra[kWorm] = "-240";
     CALCULATED(out, input);
-    QCOMPARE(s(out.text2), QStringLiteral("-15360000"));
-    QCOMPARE(s(out.text3), QStringLiteral("-179")); // floored toward minus infinity
-    QCOMPARE(s(out.text11), QStringLiteral("15A000"));
-    QCOMPARE(s(out.text7[0]), QStringLiteral("-22439"));
-    QCOMPARE(s(out.text8[0]), QStringLiteral("A859"));
-    QCOMPARE(s(out.text7[kSolarRow]), QStringLiteral("-11250"));
-    QCOMPARE(s(out.text8[kSolarRow]), QStringLiteral("D40E"));
+    QCOMPARE(s(out.ra.total), QStringLiteral("-15360000"));
+    QCOMPARE(s(out.ra.reference), QStringLiteral("-179")); // floored toward minus infinity
+    QCOMPARE(s(out.ra.total_hex), QStringLiteral("15A000"));
+    QCOMPARE(s(out.ra.decimal_rows[0]), QStringLiteral("-22439"));
+    QCOMPARE(s(out.ra.hex_rows[0]), QStringLiteral("A859"));
+    QCOMPARE(s(out.rates[0].decimal), QStringLiteral("-11250"));
+    QCOMPARE(s(out.rates[0].hex), QStringLiteral("D40E"));
 }
 
 void tst_Calculate::wideDivisorKeepsLowDigits()
@@ -313,15 +318,15 @@ void tst_Calculate::wideDivisorKeepsLowDigits()
     CalcInput input;
     input.ra = {"100", "1", "200", "10", "5"};
     CALCULATED(out, input);
-    QCOMPARE(s(out.text7[0]), QStringLiteral(" 344656"));
-    QCOMPARE(s(out.text8[0]), QStringLiteral("4250"));
+    QCOMPARE(s(out.ra.decimal_rows[0]), QStringLiteral(" 344656"));
+    QCOMPARE(s(out.ra.hex_rows[0]), QStringLiteral("4250"));
     QCOMPARE(out.speed_table.cell(SpeedTable::kRaColumn, 0), std::optional<std::string>("4250"));
 
     input = CalcInput{};
     input.ra[kMicrostep] = "32";
     CALCULATED(wide, input);
-    QCOMPARE(s(wide.text2), QStringLiteral(" 30720000"));
-    QCOMPARE(s(wide.text11), QStringLiteral("D4C000"));
+    QCOMPARE(s(wide.ra.total), QStringLiteral(" 30720000"));
+    QCOMPARE(s(wide.ra.total_hex), QStringLiteral("D4C000"));
 }
 
 // Over many drive trains, every row follows the box pipeline: the hex box is
@@ -360,10 +365,11 @@ void tst_Calculate::randomDriveTrains()
         const auto &out = std::get<CalcOutput>(result);
         const double totals[2] = {axis_total(input.ra), axis_total(input.dec)};
         for (int axis = 0; axis < 2; ++axis) {
+            const AxisOutput &half = axis == 0 ? out.ra : out.dec;
             for (int i = 0; i < kTableRows; ++i) {
                 const Expected e = oracle(input.base_clock, totals[axis], kRowMultipliers[i]);
-                const std::string &hex = axis == 0 ? out.text8[i] : out.text10[i];
-                const std::string &decimal = axis == 0 ? out.text7[i] : out.text9[i];
+                const std::string &hex = half.hex_rows[i];
+                const std::string &decimal = half.decimal_rows[i];
                 QCOMPARE(s(hex), s(e.hex));
                 QCOMPARE(lenient_parse(decimal), e.floored);
                 QCOMPARE(out.speed_table.cell(axis, i), hex);
@@ -373,8 +379,7 @@ void tst_Calculate::randomDriveTrains()
             const double divisor = input.base_clock / ((totals[0] / kRateDays[k]) * 1);
             char shown[64];
             std::snprintf(shown, sizeof shown, "%.15g", divisor);
-            QCOMPARE(lenient_parse(out.text7[kSolarRow + k]),
-                     std::floor(std::strtod(shown, nullptr)));
+            QCOMPARE(lenient_parse(out.rates[k].decimal), std::floor(std::strtod(shown, nullptr)));
         }
     }
 }
@@ -384,37 +389,37 @@ void tst_Calculate::failures_data()
     QTest::addColumn<QStringList>("ra");
     QTest::addColumn<QStringList>("dec");
     QTest::addColumn<int>("axis");
-    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("stage");
     QTest::addColumn<int>("cause");
     QTest::addColumn<int>("index");
     const QStringList ra{"240", "2", "200", "10", "16"};
     const QStringList dec{"144", "2.5", "200", "10", "16"};
     auto row = [&](const char *name, const QStringList &r, const QStringList &d, Axis axis,
-                   int step, FailureCause cause, int index) {
-        QTest::newRow(name) << r << d << int(axis) << step << int(cause) << index;
+                   CalcStage stage, FailureCause cause, int index) {
+        QTest::newRow(name) << r << d << int(axis) << int(stage) << int(cause) << index;
     };
-    row("RA product overflows", {"1e300", "1e300", "200", "10", "16"}, dec, Axis::Ra, 2,
-        FailureCause::TotalNotFinite, -1);
-    row("RA input beyond doubles", {"1e400", "2", "200", "10", "16"}, dec, Axis::Ra, 2,
-        FailureCause::TotalNotFinite, -1);
-    row("RA infinity times zero", {"1e400", "0", "200", "10", "16"}, dec, Axis::Ra, 2,
-        FailureCause::TotalNotFinite, -1);
-    row("RA empty box gives zero total", {"", "2", "200", "10", "16"}, dec, Axis::Ra, 5,
-        FailureCause::ZeroTotal, 50);
-    row("RA total too small for any rate", {"1e-320", "1", "1", "1", "1"}, dec, Axis::Ra, 5,
-        FailureCause::DivisorNotFinite, 50);
-    row("RA divisor beyond 32 bits", {"1", "1", "1", "1", "1"}, dec, Axis::Ra, 7,
+    row("RA product overflows", {"1e300", "1e300", "200", "10", "16"}, dec, Axis::Ra,
+        CalcStage::Total, FailureCause::TotalNotFinite, -1);
+    row("RA input beyond doubles", {"1e400", "2", "200", "10", "16"}, dec, Axis::Ra,
+        CalcStage::Total, FailureCause::TotalNotFinite, -1);
+    row("RA infinity times zero", {"1e400", "0", "200", "10", "16"}, dec, Axis::Ra,
+        CalcStage::Total, FailureCause::TotalNotFinite, -1);
+    row("RA empty box gives zero total", {"", "2", "200", "10", "16"}, dec, Axis::Ra,
+        CalcStage::RateDivisors, FailureCause::ZeroTotal, 50);
+    row("RA total too small for any rate", {"1e-320", "1", "1", "1", "1"}, dec, Axis::Ra,
+        CalcStage::RateDivisors, FailureCause::DivisorNotFinite, 50);
+    row("RA divisor beyond 32 bits", {"1", "1", "1", "1", "1"}, dec, Axis::Ra, CalcStage::HexDigits,
         FailureCause::NotInt32, 0);
-    row("RA total beyond 32 bits", {"240", "2", "200", "10", "10000"}, dec, Axis::Ra, 10,
-        FailureCause::NotInt32, -1);
-    row("DEC product overflows", ra, {"1e200", "1e200", "1", "1", "1"}, Axis::Dec, 11,
+    row("RA total beyond 32 bits", {"240", "2", "200", "10", "10000"}, dec, Axis::Ra,
+        CalcStage::TotalHex, FailureCause::NotInt32, -1);
+    row("DEC product overflows", ra, {"1e200", "1e200", "1", "1", "1"}, Axis::Dec, CalcStage::Total,
         FailureCause::TotalNotFinite, -1);
-    row("DEC zero total", ra, {"144", "abc", "200", "10", "16"}, Axis::Dec, 14,
+    row("DEC zero total", ra, {"144", "abc", "200", "10", "16"}, Axis::Dec, CalcStage::RowDivisors,
         FailureCause::ZeroTotal, 0);
-    row("DEC divisor beyond 32 bits", ra, {"1", "1", "1", "1", "1"}, Axis::Dec, 15,
-        FailureCause::NotInt32, 0);
-    row("DEC total beyond 32 bits", ra, {"144", "2.5", "200", "10", "10000"}, Axis::Dec, 17,
-        FailureCause::NotInt32, -1);
+    row("DEC divisor beyond 32 bits", ra, {"1", "1", "1", "1", "1"}, Axis::Dec,
+        CalcStage::HexDigits, FailureCause::NotInt32, 0);
+    row("DEC total beyond 32 bits", ra, {"144", "2.5", "200", "10", "10000"}, Axis::Dec,
+        CalcStage::TotalHex, FailureCause::NotInt32, -1);
 }
 
 void tst_Calculate::failures()
@@ -422,7 +427,7 @@ void tst_Calculate::failures()
     QFETCH(QStringList, ra);
     QFETCH(QStringList, dec);
     QFETCH(int, axis);
-    QFETCH(int, step);
+    QFETCH(int, stage);
     QFETCH(int, cause);
     QFETCH(int, index);
     CalcInput input;
@@ -432,7 +437,7 @@ void tst_Calculate::failures()
     }
     FAILED(f, input);
     QCOMPARE(int(f.axis), axis);
-    QCOMPARE(f.step, step);
+    QCOMPARE(int(f.stage), stage);
     QCOMPARE(int(f.cause), cause);
     QCOMPARE(f.index, index);
 }
