@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "accuracy.h"
+#include "accuracytext.h"
 #include "calculate.h"
 #include "cliupload.h"
 #include "datadir.h"
@@ -158,11 +159,11 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
              .arg(out.base_clock));
 
     QStringList warnings;
-    // The first tooltip line names the entry and what would make it fit.
+    // A divisor too wide for four hex digits is sent wrong; the warning
+    // names the entry and what would make it fit.
     auto warn_if_wide = [&](const calc::EntryAccuracy &e) {
         if (e.problem && e.problem->reason == calc::Unrepresentable::DivisorTooLarge)
-            warnings << QStringLiteral("warning: ") +
-                            q(calc::accuracy_tooltip(e)).section(QLatin1Char('\n'), 0, 0);
+            warnings << QStringLiteral("warning: ") + q(problem_summary(e));
     };
     auto axis = [&](const QString &title, const calc::AxisOutput &half,
                     const calc::AxisAccuracy &acc) {
@@ -172,33 +173,32 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
                  .arg(right(half.total, 12), q(half.total_hex))
                  .arg(acc.arcsec_per_step, 0, 'f', 4));
         line(QStringLiteral("  reference    %1 PPS").arg(right(half.reference, 12)));
-        line(QStringLiteral("  row  multiplier   decimal  hex  %1").arg(q(calc::report_header())));
+        line(QStringLiteral("  row  multiplier   decimal  hex  %1").arg(q(report_header())));
         for (int i = 0; i < calc::kTableRows; ++i) {
             line(QStringLiteral("  %1  %2  %3  %4  %5")
                      .arg(i + 1, 2, 10, QLatin1Char('0'))
                      .arg(right(calc::display_form(calc::kRowMultipliers[i]), 10))
                      .arg(right(half.decimal_rows[i], 8))
                      .arg(q(half.hex_rows[i]))
-                     .arg(q(calc::report_columns(acc.entries[i]))));
+                     .arg(q(report_columns(acc.entries[i]))));
             warn_if_wide(acc.entries[i]);
         }
     };
-    axis(QStringLiteral("赤経 (RA)"), out.ra, accuracy.ra);
-    line(QStringLiteral("  rate    decimal  hex  %1").arg(q(calc::report_header())));
-    // Japanese captions last: their double-width glyphs would break the columns.
-    static const char *const kRateLabels[calc::kRateCount][2] = {
-        {"solar", "太陽時"}, {"lunar", "月時"}, {"King", "Kingslate"}};
+    axis(q(axis_name(calc::Axis::Ra)) + QStringLiteral(" (RA)"), out.ra, accuracy.ra);
+    line(QStringLiteral("  rate    decimal  hex  %1").arg(q(report_header())));
+    // Japanese names last: their double-width glyphs would break the columns.
+    static const char *const kRateLabels[calc::kRateCount] = {"solar", "lunar", "King"};
     for (int k = 0; k < calc::kRateCount; ++k) {
         const calc::EntryAccuracy &entry = accuracy.ra.entries[calc::kSolarRow + k];
         line(QStringLiteral("  %1 %2  %3  %4  %5")
-                 .arg(QString::fromLatin1(kRateLabels[k][0]).leftJustified(5))
+                 .arg(QString::fromLatin1(kRateLabels[k]).leftJustified(5))
                  .arg(right(out.rates[k].decimal, 8))
                  .arg(q(out.rates[k].hex))
-                 .arg(q(calc::report_columns(entry)))
-                 .arg(QString::fromUtf8(kRateLabels[k][1])));
+                 .arg(q(report_columns(entry)))
+                 .arg(q(entry_name(calc::kSolarRow + k))));
         warn_if_wide(entry);
     }
-    axis(QStringLiteral("赤緯 (DEC)"), out.dec, accuracy.dec);
+    axis(q(axis_name(calc::Axis::Dec)) + QStringLiteral(" (DEC)"), out.dec, accuracy.dec);
     if (!warnings.isEmpty()) {
         line(QString());
         for (const QString &w : warnings)
@@ -301,8 +301,7 @@ int run_command_line(const QStringList &arguments)
 
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
-        print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
-                          .arg(QString::fromStdString(calc::failure_message(*failure))));
+        print(stderr, QStringLiteral("rw7300-speedtable: %1\n").arg(q(failure_message(*failure))));
         return kExitCalculation;
     }
     const auto &out = std::get<calc::CalcOutput>(result);

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "accuracy.h"
+#include "accuracytext.h"
 #include "beep.h"
 #include "calculate.h"
 #include "fonts.h"
@@ -384,7 +385,7 @@ void Form1::Command1_Click()
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
         show_warning(QStringLiteral("calculationFailure"), QStringLiteral("計算できません"),
-                     q(calc::failure_message(*failure)) +
+                     q(failure_message(*failure)) +
                          QStringLiteral("\n\n表示中の値は変更していません。"));
         return;
     }
@@ -429,9 +430,9 @@ void Form1::update_accuracy_tooltips()
         update_accuracy_tooltip(calc::Axis::Ra, k);
     for (int k = 0; k < kRows; ++k)
         update_accuracy_tooltip(calc::Axis::Dec, k);
-    Text2->setToolTip(q(calc::resolution_tooltip(
-        calc::axis_accuracy(base_clock, m_calculated->ra, calc::Axis::Ra, {}))));
-    Text5->setToolTip(q(calc::resolution_tooltip(
+    Text2->setToolTip(q(
+        resolution_tooltip(calc::axis_accuracy(base_clock, m_calculated->ra, calc::Axis::Ra, {}))));
+    Text5->setToolTip(q(resolution_tooltip(
         calc::axis_accuracy(base_clock, m_calculated->dec, calc::Axis::Dec, {}))));
 }
 
@@ -445,7 +446,7 @@ void Form1::update_accuracy_tooltip(calc::Axis axis, int index)
     const calc::EntryAccuracy entry =
         calc::entry_accuracy(base_clock, ra ? m_calculated->ra : m_calculated->dec, axis, index,
                              hex->text().toStdString());
-    const QString tip = q(calc::accuracy_tooltip(entry));
+    const QString tip = q(accuracy_tooltip(entry));
     hex->setToolTip(tip);
     decimal->setToolTip(tip);
 }

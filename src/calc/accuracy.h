@@ -108,18 +108,4 @@ TableAccuracy accuracy_for(const CalcInput &input,
                            const std::array<std::string, kRateCount> &rate_hex,
                            const std::array<std::string, kTableRows> &dec_hex_rows);
 
-// "テーブル 04", "太陽時", "月時" or "Kingslate".
-std::string entry_name(const EntryAccuracy &entry);
-
-// Tooltip of a hex box: the row, the asked and the resulting rate, the error
-// and the drift; or why the entry cannot be sent right and what would fix it.
-std::string accuracy_tooltip(const EntryAccuracy &entry);
-
-// Tooltip of a total-steps box: seconds of arc per microstep.
-std::string resolution_tooltip(const AxisAccuracy &axis);
-
-// Fixed-width ASCII columns for the command-line report.
-std::string report_header();
-std::string report_columns(const EntryAccuracy &entry);
-
 } // namespace calc

@@ -3,7 +3,6 @@
 #include "numbertext.h"
 
 #include <cmath>
-#include <cstdio>
 #include <optional>
 #include <span>
 
@@ -114,48 +113,11 @@ private:
     std::optional<CalcFailure> m_failure;
 };
 
-std::string place_of(const CalcFailure &f)
-{
-    static const char *const kRateNames[kRateCount] = {"太陽時", "月時", "Kingslate"};
-    if (f.index < 0)
-        return "総ステップ数";
-    if (f.index >= kSolarRow)
-        return std::string(kRateNames[f.index - kSolarRow]) + "の分周値";
-    char row[16];
-    std::snprintf(row, sizeof row, "%02d", f.index + 1);
-    return std::string("テーブル ") + row + " の分周値";
-}
-
 } // namespace
 
 CalcResult calculate(const CalcInput &input)
 {
     return Calculation(input).run();
-}
-
-const char *axis_name(Axis axis)
-{
-    return axis == Axis::Ra ? "赤経" : "赤緯";
-}
-
-std::string failure_message(const CalcFailure &f)
-{
-    std::string axis = axis_name(f.axis);
-    switch (f.cause) {
-    case FailureCause::TotalNotFinite:
-        return axis + ": 入力の積（総ステップ数）が数値の範囲を超えるか、数値になりません。"
-                      "ウォーム・ギア比・モーター・ﾏｲｸﾛｽﾃｯﾌﾟの値を確かめてください。";
-    case FailureCause::ZeroTotal:
-        return axis + ": 総ステップ数が 0 のため分周値を計算できません。"
-                      "空欄や数値でない入力欄がないか確かめてください。";
-    case FailureCause::DivisorNotFinite:
-        return axis + ": " + place_of(f) +
-               "が大きすぎて計算できません（総ステップ数が小さすぎます）。";
-    case FailureCause::NotInt32:
-        return axis + ": " + place_of(f) + "（" + f.value.substr(f.value.starts_with(' ') ? 1 : 0) +
-               "）が 32 ビット整数の範囲に収まりません。";
-    }
-    return axis;
 }
 
 } // namespace calc

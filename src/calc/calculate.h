@@ -85,10 +85,4 @@ using CalcResult = std::variant<CalcOutput, CalcFailure>;
 
 CalcResult calculate(const CalcInput &input);
 
-// A one-line Japanese description naming the axis, the place and the cause.
-std::string failure_message(const CalcFailure &failure);
-
-// "赤経" or "赤緯".
-const char *axis_name(Axis axis);
-
 } // namespace calc

@@ -13,9 +13,16 @@ namespace {
 
 QByteArray describe(const CalcResult &result)
 {
-    if (const auto *failure = std::get_if<CalcFailure>(&result))
-        return QByteArray("failed: ") + failure_message(*failure).c_str();
-    return "succeeded";
+    const auto *f = std::get_if<CalcFailure>(&result);
+    if (!f)
+        return "succeeded";
+    return QStringLiteral("failed: axis %1, stage %2, cause %3, index %4, value \"%5\"")
+        .arg(int(f->axis))
+        .arg(int(f->stage))
+        .arg(int(f->cause))
+        .arg(f->index)
+        .arg(QString::fromStdString(f->value))
+        .toUtf8();
 }
 
 // Declares `name` as the output of a calculation that must succeed.
@@ -87,7 +94,6 @@ private slots:
     void randomDriveTrains();
     void failures_data();
     void failures();
-    void failureMessagesNameAxisAndPlace();
 };
 
 void tst_Calculate::axisHeaders_data()
@@ -440,24 +446,6 @@ void tst_Calculate::failures()
     QCOMPARE(int(f.stage), stage);
     QCOMPARE(int(f.cause), cause);
     QCOMPARE(f.index, index);
-}
-
-void tst_Calculate::failureMessagesNameAxisAndPlace()
-{
-    CalcInput input;
-    input.dec = {"1", "1", "1", "1", "1"};
-    FAILED(decFailure, input);
-    const QString dec = s(failure_message(decFailure));
-    QVERIFY2(dec.startsWith(QStringLiteral("赤緯")), qPrintable(dec));
-    QVERIFY2(dec.contains(QStringLiteral("01")), qPrintable(dec));
-    QVERIFY2(dec.contains(QStringLiteral("32 ビット")), qPrintable(dec));
-
-    input = CalcInput{};
-    input.ra[kMotor] = "";
-    FAILED(raFailure, input);
-    const QString ra = s(failure_message(raFailure));
-    QVERIFY2(ra.startsWith(QStringLiteral("赤経")), qPrintable(ra));
-    QVERIFY2(ra.contains(QStringLiteral("0")), qPrintable(ra));
 }
 
 QTEST_APPLESS_MAIN(tst_Calculate)
