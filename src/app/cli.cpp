@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace app {
 
@@ -207,19 +208,17 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
     return text;
 }
 
-} // namespace
+// What a --calculate run is asked to do.
+struct Options {
+    calc::CalcInput input;
+    std::optional<QString> listing; // --listing FILE
+    bool json = false;
+    std::optional<QString> upload; // --upload PORT
+};
 
-bool wants_command_line(int argc, const char *const *argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg.startsWith(QLatin1String("--")) || kShortCommandLineOptions.contains(arg))
-            return true;
-    }
-    return false;
-}
-
-int run_command_line(const QStringList &arguments)
+// The options of a --calculate run, or the exit status when the arguments
+// end the run here: help or version printed, or a usage error.
+std::variant<Options, int> parse_options(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -277,7 +276,8 @@ int run_command_line(const QStringList &arguments)
             parser, QStringLiteral(
                         "--ra, --dec, --clock, --json, --listing and --upload need --calculate"));
 
-    calc::CalcInput input;
+    Options options;
+    calc::CalcInput &input = options.input;
     if (parser.isSet(ra)) {
         const auto texts = drive_train_option(parser.value(ra));
         if (!texts)
@@ -299,14 +299,26 @@ int run_command_line(const QStringList &arguments)
         input.base_clock = *value;
     }
 
+    if (parser.isSet(listing))
+        options.listing = parser.value(listing);
+    options.json = parser.isSet(json);
+    if (parser.isSet(upload))
+        options.upload = parser.value(upload);
+    return options;
+}
+
+// Calculates, then writes the listing, prints and uploads as asked.
+int calculate_and_report(const Options &options)
+{
+    const calc::CalcInput &input = options.input;
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1\n").arg(q(failure_message(*failure))));
         return kExitCalculation;
     }
     const auto &out = std::get<calc::CalcOutput>(result);
-    if (parser.isSet(listing)) {
-        const QString path = parser.value(listing);
+    if (options.listing) {
+        const QString &path = *options.listing;
         const auto written = files::write_speed_data(path, out.base_clock, out.speed_table);
         if (!written.ok) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
@@ -315,15 +327,35 @@ int run_command_line(const QStringList &arguments)
         }
     }
     const calc::TableAccuracy accuracy = calc::accuracy_for(input, out);
-    if (parser.isSet(json))
+    if (options.json)
         print(stdout,
               QString::fromUtf8(to_json(out, accuracy).toJson(QJsonDocument::Compact)) + "\n");
     else
         print(stdout, report(out, accuracy));
     std::fflush(stdout);
-    if (parser.isSet(upload) && !upload_from_command_line(out, parser.value(upload)))
+    if (options.upload && !upload_from_command_line(out, *options.upload))
         return kExitUpload;
     return 0;
+}
+
+} // namespace
+
+bool wants_command_line(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg.startsWith(QLatin1String("--")) || kShortCommandLineOptions.contains(arg))
+            return true;
+    }
+    return false;
+}
+
+int run_command_line(const QStringList &arguments)
+{
+    const auto parsed = parse_options(arguments);
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    return calculate_and_report(std::get<Options>(parsed));
 }
 
 } // namespace app
