@@ -279,7 +279,7 @@ void Form1::build_command_band()
         Option1Group->addButton(Option1[i], i);
         connect(Option1[i], &QRadioButton::clicked, this, [this, i] { Option1_Click(i); });
     }
-    Option1[0]->setChecked(true); // selected as defined
+    Option1[0]->setChecked(true); // the window opens with 2 MHz selected
 }
 
 void Form1::build_tables()
