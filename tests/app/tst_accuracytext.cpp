@@ -1,27 +1,11 @@
 #include "accuracytext.h"
+#include "calctexts.h"
 
 #include <QTest>
 
 using namespace calc;
 
 // The words the window and the command line put on the core's facts.
-
-namespace {
-
-DriveTrainTexts texts(const QStringList &list)
-{
-    DriveTrainTexts t;
-    for (int i = 0; i < 5; ++i)
-        t[static_cast<std::size_t>(i)] = list[i].toStdString();
-    return t;
-}
-
-QString s(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
-
-} // namespace
 
 class tst_AccuracyText : public QObject {
     Q_OBJECT
@@ -72,11 +56,11 @@ void tst_AccuracyText::failureMessages()
     QFETCH(QStringList, dec);
     QFETCH(QString, message);
     CalcInput input;
-    input.ra = texts(ra);
-    input.dec = texts(dec);
+    input.ra = drive_train(ra);
+    input.dec = drive_train(dec);
     const CalcResult result = calculate(input);
     QVERIFY(std::holds_alternative<CalcFailure>(result));
-    QCOMPARE(s(app::failure_message(std::get<CalcFailure>(result))), message);
+    QCOMPARE(qs(app::failure_message(std::get<CalcFailure>(result))), message);
 }
 
 // The command line's warning and the first line of the window's tooltip.
@@ -123,9 +107,9 @@ void tst_AccuracyText::problemSummary()
     QFETCH(QString, hex);
     QFETCH(QString, summary);
     const EntryAccuracy e =
-        entry_accuracy(clock, texts(inputs), Axis::Ra, index, hex.toStdString());
+        entry_accuracy(clock, drive_train(inputs), Axis::Ra, index, hex.toStdString());
     QVERIFY(e.problem);
-    QCOMPARE(s(app::problem_summary(e)), summary);
+    QCOMPARE(qs(app::problem_summary(e)), summary);
 }
 
 void tst_AccuracyText::formatted_data()
@@ -193,9 +177,9 @@ void tst_AccuracyText::formatted()
     QFETCH(QStringList, tooltip);
     QFETCH(QStringList, notInTooltip);
     QFETCH(QStringList, report);
-    const EntryAccuracy e =
-        entry_accuracy(clock, texts(inputs), ra ? Axis::Ra : Axis::Dec, index, hex.toStdString());
-    const QString tip = s(app::accuracy_tooltip(e));
+    const EntryAccuracy e = entry_accuracy(clock, drive_train(inputs), ra ? Axis::Ra : Axis::Dec,
+                                           index, hex.toStdString());
+    const QString tip = qs(app::accuracy_tooltip(e));
     for (const QString &part : tooltip)
         QVERIFY2(tip.contains(part), qPrintable(part + " not in: " + tip));
     for (const QString &part : notInTooltip)
@@ -203,7 +187,7 @@ void tst_AccuracyText::formatted()
 
     const std::string columns = app::report_columns(e);
     for (const QString &part : report)
-        QVERIFY2(s(columns).contains(part), qPrintable(part + " not in: " + s(columns)));
+        QVERIFY2(qs(columns).contains(part), qPrintable(part + " not in: " + qs(columns)));
     for (const char c : columns + app::report_header())
         QVERIFY2(static_cast<unsigned char>(c) < 0x80, columns.c_str());
 }

@@ -1,4 +1,5 @@
 #include "accuracy.h"
+#include "calctexts.h"
 
 #include <QTest>
 
@@ -15,14 +16,6 @@ namespace {
 
 constexpr int kNone = -1;
 
-DriveTrainTexts texts(const QStringList &list)
-{
-    DriveTrainTexts t;
-    for (int i = 0; i < 5; ++i)
-        t[static_cast<std::size_t>(i)] = list[i].toStdString();
-    return t;
-}
-
 bool close_relative(double got, double want)
 {
     return std::fabs(got - want) <= 1e-9 * std::fabs(want);
@@ -34,11 +27,6 @@ bool close_relative(double got, double want)
 #define COMPARE_ABS(got, want, tolerance)                                                          \
     QVERIFY2(std::fabs((got) - (want)) <= (tolerance),                                             \
              qPrintable(QStringLiteral("%1 vs %2").arg(got, 0, 'g', 17).arg(want, 0, 'g', 17)))
-
-QString s(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
 
 } // namespace
 
@@ -126,7 +114,7 @@ void tst_Accuracy::defaultDriveTrain()
     QCOMPARE(e.index, index);
     QVERIFY(!e.problem);
     COMPARE_RATE(e.asked_hz, asked);
-    QCOMPARE(s(e.sent), sent);
+    QCOMPARE(qs(e.sent), sent);
     QVERIFY(e.got_hz && e.error_ppm);
     COMPARE_RATE(*e.got_hz, clock / double(sent.toInt(nullptr, 16)));
     COMPARE_ABS(*e.error_ppm, ppm, 0.01);
@@ -217,7 +205,7 @@ void tst_Accuracy::representability()
     QFETCH(int, fitDivisor);
     QFETCH(double, got);
     const EntryAccuracy e =
-        entry_accuracy(clock, texts(inputs), Axis::Ra, index, hex.toStdString());
+        entry_accuracy(clock, drive_train(inputs), Axis::Ra, index, hex.toStdString());
     QCOMPARE(e.calculated_divisor, divisor);
     QCOMPARE(e.got_hz.has_value(), got != 0);
     if (e.got_hz)
@@ -280,7 +268,7 @@ void tst_Accuracy::editedHexText()
     QFETCH(int, reason);
     QFETCH(double, ppm);
     const EntryAccuracy e = entry_accuracy(kClock2MHz, kDefaultRa, Axis::Ra, 3, hex.toStdString());
-    QCOMPARE(s(e.sent), sent);
+    QCOMPARE(qs(e.sent), sent);
     QCOMPARE(e.calculated_divisor, 11219.0);
     if (reason == kNone) {
         QVERIFY(!e.problem && e.error_ppm);

@@ -1,3 +1,4 @@
+#include "calctexts.h"
 #include "calculate.h"
 #include "numbertext.h"
 
@@ -46,11 +47,6 @@ CalcInput with_clock(std::int32_t clock)
     CalcInput input;
     input.base_clock = clock;
     return input;
-}
-
-QString s(const std::string &text)
-{
-    return QString::fromStdString(text);
 }
 
 // An independent oracle for one row: the C library's %.15g and strtod,
@@ -116,12 +112,12 @@ void tst_Calculate::axisHeaders()
     QFETCH(QStringList, rates);
     CALCULATED(out, with_clock(clock));
     QCOMPARE(out.base_clock, clock);
-    QCOMPARE((QStringList{s(out.ra.total), s(out.ra.reference), s(out.ra.total_hex),
-                          s(out.dec.total), s(out.dec.reference), s(out.dec.total_hex)}),
+    QCOMPARE((QStringList{qs(out.ra.total), qs(out.ra.reference), qs(out.ra.total_hex),
+                          qs(out.dec.total), qs(out.dec.reference), qs(out.dec.total_hex)}),
              texts);
     QStringList got;
     for (const RateOutput &rate : out.rates)
-        got << s(rate.decimal) << s(rate.hex);
+        got << qs(rate.decimal) << qs(rate.hex);
     QCOMPARE(got, rates);
 }
 
@@ -201,10 +197,10 @@ void tst_Calculate::defaultTables()
     QFETCH(QString, decDecimal);
     QFETCH(QString, decHex);
     CALCULATED(out, CalcInput{});
-    QCOMPARE(s(out.ra.decimal_rows[row]), raDecimal);
-    QCOMPARE(s(out.ra.hex_rows[row]), raHex);
-    QCOMPARE(s(out.dec.decimal_rows[row]), decDecimal);
-    QCOMPARE(s(out.dec.hex_rows[row]), decHex);
+    QCOMPARE(qs(out.ra.decimal_rows[row]), raDecimal);
+    QCOMPARE(qs(out.ra.hex_rows[row]), raHex);
+    QCOMPARE(qs(out.dec.decimal_rows[row]), decDecimal);
+    QCOMPARE(qs(out.dec.hex_rows[row]), decHex);
 }
 
 void tst_Calculate::tableRows_data()
@@ -227,8 +223,8 @@ void tst_Calculate::tableRows()
     QFETCH(QString, decimal);
     CALCULATED(out, with_clock(clock));
     const AxisOutput &axis = ra ? out.ra : out.dec;
-    QCOMPARE(s(axis.hex_rows[row]), hex);
-    QCOMPARE(s(axis.decimal_rows[row]), decimal);
+    QCOMPARE(qs(axis.hex_rows[row]), hex);
+    QCOMPARE(qs(axis.decimal_rows[row]), decimal);
 }
 
 void tst_Calculate::speedTableMirrorsHexBoxes()
@@ -298,11 +294,10 @@ void tst_Calculate::inputsReadLeniently()
     QFETCH(QString, total);
     QFETCH(QString, totalHex);
     CalcInput input;
-    for (int i = 0; i < 5; ++i)
-        input.dec[i] = dec[i].toStdString();
+    input.dec = drive_train(dec);
     CALCULATED(out, input);
-    QCOMPARE(s(out.dec.total), total);
-    QCOMPARE(s(out.dec.total_hex), totalHex);
+    QCOMPARE(qs(out.dec.total), total);
+    QCOMPARE(qs(out.dec.total_hex), totalHex);
 }
 
 void tst_Calculate::negativeInputs()
@@ -310,13 +305,13 @@ void tst_Calculate::negativeInputs()
     CalcInput input;
     input.ra[kWorm] = "-240";
     CALCULATED(out, input);
-    QCOMPARE(s(out.ra.total), QStringLiteral("-15360000"));
-    QCOMPARE(s(out.ra.reference), QStringLiteral("-179")); // floored toward minus infinity
-    QCOMPARE(s(out.ra.total_hex), QStringLiteral("15A000"));
-    QCOMPARE(s(out.ra.decimal_rows[0]), QStringLiteral("-22439"));
-    QCOMPARE(s(out.ra.hex_rows[0]), QStringLiteral("A859"));
-    QCOMPARE(s(out.rates[0].decimal), QStringLiteral("-11250"));
-    QCOMPARE(s(out.rates[0].hex), QStringLiteral("D40E"));
+    QCOMPARE(qs(out.ra.total), QStringLiteral("-15360000"));
+    QCOMPARE(qs(out.ra.reference), QStringLiteral("-179")); // floored toward minus infinity
+    QCOMPARE(qs(out.ra.total_hex), QStringLiteral("15A000"));
+    QCOMPARE(qs(out.ra.decimal_rows[0]), QStringLiteral("-22439"));
+    QCOMPARE(qs(out.ra.hex_rows[0]), QStringLiteral("A859"));
+    QCOMPARE(qs(out.rates[0].decimal), QStringLiteral("-11250"));
+    QCOMPARE(qs(out.rates[0].hex), QStringLiteral("D40E"));
 }
 
 void tst_Calculate::wideDivisorKeepsLowDigits()
@@ -324,15 +319,15 @@ void tst_Calculate::wideDivisorKeepsLowDigits()
     CalcInput input;
     input.ra = {"100", "1", "200", "10", "5"};
     CALCULATED(out, input);
-    QCOMPARE(s(out.ra.decimal_rows[0]), QStringLiteral(" 344656"));
-    QCOMPARE(s(out.ra.hex_rows[0]), QStringLiteral("4250"));
+    QCOMPARE(qs(out.ra.decimal_rows[0]), QStringLiteral(" 344656"));
+    QCOMPARE(qs(out.ra.hex_rows[0]), QStringLiteral("4250"));
     QCOMPARE(out.speed_table.cell(SpeedTable::kRaColumn, 0), std::optional<std::string>("4250"));
 
     input = CalcInput{};
     input.ra[kMicrostep] = "32";
     CALCULATED(wide, input);
-    QCOMPARE(s(wide.ra.total), QStringLiteral(" 30720000"));
-    QCOMPARE(s(wide.ra.total_hex), QStringLiteral("D4C000"));
+    QCOMPARE(qs(wide.ra.total), QStringLiteral(" 30720000"));
+    QCOMPARE(qs(wide.ra.total_hex), QStringLiteral("D4C000"));
 }
 
 // Over many drive trains, every row follows the box pipeline: the hex box is
@@ -376,7 +371,7 @@ void tst_Calculate::randomDriveTrains()
                 const Expected e = oracle(input.base_clock, totals[axis], kRowMultipliers[i]);
                 const std::string &hex = half.hex_rows[i];
                 const std::string &decimal = half.decimal_rows[i];
-                QCOMPARE(s(hex), s(e.hex));
+                QCOMPARE(qs(hex), qs(e.hex));
                 QCOMPARE(lenient_parse(decimal), e.floored);
                 QCOMPARE(out.speed_table.cell(axis, i), hex);
             }
@@ -437,10 +432,8 @@ void tst_Calculate::failures()
     QFETCH(int, cause);
     QFETCH(int, index);
     CalcInput input;
-    for (int i = 0; i < 5; ++i) {
-        input.ra[i] = ra[i].toStdString();
-        input.dec[i] = dec[i].toStdString();
-    }
+    input.ra = drive_train(ra);
+    input.dec = drive_train(dec);
     FAILED(f, input);
     QCOMPARE(int(f.axis), axis);
     QCOMPARE(int(f.stage), stage);
