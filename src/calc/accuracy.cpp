@@ -113,11 +113,11 @@ std::optional<FitSuggestion> fit_for(std::int32_t base_clock, const DriveTrainTe
 
 std::string sent_digits(std::string_view hex_text)
 {
-    const std::string padded = "0000" + std::string(hex_text);
+    const std::string padded = std::string(kRowValueDigits, '0') + std::string(hex_text);
     // Step back over four characters; UTF-8 continuation bytes belong to the
     // character before them.
     std::size_t start = padded.size();
-    for (int characters = 0; characters < 4 && start > 0;) {
+    for (int characters = 0; characters < kRowValueDigits && start > 0;) {
         --start;
         if ((static_cast<unsigned char>(padded[start]) & 0xC0) != 0x80)
             ++characters;

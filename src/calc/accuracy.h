@@ -84,7 +84,9 @@ struct TableAccuracy {
 };
 
 // The four characters a hex box puts on the wire: the last four of "0000"
-// followed by its text, counted in characters, as the upload builds them.
+// followed by its text, as the upload builds them (row_value). Counted in
+// code points here; the upload counts UTF-16 units, so the two differ only
+// for a character beyond the Basic Multilingual Plane.
 std::string sent_digits(std::string_view hex_text);
 
 // One entry from the drive-train texts of its axis and the text of its hex
