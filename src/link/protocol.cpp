@@ -48,6 +48,12 @@ QString text(std::string_view ascii)
     return QString::fromLatin1(ascii.data(), qsizetype(ascii.size()));
 }
 
+// "#:" and what followed it, as it stood on the wire.
+QByteArray opened(const QByteArray &body)
+{
+    return view(calc::kFrameOpen).toByteArray() + body;
+}
+
 bool is_upper_hex(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
@@ -95,7 +101,7 @@ void take_row(Command &command, CommandKind kind, const QByteArray &rest, qsizet
 
 QByteArray LineEvent::wire_bytes() const
 {
-    return is_frame() ? view(calc::kFrameOpen).toByteArray() + bytes + calc::kFrameClose : bytes;
+    return is_frame() ? opened(bytes) + calc::kFrameClose : bytes;
 }
 
 QList<LineEvent> FrameDecoder::feed(QByteArrayView bytes, Timestamp at)
@@ -113,8 +119,7 @@ QList<LineEvent> FrameDecoder::flush()
 {
     QList<LineEvent> out;
     if (m_state == State::Body) {
-        drop(LineEvent::Kind::Unterminated, view(calc::kFrameOpen).toByteArray() + m_body,
-             m_frame_start, m_last, out);
+        drop(LineEvent::Kind::Unterminated, opened(m_body), m_frame_start, m_last, out);
     } else {
         if (m_state == State::Hash)
             add_stray(kFrameMark, m_hash_at, out);
@@ -166,15 +171,14 @@ void FrameDecoder::take(char c, Timestamp at, QList<LineEvent> &out)
     case State::Body:
         if (c == calc::kFrameClose) {
             out << LineEvent{LineEvent::Kind::Frame, m_body, m_frame_start, at};
-            m_in_frames += m_body.size() + 3;
+            m_in_frames += qsizetype(calc::kFrameOpen.size()) + m_body.size() + 1;
             m_body.clear();
             m_state = State::Outside;
             return;
         }
         m_body.append(c);
         if (m_body.size() > kMaxBody) {
-            drop(LineEvent::Kind::Overlong, view(calc::kFrameOpen).toByteArray() + m_body,
-                 m_frame_start, at, out);
+            drop(LineEvent::Kind::Overlong, opened(m_body), m_frame_start, at, out);
             m_body.clear();
             m_state = State::Outside;
         }
