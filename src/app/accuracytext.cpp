@@ -148,7 +148,7 @@ std::string entry_name(int index)
 
 std::string failure_message(const calc::CalcFailure &f)
 {
-    const std::string axis = axis_name(f.axis);
+    std::string axis = axis_name(f.axis);
     switch (f.cause) {
     case calc::FailureCause::TotalNotFinite:
         return axis + ": 入力の積（総ステップ数）が数値の範囲を超えるか、数値になりません。"
