@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "accuracy.h"
+#include "accuracytext.h"
 #include "calculate.h"
 #include "cliupload.h"
 #include "datadir.h"
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace app {
 
@@ -54,6 +56,15 @@ std::optional<calc::DriveTrainTexts> drive_train_option(const QString &value)
     for (int i = 0; i < 5; ++i)
         texts[static_cast<std::size_t>(i)] = parts[i].toStdString();
     return texts;
+}
+
+// "240,2,200,10,16": the form --ra and --dec take.
+QString drive_train_text(const calc::DriveTrainTexts &texts)
+{
+    QStringList parts;
+    for (const std::string &text : texts)
+        parts << QString::fromStdString(text);
+    return parts.join(QLatin1Char(','));
 }
 
 std::optional<std::int32_t> clock_option(const QString &value)
@@ -106,34 +117,31 @@ QJsonObject box_pair(const std::string &decimal, const std::string &hex,
         {"decimal", q(decimal)}, {"hex", q(hex)}, {"accuracy", accuracy_json(accuracy)}};
 }
 
+QJsonObject axis_json(const calc::AxisOutput &out, const calc::AxisAccuracy &accuracy)
+{
+    QJsonArray rows;
+    for (int i = 0; i < calc::kTableRows; ++i)
+        rows.append(box_pair(out.decimal_rows[i], out.hex_rows[i], accuracy.entries[i]));
+    return QJsonObject{{"total", q(out.total)},
+                       {"reference", q(out.reference)},
+                       {"total_hex", q(out.total_hex)},
+                       {"rows", rows},
+                       {"arcsec_per_step", accuracy.arcsec_per_step}};
+}
+
 QJsonDocument to_json(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
 {
-    auto rows = [](const auto &decimals, const auto &hexes, const calc::AxisAccuracy &axis) {
-        QJsonArray array;
-        for (int i = 0; i < calc::kTableRows; ++i)
-            array.append(box_pair(decimals[i], hexes[i], axis.entries[i]));
-        return array;
-    };
     QJsonObject rates;
     static const char *const kRateKeys[calc::kRateCount] = {"solar", "lunar", "king"};
     for (int k = 0; k < calc::kRateCount; ++k) {
-        const int box = calc::kSolarRow + k;
+        const calc::RateOutput &rate = out.rates[k];
         rates.insert(QLatin1String(kRateKeys[k]),
-                     box_pair(out.text7[box], out.text8[box], accuracy.ra.entries[box]));
+                     box_pair(rate.decimal, rate.hex, accuracy.ra.entries[calc::kSolarRow + k]));
     }
-
-    const QJsonObject ra{{"total", q(out.text2)},
-                         {"reference", q(out.text3)},
-                         {"total_hex", q(out.text11)},
-                         {"rows", rows(out.text7, out.text8, accuracy.ra)},
-                         {"rates", rates},
-                         {"arcsec_per_step", accuracy.ra.arcsec_per_step}};
-    const QJsonObject dec{{"total", q(out.text5)},
-                          {"reference", q(out.text6)},
-                          {"total_hex", q(out.text12)},
-                          {"rows", rows(out.text9, out.text10, accuracy.dec)},
-                          {"arcsec_per_step", accuracy.dec.arcsec_per_step}};
-    return QJsonDocument(QJsonObject{{"base_clock", out.base_clock}, {"ra", ra}, {"dec", dec}});
+    QJsonObject ra = axis_json(out.ra, accuracy.ra);
+    ra.insert("rates", rates);
+    return QJsonDocument(QJsonObject{
+        {"base_clock", out.base_clock}, {"ra", ra}, {"dec", axis_json(out.dec, accuracy.dec)}});
 }
 
 QString clock_caption(std::int32_t base_clock)
@@ -152,50 +160,46 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
              .arg(out.base_clock));
 
     QStringList warnings;
-    // The first tooltip line names the entry and what would make it fit.
+    // A divisor too wide for four hex digits is sent wrong; the warning
+    // names the entry and what would make it fit.
     auto warn_if_wide = [&](const calc::EntryAccuracy &e) {
         if (e.problem && e.problem->reason == calc::Unrepresentable::DivisorTooLarge)
-            warnings << QStringLiteral("warning: ") +
-                            q(calc::accuracy_tooltip(e)).section(QLatin1Char('\n'), 0, 0);
+            warnings << QStringLiteral("warning: ") + q(problem_summary(e));
     };
-    auto axis = [&](const QString &title, const std::string &total, const std::string &reference,
-                    const std::string &total_hex, const auto &decimals, const auto &hexes,
+    auto axis = [&](const QString &title, const calc::AxisOutput &half,
                     const calc::AxisAccuracy &acc) {
         line(QString());
         line(title);
         line(QStringLiteral("  total steps  %1   hex %2   %3\" per microstep")
-                 .arg(right(total, 12), q(total_hex))
+                 .arg(right(half.total, 12), q(half.total_hex))
                  .arg(acc.arcsec_per_step, 0, 'f', 4));
-        line(QStringLiteral("  reference    %1 PPS").arg(right(reference, 12)));
-        line(QStringLiteral("  row  multiplier   decimal  hex  %1").arg(q(calc::report_header())));
+        line(QStringLiteral("  reference    %1 PPS").arg(right(half.reference, 12)));
+        line(QStringLiteral("  row  multiplier   decimal  hex  %1").arg(q(report_header())));
         for (int i = 0; i < calc::kTableRows; ++i) {
             line(QStringLiteral("  %1  %2  %3  %4  %5")
                      .arg(i + 1, 2, 10, QLatin1Char('0'))
                      .arg(right(calc::display_form(calc::kRowMultipliers[i]), 10))
-                     .arg(right(decimals[i], 8))
-                     .arg(q(hexes[i]))
-                     .arg(q(calc::report_columns(acc.entries[i]))));
+                     .arg(right(half.decimal_rows[i], 8))
+                     .arg(q(half.hex_rows[i]))
+                     .arg(q(report_columns(acc.entries[i]))));
             warn_if_wide(acc.entries[i]);
         }
     };
-    axis(QStringLiteral("赤経 (RA)"), out.text2, out.text3, out.text11, out.text7, out.text8,
-         accuracy.ra);
-    line(QStringLiteral("  rate    decimal  hex  %1").arg(q(calc::report_header())));
-    // Japanese captions last: their double-width glyphs would break the columns.
-    static const char *const kRateLabels[calc::kRateCount][2] = {
-        {"solar", "太陽時"}, {"lunar", "月時"}, {"King", "Kingslate"}};
+    axis(q(axis_name(calc::Axis::Ra)) + QStringLiteral(" (RA)"), out.ra, accuracy.ra);
+    line(QStringLiteral("  rate    decimal  hex  %1").arg(q(report_header())));
+    // Japanese names last: their double-width glyphs would break the columns.
+    static const char *const kRateLabels[calc::kRateCount] = {"solar", "lunar", "King"};
     for (int k = 0; k < calc::kRateCount; ++k) {
-        const int box = calc::kSolarRow + k;
+        const calc::EntryAccuracy &entry = accuracy.ra.entries[calc::kSolarRow + k];
         line(QStringLiteral("  %1 %2  %3  %4  %5")
-                 .arg(QString::fromLatin1(kRateLabels[k][0]).leftJustified(5))
-                 .arg(right(out.text7[box], 8))
-                 .arg(q(out.text8[box]))
-                 .arg(q(calc::report_columns(accuracy.ra.entries[box])))
-                 .arg(QString::fromUtf8(kRateLabels[k][1])));
-        warn_if_wide(accuracy.ra.entries[box]);
+                 .arg(QString::fromLatin1(kRateLabels[k]).leftJustified(5))
+                 .arg(right(out.rates[k].decimal, 8))
+                 .arg(q(out.rates[k].hex))
+                 .arg(q(report_columns(entry)))
+                 .arg(q(entry_name(calc::kSolarRow + k))));
+        warn_if_wide(entry);
     }
-    axis(QStringLiteral("赤緯 (DEC)"), out.text5, out.text6, out.text12, out.text9, out.text10,
-         accuracy.dec);
+    axis(q(axis_name(calc::Axis::Dec)) + QStringLiteral(" (DEC)"), out.dec, accuracy.dec);
     if (!warnings.isEmpty()) {
         line(QString());
         for (const QString &w : warnings)
@@ -204,19 +208,17 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
     return text;
 }
 
-} // namespace
+// What a --calculate run is asked to do.
+struct Options {
+    calc::CalcInput input;
+    std::optional<QString> listing; // --listing FILE
+    bool json = false;
+    std::optional<QString> upload; // --upload PORT
+};
 
-bool wants_command_line(int argc, const char *const *argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg.startsWith(QLatin1String("--")) || kShortCommandLineOptions.contains(arg))
-            return true;
-    }
-    return false;
-}
-
-int run_command_line(const QStringList &arguments)
+// The options of a --calculate run, or the exit status when the arguments
+// end the run here: help or version printed, or a usage error.
+std::variant<Options, int> parse_options(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -232,11 +234,13 @@ int run_command_line(const QStringList &arguments)
     const QCommandLineOption ra(
         QStringLiteral("ra"),
         QStringLiteral("RA drive train: worm, intermediate gear, motor, reduction gear, "
-                       "microstep (default 240,2,200,10,16)."),
+                       "microstep (default %1).")
+            .arg(drive_train_text(calc::kDefaultRa)),
         QStringLiteral("W,I,M,R,U"));
-    const QCommandLineOption dec(QStringLiteral("dec"),
-                                 QStringLiteral("DEC drive train (default 144,2.5,200,10,16)."),
-                                 QStringLiteral("W,I,M,R,U"));
+    const QCommandLineOption dec(
+        QStringLiteral("dec"),
+        QStringLiteral("DEC drive train (default %1).").arg(drive_train_text(calc::kDefaultDec)),
+        QStringLiteral("W,I,M,R,U"));
     const QCommandLineOption clock(QStringLiteral("clock"),
                                    QStringLiteral("Base clock: 2MHz (default) or 250kHz."),
                                    QStringLiteral("2MHz|250kHz"));
@@ -272,7 +276,8 @@ int run_command_line(const QStringList &arguments)
             parser, QStringLiteral(
                         "--ra, --dec, --clock, --json, --listing and --upload need --calculate"));
 
-    calc::CalcInput input;
+    Options options;
+    calc::CalcInput &input = options.input;
     if (parser.isSet(ra)) {
         const auto texts = drive_train_option(parser.value(ra));
         if (!texts)
@@ -294,15 +299,26 @@ int run_command_line(const QStringList &arguments)
         input.base_clock = *value;
     }
 
+    if (parser.isSet(listing))
+        options.listing = parser.value(listing);
+    options.json = parser.isSet(json);
+    if (parser.isSet(upload))
+        options.upload = parser.value(upload);
+    return options;
+}
+
+// Calculates, then writes the listing, prints and uploads as asked.
+int calculate_and_report(const Options &options)
+{
+    const calc::CalcInput &input = options.input;
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
-        print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
-                          .arg(QString::fromStdString(calc::failure_message(*failure))));
+        print(stderr, QStringLiteral("rw7300-speedtable: %1\n").arg(q(failure_message(*failure))));
         return kExitCalculation;
     }
     const auto &out = std::get<calc::CalcOutput>(result);
-    if (parser.isSet(listing)) {
-        const QString path = parser.value(listing);
+    if (options.listing) {
+        const QString &path = *options.listing;
         const auto written = files::write_speed_data(path, out.base_clock, out.speed_table);
         if (!written.ok) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
@@ -311,15 +327,35 @@ int run_command_line(const QStringList &arguments)
         }
     }
     const calc::TableAccuracy accuracy = calc::accuracy_for(input, out);
-    if (parser.isSet(json))
+    if (options.json)
         print(stdout,
               QString::fromUtf8(to_json(out, accuracy).toJson(QJsonDocument::Compact)) + "\n");
     else
         print(stdout, report(out, accuracy));
     std::fflush(stdout);
-    if (parser.isSet(upload) && !upload_from_command_line(out, parser.value(upload)))
+    if (options.upload && !upload_from_command_line(out, *options.upload))
         return kExitUpload;
     return 0;
+}
+
+} // namespace
+
+bool wants_command_line(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg.startsWith(QLatin1String("--")) || kShortCommandLineOptions.contains(arg))
+            return true;
+    }
+    return false;
+}
+
+int run_command_line(const QStringList &arguments)
+{
+    const auto parsed = parse_options(arguments);
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    return calculate_and_report(std::get<Options>(parsed));
 }
 
 } // namespace app

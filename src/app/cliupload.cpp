@@ -40,10 +40,10 @@ public:
     {
     }
     std::int32_t base_clock() override { return m_out.base_clock; }
-    QString ra_row(int i) override { return QString::fromStdString(m_out.text8[i]); }
-    QString dec_row(int i) override { return QString::fromStdString(m_out.text10[i]); }
-    QString ra_total() override { return QString::fromStdString(m_out.text11); }
-    QString dec_total() override { return QString::fromStdString(m_out.text12); }
+    QString ra_row(int i) override { return QString::fromStdString(m_out.ra.hex_rows[i]); }
+    QString dec_row(int i) override { return QString::fromStdString(m_out.dec.hex_rows[i]); }
+    QString ra_total() override { return QString::fromStdString(m_out.ra.total_hex); }
+    QString dec_total() override { return QString::fromStdString(m_out.dec.total_hex); }
     void ra_progress(int rows) override { progress(rows, 0, QStringLiteral("RA")); }
     void dec_progress(int rows) override
     {

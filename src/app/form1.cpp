@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "accuracy.h"
+#include "accuracytext.h"
 #include "beep.h"
 #include "calculate.h"
 #include "fonts.h"
@@ -187,13 +188,11 @@ void Form1::build_drive_train_block()
     Label1[1] = auto_label(this, indexed("Label1", 1), 360, 840, QStringLiteral("赤緯"));
 
     static constexpr int kInputLeft[5] = {840, 1800, 2760, 3720, 4680};
-    static const char *const kRaDefaults[5] = {"240", "2", "200", "10", "16"};
-    static const char *const kDecDefaults[5] = {"144", "2.5", "200", "10", "16"};
     for (int i = 0; i < 5; ++i) {
         Text1[i] = text_box(this, indexed("Text1", i), kInputLeft[i], 240, 615, 375,
-                            QLatin1String(kRaDefaults[i]));
+                            q(calc::kDefaultRa[i]));
         Text4[i] = text_box(this, indexed("Text4", i), kInputLeft[i], 720, 615, 375,
-                            QLatin1String(kDecDefaults[i]));
+                            q(calc::kDefaultDec[i]));
     }
     static constexpr int kTimesLeft[4] = {1560, 2520, 3480, 4440};
     for (int i = 0; i < 4; ++i) {
@@ -287,7 +286,7 @@ void Form1::build_command_band()
         Option1Group->addButton(Option1[i], i);
         connect(Option1[i], &QRadioButton::clicked, this, [this, i] { Option1_Click(i); });
     }
-    Option1[0]->setChecked(true); // selected as defined
+    Option1[0]->setChecked(true); // the window opens with 2 MHz selected
 }
 
 void Form1::build_tables()
@@ -393,31 +392,41 @@ void Form1::Command1_Click()
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
         show_warning(QStringLiteral("calculationFailure"), QStringLiteral("計算できません"),
-                     q(calc::failure_message(*failure)) +
+                     q(failure_message(*failure)) +
                          QStringLiteral("\n\n表示中の値は変更していません。"));
         return;
     }
     const auto &out = std::get<calc::CalcOutput>(result);
     m_writing_results = true;
-    Text2->setText(q(out.text2));
-    Text3->setText(q(out.text3));
-    for (int k = 0; k < kRaBoxes; ++k) {
-        Text7[k]->setText(q(out.text7[k]));
-        Text8[k]->setText(q(out.text8[k]));
-    }
-    Text11->setText(q(out.text11));
-    Text5->setText(q(out.text5));
-    Text6->setText(q(out.text6));
-    for (int k = 0; k < kRows; ++k) {
-        Text9[k]->setText(q(out.text9[k]));
-        Text10[k]->setText(q(out.text10[k]));
-    }
-    Text12->setText(q(out.text12));
+    show_results(out);
     m_writing_results = false;
     SpeedTable = out.speed_table;
     m_calculated = input;
     update_accuracy_tooltips();
     write_speed_data();
+}
+
+// The one place that knows which box shows which result.
+void Form1::show_results(const calc::CalcOutput &out)
+{
+    Text2->setText(q(out.ra.total));
+    Text3->setText(q(out.ra.reference));
+    for (int k = 0; k < kRows; ++k) {
+        Text7[k]->setText(q(out.ra.decimal_rows[k]));
+        Text8[k]->setText(q(out.ra.hex_rows[k]));
+    }
+    for (int k = 0; k < calc::kRateCount; ++k) {
+        Text7[kRows + k]->setText(q(out.rates[k].decimal));
+        Text8[kRows + k]->setText(q(out.rates[k].hex));
+    }
+    Text11->setText(q(out.ra.total_hex));
+    Text5->setText(q(out.dec.total));
+    Text6->setText(q(out.dec.reference));
+    for (int k = 0; k < kRows; ++k) {
+        Text9[k]->setText(q(out.dec.decimal_rows[k]));
+        Text10[k]->setText(q(out.dec.hex_rows[k]));
+    }
+    Text12->setText(q(out.dec.total_hex));
 }
 
 void Form1::update_accuracy_tooltips()
@@ -428,9 +437,9 @@ void Form1::update_accuracy_tooltips()
         update_accuracy_tooltip(calc::Axis::Ra, k);
     for (int k = 0; k < kRows; ++k)
         update_accuracy_tooltip(calc::Axis::Dec, k);
-    Text2->setToolTip(q(calc::resolution_tooltip(
-        calc::axis_accuracy(base_clock, m_calculated->ra, calc::Axis::Ra, {}))));
-    Text5->setToolTip(q(calc::resolution_tooltip(
+    Text2->setToolTip(q(
+        resolution_tooltip(calc::axis_accuracy(base_clock, m_calculated->ra, calc::Axis::Ra, {}))));
+    Text5->setToolTip(q(resolution_tooltip(
         calc::axis_accuracy(base_clock, m_calculated->dec, calc::Axis::Dec, {}))));
 }
 
@@ -444,7 +453,7 @@ void Form1::update_accuracy_tooltip(calc::Axis axis, int index)
     const calc::EntryAccuracy entry =
         calc::entry_accuracy(base_clock, ra ? m_calculated->ra : m_calculated->dec, axis, index,
                              hex->text().toStdString());
-    const QString tip = q(calc::accuracy_tooltip(entry));
+    const QString tip = q(accuracy_tooltip(entry));
     hex->setToolTip(tip);
     decimal->setToolTip(tip);
 }

@@ -46,9 +46,9 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kRows = 50;    // entries of each speed table
-    static constexpr int kRaBoxes = 53; // Text7/Text8: 50 rows and three rates
-    static constexpr int kTitleRa = 53; // Label3 elements that title the tables
+    static constexpr int kRows = calc::kTableRows;  // entries of each speed table
+    static constexpr int kRaBoxes = calc::kRaBoxes; // Text7/Text8: 50 rows and three rates
+    static constexpr int kTitleRa = 53;             // Label3 elements that title the tables
     static constexpr int kTitleDec = 54;
 
     // data_dir holds PARAM.DAT and Speed_Data.txt (the program's directory).
@@ -81,6 +81,7 @@ private:
     void set_tab_order();
     void Form_Load();
     void load_param();
+    void show_results(const calc::CalcOutput &out);
     void update_accuracy_tooltips();
     void update_accuracy_tooltip(calc::Axis axis, int index);
     void write_speed_data();

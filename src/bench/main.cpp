@@ -45,7 +45,7 @@ int core_calculate(int runs)
         QElapsedTimer timer;
         timer.start();
         const calc::CalcResult result = calc::calculate(input);
-        sink += std::get<calc::CalcOutput>(result).text8[0].size();
+        sink += std::get<calc::CalcOutput>(result).ra.hex_rows[0].size();
         print_sample(timer.nsecsElapsed());
     }
     return sink == 0 ? 1 : 0;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 
 namespace calc {
@@ -110,121 +109,15 @@ std::optional<FitSuggestion> fit_for(std::int32_t base_clock, const DriveTrainTe
     return std::nullopt;
 }
 
-std::string format(const char *pattern, double value)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, value);
-    return buf;
-}
-
-// A sign only where the rounded figure is not zero: "+24.1", "-0.96", "0.0".
-std::string signed_fixed(double value, int decimals)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%+.*f", decimals, value);
-    std::string text = buf;
-    if (text.find_first_of("123456789") == std::string::npos)
-        return text.substr(1);
-    return text;
-}
-
-std::string integer_text(double value)
-{
-    if (std::isfinite(value) && std::fabs(value) < 1e15)
-        return format("%.0f", value);
-    return display_form(value).substr(value < 0 ? 0 : 1);
-}
-
-std::string hz_text(double hz)
-{
-    return format("%.4f", hz) + " Hz";
-}
-
-std::string trimmed_display(double value)
-{
-    const std::string text = display_form(value);
-    return text.starts_with(' ') ? text.substr(1) : text;
-}
-
-std::string pad_left(std::string text, std::size_t width)
-{
-    if (text.size() < width)
-        text.insert(0, width - text.size(), ' ');
-    return text;
-}
-
-std::string problem_text(const EntryAccuracy &entry)
-{
-    const NotRepresentable &p = *entry.problem;
-    switch (p.reason) {
-    case Unrepresentable::DivisorTooLarge: {
-        std::string text = "分周値 " + integer_text(p.divisor) +
-                           " は 4 桁の16進数に収まりません（上位桁が失われます）。";
-        if (!p.fit)
-            return text + "基本クロックやﾏｲｸﾛｽﾃｯﾌﾟを変えるだけでは収まりません。"
-                          "駆動系の値を確かめてください。";
-        const std::string divisor = std::to_string(p.fit->divisor);
-        if (p.fit->change == FitChange::SlowClock)
-            return text + "250 kHz の基本クロックにすると " + divisor + " で収まります。";
-        return text + "ﾏｲｸﾛｽﾃｯﾌﾟを " + std::to_string(p.fit->microstep) + " にすると " + divisor +
-               " で収まります。";
-    }
-    case Unrepresentable::DivisorZero:
-        if (entry.calculated_divisor == 0)
-            return "分周値が 0 に丸められます（速度が速すぎます）。"
-                   "コントローラーは 0 で分周できません。";
-        return "送られる分周値が 0000 です。コントローラーは 0 で分周できません。";
-    case Unrepresentable::DivisorNegative:
-        return "分周値 " + integer_text(p.divisor) +
-               " が負です。コントローラーは負の分周値を数えられません。"
-               "入力の符号を確かめてください。";
-    case Unrepresentable::NotHexadecimal:
-        return "送られる「" + entry.sent + "」は16進数ではありません。";
-    }
-    return {};
-}
-
-// The report is plain ASCII; anything else in an edited box shows as '?'.
-std::string ascii(std::string_view text)
-{
-    std::string out;
-    for (const char c : text)
-        out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
-    return out;
-}
-
-std::string problem_note(const EntryAccuracy &entry)
-{
-    const NotRepresentable &p = *entry.problem;
-    switch (p.reason) {
-    case Unrepresentable::DivisorTooLarge: {
-        const std::string text = "divisor " + integer_text(p.divisor) + " > FFFF";
-        if (!p.fit)
-            return text + "; no simple fit";
-        const std::string divisor = std::to_string(p.fit->divisor);
-        if (p.fit->change == FitChange::SlowClock)
-            return text + "; 250 kHz gives " + divisor;
-        return text + "; microstep " + std::to_string(p.fit->microstep) + " gives " + divisor;
-    }
-    case Unrepresentable::DivisorZero:
-        return "divisor 0";
-    case Unrepresentable::DivisorNegative:
-        return "divisor " + integer_text(p.divisor) + " negative";
-    case Unrepresentable::NotHexadecimal:
-        return "sends \"" + ascii(entry.sent) + "\": not hex";
-    }
-    return {};
-}
-
 } // namespace
 
 std::string sent_digits(std::string_view hex_text)
 {
-    const std::string padded = "0000" + std::string(hex_text);
+    const std::string padded = std::string(kRowValueDigits, '0') + std::string(hex_text);
     // Step back over four characters; UTF-8 continuation bytes belong to the
     // character before them.
     std::size_t start = padded.size();
-    for (int characters = 0; characters < 4 && start > 0;) {
+    for (int characters = 0; characters < kRowValueDigits && start > 0;) {
         --start;
         if ((static_cast<unsigned char>(padded[start]) & 0xC0) != 0x80)
             ++characters;
@@ -283,16 +176,20 @@ EntryAccuracy entry_accuracy(std::int32_t base_clock, const DriveTrainTexts &dri
 }
 
 AxisAccuracy axis_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,
-                           std::span<const std::string> hex_texts)
+                           std::span<const std::string> row_hex,
+                           std::span<const std::string> rate_hex)
 {
     AxisAccuracy a;
     a.axis = axis;
     a.total = axis_total(drive_train);
     a.arcsec_per_step = std::fabs(kArcsecPerTurn / a.total);
-    a.entries.reserve(hex_texts.size());
-    for (std::size_t i = 0; i < hex_texts.size(); ++i)
+    a.entries.reserve(row_hex.size() + rate_hex.size());
+    for (std::size_t i = 0; i < row_hex.size(); ++i)
         a.entries.push_back(
-            entry_accuracy(base_clock, drive_train, axis, static_cast<int>(i), hex_texts[i]));
+            entry_accuracy(base_clock, drive_train, axis, static_cast<int>(i), row_hex[i]));
+    for (std::size_t k = 0; k < rate_hex.size(); ++k)
+        a.entries.push_back(entry_accuracy(base_clock, drive_train, axis,
+                                           kSolarRow + static_cast<int>(k), rate_hex[k]));
     return a;
 }
 
@@ -300,68 +197,19 @@ TableAccuracy accuracy_for(const CalcInput &input, const CalcOutput &output)
 {
     CalcInput at_output_clock = input;
     at_output_clock.base_clock = output.base_clock;
-    return accuracy_for(at_output_clock, output.text8, output.text10);
+    std::array<std::string, kRateCount> rate_hex;
+    for (std::size_t k = 0; k < rate_hex.size(); ++k)
+        rate_hex[k] = output.rates[k].hex;
+    return accuracy_for(at_output_clock, output.ra.hex_rows, rate_hex, output.dec.hex_rows);
 }
 
-TableAccuracy accuracy_for(const CalcInput &input, const std::array<std::string, kRaBoxes> &ra_hex,
-                           const std::array<std::string, kTableRows> &dec_hex)
+TableAccuracy accuracy_for(const CalcInput &input,
+                           const std::array<std::string, kTableRows> &ra_hex_rows,
+                           const std::array<std::string, kRateCount> &rate_hex,
+                           const std::array<std::string, kTableRows> &dec_hex_rows)
 {
-    return {axis_accuracy(input.base_clock, input.ra, Axis::Ra, ra_hex),
-            axis_accuracy(input.base_clock, input.dec, Axis::Dec, dec_hex)};
-}
-
-std::string entry_name(const EntryAccuracy &entry)
-{
-    static const char *const kRateNames[kRateCount] = {"太陽時", "月時", "Kingslate"};
-    if (entry.index >= kSolarRow)
-        return kRateNames[entry.index - kSolarRow];
-    const int row = entry.index + 1;
-    return std::string("テーブル ") + (row < 10 ? "0" : "") + std::to_string(row);
-}
-
-std::string accuracy_tooltip(const EntryAccuracy &entry)
-{
-    const std::string head = std::string(axis_name(entry.axis)) + " " + entry_name(entry);
-    std::string rates = "要求 " + hz_text(entry.asked_hz);
-    if (entry.got_hz)
-        rates += " → 実際 " + hz_text(*entry.got_hz);
-    if (entry.problem)
-        return head + ": " + problem_text(entry) + "\n" + rates;
-
-    std::string text = head;
-    if (entry.index >= kSolarRow)
-        text += "の追尾速度";
-    else
-        text += "　倍率 " + trimmed_display(entry.multiplier) +
-                (entry.multiplier == 1 ? "（恒星時）" : "");
-    text += "\n" + rates + "\n誤差 " + signed_fixed(*entry.error_ppm, 1) + " ppm";
-    if (entry.drift_arcsec_per_hour)
-        text += "\nドリフト " + signed_fixed(*entry.drift_arcsec_per_hour, 2) + "″/時";
-    return text;
-}
-
-std::string resolution_tooltip(const AxisAccuracy &axis)
-{
-    return "分解能 " + format("%.4f", axis.arcsec_per_step) + "″/マイクロステップ（1 回転 " +
-           trimmed_display(axis.total) + " マイクロステップ）";
-}
-
-std::string report_header()
-{
-    return pad_left("asked Hz", 12) + " " + pad_left("got Hz", 12) + " " + pad_left("ppm", 10) +
-           " " + pad_left("drift\"/h", 9);
-}
-
-std::string report_columns(const EntryAccuracy &entry)
-{
-    std::string line = pad_left(format("%.4f", entry.asked_hz), 12) + " " +
-                       pad_left(entry.got_hz ? format("%.4f", *entry.got_hz) : "-", 12);
-    if (entry.problem)
-        return line + "  " + problem_note(entry);
-    line += " " + pad_left(signed_fixed(*entry.error_ppm, 2), 10);
-    if (entry.drift_arcsec_per_hour)
-        line += " " + pad_left(signed_fixed(*entry.drift_arcsec_per_hour, 2), 9);
-    return line;
+    return {axis_accuracy(input.base_clock, input.ra, Axis::Ra, ra_hex_rows, rate_hex),
+            axis_accuracy(input.base_clock, input.dec, Axis::Dec, dec_hex_rows)};
 }
 
 } // namespace calc

@@ -84,7 +84,9 @@ struct TableAccuracy {
 };
 
 // The four characters a hex box puts on the wire: the last four of "0000"
-// followed by its text, counted in characters, as the upload builds them.
+// followed by its text, as the upload builds them (row_value). Counted in
+// code points here; the upload counts UTF-16 units, so the two differ only
+// for a character beyond the Basic Multilingual Plane.
 std::string sent_digits(std::string_view hex_text);
 
 // One entry from the drive-train texts of its axis and the text of its hex
@@ -92,30 +94,20 @@ std::string sent_digits(std::string_view hex_text);
 EntryAccuracy entry_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,
                              int index, std::string_view hex_text);
 
-// Every entry of one axis from the current hex box texts (50 for DEC, up to 53 for RA).
+// Every entry of one axis from its current hex texts: the rows (up to 50),
+// then for RA the rates (up to three), indexed from kSolarRow.
 AxisAccuracy axis_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,
-                           std::span<const std::string> hex_texts);
+                           std::span<const std::string> row_hex,
+                           std::span<const std::string> rate_hex = {});
 
 // Both axes as a Calculate left them.
 TableAccuracy accuracy_for(const CalcInput &input, const CalcOutput &output);
 
-// Both axes from the hex boxes as they stand now, edits included, at the
+// Both axes from the hex texts as they stand now, edits included, at the
 // clock in input.base_clock: that is the clock the upload will announce.
-TableAccuracy accuracy_for(const CalcInput &input, const std::array<std::string, kRaBoxes> &ra_hex,
-                           const std::array<std::string, kTableRows> &dec_hex);
-
-// "テーブル 04", "太陽時", "月時" or "Kingslate".
-std::string entry_name(const EntryAccuracy &entry);
-
-// Tooltip of a hex box: the row, the asked and the resulting rate, the error
-// and the drift; or why the entry cannot be sent right and what would fix it.
-std::string accuracy_tooltip(const EntryAccuracy &entry);
-
-// Tooltip of a total-steps box: seconds of arc per microstep.
-std::string resolution_tooltip(const AxisAccuracy &axis);
-
-// Fixed-width ASCII columns for the command-line report.
-std::string report_header();
-std::string report_columns(const EntryAccuracy &entry);
+TableAccuracy accuracy_for(const CalcInput &input,
+                           const std::array<std::string, kTableRows> &ra_hex_rows,
+                           const std::array<std::string, kRateCount> &rate_hex,
+                           const std::array<std::string, kTableRows> &dec_hex_rows);
 
 } // namespace calc

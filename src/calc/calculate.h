@@ -1,16 +1,16 @@
 #pragma once
 
 // The Calculate action as a pure function: the ten drive-train texts and the
-// base clock in, every text the window shows out.
+// base clock in, every text the window shows out, per axis.
 //
-//   inputs ──axis_total──► total ──display──► Text2 ──hex6_from_text──► Text11
+//   inputs ──axis_total──► total ──display──► total ──hex6_from_text──► total_hex
 //                            │
-//                            └─rate_divisor─► display ──► Text7(i) ──hex4_from_text──► Text8(i)
-//                                                            └──floored_text──► Text7(i)
+//                            └─rate_divisor─► display ──► decimal ──hex4_from_text──► hex
+//                                                            └──floored_text──► decimal
 //
 // Each value is written as text first and later steps read that text back,
-// exactly as the window's boxes would; so the hex box holds the rounded
-// displayed value and the decimal box its floor (they can differ by one).
+// exactly as the window's boxes would; so a hex text holds the rounded
+// displayed value and its decimal text the floor (they can differ by one).
 // The function follows the window's order of steps and stops at the first
 // one that cannot be computed; the caller writes nothing in that case.
 
@@ -25,7 +25,7 @@
 namespace calc {
 
 inline constexpr int kRaBoxes = kTableRows + kRateCount; // Text7/Text8: rows 0–49, rates 50–52
-inline constexpr int kSolarRow = 50;
+inline constexpr int kSolarRow = kTableRows;             // the first rate's index after the rows
 
 struct CalcInput {
     DriveTrainTexts ra = kDefaultRa;   // Text1(0…4)
@@ -33,20 +33,25 @@ struct CalcInput {
     std::int32_t base_clock = kClock2MHz;
 };
 
-// Field names follow the boxes they go into.
+struct AxisOutput {
+    std::string total;     // total steps, display form (window Text2 / Text5)
+    std::string reference; // reference frequency, floored (Text3 / Text6)
+    std::string total_hex; // six hex digits (Text11 / Text12)
+    std::array<std::string, kTableRows> decimal_rows; // Text7 / Text9, rows 0–49
+    std::array<std::string, kTableRows> hex_rows;     // Text8 / Text10, rows 0–49
+};
+
+struct RateOutput {
+    std::string decimal; // Text7(50+k)
+    std::string hex;     // Text8(50+k)
+};
+
 struct CalcOutput {
     std::int32_t base_clock = kClock2MHz;
-    std::string text2;                          // RA total steps
-    std::string text3;                          // RA reference frequency (floored)
-    std::string text5;                          // DEC total steps
-    std::string text6;                          // DEC reference frequency (floored)
-    std::string text11;                         // RA total, six hex digits
-    std::string text12;                         // DEC total, six hex digits
-    std::array<std::string, kRaBoxes> text7;    // RA decimal rows and the three rates
-    std::array<std::string, kRaBoxes> text8;    // RA hex rows and the three rates
-    std::array<std::string, kTableRows> text9;  // DEC decimal rows
-    std::array<std::string, kTableRows> text10; // DEC hex rows
-    SpeedTable speed_table;                     // columns 0 and 1, rows 0–49 filled
+    AxisOutput ra;
+    AxisOutput dec;
+    std::array<RateOutput, kRateCount> rates; // solar, lunar, King
+    SpeedTable speed_table;                   // columns 0 and 1, rows 0–49 filled
 };
 
 enum class FailureCause {
@@ -56,9 +61,19 @@ enum class FailureCause {
     NotInt32,         // a displayed value does not fit a signed 32-bit integer when rounded
 };
 
+// The steps of one axis's half of Calculate, in the order they run; RA's
+// half runs first, then DEC's.
+enum class CalcStage {
+    Total,        // the drive train multiplied out
+    RateDivisors, // the three tracking-rate divisors (RA only)
+    RowDivisors,  // the fifty row divisors
+    HexDigits,    // the hex boxes, from the decimal ones: rows, then RA's rates
+    TotalHex,     // the six hex digits of the total
+};
+
 struct CalcFailure {
     Axis axis = Axis::Ra;
-    int step = 0; // the step of the Calculate order where it stopped (2 … 17)
+    CalcStage stage = CalcStage::Total; // where in the axis's half it stopped
     FailureCause cause = FailureCause::TotalNotFinite;
     int index = -1;    // row 0–49, rate 50–52, or -1 for the axis total
     std::string value; // the offending display text, for NotInt32
@@ -69,11 +84,5 @@ struct CalcFailure {
 using CalcResult = std::variant<CalcOutput, CalcFailure>;
 
 CalcResult calculate(const CalcInput &input);
-
-// A one-line Japanese description naming the axis, the place and the cause.
-std::string failure_message(const CalcFailure &failure);
-
-// "赤経" or "赤緯".
-const char *axis_name(Axis axis);
 
 } // namespace calc

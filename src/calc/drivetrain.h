@@ -4,13 +4,12 @@
 // always base clock ÷ step frequency: the count the controller's pulse timer
 // divides its base clock by to step the motor at that rate.
 
+#include "commands.h"
+
 #include <array>
 #include <cstdint>
-#include <string>
 
 namespace calc {
-
-enum class Axis { Ra, Dec };
 
 // Day lengths in seconds. Every speed-table row is a multiple of the sidereal
 // rate; the three tracking rates of RA use their own day.
@@ -19,10 +18,6 @@ inline constexpr double kSolarDay = 86400;
 inline constexpr double kLunarDay = 89455;
 inline constexpr double kKingDay = 86190;
 
-inline constexpr std::int32_t kClock2MHz = 2000000;
-inline constexpr std::int32_t kClock250kHz = 250000;
-
-inline constexpr int kTableRows = 50;
 inline constexpr int kRateCount = 3; // solar, lunar, King
 inline constexpr std::array<double, kRateCount> kRateDays = {kSolarDay, kLunarDay, kKingDay};
 
@@ -35,19 +30,11 @@ inline constexpr std::array<double, kTableRows> kRowMultipliers = {
     155, 160, 165,  170, 175, 180,  185, 190, 195, 200, //
     205, 210, 215,  220, 225, 230,  235, 240, 245, 250};
 
-// The five drive-train boxes of an axis, in window order.
-enum DriveTrainField { kWorm, kIntermediateGear, kMotor, kReductionGear, kMicrostep };
-using DriveTrainTexts = std::array<std::string, 5>;
-
 // Microsteps per axis revolution: worm × intermediate × motor × reduction ×
 // microstep, multiplied in that order, each box read leniently.
 double axis_total(const DriveTrainTexts &inputs);
 
 // base_clock ÷ ((total ÷ day) × multiplier), evaluated in exactly that order.
 double rate_divisor(std::int32_t base_clock, double total, double day, double multiplier);
-
-// The window's default drive trains.
-inline const DriveTrainTexts kDefaultRa = {"240", "2", "200", "10", "16"};
-inline const DriveTrainTexts kDefaultDec = {"144", "2.5", "200", "10", "16"};
 
 } // namespace calc

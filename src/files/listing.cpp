@@ -1,5 +1,7 @@
 #include "listing.h"
 
+#include "commands.h"
+
 #include <QStringEncoder>
 
 namespace files {
@@ -12,19 +14,19 @@ const QString kClockHeading = QStringLiteral("スピードテーブル用基本�
 const QString kRaHeading = QStringLiteral("赤経スピードテーブル");
 const QString kDecHeading = QStringLiteral("赤緯スピードテーブル");
 
-constexpr std::int32_t kClock2MHz = 2000000;
-constexpr std::int32_t kClock250kHz = 250000;
-constexpr int kRows = 50;
-
-QString row_number(int row)
+QString frame_text(std::string_view body)
 {
-    return QStringLiteral("0%1").arg(row + 1).right(2);
+    return QString::fromStdString(calc::framed(body));
 }
 
-QString cell_text(const calc::SpeedTable &table, int column, int row)
+// The row's frame with the cell text as it is: the listing records the
+// calculation, not what the upload would make of an edited box.
+QString row_frame(const calc::SpeedTable &table, calc::Axis axis, int row)
 {
+    const int column =
+        axis == calc::Axis::Ra ? calc::SpeedTable::kRaColumn : calc::SpeedTable::kDecColumn;
     const auto &cell = table.cell(column, row);
-    return cell ? QString::fromStdString(*cell) : QString();
+    return frame_text(calc::row_head(axis, row + 1) + cell.value_or(std::string()));
 }
 
 } // namespace
@@ -50,16 +52,17 @@ QByteArray speed_data_listing(const QString &stamp, std::int32_t base_clock,
 {
     QStringList lines;
     lines << stamp << kBlankLine << kClockHeading;
-    if (base_clock == kClock2MHz)
-        lines << QStringLiteral("2MHz") << QStringLiteral("#:=TCLK1#");
-    else if (base_clock == kClock250kHz)
-        lines << QStringLiteral("250kHz") << QStringLiteral("#:=TCLK2#");
+    if (const auto clock = calc::clock_body(base_clock)) {
+        lines << (base_clock == calc::kClock2MHz ? QStringLiteral("2MHz")
+                                                 : QStringLiteral("250kHz"))
+              << frame_text(*clock);
+    }
     lines << kBlankLine << kRaHeading << kBlankLine;
-    for (int i = 0; i < kRows; ++i)
-        lines << QStringLiteral("#:&RA%1=%2#").arg(row_number(i), cell_text(table, 0, i));
+    for (int i = 0; i < calc::kTableRows; ++i)
+        lines << row_frame(table, calc::Axis::Ra, i);
     lines << kBlankLine << kDecHeading << kBlankLine;
-    for (int i = 0; i < kRows; ++i)
-        lines << QStringLiteral("#:&DEC%1=%2#").arg(row_number(i), cell_text(table, 1, i));
+    for (int i = 0; i < calc::kTableRows; ++i)
+        lines << row_frame(table, calc::Axis::Dec, i);
 
     QString text;
     for (const QString &line : lines)

@@ -9,12 +9,17 @@ namespace {
 constexpr int kLastPort = 20;
 constexpr char kUnsendable = '?';
 
+QString text(std::string_view ascii)
+{
+    return QString::fromLatin1(ascii.data(), qsizetype(ascii.size()));
+}
+
 } // namespace
 
 QByteArray frame(const QString &body)
 {
-    QByteArray bytes("#:");
-    bytes.reserve(body.size() + 3);
+    QByteArray bytes(calc::kFrameOpen.data(), qsizetype(calc::kFrameOpen.size()));
+    bytes.reserve(bytes.size() + body.size() + 1);
     for (qsizetype i = 0; i < body.size(); ++i) {
         const QChar c = body.at(i);
         if (c.unicode() < 0x80) {
@@ -25,7 +30,7 @@ QByteArray frame(const QString &body)
             ++i;
         bytes.append(kUnsendable);
     }
-    bytes.append('#');
+    bytes.append(calc::kFrameClose);
     return bytes;
 }
 
@@ -52,29 +57,26 @@ QString device_for_port(int n)
 
 QString row_body(calc::Axis axis, int row, const QString &box_text)
 {
-    const QString prefix = axis == calc::Axis::Ra ? QStringLiteral("&RA") : QStringLiteral("&DEC");
-    const QString number = (QStringLiteral("000") + QString::number(row)).right(2);
-    const QString value = (QStringLiteral("0000") + box_text).right(4);
-    return prefix + number + QLatin1Char('=') + value;
+    // The value is cut in UTF-16 code units, as the box holds it; frame()
+    // then sends whatever is not ASCII as "?".
+    const std::u16string value = calc::row_value<char16_t>(box_text.toStdU16String());
+    return text(calc::row_head(axis, row)) + QString::fromStdU16String(value);
 }
 
 QString total_body(calc::Axis axis, const QString &box_text)
 {
-    return (axis == calc::Axis::Ra ? QStringLiteral("&XRA00") : QStringLiteral("&XDEC00")) +
-           box_text;
+    return text(calc::total_prefix(axis)) + box_text;
 }
 
 QString rate_body(const QString &box_text)
 {
-    return QStringLiteral("&RA05") + box_text;
+    return text(calc::rate_prefix()) + box_text;
 }
 
 std::optional<QString> clock_body(std::int32_t base_clock)
 {
-    if (base_clock == calc::kClock2MHz)
-        return QStringLiteral("=TCLK1");
-    if (base_clock == calc::kClock250kHz)
-        return QStringLiteral("=TCLK2");
+    if (const auto body = calc::clock_body(base_clock))
+        return text(*body);
     return std::nullopt;
 }
 

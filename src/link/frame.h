@@ -4,7 +4,7 @@
 // of the ports. The controller only listens, so these bytes are the whole
 // protocol; nothing here touches a port.
 
-#include "drivetrain.h"
+#include "commands.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,9 +15,12 @@
 namespace rwlink {
 
 // Bodies that carry no value.
-inline const QString kStoreData = QStringLiteral("=SD");
-inline const QString kNewTable = QStringLiteral("=NEW");
-inline const QString kNewTotals = QStringLiteral("&XNEW");
+inline const QString kStoreData =
+    QString::fromLatin1(calc::kStoreDataBody.data(), qsizetype(calc::kStoreDataBody.size()));
+inline const QString kNewTable =
+    QString::fromLatin1(calc::kNewTableBody.data(), qsizetype(calc::kNewTableBody.size()));
+inline const QString kNewTotals =
+    QString::fromLatin1(calc::kNewTotalsBody.data(), qsizetype(calc::kNewTotalsBody.size()));
 
 // "#:" + body + "#", one byte per character. The controller speaks ASCII
 // only, so any other character (a whole surrogate pair counts as one) goes

@@ -1,28 +1,58 @@
 #include "protocol.h"
 
+#include "commands.h"
+
 #include <algorithm>
+#include <string_view>
 
 namespace rwlink {
 
 namespace {
 
-constexpr int kRowDigits = 2;
-constexpr int kFirstRow = 1;
-constexpr int kLastRow = 50;
-constexpr int kRowValueLength = 4;
-constexpr int kTotalValueLength = 6;
 constexpr qsizetype kLongestHex = 8;
+constexpr char kFrameMark = calc::kFrameOpen[0];
+constexpr char kFrameOpenMark = calc::kFrameOpen[1];
 
 struct FixedBody {
-    const char *body;
+    std::string_view body;
     CommandKind kind;
 };
 
 constexpr FixedBody kFixedBodies[] = {
-    {"=TCLK1", CommandKind::Clock2MHz}, {"=TCLK2", CommandKind::Clock250kHz},
-    {"=SD", CommandKind::StoreData},    {"=NEW", CommandKind::NewTable},
-    {"&XNEW", CommandKind::NewTotals},
+    {calc::kClock2MHzBody, CommandKind::Clock2MHz},
+    {calc::kClock250kHzBody, CommandKind::Clock250kHz},
+    {calc::kStoreDataBody, CommandKind::StoreData},
+    {calc::kNewTableBody, CommandKind::NewTable},
+    {calc::kNewTotalsBody, CommandKind::NewTotals},
 };
+
+// The commands that come in one form per axis.
+struct AxisCommands {
+    calc::Axis axis;
+    CommandKind row;
+    CommandKind total;
+};
+
+constexpr AxisCommands kAxisCommands[] = {
+    {calc::Axis::Ra, CommandKind::RaRow, CommandKind::RaTotal},
+    {calc::Axis::Dec, CommandKind::DecRow, CommandKind::DecTotal},
+};
+
+QByteArrayView view(std::string_view text)
+{
+    return {text.data(), qsizetype(text.size())};
+}
+
+QString text(std::string_view ascii)
+{
+    return QString::fromLatin1(ascii.data(), qsizetype(ascii.size()));
+}
+
+// "#:" and what followed it, as it stood on the wire.
+QByteArray opened(const QByteArray &body)
+{
+    return view(calc::kFrameOpen).toByteArray() + body;
+}
 
 bool is_upper_hex(char c)
 {
@@ -56,11 +86,11 @@ void take_value(Command &command, CommandKind kind, const QByteArray &value)
 void take_row(Command &command, CommandKind kind, const QByteArray &rest, qsizetype equals)
 {
     command.row_text = rest.left(equals);
-    const bool digits = command.row_text.size() == kRowDigits &&
+    const bool digits = command.row_text.size() == calc::kRowNumberDigits &&
                         std::all_of(command.row_text.begin(), command.row_text.end(),
                                     [](char c) { return c >= '0' && c <= '9'; });
     const int number = digits ? command.row_text.toInt() : 0;
-    if (number >= kFirstRow && number <= kLastRow)
+    if (number >= 1 && number <= calc::kTableRows)
         command.row = number;
     else
         command.problems << Problem::BadRowNumber;
@@ -71,7 +101,7 @@ void take_row(Command &command, CommandKind kind, const QByteArray &rest, qsizet
 
 QByteArray LineEvent::wire_bytes() const
 {
-    return is_frame() ? "#:" + bytes + "#" : bytes;
+    return is_frame() ? opened(bytes) + calc::kFrameClose : bytes;
 }
 
 QList<LineEvent> FrameDecoder::feed(QByteArrayView bytes, Timestamp at)
@@ -89,10 +119,10 @@ QList<LineEvent> FrameDecoder::flush()
 {
     QList<LineEvent> out;
     if (m_state == State::Body) {
-        drop(LineEvent::Kind::Unterminated, "#:" + m_body, m_frame_start, m_last, out);
+        drop(LineEvent::Kind::Unterminated, opened(m_body), m_frame_start, m_last, out);
     } else {
         if (m_state == State::Hash)
-            add_stray('#', m_hash_at, out);
+            add_stray(kFrameMark, m_hash_at, out);
         release_stray(out);
     }
     m_state = State::Outside;
@@ -114,7 +144,7 @@ void FrameDecoder::take(char c, Timestamp at, QList<LineEvent> &out)
 {
     switch (m_state) {
     case State::Outside:
-        if (c == '#') {
+        if (c == kFrameMark) {
             m_state = State::Hash;
             m_hash_at = at;
         } else {
@@ -122,15 +152,15 @@ void FrameDecoder::take(char c, Timestamp at, QList<LineEvent> &out)
         }
         return;
     case State::Hash:
-        if (c == ':') {
+        if (c == kFrameOpenMark) {
             release_stray(out);
             m_state = State::Body;
             m_body.clear();
             m_frame_start = m_hash_at;
             return;
         }
-        add_stray('#', m_hash_at, out);
-        if (c == '#') {
+        add_stray(kFrameMark, m_hash_at, out);
+        if (c == kFrameMark) {
             // This one may open the frame instead: "##:=SD#".
             m_hash_at = at;
         } else {
@@ -139,16 +169,16 @@ void FrameDecoder::take(char c, Timestamp at, QList<LineEvent> &out)
         }
         return;
     case State::Body:
-        if (c == '#') {
+        if (c == calc::kFrameClose) {
             out << LineEvent{LineEvent::Kind::Frame, m_body, m_frame_start, at};
-            m_in_frames += m_body.size() + 3;
+            m_in_frames += qsizetype(calc::kFrameOpen.size()) + m_body.size() + 1;
             m_body.clear();
             m_state = State::Outside;
             return;
         }
         m_body.append(c);
         if (m_body.size() > kMaxBody) {
-            drop(LineEvent::Kind::Overlong, "#:" + m_body, m_frame_start, at, out);
+            drop(LineEvent::Kind::Overlong, opened(m_body), m_frame_start, at, out);
             m_body.clear();
             m_state = State::Outside;
         }
@@ -185,38 +215,34 @@ Command parse_body(const QByteArray &body)
 {
     Command command;
     for (const FixedBody &fixed : kFixedBodies) {
-        if (body == fixed.body) {
+        if (body == view(fixed.body)) {
             command.kind = fixed.kind;
             return command;
         }
     }
     // The totals first: "&XRA00…" must not read as an "&RA" command.
-    if (body.startsWith("&XRA00")) {
-        take_value(command, CommandKind::RaTotal, body.mid(6));
-        return command;
+    for (const AxisCommands &axis : kAxisCommands) {
+        const QByteArrayView prefix = view(calc::total_prefix(axis.axis));
+        if (body.startsWith(prefix)) {
+            take_value(command, axis.total, body.mid(prefix.size()));
+            return command;
+        }
     }
-    if (body.startsWith("&XDEC00")) {
-        take_value(command, CommandKind::DecTotal, body.mid(7));
-        return command;
+    for (const AxisCommands &axis : kAxisCommands) {
+        const QByteArrayView prefix = view(calc::row_prefix(axis.axis));
+        if (!body.startsWith(prefix))
+            continue;
+        const QByteArray rest = body.mid(prefix.size());
+        if (const qsizetype equals = rest.indexOf(calc::kRowValueSeparator); equals >= 0) {
+            take_row(command, axis.row, rest, equals);
+            return command;
+        }
     }
     // Only the "=" tells a table row "&RA05=2BF2" from a rate "&RA052BF2".
-    if (body.startsWith("&RA")) {
-        const QByteArray rest = body.mid(3);
-        if (const qsizetype equals = rest.indexOf('='); equals >= 0) {
-            take_row(command, CommandKind::RaRow, rest, equals);
-            return command;
-        }
-        if (rest.startsWith("05")) {
-            take_value(command, CommandKind::Rate05, rest.mid(2));
-            return command;
-        }
-    }
-    if (body.startsWith("&DEC")) {
-        const QByteArray rest = body.mid(4);
-        if (const qsizetype equals = rest.indexOf('='); equals >= 0) {
-            take_row(command, CommandKind::DecRow, rest, equals);
-            return command;
-        }
+    const std::string rate = calc::rate_prefix();
+    if (body.startsWith(view(rate))) {
+        take_value(command, CommandKind::Rate05, body.mid(qsizetype(rate.size())));
+        return command;
     }
     command.problems << Problem::UnknownBody;
     return command;
@@ -228,10 +254,10 @@ int value_length(CommandKind kind)
     case CommandKind::RaRow:
     case CommandKind::DecRow:
     case CommandKind::Rate05:
-        return kRowValueLength;
+        return calc::kRowValueDigits;
     case CommandKind::RaTotal:
     case CommandKind::DecTotal:
-        return kTotalValueLength;
+        return calc::kTotalValueDigits;
     default:
         return 0;
     }
@@ -239,29 +265,33 @@ int value_length(CommandKind kind)
 
 QString command_key(CommandKind kind)
 {
+    const auto row_key = [](calc::Axis axis) {
+        return text(calc::row_prefix(axis)) + QStringLiteral("nn") +
+               QLatin1Char(calc::kRowValueSeparator);
+    };
     switch (kind) {
     case CommandKind::Unknown:
         return QStringLiteral("unknown");
     case CommandKind::Clock2MHz:
-        return QStringLiteral("=TCLK1");
+        return text(calc::kClock2MHzBody);
     case CommandKind::Clock250kHz:
-        return QStringLiteral("=TCLK2");
+        return text(calc::kClock250kHzBody);
     case CommandKind::StoreData:
-        return QStringLiteral("=SD");
+        return text(calc::kStoreDataBody);
     case CommandKind::NewTable:
-        return QStringLiteral("=NEW");
+        return text(calc::kNewTableBody);
     case CommandKind::NewTotals:
-        return QStringLiteral("&XNEW");
+        return text(calc::kNewTotalsBody);
     case CommandKind::RaRow:
-        return QStringLiteral("&RAnn=");
+        return row_key(calc::Axis::Ra);
     case CommandKind::DecRow:
-        return QStringLiteral("&DECnn=");
+        return row_key(calc::Axis::Dec);
     case CommandKind::RaTotal:
-        return QStringLiteral("&XRA00");
+        return text(calc::total_prefix(calc::Axis::Ra));
     case CommandKind::DecTotal:
-        return QStringLiteral("&XDEC00");
+        return text(calc::total_prefix(calc::Axis::Dec));
     case CommandKind::Rate05:
-        return QStringLiteral("&RA05");
+        return text(calc::rate_prefix());
     }
     return {};
 }

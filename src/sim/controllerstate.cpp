@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kRowsPerColumn = 10;
 constexpr int kColumns = ControllerState::kRows / kRowsPerColumn;
-constexpr int kRateRow = 5;
+constexpr int kRateRow = calc::kRateRow;
 
 constexpr CommandKind kAllKinds[] = {
     CommandKind::Clock2MHz, CommandKind::Clock250kHz, CommandKind::StoreData, CommandKind::NewTable,
@@ -87,10 +87,14 @@ QString ControllerState::summary() const
         return QStringLiteral("  %1%2\n").arg(label.leftJustified(12), text);
     };
     QString text = QStringLiteral("Summary\n");
-    text += line(QStringLiteral("clock"), !m_clock ? QStringLiteral("not set")
-                                          : *m_clock == CommandKind::Clock2MHz
-                                              ? QStringLiteral("2 MHz (=TCLK1)")
-                                              : QStringLiteral("250 kHz (=TCLK2)"));
+    QString clock = QStringLiteral("not set");
+    if (m_clock) {
+        clock = QStringLiteral("%1 (%2)").arg(*m_clock == CommandKind::Clock2MHz
+                                                  ? QStringLiteral("2 MHz")
+                                                  : QStringLiteral("250 kHz"),
+                                              rwlink::command_key(*m_clock));
+    }
+    text += line(QStringLiteral("clock"), clock);
     text += line(QStringLiteral("RA total"), entry_text(m_ra_total));
     text += line(QStringLiteral("DEC total"), entry_text(m_dec_total));
     QString rate = entry_text(m_rate05);

@@ -5,6 +5,7 @@
 // 05, as the texts that were sent, flaws and all. Also the tally of
 // commands and of everything that was wrong on the line.
 
+#include "commands.h"
 #include "protocol.h"
 
 #include <QByteArray>
@@ -18,7 +19,7 @@
 
 class ControllerState {
 public:
-    static constexpr int kRows = 50;
+    static constexpr int kRows = calc::kTableRows;
 
     struct Anomaly {
         QString kind; // a fixed key such as "stray_bytes", for scripts

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <csignal>
 #include <optional>
+#include <variant>
 
 namespace {
 
@@ -53,14 +54,17 @@ int usage_error(const QString &message, const QCommandLineParser &parser)
     return kExitUsage;
 }
 
-} // namespace
+// What the command line asks for.
+struct Options {
+    Monitor::Settings settings;
+    std::optional<QString> device; // --device: a serial port instead of a pseudo-terminal
+    std::optional<QString> link;   // --link: where to publish the pseudo-terminal
+};
 
-int main(int argc, char *argv[])
+// The options, or the exit status when the arguments end the run here:
+// help or version printed, or a usage error.
+std::variant<Options, int> parse_options(const QStringList &arguments)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("rw7300-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(RW7300_VERSION));
-
     QCommandLineParser parser;
     parser.setApplicationDescription(kDescription);
     const QCommandLineOption device_option(
@@ -88,7 +92,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption help_option = parser.addHelpOption();
     const QCommandLineOption version_option = parser.addVersionOption();
 
-    if (!parser.parse(QCoreApplication::arguments()))
+    if (!parser.parse(arguments))
         return usage_error(parser.errorText(), parser);
     if (parser.isSet(help_option)) {
         QTextStream(stdout, QIODevice::WriteOnly) << parser.helpText();
@@ -106,7 +110,8 @@ int main(int argc, char *argv[])
         return usage_error(QStringLiteral("--link names a pseudo-terminal; not with --device"),
                            parser);
 
-    Monitor::Settings settings;
+    Options options;
+    Monitor::Settings &settings = options.settings;
     settings.json = parser.isSet(json_option);
     if (parser.isSet(idle_option)) {
         bool ok = false;
@@ -122,13 +127,22 @@ int main(int argc, char *argv[])
             return usage_error(QStringLiteral("--min-gap takes milliseconds, 0 or more"), parser);
         settings.min_gap = std::chrono::round<std::chrono::microseconds>(gap);
     }
+    if (parser.isSet(device_option))
+        options.device = parser.value(device_option);
+    if (parser.isSet(link_option))
+        options.link = parser.value(link_option);
+    return options;
+}
 
+// Listens on the line until it is idle, lost or a signal comes, then sums up.
+int serve(const Options &options)
+{
     SignalWatch signal_watch({SIGINT, SIGTERM});
     if (!signal_watch.ok()) {
         err() << "rw7300-sim: cannot watch for signals\n" << Qt::flush;
         return kExitLine;
     }
-    Monitor monitor(settings);
+    Monitor monitor(options.settings);
     const auto finish = [&monitor](int status) {
         monitor.finish();
         QCoreApplication::exit(status);
@@ -142,8 +156,8 @@ int main(int argc, char *argv[])
 
     DeviceLine device;
     PseudoTerminal terminal;
-    if (parser.isSet(device_option)) {
-        const QString name = parser.value(device_option);
+    if (options.device) {
+        const QString &name = *options.device;
         QObject::connect(&device, &DeviceLine::received, &monitor, &Monitor::take);
         QObject::connect(&device, &DeviceLine::lost, &monitor, lost);
         if (!device.open(name)) {
@@ -154,12 +168,25 @@ int main(int argc, char *argv[])
     } else {
         QObject::connect(&terminal, &PseudoTerminal::received, &monitor, &Monitor::take);
         QObject::connect(&terminal, &PseudoTerminal::lost, &monitor, lost);
-        if (!terminal.open() ||
-            (parser.isSet(link_option) && !terminal.publish(parser.value(link_option)))) {
+        if (!terminal.open() || (options.link && !terminal.publish(*options.link))) {
             err() << "rw7300-sim: " << terminal.error_text() << '\n' << Qt::flush;
             return kExitLine;
         }
         err() << "rw7300-sim: listening on " << terminal.device() << '\n' << Qt::flush;
     }
     return QCoreApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("rw7300-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RW7300_VERSION));
+
+    const auto parsed = parse_options(QCoreApplication::arguments());
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    return serve(std::get<Options>(parsed));
 }

@@ -1,5 +1,6 @@
 #include "monitor.h"
 
+#include "commands.h"
 #include "wiretext.h"
 
 #include <QJsonDocument>
@@ -70,7 +71,9 @@ std::pair<QString, QString> problem_text(const Command &command, Problem problem
                 QStringLiteral("unknown command %1").arg(quoted(body))};
     case Problem::BadRowNumber:
         return {QStringLiteral("bad_row_number"),
-                QStringLiteral("row number %1 is not 01 to 50").arg(quoted(command.row_text))};
+                QStringLiteral("row number %1 is not %2 to %3")
+                    .arg(quoted(command.row_text), QString::fromStdString(calc::row_number(1)),
+                         QString::fromStdString(calc::row_number(calc::kTableRows)))};
     case Problem::NotHexadecimal:
         return {QStringLiteral("not_hexadecimal"),
                 QStringLiteral("value %1 is not hexadecimal").arg(quoted(command.value))};

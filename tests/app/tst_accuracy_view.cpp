@@ -128,11 +128,17 @@ void tst_AccuracyView::boxesAndListingUnchanged()
     calculate();
     const auto result = calc::calculate(calc::CalcInput{});
     const auto &out = std::get<calc::CalcOutput>(result);
-    for (int k = 0; k < calc::kRaBoxes; ++k) {
+    for (int k = 0; k < calc::kTableRows; ++k) {
         QCOMPARE(box(QStringLiteral("Text7_%1").arg(k))->text(),
-                 QString::fromStdString(out.text7[k]));
+                 QString::fromStdString(out.ra.decimal_rows[k]));
         QCOMPARE(box(QStringLiteral("Text8_%1").arg(k))->text(),
-                 QString::fromStdString(out.text8[k]));
+                 QString::fromStdString(out.ra.hex_rows[k]));
+    }
+    for (int k = 0; k < calc::kRateCount; ++k) {
+        QCOMPARE(box(QStringLiteral("Text7_%1").arg(calc::kSolarRow + k))->text(),
+                 QString::fromStdString(out.rates[k].decimal));
+        QCOMPARE(box(QStringLiteral("Text8_%1").arg(calc::kSolarRow + k))->text(),
+                 QString::fromStdString(out.rates[k].hex));
     }
     QFile file(m_dir->filePath(QStringLiteral("Speed_Data.txt")));
     QVERIFY(file.open(QIODevice::ReadOnly));

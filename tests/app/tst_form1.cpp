@@ -66,6 +66,7 @@ private slots:
     void calculateTwiceGivesSameTexts();
     void editedInputIsUsed();
     void optionButtonsExcludeEachOther();
+    void failedCalculateChangesNothing_data();
     void failedCalculateChangesNothing();
     void speedTableMirrorsHexBoxes();
 
@@ -284,24 +285,40 @@ void tst_Form1::optionButtonsExcludeEachOther()
     QCOMPARE(m_window->baseClock(), 2000000);
 }
 
+// Both drive trains are edited and the clock changed, so either half would
+// give every box of its axis a new text if anything were written; the DEC
+// half then fails at the step named.
+void tst_Form1::failedCalculateChangesNothing_data()
+{
+    QTest::addColumn<QString>("decBox");
+    QTest::addColumn<QString>("decText");
+    QTest::newRow("DEC zero total, at its first divisor") << name("Text4", 2) << QString();
+    QTest::newRow("DEC divisor beyond 32 bits, at its hex boxes") << name("Text4", 0) << "0.0001";
+    QTest::newRow("DEC total beyond 32 bits, at its last step") << name("Text4", 4) << "10000";
+}
+
 void tst_Form1::failedCalculateChangesNothing()
 {
+    QFETCH(QString, decBox);
+    QFETCH(QString, decText);
     click("Command1");
     const auto before = all_texts(*m_window);
     const calc::SpeedTable table = m_window->speedTable();
 
-    // An empty DEC box gives a zero DEC total, after the whole RA half.
-    box(name("Text4", 2))->clear();
     auto expected = before;
-    expected[name("Text4", 2)] = QString();
-    click(name("Option1", 1)); // RA divisors would change if anything were written
+    const auto edit = [&](const QString &objectName, const QString &text) {
+        box(objectName)->setText(text);
+        expected[objectName] = text;
+    };
+    edit(name("Text1", 0), QStringLiteral("120")); // RA total 7680000
+    edit(decBox, decText);
+    click(name("Option1", 1));
     click("Command1");
 
     auto *message = m_window->findChild<QMessageBox *>(QStringLiteral("calculationFailure"));
     QVERIFY(message);
     QTRY_VERIFY(message->isVisible());
     QVERIFY2(message->text().contains(QStringLiteral("赤緯")), qPrintable(message->text()));
-    QVERIFY(message->text().contains(QStringLiteral("0")));
     QCOMPARE(all_texts(*m_window), expected);
     QVERIFY(m_window->speedTable() == table);
     message->accept();

@@ -29,16 +29,16 @@ QStringList upload_bodies(const calc::CalcOutput &out)
     for (int i = 0; i < 50; ++i)
         bodies << QStringLiteral("&RA%1=%2")
                       .arg(i + 1, 2, 10, QLatin1Char('0'))
-                      .arg(QString::fromStdString(out.text8[i]));
+                      .arg(QString::fromStdString(out.ra.hex_rows[i]));
     bodies << "=SD";
     for (int i = 0; i < 50; ++i)
         bodies << QStringLiteral("&DEC%1=%2")
                       .arg(i + 1, 2, 10, QLatin1Char('0'))
-                      .arg(QString::fromStdString(out.text10[i]));
+                      .arg(QString::fromStdString(out.dec.hex_rows[i]));
     bodies << "=SD"
            << "=NEW"
-           << "&XRA00" + QString::fromStdString(out.text11)
-           << "&XDEC00" + QString::fromStdString(out.text12) << "&XNEW"
+           << "&XRA00" + QString::fromStdString(out.ra.total_hex)
+           << "&XDEC00" + QString::fromStdString(out.dec.total_hex) << "&XNEW"
            << "=SD";
     return bodies;
 }

@@ -209,8 +209,13 @@ void tst_Files::unusableDirectory()
 void tst_Files::fullDiskKeepsOldFile_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("file-size limit") << "rlimit";
-    QTest::newRow("full tmpfs") << "tmpfs";
+    QTest::addColumn<int>("size");  // bytes written
+    QTest::addColumn<int>("limit"); // the file-size limit, for "rlimit"
+    QTest::newRow("file-size limit") << "rlimit" << 200000 << 65536;
+    // A listing (about 1.7 KB) fits the write buffer: write() succeeds and
+    // only the flush runs into the limit.
+    QTest::newRow("listing-size write fails only at the flush") << "rlimit" << 2000 << 1024;
+    QTest::newRow("full tmpfs") << "tmpfs" << 400000 << 0;
 }
 
 // A write that runs out of space part-way leaves the previous file exactly
@@ -218,13 +223,15 @@ void tst_Files::fullDiskKeepsOldFile_data()
 void tst_Files::fullDiskKeepsOldFile()
 {
     QFETCH(QString, how);
+    QFETCH(int, size);
+    QFETCH(int, limit);
     QTemporaryDir dir;
     const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/write_helper");
     if (how == QLatin1String("rlimit")) {
         const QString path = dir.filePath(QStringLiteral("Speed_Data.txt"));
         QVERIFY(write_file(path, "previous listing"));
         QProcess p;
-        p.start(helper, {path, QStringLiteral("200000"), QStringLiteral("65536")});
+        p.start(helper, {path, QString::number(size), QString::number(limit)});
         QVERIFY(p.waitForFinished(30000));
         const QByteArray out = p.readAllStandardOutput();
         QCOMPARE(p.exitCode(), 1);
@@ -235,9 +242,9 @@ void tst_Files::fullDiskKeepsOldFile()
         const QString out =
             in_private_mounts(QStringLiteral("d='%1' && mount -t tmpfs -o size=64k none \"$d\" && "
                                              "printf 'previous listing' > \"$d/Speed_Data.txt\" && "
-                                             "'%2' \"$d/Speed_Data.txt\" 400000; echo \"exit=$?\"; "
+                                             "'%2' \"$d/Speed_Data.txt\" %3; echo \"exit=$?\"; "
                                              "cat \"$d/Speed_Data.txt\"; echo; ls \"$d\"")
-                                  .arg(dir.path(), helper));
+                                  .arg(dir.path(), helper, QString::number(size)));
         if (!out.contains(QLatin1String("exit=")))
             QSKIP("no private mount namespace here (unshare -m refused)");
         QVERIFY2(out.contains(QLatin1String("failed: ")), qPrintable(out));

@@ -43,11 +43,11 @@ public:
         auto boxes = std::make_shared<Boxes>();
         const auto output = std::get<calc::CalcOutput>(calc::calculate({}));
         for (int i = 0; i < calc::kTableRows; ++i) {
-            boxes->ra << QString::fromStdString(output.text8[i]);
-            boxes->dec << QString::fromStdString(output.text10[i]);
+            boxes->ra << QString::fromStdString(output.ra.hex_rows[i]);
+            boxes->dec << QString::fromStdString(output.dec.hex_rows[i]);
         }
-        boxes->raTotal = QString::fromStdString(output.text11);
-        boxes->decTotal = QString::fromStdString(output.text12);
+        boxes->raTotal = QString::fromStdString(output.ra.total_hex);
+        boxes->decTotal = QString::fromStdString(output.dec.total_hex);
         return boxes;
     }
 

@@ -87,10 +87,10 @@ void check_summary(const QJsonObject &summary, std::int32_t clock)
     const calc::CalcOutput out = calculated(clock);
     QCOMPARE(summary.value("clock").toString(),
              clock == calc::kClock2MHz ? QStringLiteral("2MHz") : QStringLiteral("250kHz"));
-    QCOMPARE(summary.value("ra").toArray(), strings(out.text8, 50));
-    QCOMPARE(summary.value("dec").toArray(), strings(out.text10, 50));
-    QCOMPARE(summary.value("ra_total").toString(), QString::fromStdString(out.text11));
-    QCOMPARE(summary.value("dec_total").toString(), QString::fromStdString(out.text12));
+    QCOMPARE(summary.value("ra").toArray(), strings(out.ra.hex_rows, 50));
+    QCOMPARE(summary.value("dec").toArray(), strings(out.dec.hex_rows, 50));
+    QCOMPARE(summary.value("ra_total").toString(), QString::fromStdString(out.ra.total_hex));
+    QCOMPARE(summary.value("dec_total").toString(), QString::fromStdString(out.dec.total_hex));
     QCOMPARE(summary.value("commands").toInt(), 109);
     QCOMPARE(summary.value("anomalies").toInt(), 0);
     QVERIFY(summary.value("rate05").isNull());
