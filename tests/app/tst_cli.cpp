@@ -1,3 +1,5 @@
+#include "scopedenv.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -246,9 +248,8 @@ void tst_Cli::uploadToMissingPort()
 {
     QFETCH(QString, port);
     QFETCH(QString, device);
-    qputenv("RW7300_COM7", QByteArray("/dev/rw7300-seven"));
+    const ScopedEnv com7("RW7300_COM7", "/dev/rw7300-seven");
     const Run r = run({"--calculate", "--json", "--upload", port});
-    qunsetenv("RW7300_COM7");
     QCOMPARE(r.exitCode, 4);
     QVERIFY(QJsonDocument::fromJson(r.out).isObject());
     const QString err = QString::fromUtf8(r.err);

@@ -8,10 +8,14 @@
 
 class ScopedEnv {
 public:
+    // A null value unsets the variable for the scope.
     ScopedEnv(const char *name, const QByteArray &value)
         : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
     {
-        qputenv(name, value);
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
     }
     ~ScopedEnv()
     {

@@ -1,4 +1,5 @@
 #include "frame.h"
+#include "scopedenv.h"
 
 #include <QTest>
 
@@ -98,17 +99,10 @@ void tst_Frame::deviceForPort()
     QFETCH(QByteArray, variable);
     QFETCH(QString, device);
     const QByteArray name = "RW7300_COM" + QByteArray::number(port);
-    if (variable.isNull())
-        qunsetenv(name);
-    else
-        qputenv(name, variable);
+    const ScopedEnv own(name.constData(), variable);
     // Another port's variable must not leak into this one.
-    qputenv(port == 1 ? "RW7300_COM2" : "RW7300_COM1", "/dev/elsewhere");
-    const QString actual = device_for_port(port);
-    qunsetenv(name);
-    qunsetenv("RW7300_COM1");
-    qunsetenv("RW7300_COM2");
-    QCOMPARE(actual, device);
+    const ScopedEnv other(port == 1 ? "RW7300_COM2" : "RW7300_COM1", "/dev/elsewhere");
+    QCOMPARE(device_for_port(port), device);
 }
 
 void tst_Frame::rowBody_data()
