@@ -274,8 +274,8 @@ void Form1::build_command_band()
 
     Picture1 = make<QFrame>(this, QStringLiteral("Picture1"));
     place(Picture1, 7680, 1680, 2055, 375);
-    Option1Group = new QButtonGroup(this);
-    Option1Group->setExclusive(true);
+    m_option1_group = new QButtonGroup(this);
+    m_option1_group->setExclusive(true);
     Option1[0] = make<QRadioButton>(Picture1, indexed("Option1", 0));
     Option1[0]->setText(QStringLiteral("2 MHz"));
     place(Option1[0], 0, 120, 855, 255);
@@ -283,7 +283,7 @@ void Form1::build_command_band()
     Option1[1]->setText(QStringLiteral("250 kHz"));
     place(Option1[1], 960, 120, 1095, 255);
     for (int i = 0; i < 2; ++i) {
-        Option1Group->addButton(Option1[i], i);
+        m_option1_group->addButton(Option1[i], i);
         connect(Option1[i], &QRadioButton::clicked, this, [this, i] { Option1_Click(i); });
     }
     Option1[0]->setChecked(true); // the window opens with 2 MHz selected
@@ -612,12 +612,12 @@ void Form1::load_param()
         Combo1->setEditText(*port);
 }
 
-void Form1::show_warning(const QString &objectName, const QString &title, const QString &message)
+void Form1::show_warning(const QString &object_name, const QString &title, const QString &message)
 {
     // Window-modal but not blocking: the event loop, and so the rest of the
     // tool, keeps running while the message is shown.
     auto *box = new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok, this);
-    box->setObjectName(objectName);
+    box->setObjectName(object_name);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

@@ -42,6 +42,10 @@ class SerialLink;
 
 namespace app {
 
+// Names: the controls, their handlers and the members and procedures the
+// tool's design names (base_clock, SpeedTable, MSComm1, Form_Load,
+// load_param, write_speed_data) keep those names; everything else is
+// lower case with underscores, data members with an m_ prefix.
 class Form1 : public QWidget {
     Q_OBJECT
 
@@ -57,8 +61,8 @@ public:
     explicit Form1(QString data_dir, rwlink::Clock *clock = nullptr, QWidget *parent = nullptr);
     ~Form1() override;
 
-    std::int32_t baseClock() const { return base_clock; }
-    const calc::SpeedTable &speedTable() const { return SpeedTable; }
+    std::int32_t current_base_clock() const { return base_clock; }
+    const calc::SpeedTable &speed_table() const { return SpeedTable; }
 
     void Command1_Click();
     void Option1_Click(int index);
@@ -85,7 +89,7 @@ private:
     void update_accuracy_tooltips();
     void update_accuracy_tooltip(calc::Axis axis, int index);
     void write_speed_data();
-    void show_warning(const QString &objectName, const QString &title, const QString &message);
+    void show_warning(const QString &object_name, const QString &title, const QString &message);
     void send_rate(int box);
     void send_total(calc::Axis axis);
     // One controller action at a time: the other controller buttons wait
@@ -124,7 +128,7 @@ private:
     QLabel *Label6 = nullptr;
     QFrame *Picture1 = nullptr;
     std::array<QRadioButton *, 2> Option1{};
-    QButtonGroup *Option1Group = nullptr;
+    QButtonGroup *m_option1_group = nullptr;
 
     // The two tables; Label3 has no elements 50–52.
     QProgressBar *ProgressBar1 = nullptr;

@@ -46,10 +46,10 @@ void Alarm::start(TimePoint when)
         const auto since_epoch = duration_cast<nanoseconds>(when.time_since_epoch());
         // An it_value of zero would disarm the timer instead.
         const std::int64_t ns = std::max<std::int64_t>(since_epoch.count(), 1);
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
-        spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
-        if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &spec, nullptr) == 0)
+        itimerspec expiry{};
+        expiry.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+        expiry.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+        if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &expiry, nullptr) == 0)
             return;
     }
 #endif

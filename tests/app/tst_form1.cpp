@@ -136,7 +136,7 @@ void tst_Form1::startUpState()
     QCOMPARE(control<QLabel>(name("Label3", 54))->text(), QStringLiteral("赤緯：DEC"));
     QVERIFY(control<QRadioButton>(name("Option1", 0))->isChecked());
     QVERIFY(!control<QRadioButton>(name("Option1", 1))->isChecked());
-    QCOMPARE(m_window->baseClock(), 2000000);
+    QCOMPARE(m_window->current_base_clock(), 2000000);
     QVERIFY(!control<QProgressBar>("ProgressBar1")->isVisible());
     QVERIFY(!control<QProgressBar>("ProgressBar2")->isVisible());
     auto *combo = control<QComboBox>("Combo1");
@@ -145,7 +145,7 @@ void tst_Form1::startUpState()
     QCOMPARE(combo->itemText(19), QStringLiteral("Com20"));
     for (int c = 0; c < 3; ++c) {
         for (int r = 0; r < 51; ++r)
-            QVERIFY(!m_window->speedTable().cell(c, r).has_value());
+            QVERIFY(!m_window->speed_table().cell(c, r).has_value());
     }
 }
 
@@ -243,14 +243,14 @@ void tst_Form1::calculate()
     QFETCH(QStringList, texts);
     if (slowClock) {
         click(name("Option1", 1));
-        QCOMPARE(m_window->baseClock(), 250000);
+        QCOMPARE(m_window->current_base_clock(), 250000);
     }
     click("Command1");
     QStringList got;
     for (const QString &b : boxes)
         got << box(b)->text();
     QCOMPARE(got, texts);
-    QCOMPARE(m_window->baseClock(), slowClock ? 250000 : 2000000);
+    QCOMPARE(m_window->current_base_clock(), slowClock ? 250000 : 2000000);
 }
 
 void tst_Form1::calculateTwiceGivesSameTexts()
@@ -277,12 +277,12 @@ void tst_Form1::optionButtonsExcludeEachOther()
     auto *slow = control<QRadioButton>(name("Option1", 1));
     click(name("Option1", 1));
     QVERIFY(slow->isChecked() && !fast->isChecked());
-    QCOMPARE(m_window->baseClock(), 250000);
+    QCOMPARE(m_window->current_base_clock(), 250000);
     click(name("Option1", 1)); // clicking the selected one keeps it selected
     QVERIFY(slow->isChecked() && !fast->isChecked());
     click(name("Option1", 0));
     QVERIFY(fast->isChecked() && !slow->isChecked());
-    QCOMPARE(m_window->baseClock(), 2000000);
+    QCOMPARE(m_window->current_base_clock(), 2000000);
 }
 
 // Both drive trains are edited and the clock changed, so either half would
@@ -303,7 +303,7 @@ void tst_Form1::failedCalculateChangesNothing()
     QFETCH(QString, decText);
     click("Command1");
     const auto before = all_texts(*m_window);
-    const calc::SpeedTable table = m_window->speedTable();
+    const calc::SpeedTable table = m_window->speed_table();
 
     auto expected = before;
     const auto edit = [&](const QString &objectName, const QString &text) {
@@ -320,14 +320,14 @@ void tst_Form1::failedCalculateChangesNothing()
     QTRY_VERIFY(message->isVisible());
     QVERIFY2(message->text().contains(QStringLiteral("赤緯")), qPrintable(message->text()));
     QCOMPARE(all_texts(*m_window), expected);
-    QVERIFY(m_window->speedTable() == table);
+    QVERIFY(m_window->speed_table() == table);
     message->accept();
 }
 
 void tst_Form1::speedTableMirrorsHexBoxes()
 {
     click("Command1");
-    const calc::SpeedTable &table = m_window->speedTable();
+    const calc::SpeedTable &table = m_window->speed_table();
     for (int i = 0; i < 50; ++i) {
         QCOMPARE(QString::fromStdString(table.cell(0, i).value()), box(name("Text8", i))->text());
         QCOMPARE(QString::fromStdString(table.cell(1, i).value()), box(name("Text10", i))->text());
