@@ -165,12 +165,15 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, QWidget *parent)
 
 Form1::~Form1()
 {
-    // Destroying the base widget still moves focus; the combo box must not
-    // report it to this half-destroyed window.
+    // The runner's end would reach controls about to go.
+    delete m_runner;
+    // Destroying the base widget still hides it and moves focus, and the
+    // children signal that (the combo box commits its text, for one); none
+    // of it may reach this half-destroyed window.
     Combo1->removeEventFilter(this);
     Combo1->lineEdit()->removeEventFilter(this);
-    // The runner's end would reach controls that are already gone.
-    delete m_runner;
+    for (QObject *child : findChildren<QObject *>())
+        child->disconnect(this);
 }
 
 void Form1::build_drive_train_block()
