@@ -51,7 +51,7 @@ bench: deps
 # clang-tidy with the checks of .clang-tidy on every source file; any
 # finding fails.
 lint: build
-	find src tests -name '*.cpp' -print0 | xargs -0 -n 4 -P 2 clang-tidy -p $(BUILD_DIR) --quiet
+	scripts/lint $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)

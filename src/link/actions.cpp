@@ -24,7 +24,7 @@ void add_rows(Action &action, Axis axis, const std::function<QString(int)> &row,
 
 } // namespace
 
-Action upload_action(std::shared_ptr<UploadSource> source)
+Action upload_action(const std::shared_ptr<UploadSource> &source)
 {
     Action action;
     // The clock is read when the action starts, as the other commands are

@@ -43,7 +43,7 @@ struct UploadSource {
 };
 
 // The 109 commands of an upload; the source is read as they go out.
-Action upload_action(std::shared_ptr<UploadSource> source);
+Action upload_action(const std::shared_ptr<UploadSource> &source);
 
 Action rate_action(std::function<QString()> rate_text);
 
