@@ -1,0 +1,45 @@
+#pragma once
+
+// Whether a value about to be sent is one the controller can hold, as facts
+// for the window, the report and the JSON to word. Each value is checked as
+// it will go on the wire: the box text turned into one byte per character
+// (anything that is not ASCII as '?'), and for table rows cut or zero-filled
+// to four characters.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace calc {
+
+// The classes of trouble, most serious first.
+enum class SendProblem {
+    BreaksFrame,   // a '#', a control character or a character that is not printable ASCII
+    Unreadable,    // not the upper-case hexadecimal digits of the field's width, or blank
+    CutByWidth,    // the calculated value needs more digits than the field has
+    UnusableSpeed, // a divisor of 0000, or a negative value sent as its two's complement
+    Stale,         // the clock option differs from the last Calculate's, or none was made
+};
+
+enum class ValueKind {
+    Row,   // a table row: the hex box's text cut or zero-filled to four characters
+    Rate,  // a tracking rate into RA entry 05: the hex box's text as it stands
+    Total, // an axis total: the six-digit box's text as it stands
+};
+
+struct SendCheck {
+    std::string sent;                   // the value's bytes as they go on the wire
+    std::optional<SendProblem> problem; // the most serious one; never Stale (callers know that)
+};
+
+// The bytes a box text puts on the wire: each character one byte, ASCII kept,
+// anything else (a character outside the BMP counting as one) '?'. text is
+// UTF-8; a byte that is not valid UTF-8 counts as one character.
+std::string wire_text(std::string_view text);
+
+// value_text is the text that is sent (a hex box: Text8, Text10, Text11,
+// Text12); decimal_text the box it was calculated from (Text7 or Text9 for
+// rows and rates, Text2 or Text5 for totals), read leniently.
+SendCheck check_value(ValueKind kind, std::string_view value_text, std::string_view decimal_text);
+
+} // namespace calc
