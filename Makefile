@@ -23,17 +23,18 @@ run: build
 # UndefinedBehaviorSanitizer, where any report fails the program that made it.
 # The first run holds the one upload at the controller's real pace (the
 # headless make run); the sanitizer run leaves it out, with the install and
-# package checks, which look at packaging rather than code.
+# package checks, which look at packaging rather than code. Most tests spend
+# their time waiting on a child process or a line, so three run at once.
 SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 test: build
-	ctest --test-dir $(BUILD_DIR) --output-on-failure -j2
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j3
 	$(MAKE) --no-print-directory test-sanitizers
 
 test-sanitizers: deps
 	@test -f build-asan/build.ninja || cmake --preset asan
 	$(SANITIZER_ENV) cmake --build build-asan
-	$(SANITIZER_ENV) ctest --test-dir build-asan --output-on-failure -j2 \
+	$(SANITIZER_ENV) ctest --test-dir build-asan --output-on-failure -j3 \
 		-E '^(install_tree|debian_package|run_headless)$$'
 
 fuzz:

@@ -18,7 +18,6 @@ namespace app {
 
 namespace {
 
-constexpr int kUploadCommands = 109;
 constexpr int kBarWidth = 25;
 // A device path is reached through the same mapping as a port name: this
 // port number is pointed at it for this process only.
@@ -66,10 +65,11 @@ private:
             return;
         }
         const int done = (ra + dec) * kBarWidth / (2 * calc::kTableRows);
-        say(QStringLiteral("\r[%1%2] RA %3/50  DEC %4/50")
+        say(QStringLiteral("\r[%1%2] RA %3/%5  DEC %4/%5")
                 .arg(QString(done, QLatin1Char('#')), QString(kBarWidth - done, QLatin1Char(' ')))
                 .arg(ra, 2)
-                .arg(dec, 2));
+                .arg(dec, 2)
+                .arg(calc::kTableRows));
     }
 
     const calc::CalcOutput &m_out;
@@ -116,8 +116,10 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
     say(QStringLiteral("rw7300-speedtable: uploading to %1 (%2), about 16 s\n")
             .arg(port, rwlink::device_for_port(*rwlink::port_number_for(name))));
 
+    rwlink::Action action = rwlink::upload_action(boxes);
+    const int commands = static_cast<int>(action.size());
     std::vector<Steady::time_point> writes;
-    writes.reserve(kUploadCommands);
+    writes.reserve(action.size());
     QObject::connect(&runner, &rwlink::ActionRunner::progress, &runner,
                      [&writes] { writes.push_back(Steady::now()); });
     rwlink::ActionResult result;
@@ -126,10 +128,10 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
                          result = r;
                          QCoreApplication::quit();
                      });
-    if (runner.start(name, rwlink::upload_action(boxes)))
+    if (runner.start(name, std::move(action)))
         QCoreApplication::exec();
     boxes->finish_line();
-    if (result.ok() && result.commands_written == kUploadCommands) {
+    if (result.ok() && result.commands_written == commands) {
         say(QStringLiteral("rw7300-speedtable: %1 commands sent%2\n")
                 .arg(result.commands_written)
                 .arg(pace_text(writes)));
@@ -143,7 +145,7 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
     say(QStringLiteral("rw7300-speedtable: %1\n送信済みのコマンド: %2 個 / %3\n")
             .arg(message)
             .arg(result.commands_written)
-            .arg(kUploadCommands));
+            .arg(commands));
     return false;
 }
 
