@@ -8,6 +8,7 @@
 #include "frame.h"
 #include "geometry.h"
 #include "listing.h"
+#include "numbertext.h"
 #include "seriallink.h"
 #include "settings.h"
 #include "systemclock.h"
@@ -15,6 +16,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFrame>
 #include <QIcon>
@@ -295,6 +297,10 @@ void Form1::build_command_band()
 void Form1::build_tables()
 {
     ProgressBar1 = progress_bar(this, QStringLiteral("ProgressBar1"), 2100);
+    // Where the RA bar stands during an upload: what the last action did.
+    m_status_line = make<QLabel>(this, QStringLiteral("statusLine"));
+    m_status_line->setFont(caption_font());
+    place(m_status_line, 1080, 2055, 8415, 225);
     Label3[kTitleRa] =
         auto_label(this, indexed("Label3", kTitleRa), 240, 2160, QStringLiteral("赤経：RA"));
     Line2[0] = rule(this, indexed("Line2", 0), 1080, 2280, 9600);
@@ -316,18 +322,22 @@ void Form1::build_tables()
         Text9[k] = text_box(this, indexed("Text9", k), 360 + x, dec_top, 735, 270);
         Text10[k] = text_box(this, indexed("Text10", k), 1200 + x, dec_top, 735, 270);
     }
-    // An edited hex box shows the accuracy of what it would send.
+    // An edited box shows the accuracy and the trouble of what it would send.
     for (int k = 0; k < kRaBoxes; ++k) {
-        connect(Text8[k], &QLineEdit::textChanged, this, [this, k] {
-            if (!m_writing_results)
-                update_accuracy_tooltip(calc::Axis::Ra, k);
-        });
+        for (QLineEdit *box : {Text7[k], Text8[k]}) {
+            connect(box, &QLineEdit::textChanged, this, [this, k] {
+                if (!m_writing_results)
+                    update_entry(calc::Axis::Ra, k);
+            });
+        }
     }
     for (int k = 0; k < kRows; ++k) {
-        connect(Text10[k], &QLineEdit::textChanged, this, [this, k] {
-            if (!m_writing_results)
-                update_accuracy_tooltip(calc::Axis::Dec, k);
-        });
+        for (QLineEdit *box : {Text9[k], Text10[k]}) {
+            connect(box, &QLineEdit::textChanged, this, [this, k] {
+                if (!m_writing_results)
+                    update_entry(calc::Axis::Dec, k);
+            });
+        }
     }
 }
 
@@ -376,7 +386,7 @@ void Form1::Option1_Click(int index)
 {
     base_clock = index == 0 ? calc::kClock2MHz : calc::kClock250kHz;
     // The upload announces this clock with the divisors in the boxes.
-    update_accuracy_tooltips();
+    update_all_entries();
 }
 
 void Form1::Command1_Click()
@@ -405,7 +415,7 @@ void Form1::Command1_Click()
     m_writing_results = false;
     SpeedTable = out.speed_table;
     m_calculated = input;
-    update_accuracy_tooltips();
+    update_all_entries();
     write_speed_data();
 }
 
@@ -432,21 +442,19 @@ void Form1::show_results(const calc::CalcOutput &out)
     Text12->setText(q(out.dec.total_hex));
 }
 
-void Form1::update_accuracy_tooltips()
+void Form1::update_all_entries()
 {
     if (!m_calculated)
         return;
     for (int k = 0; k < kRaBoxes; ++k)
-        update_accuracy_tooltip(calc::Axis::Ra, k);
+        update_entry(calc::Axis::Ra, k);
     for (int k = 0; k < kRows; ++k)
-        update_accuracy_tooltip(calc::Axis::Dec, k);
-    Text2->setToolTip(q(
-        resolution_tooltip(calc::axis_accuracy(base_clock, m_calculated->ra, calc::Axis::Ra, {}))));
-    Text5->setToolTip(q(resolution_tooltip(
-        calc::axis_accuracy(base_clock, m_calculated->dec, calc::Axis::Dec, {}))));
+        update_entry(calc::Axis::Dec, k);
+    update_total(calc::Axis::Ra);
+    update_total(calc::Axis::Dec);
 }
 
-void Form1::update_accuracy_tooltip(calc::Axis axis, int index)
+void Form1::update_entry(calc::Axis axis, int index)
 {
     if (!m_calculated)
         return;
@@ -456,9 +464,83 @@ void Form1::update_accuracy_tooltip(calc::Axis axis, int index)
     const calc::EntryAccuracy entry =
         calc::entry_accuracy(base_clock, ra ? m_calculated->ra : m_calculated->dec, axis, index,
                              hex->text().toStdString());
-    const QString tip = q(accuracy_tooltip(entry));
-    hex->setToolTip(tip);
-    decimal->setToolTip(tip);
+    const QString accuracy = q(accuracy_tooltip(entry));
+    const auto issue = check_send(entry_value(axis, index), calculated_clock());
+    mark(hex, issue, accuracy);
+    mark(decimal, issue, accuracy);
+}
+
+void Form1::update_total(calc::Axis axis)
+{
+    if (!m_calculated)
+        return;
+    const bool ra = axis == calc::Axis::Ra;
+    QLineEdit *decimal = ra ? Text2 : Text5;
+    QLineEdit *hex = ra ? Text11 : Text12;
+    const QString resolution = q(resolution_tooltip(
+        calc::axis_accuracy(base_clock, ra ? m_calculated->ra : m_calculated->dec, axis, {})));
+    const auto issue = check_send(total_value(axis, hex->text()), calculated_clock());
+    mark(decimal, issue, resolution);
+    mark(hex, issue, {});
+}
+
+void Form1::mark(QLineEdit *box, const std::optional<SendIssue> &issue, const QString &details)
+{
+    const QString key = issue ? problem_key(issue->problem) : QString();
+    QString tip = details;
+    if (issue)
+        tip = problem_text(*issue, calculated_clock()) +
+              (details.isEmpty() ? QString() : QStringLiteral("\n\n") + details);
+    box->setToolTip(tip);
+    if (box->property("sendProblem").toString() == key)
+        return;
+    box->setProperty("sendProblem", key);
+    // An orange frame reads on light and dark themes alike.
+    box->setStyleSheet(issue ? QStringLiteral("QLineEdit { border: 2px solid #e8702a; }")
+                             : QString());
+}
+
+CalculatedClock Form1::calculated_clock() const
+{
+    CalculatedClock clock;
+    if (m_calculated)
+        clock.calculated = m_calculated->base_clock;
+    clock.selected = base_clock;
+    return clock;
+}
+
+ValueToSend Form1::entry_value(calc::Axis axis, int index) const
+{
+    const bool ra = axis == calc::Axis::Ra;
+    ValueToSend value;
+    value.place = q(axis_name(axis) + " " + entry_name(index));
+    value.kind = index < kRows ? calc::ValueKind::Row : calc::ValueKind::Rate;
+    value.text = (ra ? Text8[index] : Text10[index])->text();
+    value.decimal_text = (ra ? Text7[index] : Text9[index])->text();
+    return value;
+}
+
+ValueToSend Form1::total_value(calc::Axis axis, const QString &hex_text) const
+{
+    ValueToSend value;
+    value.place = q(axis_name(axis)) + QStringLiteral(" 総ステップ数");
+    value.kind = calc::ValueKind::Total;
+    value.text = hex_text;
+    value.decimal_text = (axis == calc::Axis::Ra ? Text2 : Text5)->text();
+    value.follows_clock = false;
+    return value;
+}
+
+std::vector<ValueToSend> Form1::upload_values() const
+{
+    std::vector<ValueToSend> values;
+    for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
+        for (int k = 0; k < kRows; ++k)
+            values.push_back(entry_value(axis, k));
+    }
+    values.push_back(total_value(calc::Axis::Ra, Text11->text()));
+    values.push_back(total_value(calc::Axis::Dec, Text12->text()));
+    return values;
 }
 
 void Form1::write_speed_data()
@@ -490,42 +572,118 @@ void Form1::Command2_Click()
 {
     // A blank RA row 1 means nothing has been calculated yet.
     if (Text7[0]->text() == kBlank) {
-        system_beep();
+        refuse_before_calculate();
         return;
     }
     if (m_runner->is_running())
         return;
-    ProgressBar1->show();
-    ProgressBar2->show();
-    start_action(rwlink::upload_action(std::make_shared<BoxReader>(*this)), true);
+    check_then(upload_values(), [this] {
+        ProgressBar1->show();
+        ProgressBar2->show();
+        m_status_line->hide();
+        start_action(rwlink::upload_action(std::make_shared<BoxReader>(*this)),
+                     QStringLiteral("送信"), true);
+    });
 }
 
 void Form1::send_rate(int box)
 {
-    start_action(rwlink::rate_action([this, box] { return Text8[box]->text(); }), false);
+    if (m_runner->is_running() || refuse_before_calculate())
+        return;
+    check_then({entry_value(calc::Axis::Ra, box)}, [this, box] {
+        start_action(rwlink::rate_action([this, box] { return Text8[box]->text(); }),
+                     q(entry_name(box)), false);
+    });
 }
 
 void Form1::send_total(calc::Axis axis)
 {
     QLineEdit *decimal = axis == calc::Axis::Ra ? Text2 : Text5;
     QLineEdit *hex = axis == calc::Axis::Ra ? Text11 : Text12;
-    if (m_runner->is_running())
+    if (m_runner->is_running() || refuse_before_calculate())
         return;
-    auto action = rwlink::total_action(axis, decimal->text(),
-                                       [hex](const QString &digits) { hex->setText(digits); });
-    if (!action) {
+    const auto digits = calc::hex6_from_text(decimal->text().toStdString());
+    if (!digits) {
         show_warning(QStringLiteral("linkFailure"), QStringLiteral("送信できません"),
                      rwlink::total_out_of_range_text(decimal->text()));
         return;
     }
-    start_action(std::move(*action), false);
+    check_then({total_value(axis, q(*digits))}, [this, axis, decimal, hex] {
+        auto action = rwlink::total_action(axis, decimal->text(),
+                                           [hex](const QString &text) { hex->setText(text); });
+        if (action)
+            start_action(std::move(*action),
+                         axis == calc::Axis::Ra ? Command6->text() : Command7->text(), false);
+    });
 }
 
-void Form1::start_action(rwlink::Action action, bool upload)
+bool Form1::refuse_before_calculate()
 {
-    if (!m_runner->start(Combo1->currentText(), std::move(action)))
+    if (m_calculated && Text7[0]->text() != kBlank)
+        return false;
+    system_beep();
+    show_status(
+        QStringLiteral("まだ計算していないため送信しません。先に「計算」を押してください。"));
+    return true;
+}
+
+void Form1::check_then(const std::vector<ValueToSend> &values, std::function<void()> go)
+{
+    const std::vector<SendIssue> issues = send_issues(values, calculated_clock());
+    for (const SendIssue &issue : issues) {
+        if (issue.problem != calc::SendProblem::BreaksFrame)
+            continue;
+        system_beep();
+        show_status(QStringLiteral("送信しませんでした: %1 に送れない文字があります。")
+                        .arg(issue.value.place));
+        show_warning(QStringLiteral("sendRefused"), QStringLiteral("送信できません"),
+                     refusal_text(issue));
         return;
+    }
+    if (issues.empty()) {
+        go();
+        return;
+    }
+    // Window-modal but not blocking, like the warnings; cancel is the default.
+    auto *question =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("送信の確認"),
+                        confirmation_text(issues), QMessageBox::Yes | QMessageBox::Cancel, this);
+    question->setObjectName(QStringLiteral("sendConfirmation"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setDefaultButton(QMessageBox::Cancel);
+    question->button(QMessageBox::Yes)->setText(QStringLiteral("このまま送信"));
+    question->button(QMessageBox::Cancel)->setText(QStringLiteral("やめる"));
+    connect(question, &QMessageBox::finished, this, [this, question, go = std::move(go)] {
+        if (question->clickedButton() == question->button(QMessageBox::Yes)) {
+            if (!m_runner->is_running())
+                go();
+        } else {
+            show_status(QStringLiteral("送信をやめました。"));
+        }
+    });
+    question->open();
+}
+
+void Form1::show_status(const QString &text)
+{
+    m_status_line->setText(text);
+    if (!ProgressBar1->isVisible())
+        m_status_line->show();
+}
+
+void Form1::start_action(rwlink::Action action, const QString &name, bool upload)
+{
+    if (!m_runner->start(Combo1->currentText(), std::move(action))) {
+        if (upload) {
+            ProgressBar1->hide();
+            ProgressBar2->hide();
+            m_status_line->show();
+        }
+        return;
+    }
     m_uploading = upload;
+    m_action_name = name;
+    m_action_time.start();
     set_controller_buttons_enabled(false);
 }
 
@@ -538,9 +696,31 @@ void Form1::action_finished(const rwlink::ActionResult &result)
         if (result.ok())
             system_beep();
     }
-    m_uploading = false;
-    if (result.outcome == rwlink::ActionResult::Outcome::Failed)
+    const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    const QString seconds = QString::number(m_action_time.elapsed() / 1000.0, 'f', 1);
+    switch (result.outcome) {
+    case rwlink::ActionResult::Outcome::Done:
+        show_status(QStringLiteral("%1完了: %2 個 (%3 秒) %4")
+                        .arg(m_uploading ? QStringLiteral("送信")
+                                         : m_action_name + QStringLiteral(" の送信"))
+                        .arg(result.commands_written)
+                        .arg(seconds, at));
+        break;
+    case rwlink::ActionResult::Outcome::Cancelled:
+        show_status(QStringLiteral("%1を中止しました: %2 個送信済み %3")
+                        .arg(m_uploading ? QStringLiteral("送信")
+                                         : m_action_name + QStringLiteral(" の送信"))
+                        .arg(result.commands_written)
+                        .arg(at));
+        break;
+    case rwlink::ActionResult::Outcome::Failed:
+        show_status(QStringLiteral("送信できませんでした: %1 個送信済み %2 (詳しくはメッセージ)")
+                        .arg(result.commands_written)
+                        .arg(at));
         report_link_failure(result);
+        break;
+    }
+    m_uploading = false;
 }
 
 void Form1::set_controller_buttons_enabled(bool enabled)
@@ -578,8 +758,32 @@ void Form1::update_port_tooltip()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // An action pausing between commands stops here: nothing more is sent,
-    // and what was written drains before the port closes.
+    // Stopping halfway leaves the controller with part of a table and no
+    // final "=SD": ask first.
+    if (m_runner->is_running() && !m_close_confirmed) {
+        event->ignore();
+        if (findChild<QMessageBox *>(QStringLiteral("closeConfirmation")))
+            return;
+        auto *question = new QMessageBox(
+            QMessageBox::Question, QStringLiteral("送信中"),
+            QStringLiteral("コントローラーへ送信しています。中止しますか？\n\n中止すると、"
+                           "コントローラーには途中までの値が残ります。"),
+            QMessageBox::Yes | QMessageBox::No, this);
+        question->setObjectName(QStringLiteral("closeConfirmation"));
+        question->setAttribute(Qt::WA_DeleteOnClose);
+        question->setDefaultButton(QMessageBox::No);
+        question->button(QMessageBox::Yes)->setText(QStringLiteral("中止して閉じる"));
+        question->button(QMessageBox::No)->setText(QStringLiteral("送信を続ける"));
+        connect(question, &QMessageBox::finished, this, [this, question] {
+            if (question->clickedButton() != question->button(QMessageBox::Yes))
+                return;
+            m_close_confirmed = true;
+            close();
+        });
+        question->open();
+        return;
+    }
+    // What was already written drains before the port closes.
     m_runner->cancel();
     QWidget::closeEvent(event);
 }

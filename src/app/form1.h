@@ -16,15 +16,19 @@
 
 #include "actionrunner.h"
 #include "calculate.h"
+#include "sendcheckview.h"
 #include "speedtable.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QButtonGroup;
 class QComboBox;
@@ -86,19 +90,33 @@ private:
     void Form_Load();
     void load_param();
     void show_results(const calc::CalcOutput &out);
-    void update_accuracy_tooltips();
-    void update_accuracy_tooltip(calc::Axis axis, int index);
     void write_speed_data();
     void show_warning(const QString &object_name, const QString &title, const QString &message);
     void send_rate(int box);
     void send_total(calc::Axis axis);
     // One controller action at a time: the other controller buttons wait
     // until it ends.
-    void start_action(rwlink::Action action, bool upload);
+    void start_action(rwlink::Action action, const QString &name, bool upload);
     void action_finished(const rwlink::ActionResult &result);
     void set_controller_buttons_enabled(bool enabled);
     void report_link_failure(const rwlink::ActionResult &result);
     void update_port_tooltip();
+
+    // What each action will send, checked before it goes and marked on the
+    // boxes after each Calculate and edit.
+    ValueToSend entry_value(calc::Axis axis, int index) const;
+    ValueToSend total_value(calc::Axis axis, const QString &hex_text) const;
+    std::vector<ValueToSend> upload_values() const;
+    CalculatedClock calculated_clock() const;
+    void update_entry(calc::Axis axis, int index);
+    void update_total(calc::Axis axis);
+    void update_all_entries();
+    void mark(QLineEdit *box, const std::optional<SendIssue> &issue, const QString &details);
+    // Runs go unless a value would break its frame (refused) or the
+    // operator, asked about the other problems, declines.
+    void check_then(const std::vector<ValueToSend> &values, std::function<void()> go);
+    bool refuse_before_calculate();
+    void show_status(const QString &text);
 
     friend class BoxReader; // what the upload reads as it goes
 
@@ -145,6 +163,10 @@ private:
     std::unique_ptr<rwlink::Clock> m_own_clock;
     rwlink::ActionRunner *m_runner = nullptr;
     bool m_uploading = false; // the running action is the upload
+    QString m_action_name;    // for the status line: "送信", "太陽時" …
+    QElapsedTimer m_action_time;
+    bool m_close_confirmed = false;  // the operator chose to stop the action and close
+    QLabel *m_status_line = nullptr; // what the last action did, where the bars stand
     QString m_data_dir;
     bool m_combo_typing = false; // typed text committed in Combo1: not a pick
     // The drive trains of the last successful Calculate; the accuracy

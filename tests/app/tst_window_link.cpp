@@ -6,6 +6,7 @@
 #include "scopedenv.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -72,8 +73,16 @@ private slots:
     void secondUploadShowsFullBars();
     void lineLostMidUpload();
     void missingDevice();
-    void closingWindowStopsUpload();
+    void closingWindowAsks_data();
+    void closingWindowAsks();
     void portTooltip();
+    void marksAfterCalculateAndEdits_data();
+    void marksAfterCalculateAndEdits();
+    void uploadAsksBeforeCutValues();
+    void frameBreakerRefused();
+    void clockSwitchedAsks();
+    void singleCommandBeforeCalculateSendsNothing_data();
+    void singleCommandBeforeCalculateSendsNothing();
 
 private:
     QLineEdit *box(const QString &name) const { return m_window->findChild<QLineEdit *>(name); }
@@ -86,16 +95,37 @@ private:
         return m_window->findChild<QProgressBar *>(QLatin1String(name));
     }
     void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
-    // Clicks a controller button and lets the event loop run until the
+    // Clicks a controller button, says yes to the question asked before
+    // sending, if any (asked tells), and lets the event loop run until the
     // action it started has ended.
-    bool click_and_finish(const char *name) const
+    bool click_and_finish(const char *name, bool *asked = nullptr) const
     {
         QSignalSpy finished(runner(), &rwlink::ActionRunner::finished);
         click(name);
+        QMessageBox *question = shown("sendConfirmation");
+        if (asked)
+            *asked = question != nullptr;
+        if (question)
+            question->button(QMessageBox::Yes)->click();
         if (finished.isEmpty() && !finished.wait(10000))
             return false;
         return finished.size() == 1 && !runner()->is_running();
     }
+    // The message box of that name now on screen (closed ones linger until
+    // deleted).
+    QMessageBox *shown(const char *objectName) const
+    {
+        for (QMessageBox *box : m_window->findChildren<QMessageBox *>(QLatin1String(objectName))) {
+            if (box->isVisible())
+                return box;
+        }
+        return nullptr;
+    }
+    QString sendProblem(const QString &name) const
+    {
+        return box(name)->property("sendProblem").toString();
+    }
+    QString status() const { return m_window->findChild<QLabel *>("statusLine")->text(); }
     rwlink::ActionRunner *runner() const
     {
         return m_window->findChild<rwlink::ActionRunner *>("actionRunner");
@@ -146,7 +176,10 @@ void tst_WindowLink::uploadSendsEveryFrame()
         QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
     click("Command1");
     const int beeps = app::beep_count();
-    QVERIFY(click_and_finish("Command2"));
+    bool asked = true;
+    QVERIFY(click_and_finish("Command2", &asked));
+    QVERIFY(!asked); // nothing wrong with a fresh calculation
+    QVERIFY2(status().startsWith(QStringLiteral("送信完了: 109 個")), qPrintable(status()));
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     QCOMPARE(frames.size(), 109);
     QCOMPARE(frames, upload_bodies(calculated(slowClock ? calc::kClock250kHz : calc::kClock2MHz)));
@@ -185,7 +218,9 @@ void tst_WindowLink::editedBoxesGoOutAsTyped()
     box("Text10_49")->setText("zz");
     box("Text11")->setText("ABC");
     box("Text7_0")->clear(); // emptied, not blank: the upload runs
-    QVERIFY(click_and_finish("Command2"));
+    bool asked = false;
+    QVERIFY(click_and_finish("Command2", &asked));
+    QVERIFY(asked);
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     QCOMPARE(frames.size(), 109);
     QCOMPARE(frames.mid(2, 3), (QStringList{"&RA01=0007", "&RA02=2345", "&RA03=0000"}));
@@ -201,40 +236,41 @@ void tst_WindowLink::singleCommands_data()
     QTest::addColumn<QStringList>("frames");
     QTest::addColumn<QString>("hexBox"); // step buttons: the box they rewrite
     QTest::addColumn<QString>("hexText");
+    QTest::addColumn<bool>("asks"); // the value has a problem: the operator is asked first
     QTest::newRow("solar") << QByteArray("Command3") << ""
                            << "" << QStringList{"&RA052BF2", "=NEW", "=SD"} << ""
-                           << "";
+                           << "" << false;
     QTest::newRow("lunar") << QByteArray("Command4") << ""
                            << "" << QStringList{"&RA052D80", "=NEW", "=SD"} << ""
-                           << "";
+                           << "" << false;
     QTest::newRow("King") << QByteArray("Command5") << ""
                           << "" << QStringList{"&RA052BD7", "=NEW", "=SD"} << ""
-                          << "";
+                          << "" << false;
     QTest::newRow("solar edited to 1") << QByteArray("Command3") << "Text8_50"
                                        << "1" << QStringList{"&RA051", "=NEW", "=SD"} << ""
-                                       << "";
+                                       << "" << true;
     QTest::newRow("solar edited to 12345")
         << QByteArray("Command3") << "Text8_50"
         << "12345" << QStringList{"&RA0512345", "=NEW", "=SD"} << ""
-        << "";
+        << "" << true;
     QTest::newRow("RA all step") << QByteArray("Command6") << ""
                                  << "" << QStringList{"&XRA00EA6000", "=SD"} << "Text11"
-                                 << "EA6000";
+                                 << "EA6000" << false;
     QTest::newRow("DEC all step") << QByteArray("Command7") << ""
                                   << "" << QStringList{"&XDEC00AFC800", "=SD"} << "Text12"
-                                  << "AFC800";
+                                  << "AFC800" << false;
     QTest::newRow("RA total of 2^24")
         << QByteArray("Command6") << "Text2"
         << " 16777216" << QStringList{"&XRA00000000", "=SD"} << "Text11"
-        << "000000";
+        << "000000" << true;
     QTest::newRow("DEC total of 2^24 + 5")
         << QByteArray("Command7") << "Text5"
         << " 16777221" << QStringList{"&XDEC00000005", "=SD"} << "Text12"
-        << "000005";
+        << "000005" << true;
     QTest::newRow("RA total not a number")
         << QByteArray("Command6") << "Text2"
         << "abc" << QStringList{"&XRA00000000", "=SD"} << "Text11"
-        << "000000";
+        << "000000" << true;
 }
 
 void tst_WindowLink::singleCommands()
@@ -245,11 +281,14 @@ void tst_WindowLink::singleCommands()
     QFETCH(QStringList, frames);
     QFETCH(QString, hexBox);
     QFETCH(QString, hexText);
+    QFETCH(bool, asks);
     click("Command1");
     if (!boxName.isEmpty())
         box(boxName)->setText(boxText);
     const int beeps = app::beep_count();
-    QVERIFY(click_and_finish(button.constData()));
+    bool asked = !asks;
+    QVERIFY(click_and_finish(button.constData(), &asked));
+    QCOMPARE(asked, asks);
     QCOMPARE(PtyLine::bodies(m_line->read_all()), frames);
     if (!hexBox.isEmpty())
         QCOMPARE(box(hexBox)->text(), hexText);
@@ -259,12 +298,13 @@ void tst_WindowLink::singleCommands()
 
 void tst_WindowLink::totalOutOfRangeSendsNothing()
 {
+    click("Command1");
     box("Text5")->setText("1e10");
     click("Command7");
     QCOMPARE(m_line->read_all(), QByteArray());
     QVERIFY(warning());
     QTRY_VERIFY(warning()->isVisible());
-    QCOMPARE(box("Text12")->text(), QStringLiteral("0"));
+    QCOMPARE(box("Text12")->text(), QStringLiteral("AFC800"));
 }
 
 // A Calculate clicked during the waits changes the rows not yet sent.
@@ -365,16 +405,34 @@ void tst_WindowLink::missingDevice()
     QVERIFY(!bar("ProgressBar1")->isVisible());
 }
 
-void tst_WindowLink::closingWindowStopsUpload()
+void tst_WindowLink::closingWindowAsks_data()
 {
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("stopped and closed") << true;
+    QTest::newRow("kept sending") << false;
+}
+
+// Closing during an upload asks first; stopping sends nothing more.
+void tst_WindowLink::closingWindowAsks()
+{
+    QFETCH(bool, stop);
     click("Command1");
-    m_time->set_on_move([this] {
-        if (m_time->moves() == 10)
-            m_window->close();
+    bool asked = false;
+    m_time->set_on_move([&] {
+        if (m_time->moves() != 10)
+            return;
+        m_window->close();
+        QMessageBox *question = shown("closeConfirmation");
+        asked = question != nullptr;
+        if (question)
+            question->button(stop ? QMessageBox::Yes : QMessageBox::No)->click();
     });
     QVERIFY(click_and_finish("Command2"));
+    QVERIFY(asked);
     const QStringList frames = PtyLine::bodies(m_line->read_all());
-    QCOMPARE(frames.size(), 10); // the frame before each of the ten waits, no burst
+    // Stopped: the frame before each of the ten pauses, no burst.
+    QCOMPARE(frames.size(), stop ? 10 : 109);
+    QCOMPARE(m_window->isVisible(), !stop);
     QVERIFY(!warning());
 }
 
@@ -390,6 +448,144 @@ void tst_WindowLink::portTooltip()
     QCOMPARE(combo->toolTip(), QStringLiteral("Com4 → /dev/ttyS3"));
     combo->setEditText(QStringLiteral("COM4"));
     QVERIFY2(combo->toolTip().contains(QStringLiteral("Com1")), qPrintable(combo->toolTip()));
+}
+
+void tst_WindowLink::marksAfterCalculateAndEdits_data()
+{
+    QTest::addColumn<QString>("inputBox"); // typed before Calculate
+    QTest::addColumn<QString>("inputText");
+    QTest::addColumn<QString>("editBox"); // typed after it
+    QTest::addColumn<QString>("editText");
+    QTest::addColumn<QStringList>("marked"); // "box=problem", every marked box
+    QTest::newRow("fresh calculation") << ""
+                                       << ""
+                                       << ""
+                                       << "" << QStringList{};
+    QTest::newRow("256 microsteps cut the RA total")
+        << "Text1_4"
+        << "256"
+        << ""
+        << "" << QStringList{"Text2=cut_by_width", "Text11=cut_by_width"};
+    QTest::newRow("lower-case digits")
+        << ""
+        << ""
+        << "Text8_3"
+        << "2bd3" << QStringList{"Text7_3=unreadable", "Text8_3=unreadable"};
+    QTest::newRow("a frame breaker in a DEC row")
+        << ""
+        << ""
+        << "Text10_49"
+        << "0#3C" << QStringList{"Text9_49=breaks_frame", "Text10_49=breaks_frame"};
+    QTest::newRow("a divisor of zero")
+        << ""
+        << ""
+        << "Text8_50"
+        << "0000" << QStringList{"Text7_50=unusable_speed", "Text8_50=unusable_speed"};
+    QTest::newRow("a total edited back to its value") << ""
+                                                      << ""
+                                                      << "Text12"
+                                                      << "AFC800" << QStringList{};
+}
+
+void tst_WindowLink::marksAfterCalculateAndEdits()
+{
+    QFETCH(QString, inputBox);
+    QFETCH(QString, inputText);
+    QFETCH(QString, editBox);
+    QFETCH(QString, editText);
+    QFETCH(QStringList, marked);
+    if (!inputBox.isEmpty())
+        box(inputBox)->setText(inputText);
+    click("Command1");
+    if (!editBox.isEmpty())
+        box(editBox)->setText(editText);
+    QStringList seen;
+    for (QLineEdit *edit : m_window->findChildren<QLineEdit *>()) {
+        const QString problem = edit->property("sendProblem").toString();
+        if (!problem.isEmpty())
+            seen << edit->objectName() + "=" + problem;
+    }
+    seen.sort();
+    marked.sort();
+    QCOMPARE(seen, marked);
+    for (const QString &entry : marked) {
+        const QString name = entry.section('=', 0, 0);
+        QVERIFY2(!box(name)->styleSheet().isEmpty(), qPrintable(name));
+        QVERIFY2(box(name)->toolTip().length() > 20, qPrintable(box(name)->toolTip()));
+    }
+}
+
+// A value that the controller cannot hold is sent only when the operator
+// says so; cancelled, nothing reaches the line.
+void tst_WindowLink::uploadAsksBeforeCutValues()
+{
+    box("Text1_4")->setText("256");
+    click("Command1");
+    click("Command2");
+    QMessageBox *question = shown("sendConfirmation");
+    QVERIFY(question);
+    QVERIFY2(question->text().contains(QStringLiteral("赤経 総ステップ数")),
+             qPrintable(question->text()));
+    QCOMPARE(question->defaultButton(), question->button(QMessageBox::Cancel));
+    question->button(QMessageBox::Cancel)->click();
+    QVERIFY(!runner()->is_running());
+    QCOMPARE(m_line->read_all(), QByteArray());
+    QVERIFY(button("Command2")->isEnabled());
+
+    bool asked = false;
+    QVERIFY(click_and_finish("Command2", &asked));
+    QVERIFY(asked);
+    const QStringList frames = PtyLine::bodies(m_line->read_all());
+    QCOMPARE(frames.size(), 109);
+    QCOMPARE(frames[105], QStringLiteral("&XRA00A60000"));
+}
+
+void tst_WindowLink::frameBreakerRefused()
+{
+    click("Command1");
+    box("Text8_0")->setText("#");
+    const int beeps = app::beep_count();
+    click("Command2");
+    QVERIFY(!shown("sendConfirmation"));
+    QVERIFY(!runner()->is_running());
+    QVERIFY(m_window->findChild<QMessageBox *>("sendRefused"));
+    QVERIFY2(m_window->findChild<QMessageBox *>("sendRefused")->text().contains("テーブル 01"),
+             qPrintable(m_window->findChild<QMessageBox *>("sendRefused")->text()));
+    QCOMPARE(app::beep_count(), beeps + 1);
+    QCOMPARE(m_line->read_all(), QByteArray());
+}
+
+void tst_WindowLink::clockSwitchedAsks()
+{
+    click("Command1");
+    QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
+    QCOMPARE(sendProblem("Text8_0"), QStringLiteral("stale"));
+    QCOMPARE(sendProblem("Text11"), QString()); // a total does not depend on the clock
+    click("Command2");
+    QMessageBox *question = shown("sendConfirmation");
+    QVERIFY(question);
+    question->button(QMessageBox::Cancel)->click();
+    QCOMPARE(m_line->read_all(), QByteArray());
+}
+
+void tst_WindowLink::singleCommandBeforeCalculateSendsNothing_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    for (const char *name : {"Command3", "Command4", "Command5", "Command6", "Command7"})
+        QTest::newRow(name) << QByteArray(name);
+}
+
+void tst_WindowLink::singleCommandBeforeCalculateSendsNothing()
+{
+    QFETCH(QByteArray, button);
+    const int beeps = app::beep_count();
+    click(button.constData());
+    QVERIFY(!runner()->is_running());
+    QVERIFY(!shown("sendConfirmation"));
+    QCOMPARE(app::beep_count(), beeps + 1);
+    QVERIFY2(status().contains(QStringLiteral("計算")), qPrintable(status()));
+    QCOMPARE(m_line->read_all(), QByteArray());
+    QCOMPARE(box("Text11")->text(), QStringLiteral("0"));
 }
 
 QTEST_MAIN(tst_WindowLink)

@@ -1,0 +1,153 @@
+#include "sendcheckview.h"
+
+#include <QStringList>
+
+namespace app {
+
+namespace {
+
+constexpr int kListedPlaces = 10;
+
+int field_width(calc::ValueKind kind)
+{
+    return kind == calc::ValueKind::Total ? 6 : 4;
+}
+
+QString clock_name(std::int32_t clock)
+{
+    return clock == 250000 ? QStringLiteral("250 kHz") : QStringLiteral("2 MHz");
+}
+
+// A place and its value as the operator typed it, spaces shown.
+QString place_and_value(const SendIssue &issue)
+{
+    return QStringLiteral("%1「%2」").arg(issue.value.place, issue.value.text);
+}
+
+// A few words on the problem, for the list in the question.
+QString short_reason(calc::SendProblem problem)
+{
+    switch (problem) {
+    case calc::SendProblem::BreaksFrame:
+        return QStringLiteral("送れない文字");
+    case calc::SendProblem::Unreadable:
+        return QStringLiteral("16進数として読めない");
+    case calc::SendProblem::CutByWidth:
+        return QStringLiteral("桁が足りず上位桁が失われる");
+    case calc::SendProblem::UnusableSpeed:
+        return QStringLiteral("使えない値 (0 または負)");
+    case calc::SendProblem::Stale:
+        return QStringLiteral("計算後に基本クロックが変わった、または未計算");
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<SendIssue> check_send(const ValueToSend &value, const CalculatedClock &clock)
+{
+    SendIssue issue{
+        value,
+        calc::check_value(value.kind, value.text.toStdString(), value.decimal_text.toStdString()),
+        calc::SendProblem::Stale};
+    if (issue.check.problem) {
+        issue.problem = *issue.check.problem;
+        return issue;
+    }
+    const bool stale =
+        !clock.calculated || (value.follows_clock && *clock.calculated != clock.selected);
+    if (stale)
+        return issue;
+    return std::nullopt;
+}
+
+std::vector<SendIssue> send_issues(const std::vector<ValueToSend> &values,
+                                   const CalculatedClock &clock)
+{
+    std::vector<SendIssue> issues;
+    for (const ValueToSend &value : values) {
+        if (auto issue = check_send(value, clock))
+            issues.push_back(std::move(*issue));
+    }
+    return issues;
+}
+
+QString problem_text(const SendIssue &issue, const CalculatedClock &clock)
+{
+    const QString sent = QString::fromStdString(issue.check.sent);
+    const bool total = issue.value.kind == calc::ValueKind::Total;
+    switch (issue.problem) {
+    case calc::SendProblem::BreaksFrame:
+        return QStringLiteral("送れません: 「#」、制御文字または ASCII 以外の文字があり、コマンドの"
+                              "枠を壊します。16進数の数字 (0〜9、A〜F) だけにしてください。");
+    case calc::SendProblem::Unreadable:
+        return QStringLiteral("送られる「%1」はコントローラーが読める %2 桁の16進数 (0〜9、A〜F の"
+                              "大文字) ではありません。「計算」を押すか、%2 桁の大文字で入力して"
+                              "ください。")
+            .arg(sent)
+            .arg(field_width(issue.value.kind));
+    case calc::SendProblem::CutByWidth:
+        if (total)
+            return QStringLiteral("総ステップ数 %1 は 6 桁の16進数 (16777215 まで) に収まらず、"
+                                  "上位桁が失われて %2 が送られます。ﾏｲｸﾛｽﾃｯﾌﾟかギア比を小さく"
+                                  "してください。")
+                .arg(issue.value.decimal_text.trimmed(), sent);
+        return QStringLiteral("分周値 %1 は 4 桁の16進数 (65535 まで) に収まらず、上位桁が失われて "
+                              "%2 が送られます。")
+            .arg(issue.value.decimal_text.trimmed(), sent);
+    case calc::SendProblem::UnusableSpeed:
+        if (total)
+            return QStringLiteral("総ステップ数 %1 (送られるのは %2) はコントローラーが使えない値"
+                                  "です (0 または負)。駆動系の値を確かめてください。")
+                .arg(issue.value.decimal_text.trimmed(), sent);
+        return QStringLiteral("送られる分周値 %1 はコントローラーが使えない速度です (0 または負の"
+                              "値の2の補数)。駆動系の値を確かめてください。")
+            .arg(sent);
+    case calc::SendProblem::Stale:
+        if (!clock.calculated)
+            return QStringLiteral("まだ計算していません。「計算」を押してください。");
+        return QStringLiteral("基本クロックが計算したとき (%1) と違います (いまは %2)。"
+                              "「計算」を押し直してください。")
+            .arg(clock_name(*clock.calculated), clock_name(clock.selected));
+    }
+    return {};
+}
+
+QString problem_key(calc::SendProblem problem)
+{
+    switch (problem) {
+    case calc::SendProblem::BreaksFrame:
+        return QStringLiteral("breaks_frame");
+    case calc::SendProblem::Unreadable:
+        return QStringLiteral("unreadable");
+    case calc::SendProblem::CutByWidth:
+        return QStringLiteral("cut_by_width");
+    case calc::SendProblem::UnusableSpeed:
+        return QStringLiteral("unusable_speed");
+    case calc::SendProblem::Stale:
+        return QStringLiteral("stale");
+    }
+    return {};
+}
+
+QString refusal_text(const SendIssue &issue)
+{
+    return QStringLiteral("%1 はコマンドの枠を壊す文字 (「#」、制御文字または ASCII 以外) を"
+                          "含むため、送信しません。16進数の数字だけにしてください。")
+        .arg(place_and_value(issue));
+}
+
+QString confirmation_text(const std::vector<SendIssue> &issues)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < issues.size() && i < kListedPlaces; ++i)
+        lines << QStringLiteral("・%1: %2")
+                     .arg(place_and_value(issues[i]), short_reason(issues[i].problem));
+    if (issues.size() > kListedPlaces)
+        lines << QStringLiteral("・ほか %1 か所").arg(issues.size() - kListedPlaces);
+    return QStringLiteral("次の値はコントローラーが正しく扱えないおそれがあります "
+                          "(箱の印とツールチップに理由があります)。\n\n%1\n\nこのまま送信しますか?")
+        .arg(lines.join(QLatin1Char('\n')));
+}
+
+} // namespace app
