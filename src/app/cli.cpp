@@ -343,8 +343,11 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption upload(
         QStringLiteral("upload"),
-        QStringLiteral("Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
-                       "the window, or a device path), as the window's 送信 does."),
+        QStringLiteral(
+            "Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
+            "the window, or a device path), as the window's 送信 does. Refused, with exit "
+            "status 2 and nothing sent, when a row or total cannot be taken as "
+            "sent (see --force)."),
         QStringLiteral("PORT"));
     const QCommandLineOption force(
         QStringLiteral("force"),
