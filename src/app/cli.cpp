@@ -7,6 +7,7 @@
 #include "datadir.h"
 #include "listing.h"
 #include "numbertext.h"
+#include "sendcheck.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,8 +16,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <array>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <variant>
 
@@ -26,6 +29,9 @@ namespace {
 
 constexpr int kExitUsage = 1;
 constexpr int kExitCalculation = 2;
+// An upload refused before the port is opened shares the calculation's
+// status: either way the tables cannot go out as calculated.
+constexpr int kExitRefused = 2;
 constexpr int kExitListing = 3;
 constexpr int kExitUpload = 4;
 
@@ -83,6 +89,86 @@ QString q(const std::string &text)
     return QString::fromStdString(text);
 }
 
+// Every value a calculation would send, checked as it goes on the wire.
+struct SendChecks {
+    std::array<calc::SendCheck, calc::kTableRows> ra_rows;
+    std::array<calc::SendCheck, calc::kTableRows> dec_rows;
+    std::array<calc::SendCheck, calc::kRateCount> rates;
+    calc::SendCheck ra_total;
+    calc::SendCheck dec_total;
+};
+
+SendChecks send_checks(const calc::CalcOutput &out)
+{
+    using calc::ValueKind;
+    SendChecks c;
+    for (std::size_t i = 0; i < calc::kTableRows; ++i) {
+        c.ra_rows[i] =
+            calc::check_value(ValueKind::Row, out.ra.hex_rows[i], out.ra.decimal_rows[i]);
+        c.dec_rows[i] =
+            calc::check_value(ValueKind::Row, out.dec.hex_rows[i], out.dec.decimal_rows[i]);
+    }
+    for (std::size_t k = 0; k < calc::kRateCount; ++k)
+        c.rates[k] = calc::check_value(ValueKind::Rate, out.rates[k].hex, out.rates[k].decimal);
+    c.ra_total = calc::check_value(ValueKind::Total, out.ra.total_hex, out.ra.total);
+    c.dec_total = calc::check_value(ValueKind::Total, out.dec.total_hex, out.dec.total);
+    return c;
+}
+
+// One line for each value that cannot be sent as it stands, in report
+// order: RA rows, rates and total, then DEC rows and total. A divisor too
+// wide keeps the accuracy wording, which knows what setting would fit.
+// With upload_only, the rates (which the upload does not send) are left out.
+QStringList send_problem_lines(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
+                               const SendChecks &checks, bool upload_only)
+{
+    QStringList lines;
+    auto entry = [&](const calc::EntryAccuracy &e, const calc::SendCheck &check,
+                     const std::string &decimal) {
+        const bool wide = e.problem && e.problem->reason == calc::Unrepresentable::DivisorTooLarge;
+        if (wide && (!check.problem || *check.problem == calc::SendProblem::CutByWidth))
+            lines << q(problem_summary(e));
+        else if (check.problem)
+            lines << q(send_problem_summary(e.axis, e.index, check, decimal));
+    };
+    auto total = [&](calc::Axis axis, const calc::SendCheck &check, const std::string &decimal) {
+        if (check.problem)
+            lines << q(send_problem_summary(axis, kTotalPlace, check, decimal));
+    };
+    for (std::size_t i = 0; i < calc::kTableRows; ++i)
+        entry(accuracy.ra.entries[i], checks.ra_rows[i], out.ra.decimal_rows[i]);
+    if (!upload_only) {
+        for (std::size_t k = 0; k < calc::kRateCount; ++k)
+            entry(accuracy.ra.entries[calc::kSolarRow + k], checks.rates[k], out.rates[k].decimal);
+    }
+    total(calc::Axis::Ra, checks.ra_total, out.ra.total);
+    for (std::size_t i = 0; i < calc::kTableRows; ++i)
+        entry(accuracy.dec.entries[i], checks.dec_rows[i], out.dec.decimal_rows[i]);
+    total(calc::Axis::Dec, checks.dec_total, out.dec.total);
+    return lines;
+}
+
+QJsonObject send_json(const calc::SendCheck &check)
+{
+    static const char *const kProblems[] = {"breaks_frame", "unreadable", "cut_by_width",
+                                            "unusable_speed", "stale"};
+    return QJsonObject{
+        {"sent", QString::fromLatin1(check.sent.data(), qsizetype(check.sent.size()))},
+        {"problem", check.problem
+                        ? QJsonValue(QLatin1String(kProblems[static_cast<int>(*check.problem)]))
+                        : QJsonValue(QJsonValue::Null)}};
+}
+
+// The six-digit total has no rate to be accurate about; only whether it fits.
+QJsonObject total_accuracy_json(const calc::SendCheck &check)
+{
+    const bool cut = check.problem == calc::SendProblem::CutByWidth;
+    QJsonObject o{{"representable", !cut}};
+    if (cut)
+        o.insert("problem", QLatin1String("total_too_large"));
+    return o;
+}
+
 QJsonObject accuracy_json(const calc::EntryAccuracy &e)
 {
     static const char *const kReasons[] = {"divisor_too_large", "divisor_zero", "divisor_negative",
@@ -111,37 +197,48 @@ QJsonObject accuracy_json(const calc::EntryAccuracy &e)
 }
 
 QJsonObject box_pair(const std::string &decimal, const std::string &hex,
-                     const calc::EntryAccuracy &accuracy)
+                     const calc::EntryAccuracy &accuracy, const calc::SendCheck &check)
 {
-    return QJsonObject{
-        {"decimal", q(decimal)}, {"hex", q(hex)}, {"accuracy", accuracy_json(accuracy)}};
+    return QJsonObject{{"decimal", q(decimal)},
+                       {"hex", q(hex)},
+                       {"accuracy", accuracy_json(accuracy)},
+                       {"send", send_json(check)}};
 }
 
-QJsonObject axis_json(const calc::AxisOutput &out, const calc::AxisAccuracy &accuracy)
+QJsonObject axis_json(const calc::AxisOutput &out, const calc::AxisAccuracy &accuracy,
+                      std::span<const calc::SendCheck> row_checks,
+                      const calc::SendCheck &total_check)
 {
     QJsonArray rows;
     for (int i = 0; i < calc::kTableRows; ++i)
-        rows.append(box_pair(out.decimal_rows[i], out.hex_rows[i], accuracy.entries[i]));
+        rows.append(
+            box_pair(out.decimal_rows[i], out.hex_rows[i], accuracy.entries[i], row_checks[i]));
     return QJsonObject{{"total", q(out.total)},
                        {"reference", q(out.reference)},
                        {"total_hex", q(out.total_hex)},
+                       {"total_send", send_json(total_check)},
+                       {"total_accuracy", total_accuracy_json(total_check)},
                        {"rows", rows},
                        {"arcsec_per_step", accuracy.arcsec_per_step}};
 }
 
-QJsonDocument to_json(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
+QJsonDocument to_json(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
+                      const SendChecks &checks)
 {
     QJsonObject rates;
     static const char *const kRateKeys[calc::kRateCount] = {"solar", "lunar", "king"};
     for (int k = 0; k < calc::kRateCount; ++k) {
         const calc::RateOutput &rate = out.rates[k];
         rates.insert(QLatin1String(kRateKeys[k]),
-                     box_pair(rate.decimal, rate.hex, accuracy.ra.entries[calc::kSolarRow + k]));
+                     box_pair(rate.decimal, rate.hex, accuracy.ra.entries[calc::kSolarRow + k],
+                              checks.rates[k]));
     }
-    QJsonObject ra = axis_json(out.ra, accuracy.ra);
+    QJsonObject ra = axis_json(out.ra, accuracy.ra, checks.ra_rows, checks.ra_total);
     ra.insert("rates", rates);
-    return QJsonDocument(QJsonObject{
-        {"base_clock", out.base_clock}, {"ra", ra}, {"dec", axis_json(out.dec, accuracy.dec)}});
+    return QJsonDocument(
+        QJsonObject{{"base_clock", out.base_clock},
+                    {"ra", ra},
+                    {"dec", axis_json(out.dec, accuracy.dec, checks.dec_rows, checks.dec_total)}});
 }
 
 QString clock_caption(std::int32_t base_clock)
@@ -149,7 +246,8 @@ QString clock_caption(std::int32_t base_clock)
     return base_clock == calc::kClock2MHz ? QStringLiteral("2 MHz") : QStringLiteral("250 kHz");
 }
 
-QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
+QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
+               const SendChecks &checks)
 {
     QString text;
     auto line = [&text](const QString &l) { text += l + QLatin1Char('\n'); };
@@ -159,13 +257,6 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
              .arg(clock_caption(out.base_clock))
              .arg(out.base_clock));
 
-    QStringList warnings;
-    // A divisor too wide for four hex digits is sent wrong; the warning
-    // names the entry and what would make it fit.
-    auto warn_if_wide = [&](const calc::EntryAccuracy &e) {
-        if (e.problem && e.problem->reason == calc::Unrepresentable::DivisorTooLarge)
-            warnings << QStringLiteral("warning: ") + q(problem_summary(e));
-    };
     auto axis = [&](const QString &title, const calc::AxisOutput &half,
                     const calc::AxisAccuracy &acc) {
         line(QString());
@@ -182,7 +273,6 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
                      .arg(right(half.decimal_rows[i], 8))
                      .arg(q(half.hex_rows[i]))
                      .arg(q(report_columns(acc.entries[i]))));
-            warn_if_wide(acc.entries[i]);
         }
     };
     axis(q(axis_name(calc::Axis::Ra)) + QStringLiteral(" (RA)"), out.ra, accuracy.ra);
@@ -197,13 +287,13 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy)
                  .arg(q(out.rates[k].hex))
                  .arg(q(report_columns(entry)))
                  .arg(q(entry_name(calc::kSolarRow + k))));
-        warn_if_wide(entry);
     }
     axis(q(axis_name(calc::Axis::Dec)) + QStringLiteral(" (DEC)"), out.dec, accuracy.dec);
+    const QStringList warnings = send_problem_lines(out, accuracy, checks, false);
     if (!warnings.isEmpty()) {
         line(QString());
         for (const QString &w : warnings)
-            line(w);
+            line(QStringLiteral("warning: ") + w);
     }
     return text;
 }
@@ -214,6 +304,7 @@ struct Options {
     std::optional<QString> listing; // --listing FILE
     bool json = false;
     std::optional<QString> upload; // --upload PORT
+    bool force = false;            // upload values the controller cannot take
 };
 
 // The options of a --calculate run, or the exit status when the arguments
@@ -252,10 +343,17 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption upload(
         QStringLiteral("upload"),
-        QStringLiteral("Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
-                       "the window, or a device path), as the window's 送信 does."),
+        QStringLiteral(
+            "Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
+            "the window, or a device path), as the window's 送信 does. Refused, with exit "
+            "status 2 and nothing sent, when a row or total cannot be taken as "
+            "sent (see --force)."),
         QStringLiteral("PORT"));
-    parser.addOptions({calculate, ra, dec, clock, json, listing, upload});
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("Upload even values the controller cannot take as sent (cut by their "
+                       "field, zero or negative); without it such an upload is refused."));
+    parser.addOptions({calculate, ra, dec, clock, json, listing, upload, force});
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
@@ -304,11 +402,14 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
     options.json = parser.isSet(json);
     if (parser.isSet(upload))
         options.upload = parser.value(upload);
+    options.force = parser.isSet(force);
+    if (options.force && !options.upload)
+        return usage_error(parser, QStringLiteral("--force needs --upload"));
     return options;
 }
 
 // Calculates, then writes the listing, prints and uploads as asked.
-int calculate_and_report(const Options &options)
+int calculate_and_report(const Options &options, rwlink::Clock *clock)
 {
     const calc::CalcInput &input = options.input;
     const calc::CalcResult result = calc::calculate(input);
@@ -327,13 +428,27 @@ int calculate_and_report(const Options &options)
         }
     }
     const calc::TableAccuracy accuracy = calc::accuracy_for(input, out);
+    const SendChecks checks = send_checks(out);
     if (options.json)
         print(stdout,
-              QString::fromUtf8(to_json(out, accuracy).toJson(QJsonDocument::Compact)) + "\n");
+              QString::fromUtf8(to_json(out, accuracy, checks).toJson(QJsonDocument::Compact)) +
+                  "\n");
     else
-        print(stdout, report(out, accuracy));
+        print(stdout, report(out, accuracy, checks));
     std::fflush(stdout);
-    if (options.upload && !upload_from_command_line(out, *options.upload))
+    if (!options.upload)
+        return 0;
+    // Refused before the port is opened: a cut or zero value would leave the
+    // controller with a table that runs wrong, and it cannot say so itself.
+    const QStringList problems = send_problem_lines(out, accuracy, checks, true);
+    if (!problems.isEmpty() && !options.force) {
+        for (const QString &problem : problems)
+            print(stderr, QStringLiteral("rw7300-speedtable: %1\n").arg(problem));
+        print(stderr, QStringLiteral("rw7300-speedtable: 送信しませんでした。"
+                                     "そのまま送るには --force を付けてください。\n"));
+        return kExitRefused;
+    }
+    if (!upload_from_command_line(out, *options.upload, clock))
         return kExitUpload;
     return 0;
 }
@@ -350,12 +465,12 @@ bool wants_command_line(int argc, const char *const *argv)
     return false;
 }
 
-int run_command_line(const QStringList &arguments)
+int run_command_line(const QStringList &arguments, rwlink::Clock *clock)
 {
     const auto parsed = parse_options(arguments);
     if (const int *status = std::get_if<int>(&parsed))
         return *status;
-    return calculate_and_report(std::get<Options>(parsed));
+    return calculate_and_report(std::get<Options>(parsed), clock);
 }
 
 } // namespace app

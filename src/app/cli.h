@@ -6,13 +6,21 @@
 
 #include <QStringList>
 
+namespace rwlink {
+class Clock;
+}
+
 namespace app {
 
 // True when the arguments ask for the command line rather than the window.
 bool wants_command_line(int argc, const char *const *argv);
 
 // Parses the arguments (the program name first) and runs the request.
-// Exit status: 0 done, 1 malformed options, 2 the calculation failed.
-int run_command_line(const QStringList &arguments);
+// Exit status: 0 done, 1 malformed options, 2 the calculation failed or an
+// upload was refused (a value the controller cannot take, without --force),
+// 3 the listing could not be written, 4 the upload could not send every
+// command. An upload paces on clock when given, otherwise on the system's
+// millisecond counter.
+int run_command_line(const QStringList &arguments, rwlink::Clock *clock = nullptr);
 
 } // namespace app

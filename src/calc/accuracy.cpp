@@ -1,6 +1,7 @@
 #include "accuracy.h"
 
 #include "numbertext.h"
+#include "sendcheck.h"
 
 #include <algorithm>
 #include <cmath>
@@ -113,16 +114,7 @@ std::optional<FitSuggestion> fit_for(std::int32_t base_clock, const DriveTrainTe
 
 std::string sent_digits(std::string_view hex_text)
 {
-    const std::string padded = std::string(kRowValueDigits, '0') + std::string(hex_text);
-    // Step back over four characters; UTF-8 continuation bytes belong to the
-    // character before them.
-    std::size_t start = padded.size();
-    for (int characters = 0; characters < kRowValueDigits && start > 0;) {
-        --start;
-        if ((static_cast<unsigned char>(padded[start]) & 0xC0) != 0x80)
-            ++characters;
-    }
-    return padded.substr(start);
+    return row_value<char>(wire_text(hex_text));
 }
 
 EntryAccuracy entry_accuracy(std::int32_t base_clock, const DriveTrainTexts &drive_train, Axis axis,

@@ -83,10 +83,9 @@ struct TableAccuracy {
     AxisAccuracy dec; // rows 0–49
 };
 
-// The four characters a hex box puts on the wire: the last four of "0000"
-// followed by its text, as the upload builds them (row_value). Counted in
-// code points here; the upload counts UTF-16 units, so the two differ only
-// for a character beyond the Basic Multilingual Plane.
+// The four bytes a hex box puts on the wire, as the upload builds them: the
+// text turned into wire characters (wire_text), then the last four of
+// "0000" followed by them (row_value).
 std::string sent_digits(std::string_view hex_text);
 
 // One entry from the drive-train texts of its axis and the text of its hex

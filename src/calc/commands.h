@@ -61,7 +61,8 @@ std::string row_head(Axis axis, int row);
 
 // A row's value as the upload sends it: the last four characters of "0000"
 // followed by the text, so a short text is zero-filled and a long one loses
-// its leading characters. Characters are the string's code units.
+// its leading characters. Characters are the string's code units, so the
+// upload passes wire text (one byte per character, see sendcheck.h).
 template <class Char> std::basic_string<Char> row_value(std::basic_string_view<Char> text)
 {
     std::basic_string<Char> padded(kRowValueDigits, Char('0'));

@@ -1,13 +1,16 @@
 #include "frame.h"
 
+#include "sendcheck.h"
+
 #include <QtGlobal>
+
+#include <string>
 
 namespace rwlink {
 
 namespace {
 
 constexpr int kLastPort = 20;
-constexpr char kUnsendable = '?';
 
 QString text(std::string_view ascii)
 {
@@ -18,18 +21,10 @@ QString text(std::string_view ascii)
 
 QByteArray frame(const QString &body)
 {
+    // The same character rule as the send check, so what it judges is what goes out.
+    const std::string wire = calc::wire_text(body.toStdString());
     QByteArray bytes(calc::kFrameOpen.data(), qsizetype(calc::kFrameOpen.size()));
-    bytes.reserve(bytes.size() + body.size() + 1);
-    for (qsizetype i = 0; i < body.size(); ++i) {
-        const QChar c = body.at(i);
-        if (c.unicode() < 0x80) {
-            bytes.append(static_cast<char>(c.unicode()));
-            continue;
-        }
-        if (c.isHighSurrogate() && i + 1 < body.size() && body.at(i + 1).isLowSurrogate())
-            ++i;
-        bytes.append(kUnsendable);
-    }
+    bytes.append(wire.data(), qsizetype(wire.size()));
     bytes.append(calc::kFrameClose);
     return bytes;
 }
@@ -57,10 +52,10 @@ QString device_for_port(int n)
 
 QString row_body(calc::Axis axis, int row, const QString &box_text)
 {
-    // The value is cut in UTF-16 code units, as the box holds it; frame()
-    // then sends whatever is not ASCII as "?".
-    const std::u16string value = calc::row_value<char16_t>(box_text.toStdU16String());
-    return text(calc::row_head(axis, row)) + QString::fromStdU16String(value);
+    // Turned into wire characters first, so a character outside the BMP is
+    // one of the four, as for every other character.
+    const std::string value = calc::row_value<char>(calc::wire_text(box_text.toStdString()));
+    return text(calc::row_head(axis, row)) + text(value);
 }
 
 QString total_body(calc::Axis axis, const QString &box_text)

@@ -96,7 +96,7 @@ void tst_AccuracyText::problemSummary_data()
         << "赤経 テーブル 50: 分周値が 0 に丸められます（速度が速すぎます）。"
            "コントローラーは 0 で分周できません。";
     QTest::newRow("not hexadecimal") << 2000000 << raDefault << 52 << "12２"
-                                     << "赤経 Kingslate: 送られる「012２」は16進数ではありません。";
+                                     << "赤経 Kingslate: 送られる「012?」は16進数ではありません。";
 }
 
 void tst_AccuracyText::problemSummary()
@@ -163,8 +163,8 @@ void tst_AccuracyText::formatted_data()
                                << QStringList{"テーブル 04", "0000"} << QStringList{"実際"}
                                << QStringList{"divisor 0"};
     QTest::newRow("not hexadecimal")
-        << 2000000 << raDefault << true << 52 << "12２" << QStringList{"Kingslate", "「012２」"}
-        << QStringList{} << QStringList{R"(sends "012???": not hex)"};
+        << 2000000 << raDefault << true << 52 << "12２" << QStringList{"Kingslate", "「012?」"}
+        << QStringList{} << QStringList{R"(sends "012?": not hex)"};
 }
 
 void tst_AccuracyText::formatted()

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 struct Run {
@@ -30,10 +32,12 @@ Run run(const QStringList &arguments)
     return r;
 }
 
-// A row or rate object without its accuracy figures: the box texts alone.
+// A row or rate object without its accuracy figures and send check: the box
+// texts alone.
 QJsonObject boxes(QJsonObject o)
 {
     o.remove(QStringLiteral("accuracy"));
+    o.remove(QStringLiteral("send"));
     return o;
 }
 
@@ -63,6 +67,11 @@ private slots:
     void accuracyColumns();
     void uploadToMissingPort_data();
     void uploadToMissingPort();
+    void sendClassification_data();
+    void sendClassification();
+    void sendWarnings_data();
+    void sendWarnings();
+    void helpNamesForce();
 };
 
 void tst_Cli::jsonDefaults()
@@ -149,6 +158,7 @@ void tst_Cli::malformedOptions_data()
     QTest::newRow("unknown option") << QStringList{"--calculate", "--speed"};
     QTest::newRow("option without --calculate") << QStringList{"--json", "--help-me"};
     QTest::newRow("stray argument") << QStringList{"--calculate", "extra"};
+    QTest::newRow("force without upload") << QStringList{"--calculate", "--force"};
 }
 
 void tst_Cli::malformedOptions()
@@ -254,6 +264,120 @@ void tst_Cli::uploadToMissingPort()
     QVERIFY(QJsonDocument::fromJson(r.out).isObject());
     const QString err = QString::fromUtf8(r.err);
     QVERIFY2(err.contains(device) && err.contains(QStringLiteral("0 個")), qPrintable(err));
+}
+
+void tst_Cli::sendClassification_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("path"); // axis/total, axis/<row index> or ra/<rate key>
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("problem"); // empty: null
+    const QStringList wideTotal{"--ra", "240,2,200,10,256"};
+    const QStringList negative{"--ra", "-240,2,200,10,16"};
+    QTest::newRow("clean row") << QStringList{} << "ra/0"
+                               << "57A7"
+                               << "";
+    QTest::newRow("clean rate") << QStringList{} << "ra/lunar"
+                                << "2D80"
+                                << "";
+    QTest::newRow("clean total") << QStringList{} << "dec/total"
+                                 << "AFC800"
+                                 << "";
+    QTest::newRow("total beyond six digits") << wideTotal << "ra/total"
+                                             << "A60000"
+                                             << "cut_by_width";
+    QTest::newRow("other axis stays clean") << wideTotal << "dec/total"
+                                            << "AFC800"
+                                            << "";
+    QTest::newRow("row beyond four digits") << QStringList{"--ra", "100,1,200,10,5"} << "ra/0"
+                                            << "4250"
+                                            << "cut_by_width";
+    QTest::newRow("negative row") << negative << "ra/0"
+                                  << "A859"
+                                  << "unusable_speed";
+    QTest::newRow("negative rate") << negative << "ra/solar"
+                                   << "D40E"
+                                   << "unusable_speed";
+    QTest::newRow("negative total") << negative << "ra/total"
+                                    << "15A000"
+                                    << "unusable_speed";
+    QTest::newRow("row rounded to zero") << QStringList{"--dec", "1500000000,1,1,1,1"} << "dec/49"
+                                         << "0000"
+                                         << "unusable_speed";
+}
+
+// Each row, rate and total says what goes on the wire and what is wrong
+// with it; a total too wide for its field is also not representable.
+void tst_Cli::sendClassification()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, path);
+    QFETCH(QString, sent);
+    QFETCH(QString, problem);
+    const QJsonObject axis = json(arguments).value(path.section('/', 0, 0)).toObject();
+    QVERIFY(!axis.isEmpty());
+    const QString field = path.section('/', 1);
+    bool isRow = false;
+    const int row = field.toInt(&isRow);
+    QJsonObject send;
+    if (field == QLatin1String("total")) {
+        send = axis.value("total_send").toObject();
+        const QJsonObject accuracy = axis.value("total_accuracy").toObject();
+        const bool cut = problem == QLatin1String("cut_by_width");
+        QCOMPARE(accuracy.value("representable").toBool(true), !cut);
+        QCOMPARE(accuracy.value("problem").toString(),
+                 cut ? QStringLiteral("total_too_large") : "");
+    } else if (isRow) {
+        send = axis.value("rows").toArray().at(row).toObject().value("send").toObject();
+    } else {
+        send = axis.value("rates").toObject().value(field).toObject().value("send").toObject();
+    }
+    QCOMPARE(send.value("sent").toString(), sent);
+    if (problem.isEmpty())
+        QVERIFY(send.contains("problem") && send.value("problem").isNull());
+    else
+        QCOMPARE(send.value("problem").toString(), problem);
+}
+
+void tst_Cli::sendWarnings_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("line"); // a pattern one warning line matches
+    QTest::newRow("total beyond six digits")
+        << QStringList{"--ra", "240,2,200,10,256"} << 1
+        << "^warning: 赤経 総ステップ数: 値 245760000 は 6 桁の16進数に収まりません.*「A60000」";
+    // 50 rows, three rates and the total, one line each.
+    QTest::newRow("negative axis") << QStringList{"--ra", "-240,2,200,10,16"} << 54
+                                   << "^warning: 赤経 総ステップ数: 値 -15360000 が負.*「15A000」";
+    QTest::newRow("negative rate") << QStringList{"--ra", "-240,2,200,10,16"} << 54
+                                   << "^warning: 赤経 Kingslate: 分周値 -11223 が負.*「D429」";
+    QTest::newRow("divisor rounded to zero") << QStringList{"--dec", "1500000000,1,1,1,1"} << 6
+                                             << "^warning: 赤緯 テーブル 50: .*「0000」";
+}
+
+void tst_Cli::sendWarnings()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, count);
+    QFETCH(QString, line);
+    const Run r = run(QStringList{"--calculate"} + arguments);
+    QCOMPARE(r.exitCode, 0);
+    const QString report = QString::fromUtf8(r.out);
+    const QStringList warnings =
+        report.split('\n').filter(QRegularExpression(QStringLiteral("^warning: ")));
+    QCOMPARE(warnings.size(), count);
+    const QRegularExpression pattern(line);
+    QVERIFY2(std::any_of(warnings.begin(), warnings.end(),
+                         [&](const QString &w) { return pattern.match(w).hasMatch(); }),
+             qPrintable(warnings.join('\n')));
+}
+
+void tst_Cli::helpNamesForce()
+{
+    const Run r = run({QStringLiteral("--help")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.out.contains("--force"));
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)

@@ -258,7 +258,10 @@ void tst_Accuracy::editedHexText_data()
                              << "0xyz" << int(Unrepresentable::NotHexadecimal) << 0.0;
     QTest::newRow("full-width digit is one character")
         << "12２"
-        << "012２" << int(Unrepresentable::NotHexadecimal) << 0.0;
+        << "012?" << int(Unrepresentable::NotHexadecimal) << 0.0;
+    QTest::newRow("character outside the BMP is one character")
+        << "12\U0001F600"
+        << "012?" << int(Unrepresentable::NotHexadecimal) << 0.0;
 }
 
 void tst_Accuracy::editedHexText()

@@ -42,6 +42,8 @@ void tst_Frame::frameBytes_data()
         << QStringLiteral("&RA05") + QChar(0xD83D) + QStringLiteral("1")
         << QByteArray("#:&RA05?1#");
     QTest::newRow("blank and DEL stay") << " \x7F" << QByteArray("#: \x7F#");
+    QTest::newRow("row with a character outside the BMP")
+        << row_body(Axis::Ra, 4, "12\U0001F600") << QByteArray("#:&RA04=012?#");
 }
 
 void tst_Frame::frameBytes()
@@ -125,6 +127,10 @@ void tst_Frame::rowBody_data()
                                    << "&RA03=000 ";
     QTest::newRow("not hexadecimal, sent as is") << Axis::Dec << 4 << "zz"
                                                  << "&DEC04=00zz";
+    QTest::newRow("character outside the BMP is one of the four") << Axis::Ra << 4 << "12\U0001F600"
+                                                                  << "&RA04=012?";
+    QTest::newRow("foreign character cut away") << Axis::Ra << 4 << "\u00E92BD3"
+                                                << "&RA04=2BD3";
 }
 
 void tst_Frame::rowBody()
