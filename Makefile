@@ -22,9 +22,11 @@ run: build
 # Every test, then every test again in a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, where any report fails the program that made it.
 # The first run holds the one upload at the controller's real pace (the
-# headless make run); the sanitizer run leaves it out, with the install and
-# package checks, which look at packaging rather than code. Most tests spend
-# their time waiting on a child process or a line, so three run at once.
+# headless make run) and the short paced action of the real-pace test; the
+# sanitizer run leaves both out (tst_actions still runs the alarm on the
+# real counter there), with the install and package checks, which look at
+# packaging rather than code. Most tests spend their time waiting on a child
+# process or a line, so several run at once; fewer beside the real pace.
 SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 test: build
@@ -34,8 +36,8 @@ test: build
 test-sanitizers: deps
 	@test -f build-asan/build.ninja || cmake --preset asan
 	$(SANITIZER_ENV) cmake --build build-asan
-	$(SANITIZER_ENV) ctest --test-dir build-asan --output-on-failure -j3 \
-		-E '^(install_tree|debian_package|run_headless)$$'
+	$(SANITIZER_ENV) ctest --test-dir build-asan --output-on-failure -j4 \
+		-E '^(install_tree|debian_package|run_headless|tst_realpace)$$'
 
 fuzz:
 	scripts/fuzz
