@@ -181,6 +181,11 @@ std::string place_of(const calc::CalcFailure &f)
 
 } // namespace
 
+std::string clock_caption(std::int32_t base_clock)
+{
+    return base_clock == calc::kClock2MHz ? "2 MHz" : "250 kHz";
+}
+
 std::string axis_name(calc::Axis axis)
 {
     return axis == calc::Axis::Ra ? "赤経" : "赤緯";

@@ -9,6 +9,7 @@
 #include "calculate.h"
 #include "sendcheck.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,9 @@ namespace app {
 
 // "赤経" or "赤緯".
 std::string axis_name(calc::Axis axis);
+
+// "2 MHz" or "250 kHz", as the clock option reads.
+std::string clock_caption(std::int32_t base_clock);
 
 // An entry by its index: "テーブル 04" for a row, "太陽時", "月時" or
 // "Kingslate" for the RA tracking rates.

@@ -241,11 +241,6 @@ QJsonDocument to_json(const calc::CalcOutput &out, const calc::TableAccuracy &ac
                     {"dec", axis_json(out.dec, accuracy.dec, checks.dec_rows, checks.dec_total)}});
 }
 
-QString clock_caption(std::int32_t base_clock)
-{
-    return base_clock == calc::kClock2MHz ? QStringLiteral("2 MHz") : QStringLiteral("250 kHz");
-}
-
 QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
                const SendChecks &checks)
 {
@@ -254,7 +249,7 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
     auto right = [](const std::string &s, int width) { return q(s).rightJustified(width); };
 
     line(QStringLiteral("基本クロック (base clock): %1 (%2 Hz)")
-             .arg(clock_caption(out.base_clock))
+             .arg(q(clock_caption(out.base_clock)))
              .arg(out.base_clock));
 
     auto axis = [&](const QString &title, const calc::AxisOutput &half,

@@ -1,5 +1,8 @@
 #include "sendcheckview.h"
 
+#include "accuracytext.h"
+#include "commands.h"
+
 #include <QStringList>
 
 namespace app {
@@ -10,12 +13,12 @@ constexpr int kListedPlaces = 10;
 
 int field_width(calc::ValueKind kind)
 {
-    return kind == calc::ValueKind::Total ? 6 : 4;
+    return kind == calc::ValueKind::Total ? calc::kTotalValueDigits : calc::kRowValueDigits;
 }
 
 QString clock_name(std::int32_t clock)
 {
-    return clock == 250000 ? QStringLiteral("250 kHz") : QStringLiteral("2 MHz");
+    return QString::fromStdString(clock_caption(clock));
 }
 
 // A place and its value as the operator typed it, spaces shown.
