@@ -395,8 +395,13 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
     if (parser.isSet(listing))
         options.listing = parser.value(listing);
     options.json = parser.isSet(json);
-    if (parser.isSet(upload))
+    if (parser.isSet(upload)) {
         options.upload = parser.value(upload);
+        // An unset shell variable must not send to some default port.
+        if (options.upload->isEmpty())
+            return usage_error(parser, QStringLiteral("--upload needs a port: Com1 … Com20 or a "
+                                                      "device path"));
+    }
     options.force = parser.isSet(force);
     if (options.force && !options.upload)
         return usage_error(parser, QStringLiteral("--force needs --upload"));

@@ -2,6 +2,8 @@
 
 #include "actionrunner.h"
 #include "frame.h"
+#include "portsettings.h"
+#include "porttext.h"
 #include "seriallink.h"
 #include "systemclock.h"
 
@@ -19,9 +21,6 @@ namespace app {
 namespace {
 
 constexpr int kBarWidth = 25;
-// A device path is reached through the same mapping as a port name: this
-// port number is pointed at it for this process only.
-constexpr int kPathPort = 1;
 
 void say(const QString &text)
 {
@@ -104,17 +103,20 @@ QString pace_text(const std::vector<Steady::time_point> &writes)
 bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
                               rwlink::Clock *clock)
 {
-    QString name = port;
-    if (!rwlink::port_number_for(port)) {
-        qputenv(QStringLiteral("RW7300_COM%1").arg(kPathPort).toLocal8Bit(), port.toLocal8Bit());
-        name = QStringLiteral("Com%1").arg(kPathPort);
-    }
+    // "Com1" … "Com20" lead where they lead in the window; anything else is
+    // a device opened as it is named.
+    const PortSettings ports;
     rwlink::SystemClock system_clock;
     rwlink::SerialLink link;
+    link.set_port_map(ports.map());
+    const auto number = rwlink::port_number_for(port);
+    if (!number)
+        link.use_device(port);
     rwlink::ActionRunner runner(link, clock ? *clock : system_clock);
     auto boxes = std::make_shared<CalculatedBoxes>(out);
-    say(QStringLiteral("rw7300-speedtable: uploading to %1 (%2), about 16 s\n")
-            .arg(port, rwlink::device_for_port(*rwlink::port_number_for(name))));
+    say(number ? QStringLiteral("rw7300-speedtable: uploading to %1 (%2), about 16 s\n")
+                     .arg(port, ports.mapping(*number).device)
+               : QStringLiteral("rw7300-speedtable: uploading to %1, about 16 s\n").arg(port));
 
     rwlink::Action action = rwlink::upload_action(boxes);
     const int commands = static_cast<int>(action.size());
@@ -128,7 +130,7 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
                          result = r;
                          QCoreApplication::quit();
                      });
-    if (runner.start(name, std::move(action)))
+    if (runner.start(port, std::move(action)))
         QCoreApplication::exec();
     boxes->finish_line();
     if (result.ok() && result.commands_written == commands) {
@@ -137,8 +139,11 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
                 .arg(pace_text(writes)));
         return true;
     }
-    QString message =
-        result.error_text.isEmpty() ? QStringLiteral("送信が中断されました。") : result.error_text;
+    QString message = result.open_failure
+                          ? open_failure_text(*result.open_failure, ports.map(), true)
+                          : result.error_text;
+    if (message.isEmpty())
+        message = QStringLiteral("送信が中断されました。");
     if (!result.failed_command.isEmpty())
         message += QStringLiteral(" 止まったコマンド: %1.")
                        .arg(QString::fromLatin1(rwlink::frame(result.failed_command)));

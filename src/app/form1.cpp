@@ -9,6 +9,9 @@
 #include "geometry.h"
 #include "listing.h"
 #include "numbertext.h"
+#include "portdialog.h"
+#include "porttext.h"
+#include "portview.h"
 #include "seriallink.h"
 #include "settings.h"
 #include "systemclock.h"
@@ -23,11 +26,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolButton>
 
 namespace app {
 
@@ -135,8 +140,8 @@ private:
     Form1 &m_form;
 };
 
-Form1::Form1(QString data_dir, rwlink::Clock *clock, QWidget *parent)
-    : QWidget(parent), m_data_dir(std::move(data_dir))
+Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::PortLister ports, QWidget *parent)
+    : QWidget(parent), m_data_dir(std::move(data_dir)), m_port_settings(std::move(ports))
 {
     MSComm1 = new rwlink::SerialLink(this);
     if (!clock) {
@@ -162,7 +167,8 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, QWidget *parent)
     set_tab_order();
     Form_Load();
     load_param();
-    update_port_tooltip();
+    refresh_ports();
+    show_port_status();
 }
 
 Form1::~Form1()
@@ -245,7 +251,9 @@ void Form1::build_command_band()
         Text8[box] = text_box(this, indexed("Text8", box), kRateLeft[k] + 840, 1320, 735, 270);
     }
 
-    Combo1 = make<QComboBox>(this, QStringLiteral("Combo1"));
+    auto *combo = make<PortCombo>(this, QStringLiteral("Combo1"));
+    connect(combo, &PortCombo::popup_about_to_show, this, &Form1::refresh_ports);
+    Combo1 = combo;
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // the list is fixed
     for (int n = 1; n <= 20; ++n)
@@ -261,7 +269,19 @@ void Form1::build_command_band()
     });
     Combo1->installEventFilter(this);
     Combo1->lineEdit()->installEventFilter(this);
-    connect(Combo1, &QComboBox::editTextChanged, this, &Form1::update_port_tooltip);
+    connect(Combo1, &QComboBox::editTextChanged, this, &Form1::update_port_view);
+    for (QWidget *w : std::initializer_list<QWidget *>{Combo1, Combo1->lineEdit()}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this,
+                [this, w](const QPoint &at) { port_menu(w, at); });
+    }
+    // The one free spot near the port box, right of "送信"; reached from the
+    // keyboard through the port box's menu, so the tab order stays.
+    m_port_button = make<QToolButton>(this, QStringLiteral("portSettingsButton"));
+    m_port_button->setText(QStringLiteral("…"));
+    m_port_button->setFocusPolicy(Qt::NoFocus);
+    place(m_port_button, 9510, 1320, 210, 315);
+    connect(m_port_button, &QToolButton::clicked, this, &Form1::open_port_dialog);
 
     Command6 = button(this, QStringLiteral("Command6"), 120, 1750, 1455, 255,
                       QStringLiteral("RA ALL STEP"));
@@ -562,6 +582,7 @@ void Form1::Combo1_Click()
     system_beep();
     const QString path = QDir(m_data_dir).filePath(files::kSettingsFileName);
     const files::WriteOutcome outcome = files::write_param(path, Combo1->currentText());
+    show_port_status();
     // The picked port is still used at the next transfer, so the window says
     // nothing; the reason goes to the log.
     if (!outcome.ok)
@@ -666,13 +687,18 @@ void Form1::check_then(const std::vector<ValueToSend> &values, std::function<voi
 
 void Form1::show_status(const QString &text)
 {
-    m_status_line->setText(text);
+    // One line: a long device name is shortened in the middle, whole in the tooltip.
+    m_status_line->setToolTip(text);
+    m_status_line->setText(m_status_line->fontMetrics().elidedText(
+        QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), Qt::ElideMiddle,
+        m_status_line->width()));
     if (!ProgressBar1->isVisible())
         m_status_line->show();
 }
 
 void Form1::start_action(rwlink::Action action, const QString &name, bool upload)
 {
+    refresh_ports(); // an adapter may have come or gone since
     if (!m_runner->start(Combo1->currentText(), std::move(action))) {
         if (upload) {
             ProgressBar1->hide();
@@ -731,7 +757,9 @@ void Form1::set_controller_buttons_enabled(bool enabled)
 
 void Form1::report_link_failure(const rwlink::ActionResult &result)
 {
-    QString message = result.error_text;
+    QString message = result.open_failure
+                          ? open_failure_text(*result.open_failure, m_port_settings.map(), false)
+                          : result.error_text;
     if (!result.failed_command.isEmpty()) {
         message += QStringLiteral("\n\n止まったコマンド: %1")
                        .arg(QString::fromLatin1(rwlink::frame(result.failed_command)));
@@ -740,20 +768,81 @@ void Form1::report_link_failure(const rwlink::ActionResult &result)
     show_warning(QStringLiteral("linkFailure"), QStringLiteral("送信できません"), message);
 }
 
-void Form1::update_port_tooltip()
+void Form1::refresh_ports()
 {
+    m_port_settings.refresh();
+    MSComm1->set_port_map(m_port_settings.map());
+    update_port_view();
+}
+
+void Form1::update_port_view()
+{
+    set_port_items(Combo1, m_port_settings.map());
     const QString text = Combo1->currentText();
     const auto number = rwlink::port_number_for(text);
-    if (number) {
-        Combo1->setToolTip(QStringLiteral("%1 → %2").arg(text, rwlink::device_for_port(*number)));
-    } else {
-        const int last = MSComm1->port_number();
-        Combo1->setToolTip(QStringLiteral("「%1」はポート名 (Com1〜Com20) ではありません。"
-                                          "送信には Com%2 → %3 を使います。")
-                               .arg(text)
-                               .arg(last)
-                               .arg(rwlink::device_for_port(last)));
+    const rwlink::PortMapping m = m_port_settings.mapping(number.value_or(MSComm1->port_number()));
+    QString tip = mapping_summary(m);
+    if (!number)
+        tip = QStringLiteral(
+                  "「%1」はポート名 (Com1〜Com20) ではありません。送信には %2 を使います。")
+                  .arg(text, tip);
+    if (m.presence == rwlink::Presence::Missing)
+        tip += QStringLiteral("\nこのデバイスは見つかりません。");
+    tip += QStringLiteral("\nデバイスは「%1」(%2) で割り当てます。")
+               .arg(kPortDialogTitle, kPortDialogWay);
+    Combo1->setToolTip(tip);
+    m_port_button->setToolTip(QStringLiteral("%1…\n%2").arg(kPortDialogTitle, mapping_summary(m)));
+    const bool missing = m.presence == rwlink::Presence::Missing;
+    if (Combo1->property("portMissing").toBool() != missing) {
+        Combo1->setProperty("portMissing", missing);
+        Combo1->setStyleSheet(missing ? QStringLiteral("QComboBox { border: 2px solid #e8702a; }")
+                                      : QString());
     }
+}
+
+void Form1::show_port_status()
+{
+    const auto number = rwlink::port_number_for(Combo1->currentText());
+    const rwlink::PortMapping m = m_port_settings.mapping(number.value_or(MSComm1->port_number()));
+    show_status(port_status_text(m));
+}
+
+void Form1::open_port_dialog()
+{
+    if (auto *open = findChild<PortDialog *>(QStringLiteral("portDialog"))) {
+        open->raise();
+        return;
+    }
+    const auto number = rwlink::port_number_for(Combo1->currentText());
+    auto *dialog = new PortDialog(m_port_settings, number.value_or(MSComm1->port_number()), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &PortDialog::assignments_changed, this, [this] {
+        MSComm1->set_port_map(m_port_settings.map());
+        update_port_view();
+        show_port_status();
+    });
+    // What the dialog found is what the window shows when it closes.
+    connect(dialog, &QDialog::finished, this, [this] {
+        MSComm1->set_port_map(m_port_settings.map());
+        update_port_view();
+    });
+    dialog->open();
+}
+
+void Form1::port_menu(QWidget *from, const QPoint &at)
+{
+    auto *edit = qobject_cast<QLineEdit *>(from);
+    QMenu *menu = edit ? edit->createStandardContextMenu() : new QMenu(from);
+    menu->setObjectName(QStringLiteral("portMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *settings = new QAction(kPortDialogTitle + QStringLiteral("…"), menu);
+    settings->setObjectName(QStringLiteral("portSettingsAction"));
+    connect(settings, &QAction::triggered, this, &Form1::open_port_dialog);
+    QAction *first = menu->actions().value(0);
+    menu->insertAction(first, settings);
+    if (first)
+        menu->insertSeparator(first);
+    menu->popup(from->mapToGlobal(at));
 }
 
 void Form1::closeEvent(QCloseEvent *event)

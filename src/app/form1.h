@@ -7,6 +7,8 @@
 //   Text1/Text4 (drive trains), Option1 ──► Command1_Click ──► calc::calculate
 //        ──► Text2/3/5/6/11/12, Text7…Text10, SpeedTable ──► files::write_speed_data
 //   Combo1 (a picked port) ──► Combo1_Click ──► files::write_param (PARAM.DAT)
+//   「…」/ Combo1's menu ──► PortDialog ──► PortSettings (the per-user port
+//        assignments) ──► the PortMap MSComm1 opens its device by
 //   Command2…Command7 ──► rwlink::upload_action / rate_action / total_action
 //        ──► rwlink::ActionRunner over MSComm1, reading each box when its
 //        command is built; the window hears progress and the end as signals
@@ -16,6 +18,7 @@
 
 #include "actionrunner.h"
 #include "calculate.h"
+#include "portsettings.h"
 #include "sendcheckview.h"
 #include "speedtable.h"
 
@@ -38,6 +41,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QToolButton;
 
 namespace rwlink {
 class Clock;
@@ -62,7 +66,9 @@ public:
     // data_dir holds PARAM.DAT and Speed_Data.txt (the program's directory).
     // The controller actions pace on clock when given (tests; it must
     // outlive the window), otherwise on the system's millisecond counter.
-    explicit Form1(QString data_dir, rwlink::Clock *clock = nullptr, QWidget *parent = nullptr);
+    // ports lists the serial ports present (tests stand in a fixed list).
+    explicit Form1(QString data_dir, rwlink::Clock *clock = nullptr, rwlink::PortLister ports = {},
+                   QWidget *parent = nullptr);
     ~Form1() override;
 
     std::int32_t current_base_clock() const { return base_clock; }
@@ -100,7 +106,13 @@ private:
     void action_finished(const rwlink::ActionResult &result);
     void set_controller_buttons_enabled(bool enabled);
     void report_link_failure(const rwlink::ActionResult &result);
-    void update_port_tooltip();
+    // Where the port names lead: looked for again before each action and
+    // whenever the list opens; shown in the list, the tooltip and a mark.
+    void refresh_ports();
+    void update_port_view();
+    void show_port_status();
+    void open_port_dialog();
+    void port_menu(QWidget *from, const QPoint &at);
 
     // What each action will send, checked before it goes and marked on the
     // boxes after each Calculate and edit.
@@ -141,6 +153,7 @@ private:
     QPushButton *Command6 = nullptr;
     QPushButton *Command7 = nullptr;
     QComboBox *Combo1 = nullptr;
+    QToolButton *m_port_button = nullptr; // opens 「ポート設定」
     QLineEdit *Text11 = nullptr;
     QLineEdit *Text12 = nullptr;
     QLabel *Label6 = nullptr;
@@ -168,6 +181,7 @@ private:
     bool m_close_confirmed = false;  // the operator chose to stop the action and close
     QLabel *m_status_line = nullptr; // what the last action did, where the bars stand
     QString m_data_dir;
+    PortSettings m_port_settings;
     bool m_combo_typing = false; // typed text committed in Combo1: not a pick
     // The drive trains of the last successful Calculate; the accuracy
     // tooltips measure the hex boxes against the speeds they were made for.

@@ -21,6 +21,9 @@ inline constexpr std::int32_t kClock250kHz = 250000;
 // Rows of each axis's speed table; the controller numbers them 1…50.
 inline constexpr int kTableRows = 50;
 
+// The serial ports the window offers: "Com1" … "Com20".
+inline constexpr int kPortCount = 20;
+
 // The five drive-train boxes of an axis, in window order.
 enum DriveTrainField { kWorm, kIntermediateGear, kMotor, kReductionGear, kMicrostep };
 using DriveTrainTexts = std::array<std::string, 5>;

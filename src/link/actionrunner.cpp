@@ -72,6 +72,7 @@ void ActionRunner::open()
 {
     if (!m_link.open_port(m_port_text)) {
         m_result.error_text = m_link.error_text();
+        m_result.open_failure = m_link.open_failure();
         finish(ActionResult::Outcome::Failed);
         return;
     }

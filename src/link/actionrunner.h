@@ -18,12 +18,14 @@
 #include "actions.h"
 #include "alarm.h"
 #include "pacing.h"
+#include "ports.h"
 
 #include <QObject>
 #include <QString>
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace rwlink {
 
@@ -37,6 +39,7 @@ struct ActionResult {
     int commands_written = 0; // frames handed to the port (skipped ones not counted)
     QString failed_command;   // body being sent, or last sent, when the failure showed
     QString error_text;
+    std::optional<OpenFailure> open_failure; // the port did not open
 
     bool ok() const { return outcome == Outcome::Done; }
 };

@@ -1,16 +1,13 @@
 #include "frame.h"
 
+#include "ports.h"
 #include "sendcheck.h"
-
-#include <QtGlobal>
 
 #include <string>
 
 namespace rwlink {
 
 namespace {
-
-constexpr int kLastPort = 20;
 
 QString text(std::string_view ascii)
 {
@@ -31,23 +28,11 @@ QByteArray frame(const QString &body)
 
 std::optional<int> port_number_for(const QString &name)
 {
-    for (int n = 1; n <= kLastPort; ++n) {
+    for (int n = 1; n <= kPortCount; ++n) {
         if (name == QStringLiteral("Com%1").arg(n))
             return n;
     }
     return std::nullopt;
-}
-
-QString device_for_port(int n)
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(n);
-#else
-    QString configured = qEnvironmentVariable(qPrintable(QStringLiteral("RW7300_COM%1").arg(n)));
-    if (!configured.isEmpty())
-        return configured;
-    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
-#endif
 }
 
 QString row_body(calc::Axis axis, int row, const QString &box_text)

@@ -31,11 +31,6 @@ QByteArray frame(const QString &body);
 // (other case, blanks, leading zero, out of range) names no port.
 std::optional<int> port_number_for(const QString &name);
 
-// The device behind port n. Windows has COMn itself; elsewhere there is no
-// fixed numbering, so RW7300_COM<n> may name the device (a USB adapter,
-// say) and otherwise the n-th built-in serial port is used.
-QString device_for_port(int n);
-
 // "&RA07=2BF2": a row number 1…50 as two digits and the box text cut or
 // zero-filled to four characters, whatever it holds.
 QString row_body(calc::Axis axis, int row, const QString &box_text);

@@ -4,8 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QSerialPortInfo>
-#include <QStringList>
 
 #include <chrono>
 
@@ -56,11 +54,22 @@ bool SerialLink::open_port(const QString &combo_text)
         m_number = *number;
     m_failed = false;
     m_error_text.clear();
-    m_device = device_for_port(m_number);
+    m_open_failure.reset();
+    PortMapping mapping;
+    if (m_direct_device.isEmpty()) {
+        mapping = m_map.mapping(m_number);
+    } else {
+        mapping.number = 0;
+        mapping.device = m_direct_device;
+        mapping.detected = m_map.find(m_direct_device);
+    }
+    m_device = mapping.device;
     m_port.setPortName(m_device);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_failed = true;
-        m_error_text = open_failure_text(m_port.error());
+        m_open_failure = OpenFailure{failure_kind(m_port.error()), mapping, m_port.errorString()};
+        m_error_text =
+            QStringLiteral("%1 を開けませんでした (%2)。").arg(port_label(), m_port.errorString());
         return false;
     }
     m_port.clear(QSerialPort::Input);
@@ -141,49 +150,30 @@ void SerialLink::on_port_error(QSerialPort::SerialPortError error)
 
 QString SerialLink::port_label() const
 {
+    if (!m_direct_device.isEmpty())
+        return QStringLiteral("デバイス %1").arg(m_device);
     return QStringLiteral("ポート Com%1 (%2)").arg(m_number).arg(m_device);
 }
 
-QString SerialLink::open_failure_text(QSerialPort::SerialPortError error) const
+OpenFailure::Kind SerialLink::failure_kind(QSerialPort::SerialPortError error) const
 {
-    QString text =
-        QStringLiteral("%1 を開けませんでした (%2)。").arg(port_label(), m_port.errorString());
     switch (error) {
-    case QSerialPort::DeviceNotFoundError: {
-        QStringList devices;
-        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-            devices << info.systemLocation();
-        text += QStringLiteral("\nこのデバイスはありません。見つかったシリアルデバイス: %1")
-                    .arg(devices.isEmpty() ? QStringLiteral("なし")
-                                           : devices.join(QStringLiteral(", ")));
-#ifndef Q_OS_WIN
-        text += QStringLiteral("\n別のデバイスを使うには、環境変数 RW7300_COM%1 にそのパスを"
-                               "設定してください (例: RW7300_COM%1=/dev/ttyUSB0)。")
-                    .arg(m_number);
-#endif
-        break;
-    }
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::Kind::Missing;
     case QSerialPort::PermissionError: {
 #ifdef Q_OS_WIN
-        const bool in_use = true; // Windows refuses a port only when someone holds it
+        return OpenFailure::Kind::Busy; // Windows refuses a port only when someone holds it
 #else
         // Qt reports a held lock and a forbidden device alike; only the
         // latter lacks access rights.
         const QFileInfo device(m_device);
-        const bool in_use = device.isReadable() && device.isWritable();
+        return device.isReadable() && device.isWritable() ? OpenFailure::Kind::Busy
+                                                          : OpenFailure::Kind::NoPermission;
 #endif
-        text += in_use
-                    ? QStringLiteral("\n別のプログラムがこのポートを使っています。そのプログラムを"
-                                     "終了してから、もう一度送ってください。")
-                    : QStringLiteral("\nこのデバイスを使う権限がありません。ユーザーを dialout "
-                                     "グループに加え (sudo usermod -aG dialout $USER)、ログインし"
-                                     "直してください。");
-        break;
     }
     default:
-        break;
+        return OpenFailure::Kind::Other;
     }
-    return text;
 }
 
 } // namespace rwlink

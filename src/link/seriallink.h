@@ -14,9 +14,13 @@
 // operations return false, and a port lost while idle between commands
 // signals lost() so the running action stops at once.
 
+#include "ports.h"
+
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+
+#include <optional>
 
 namespace rwlink {
 
@@ -33,10 +37,19 @@ public:
 
     // Takes the port number from the combo box text when it is one of
     // "Com1" … "Com20" (otherwise the last one stays), discards pending
-    // input and opens the port. On a port already open the name is ignored
-    // and the open port kept. False, with error_text(), when the port cannot
-    // be opened.
+    // input and opens the port's device. On a port already open the name is
+    // ignored and the open port kept. False, with error_text() and
+    // open_failure(), when the port cannot be opened.
     bool open_port(const QString &combo_text);
+
+    // Where the port names lead; by default only the overrides and the
+    // platform's own ports.
+    void set_port_map(PortMap map) { m_map = std::move(map); }
+    const PortMap &port_map() const { return m_map; }
+
+    // Opens this device whatever the port name says (a path given on the
+    // command line); empty goes back to the port names.
+    void use_device(const QString &device) { m_direct_device = device; }
 
     // Writes the framed body. On a closed port nothing is written and the
     // command counts as skipped (true) unless the port was closed by a
@@ -50,6 +63,7 @@ public:
     int port_number() const { return m_number; }
     bool failed() const { return m_failed; }
     QString error_text() const { return m_error_text; }
+    const std::optional<OpenFailure> &open_failure() const { return m_open_failure; }
 
 signals:
     // The open port failed (the device went away, the far end hung up);
@@ -60,11 +74,14 @@ private:
     void on_port_error(QSerialPort::SerialPortError error);
     void close_now();
     QString port_label() const;
-    QString open_failure_text(QSerialPort::SerialPortError error) const;
+    OpenFailure::Kind failure_kind(QSerialPort::SerialPortError error) const;
 
     QSerialPort m_port;
     int m_number = 1;
+    PortMap m_map;
+    QString m_direct_device;
     QString m_device;
+    std::optional<OpenFailure> m_open_failure;
     QString m_error_text;
     bool m_failed = false;
     bool m_closing = false;

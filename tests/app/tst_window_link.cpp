@@ -442,10 +442,12 @@ void tst_WindowLink::portTooltip()
     {
         const ScopedEnv device("RW7300_COM3", "/dev/ttyUSB0");
         use_port(3);
-        QCOMPARE(combo->toolTip(), QStringLiteral("Com3 → /dev/ttyUSB0"));
+        QVERIFY2(combo->toolTip().startsWith(QStringLiteral("Com3 → /dev/ttyUSB0")),
+                 qPrintable(combo->toolTip()));
     }
     use_port(4);
-    QCOMPARE(combo->toolTip(), QStringLiteral("Com4 → /dev/ttyS3"));
+    QVERIFY2(combo->toolTip().startsWith(QStringLiteral("Com4 → /dev/ttyS3")),
+             qPrintable(combo->toolTip()));
     combo->setEditText(QStringLiteral("COM4"));
     QVERIFY2(combo->toolTip().contains(QStringLiteral("Com1")), qPrintable(combo->toolTip()));
 }

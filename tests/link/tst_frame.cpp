@@ -1,5 +1,4 @@
 #include "frame.h"
-#include "scopedenv.h"
 
 #include <QTest>
 
@@ -19,8 +18,6 @@ private slots:
     void frameBytes();
     void portNumber_data();
     void portNumber();
-    void deviceForPort_data();
-    void deviceForPort();
     void rowBody_data();
     void rowBody();
     void valueBodies_data();
@@ -79,32 +76,6 @@ void tst_Frame::portNumber()
     QFETCH(QString, name);
     QFETCH(std::optional<int>, number);
     QCOMPARE(port_number_for(name), number);
-}
-
-void tst_Frame::deviceForPort_data()
-{
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QByteArray>("variable"); // RW7300_COM<port>; null = unset
-    QTest::addColumn<QString>("device");
-    QTest::newRow("first built-in port") << 1 << QByteArray() << "/dev/ttyS0";
-    QTest::newRow("last built-in port") << 20 << QByteArray() << "/dev/ttyS19";
-    QTest::newRow("variable names the device") << 3 << QByteArray("/dev/ttyUSB0") << "/dev/ttyUSB0";
-    QTest::newRow("empty variable is unset") << 3 << QByteArray("") << "/dev/ttyS2";
-}
-
-void tst_Frame::deviceForPort()
-{
-#ifdef Q_OS_WIN
-    QSKIP("Windows names its ports itself");
-#endif
-    QFETCH(int, port);
-    QFETCH(QByteArray, variable);
-    QFETCH(QString, device);
-    const QByteArray name = "RW7300_COM" + QByteArray::number(port);
-    const ScopedEnv own(name.constData(), variable);
-    // Another port's variable must not leak into this one.
-    const ScopedEnv other(port == 1 ? "RW7300_COM2" : "RW7300_COM1", "/dev/elsewhere");
-    QCOMPARE(device_for_port(port), device);
 }
 
 void tst_Frame::rowBody_data()

@@ -75,19 +75,16 @@ void tst_SerialLink::portSelection()
 void tst_SerialLink::openFailureExplains_data()
 {
     QTest::addColumn<QString>("cause");
-    QTest::addColumn<QString>("remedy");
-    QTest::newRow("missing device") << "missing"
-                                    << "RW7300_COM6=";
-    QTest::newRow("held by another") << "in use"
-                                     << "別のプログラム";
-    QTest::newRow("no access rights") << "no rights"
-                                      << "dialout";
+    QTest::addColumn<OpenFailure::Kind>("kind");
+    QTest::newRow("missing device") << "missing" << OpenFailure::Kind::Missing;
+    QTest::newRow("held by another") << "in use" << OpenFailure::Kind::Busy;
+    QTest::newRow("no access rights") << "no rights" << OpenFailure::Kind::NoPermission;
 }
 
 void tst_SerialLink::openFailureExplains()
 {
     QFETCH(QString, cause);
-    QFETCH(QString, remedy);
+    QFETCH(OpenFailure::Kind, kind);
     PtyLine line(6);
     QVERIFY(line.ok());
     SerialLink holder;
@@ -113,7 +110,12 @@ void tst_SerialLink::openFailureExplains()
     QVERIFY(!link.is_open());
     const QString text = link.error_text();
     QVERIFY2(text.contains("Com6") && text.contains(device), qPrintable(text));
-    QVERIFY2(text.contains(remedy), qPrintable(text));
+    const auto &failure = link.open_failure();
+    QVERIFY(failure.has_value());
+    QCOMPARE(failure->kind, kind);
+    QCOMPARE(failure->mapping.number, 6);
+    QCOMPARE(failure->mapping.device, device);
+    QCOMPARE(failure->mapping.source, PortSource::Override);
     QVERIFY(!link.send_command("=SD"));
     holder.close_port();
     QCOMPARE(line.read_all(), QByteArray());

@@ -1,0 +1,252 @@
+#include "portdialog.h"
+
+#include "portsettings.h"
+#include "porttext.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace app {
+
+namespace {
+
+QTableWidget *table(QWidget *parent, const QString &name, const QStringList &headings)
+{
+    auto *t = new QTableWidget(0, static_cast<int>(headings.size()), parent);
+    t->setObjectName(name);
+    t->setHorizontalHeaderLabels(headings);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->verticalHeader()->hide();
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->setWordWrap(false);
+    return t;
+}
+
+void set_cell(QTableWidget *t, int row, int column, const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setToolTip(text);
+    t->setItem(row, column, item);
+}
+
+QString id_text(const rwlink::DetectedPort &port)
+{
+    if (!port.vendor_id || !port.product_id)
+        return {};
+    return QStringLiteral("%1:%2")
+        .arg(*port.vendor_id, 4, 16, QLatin1Char('0'))
+        .arg(*port.product_id, 4, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
+    : QDialog(parent), m_settings(settings)
+{
+    setObjectName(QStringLiteral("portDialog"));
+    setWindowTitle(kPortDialogTitle);
+    auto *layout = new QVBoxLayout(this);
+
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("portSummary"));
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_summary);
+
+    layout->addWidget(new QLabel(QStringLiteral("ポート名ごとのデバイス:"), this));
+    m_mappings = table(this, QStringLiteral("mappingTable"),
+                       {QStringLiteral("ポート"), QStringLiteral("デバイス"),
+                        QStringLiteral("状態"), QStringLiteral("決め方")});
+    m_mappings->setRowCount(rwlink::kPortCount);
+    layout->addWidget(m_mappings, 3);
+
+    auto *detected_row = new QHBoxLayout;
+    detected_row->addWidget(new QLabel(QStringLiteral("見つかったシリアルポート:"), this), 1);
+    auto *refresh_button = new QPushButton(QStringLiteral("再検出"), this);
+    refresh_button->setObjectName(QStringLiteral("refreshButton"));
+    refresh_button->setAutoDefault(false);
+    detected_row->addWidget(refresh_button);
+    layout->addLayout(detected_row);
+    m_detected = table(this, QStringLiteral("detectedTable"),
+                       {QStringLiteral("デバイス"), QStringLiteral("説明"),
+                        QStringLiteral("製造元"), QStringLiteral("シリアル番号"),
+                        QStringLiteral("VID:PID"), QStringLiteral("固定名")});
+    layout->addWidget(m_detected, 2);
+
+    auto *assign_row = new QHBoxLayout;
+    assign_row->addWidget(new QLabel(QStringLiteral("デバイス:"), this));
+    m_device = new QLineEdit(this);
+    m_device->setObjectName(QStringLiteral("devicePath"));
+    m_device->setPlaceholderText(QStringLiteral("一覧から選ぶか、パスを入力 (例: /dev/ttyUSB0)"));
+    assign_row->addWidget(m_device, 1);
+    m_assign = new QPushButton(QStringLiteral("割り当て"), this);
+    m_assign->setObjectName(QStringLiteral("assignButton"));
+    m_assign->setAutoDefault(false);
+    assign_row->addWidget(m_assign);
+    m_clear = new QPushButton(QStringLiteral("割り当てを解除"), this);
+    m_clear->setObjectName(QStringLiteral("clearButton"));
+    m_clear->setAutoDefault(false);
+    assign_row->addWidget(m_clear);
+    layout->addLayout(assign_row);
+
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("portMessage"));
+    m_message->setWordWrap(true);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_message);
+
+    auto *file_note = new QLabel(
+        QStringLiteral("割り当ての保存先: %1").arg(QDir::toNativeSeparators(m_settings.path())),
+        this);
+    file_note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    file_note->setWordWrap(true);
+    layout->addWidget(file_note);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("閉じる"));
+    layout->addWidget(buttons);
+
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(refresh_button, &QPushButton::clicked, this, &PortDialog::refresh);
+    connect(m_assign, &QPushButton::clicked, this, &PortDialog::assign);
+    connect(m_clear, &QPushButton::clicked, this, &PortDialog::clear_assignment);
+    connect(m_device, &QLineEdit::returnPressed, this, &PortDialog::assign);
+    connect(m_mappings, &QTableWidget::currentCellChanged, this, [this] { show_selected(); });
+    connect(m_detected, &QTableWidget::cellClicked, this, [this](int row) {
+        const QList<rwlink::DetectedPort> &ports = m_settings.map().detected();
+        if (row >= 0 && row < ports.size()) {
+            const rwlink::DetectedPort &port = ports[row];
+            m_device->setText(port.stable_name.isEmpty() ? port.location : port.stable_name);
+        }
+    });
+    connect(m_detected, &QTableWidget::cellDoubleClicked, this, [this] { assign(); });
+
+    resize(680, 560);
+    m_settings.refresh();
+    fill();
+    select_number(number);
+}
+
+int PortDialog::selected_number() const
+{
+    return qBound(1, m_mappings->currentRow() + 1, rwlink::kPortCount);
+}
+
+void PortDialog::select_number(int number)
+{
+    m_mappings->setCurrentCell(qBound(1, number, rwlink::kPortCount) - 1, 0);
+    show_selected();
+}
+
+void PortDialog::refresh()
+{
+    m_settings.refresh();
+    fill();
+    show_selected();
+    if (!m_settings.read_error().isEmpty())
+        say(QStringLiteral("割り当てのファイルを読めません: %1").arg(m_settings.read_error()),
+            true);
+    else
+        say(QStringLiteral("シリアルポートを %1 個見つけました。")
+                .arg(m_settings.map().detected().size()),
+            false);
+}
+
+void PortDialog::assign()
+{
+    const int number = selected_number();
+    const QString device = m_device->text().trimmed();
+    if (device.isEmpty()) {
+        say(QStringLiteral("割り当てるデバイスを一覧から選ぶか、パスを入力してください。"), true);
+        return;
+    }
+    const files::WriteOutcome written = m_settings.assign(number, device);
+    fill();
+    show_selected();
+    if (!written.ok) {
+        say(QStringLiteral("%1 に割り当てられませんでした: %2")
+                .arg(port_name(number), written.error),
+            true);
+        return;
+    }
+    say(QStringLiteral("%1 に %2 を割り当てました。")
+            .arg(port_name(number), m_settings.map().assignments()[std::size_t(number - 1)]),
+        false);
+    emit assignments_changed();
+}
+
+void PortDialog::clear_assignment()
+{
+    const int number = selected_number();
+    const files::WriteOutcome written = m_settings.clear(number);
+    fill();
+    show_selected();
+    if (!written.ok) {
+        say(QStringLiteral("%1 の割り当てを解除できませんでした: %2")
+                .arg(port_name(number), written.error),
+            true);
+        return;
+    }
+    say(QStringLiteral("%1 の割り当てを解除しました。")
+            .arg(mapping_summary(m_settings.mapping(number))),
+        false);
+    emit assignments_changed();
+}
+
+void PortDialog::fill()
+{
+    for (int n = 1; n <= rwlink::kPortCount; ++n) {
+        const rwlink::PortMapping m = m_settings.mapping(n);
+        set_cell(m_mappings, n - 1, 0, port_name(n));
+        set_cell(m_mappings, n - 1, 1, m.device);
+        set_cell(m_mappings, n - 1, 2, presence_text(m.presence));
+        set_cell(m_mappings, n - 1, 3, source_text(m));
+        if (m.presence == rwlink::Presence::Missing)
+            m_mappings->item(n - 1, 2)->setIcon(
+                style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    }
+    const QList<rwlink::DetectedPort> &ports = m_settings.map().detected();
+    m_detected->setRowCount(static_cast<int>(ports.size()));
+    for (int row = 0; row < ports.size(); ++row) {
+        const rwlink::DetectedPort &port = ports[row];
+        set_cell(m_detected, row, 0, port.location);
+        set_cell(m_detected, row, 1, port.description);
+        set_cell(m_detected, row, 2, port.manufacturer);
+        set_cell(m_detected, row, 3, port.serial_number);
+        set_cell(m_detected, row, 4, id_text(port));
+        set_cell(m_detected, row, 5, port.stable_name);
+    }
+    m_mappings->resizeColumnToContents(0);
+    m_mappings->setColumnWidth(1, 300);
+    m_mappings->resizeColumnToContents(2);
+    m_detected->resizeColumnsToContents();
+}
+
+void PortDialog::show_selected()
+{
+    const rwlink::PortMapping m = m_settings.mapping(selected_number());
+    QString text = mapping_summary(m);
+    if (m.source == rwlink::PortSource::Override)
+        text +=
+            QStringLiteral("\n環境変数 RW7300_COM%1 が割り当てより優先されます。").arg(m.number);
+    m_summary->setText(text);
+    const QString assigned = m_settings.map().assignments()[std::size_t(m.number - 1)];
+    m_device->setText(assigned);
+    m_clear->setEnabled(!assigned.isEmpty());
+}
+
+void PortDialog::say(const QString &text, bool trouble)
+{
+    m_message->setText(text);
+    m_message->setStyleSheet(trouble ? QStringLiteral("color: #b00000;") : QString());
+}
+
+} // namespace app

@@ -1,0 +1,53 @@
+#include "portsettings.h"
+
+#include <utility>
+
+namespace app {
+
+PortSettings::PortSettings(rwlink::PortLister lister, QString path)
+    : m_lister(lister ? std::move(lister) : rwlink::PortLister(rwlink::system_ports)),
+      m_path(path.isEmpty() ? files::port_assignments_path() : std::move(path))
+{
+    refresh();
+}
+
+void PortSettings::refresh()
+{
+    const files::AssignmentsRead read = files::read_port_assignments(m_path);
+    m_assigned = read.assignments;
+    m_read_error = read.error;
+    m_map = rwlink::PortMap(m_assigned, m_lister());
+}
+
+files::WriteOutcome PortSettings::assign(int number, const QString &device)
+{
+    const QString trimmed = device.trimmed();
+    if (!files::acceptable_device(trimmed))
+        return {false, QStringLiteral("デバイス名として使えません: 「%1」").arg(device)};
+    return store(number, m_map.stable_name(trimmed));
+}
+
+files::WriteOutcome PortSettings::clear(int number)
+{
+    return store(number, {});
+}
+
+files::WriteOutcome PortSettings::store(int number, const QString &device)
+{
+    if (number < 1 || number > files::kAssignedPorts)
+        return {false, QStringLiteral("ポート番号は 1〜%1 です").arg(files::kAssignedPorts)};
+    // What another run (the command line, say) wrote meanwhile is kept.
+    refresh();
+    if (!m_read_error.isEmpty())
+        return {false, m_read_error};
+    files::PortAssignments changed = m_assigned;
+    changed[static_cast<std::size_t>(number - 1)] = device;
+    const files::WriteOutcome written = files::write_port_assignments(m_path, changed);
+    if (written.ok) {
+        m_assigned = changed;
+        m_map = rwlink::PortMap(m_assigned, m_map.detected());
+    }
+    return written;
+}
+
+} // namespace app

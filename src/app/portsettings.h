@@ -1,0 +1,43 @@
+#pragma once
+
+// The port assignments as the window and the command line share them: the
+// per-user file, the serial devices present, and the map made of both.
+// Each change is written to the file at once.
+
+#include "portassignments.h"
+#include "ports.h"
+
+#include <QString>
+
+namespace app {
+
+class PortSettings {
+public:
+    // Lists the system's ports and keeps the user's file unless told
+    // otherwise (tests stand in both).
+    explicit PortSettings(rwlink::PortLister lister = {}, QString path = {});
+
+    // Reads the file again and looks for the ports present.
+    void refresh();
+
+    const rwlink::PortMap &map() const { return m_map; }
+    rwlink::PortMapping mapping(int number) const { return m_map.mapping(number); }
+    const QString &path() const { return m_path; }
+    // Why the file could not be read, when it is there but unusable.
+    const QString &read_error() const { return m_read_error; }
+
+    // Port number ← device, kept by its stable name when it has one.
+    files::WriteOutcome assign(int number, const QString &device);
+    files::WriteOutcome clear(int number);
+
+private:
+    files::WriteOutcome store(int number, const QString &device);
+
+    rwlink::PortLister m_lister;
+    QString m_path;
+    QString m_read_error;
+    files::PortAssignments m_assigned{};
+    rwlink::PortMap m_map;
+};
+
+} // namespace app

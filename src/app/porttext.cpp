@@ -1,0 +1,173 @@
+#include "porttext.h"
+
+#include <QStringList>
+
+namespace app {
+
+namespace {
+
+QString hex4(quint16 id)
+{
+    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString port_name(int number)
+{
+    return QStringLiteral("Com%1").arg(number);
+}
+
+QString source_text(const rwlink::PortMapping &mapping)
+{
+    switch (mapping.source) {
+    case rwlink::PortSource::Override:
+        return QStringLiteral("環境変数 RW7300_COM%1").arg(mapping.number);
+    case rwlink::PortSource::Assigned:
+        return QStringLiteral("割り当て");
+    case rwlink::PortSource::SingleAdapter:
+        return QStringLiteral("自動 (USB 変換器が 1 つだけ)");
+    case rwlink::PortSource::Default:
+        break;
+    }
+    return QStringLiteral("既定");
+}
+
+QString presence_text(rwlink::Presence presence)
+{
+    switch (presence) {
+    case rwlink::Presence::Detected:
+        return QStringLiteral("接続中");
+    case rwlink::Presence::Exists:
+        return QStringLiteral("デバイスファイルあり");
+    case rwlink::Presence::Missing:
+        break;
+    }
+    return QStringLiteral("見つかりません");
+}
+
+QString port_details(const rwlink::DetectedPort &port)
+{
+    QStringList extra;
+    if (!port.manufacturer.isEmpty())
+        extra << port.manufacturer;
+    if (port.vendor_id && port.product_id)
+        extra << hex4(*port.vendor_id) + QLatin1Char(':') + hex4(*port.product_id);
+    if (!port.serial_number.isEmpty())
+        extra << QStringLiteral("S/N ") + port.serial_number;
+    QString text = port.description;
+    if (!extra.isEmpty()) {
+        const QString joined = extra.join(QStringLiteral(", "));
+        text = text.isEmpty() ? joined : text + QStringLiteral(" (") + joined + QLatin1Char(')');
+    }
+    return text;
+}
+
+QString detected_port_line(const rwlink::DetectedPort &port)
+{
+    const QString details = port_details(port);
+    return details.isEmpty() ? port.location : port.location + QStringLiteral(" — ") + details;
+}
+
+QString device_summary(const rwlink::PortMapping &mapping)
+{
+    if (mapping.presence == rwlink::Presence::Missing)
+        return mapping.device + QStringLiteral(" (見つかりません)");
+    if (mapping.detected && !mapping.detected->description.isEmpty()) {
+        // A stable name is long and says less than the location does.
+        const QString where = mapping.device == mapping.detected->stable_name
+                                  ? mapping.detected->location
+                                  : mapping.device;
+        return where + QStringLiteral(" — ") + mapping.detected->description;
+    }
+    return mapping.device;
+}
+
+QString mapping_summary(const rwlink::PortMapping &mapping)
+{
+    return QStringLiteral("%1 → %2 (%3)")
+        .arg(port_name(mapping.number), device_summary(mapping), source_text(mapping));
+}
+
+QString port_status_text(const rwlink::PortMapping &mapping)
+{
+    switch (mapping.presence == rwlink::Presence::Missing ? rwlink::PortSource::Default
+                                                          : mapping.source) {
+    case rwlink::PortSource::SingleAdapter:
+        return QStringLiteral(
+                   "%1 は見つかった USB シリアル変換器 %2 を使います (「%3」で変えられます)。")
+            .arg(port_name(mapping.number), device_summary(mapping), kPortDialogTitle);
+    default:
+        break;
+    }
+    if (mapping.presence == rwlink::Presence::Missing)
+        return QStringLiteral(
+                   "注意: %1 のデバイス %2 が見つかりません。「%3」(%4) で割り当ててください。")
+            .arg(port_name(mapping.number), mapping.device, kPortDialogTitle, kPortDialogWay);
+    return QStringLiteral("ポート: ") + mapping_summary(mapping);
+}
+
+QString detected_ports_text(const QList<rwlink::DetectedPort> &ports)
+{
+    if (ports.isEmpty())
+        return QStringLiteral("  見つかったシリアルポートはありません。");
+    QStringList lines;
+    for (const rwlink::DetectedPort &port : ports)
+        lines << QStringLiteral("  ") + detected_port_line(port);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString open_failure_text(const rwlink::OpenFailure &failure, const rwlink::PortMap &map,
+                          bool for_command_line)
+{
+    using Kind = rwlink::OpenFailure::Kind;
+    const rwlink::PortMapping &m = failure.mapping;
+    const bool direct = m.number == 0;
+    QString text =
+        direct
+            ? QStringLiteral("デバイス %1 を開けませんでした (%2)。").arg(m.device, failure.reason)
+            : QStringLiteral("%1 のデバイス %2 を開けませんでした (%3)。")
+                  .arg(port_name(m.number), m.device, failure.reason);
+    switch (failure.kind) {
+    case Kind::Missing:
+        text += QStringLiteral(
+            "\nこのデバイスはありません。ケーブルが抜けていないか確かめてください。");
+        break;
+    case Kind::Busy:
+        text += QStringLiteral("\n別のプログラムがこのデバイスを使っています。そのプログラムを"
+                               "終了してから、もう一度送ってください。");
+        break;
+    case Kind::NoPermission:
+        text += QStringLiteral("\nこのデバイスを使う権限がありません。ユーザーを dialout "
+                               "グループに加え (sudo usermod -aG dialout $USER)、ログインし"
+                               "直してください。");
+        break;
+    case Kind::Other:
+        text += QStringLiteral("\nデバイスがシリアルポートでないか、応答しません。");
+        break;
+    }
+    text += QStringLiteral("\n見つかったシリアルポート:\n") + detected_ports_text(map.detected());
+    if (direct) {
+        text += QStringLiteral(
+            "\n別のデバイスを使うときは、そのパスか Com1〜Com20 を指定してください。");
+        return text;
+    }
+    if (m.source == rwlink::PortSource::Override) {
+        text += QStringLiteral("\n%1 は環境変数 RW7300_COM%2 で %3 に上書きされています。"
+                               "変えるには環境変数を変えるか外してください。")
+                    .arg(port_name(m.number))
+                    .arg(m.number)
+                    .arg(m.device);
+        return text;
+    }
+    text +=
+        for_command_line
+            ? QStringLiteral("\n%1 に使うデバイスは、--set-port %1=デバイス (一覧は --ports) か、"
+                             "ウィンドウの「%2」で割り当てられます。")
+                  .arg(port_name(m.number), kPortDialogTitle)
+            : QStringLiteral("\n%1 に使うデバイスは「%2」(%3) で割り当てられます。")
+                  .arg(port_name(m.number), kPortDialogTitle, kPortDialogWay);
+    return text;
+}
+
+} // namespace app

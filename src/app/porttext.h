@@ -1,0 +1,51 @@
+#pragma once
+
+// The words for ports: where each port name leads, what the system
+// reports, and what to do when a port does not open. The window, the port
+// dialog and the command line all say it the same way.
+
+#include "ports.h"
+
+#include <QString>
+
+namespace app {
+
+// How the dialog and the failure messages name the place to fix a port.
+inline const QString kPortDialogTitle = QStringLiteral("ポート設定");
+
+QString port_name(int number); // "Com3"
+QString source_text(const rwlink::PortMapping &mapping);
+QString presence_text(rwlink::Presence presence);
+
+// "FT232R USB UART (FTDI, 0403:6001, S/N A50285BI)": what the system says of
+// a port, without its location; empty when it says nothing.
+QString port_details(const rwlink::DetectedPort &port);
+
+// "/dev/ttyUSB0 — FT232R USB UART (FTDI, 0403:6001)".
+QString detected_port_line(const rwlink::DetectedPort &port);
+
+// "/dev/ttyUSB0 — FT232R USB UART" or "/dev/ttyS1 (見つかりません)": the
+// device of a port name as the drop-down list shows it beside the name.
+QString device_summary(const rwlink::PortMapping &mapping);
+
+// "Com3 → /dev/ttyUSB0 — FT232R USB UART (割り当て)".
+QString mapping_summary(const rwlink::PortMapping &mapping);
+
+// The window's status line for the port in use: its device, and what to do
+// when that is missing; says so when Com1 took the one USB adapter.
+QString port_status_text(const rwlink::PortMapping &mapping);
+
+// Where the window's way to the dialog is, for messages.
+inline const QString kPortDialogWay =
+    QStringLiteral("「送信」の右の「…」ボタン、またはポート欄の右クリック");
+
+// One line per detected port, indented, or a line saying there is none.
+QString detected_ports_text(const QList<rwlink::DetectedPort> &ports);
+
+// The whole message for a port that did not open: the device and the
+// system's reason, the likely cause, the ports present and how to assign
+// one. for_command_line adds the option that does the same.
+QString open_failure_text(const rwlink::OpenFailure &failure, const rwlink::PortMap &map,
+                          bool for_command_line);
+
+} // namespace app

@@ -1,0 +1,51 @@
+#pragma once
+
+// The per-user file that ties the port names Com1 … Com20 to serial devices:
+// UTF-8 lines "ComN=DEVICE". PARAM.DAT keeps naming only the port, as ever.
+//
+//   # rw7300-speedtable: the serial device of each port name
+//   Com1=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0
+//   Com3=/dev/ttyUSB1
+//
+// Reading is forgiving: blank lines, comments (# or ;), CR LF, blanks
+// around the key and the value, and lines it does not know are passed over;
+// the last line for a port wins.
+
+#include "atomicfile.h"
+#include "commands.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+
+namespace files {
+
+inline constexpr int kAssignedPorts = calc::kPortCount;
+using PortAssignments = std::array<QString, kAssignedPorts>; // [n - 1]; empty: none
+
+inline const QString kPortsFileName = QStringLiteral("ports.conf");
+
+// In the user's configuration directory ($XDG_CONFIG_HOME/rw7300-speedtable).
+QString port_assignments_path();
+
+// Whether a text can stand as a device: not empty, no control character,
+// not absurdly long.
+bool acceptable_device(const QString &device);
+
+PortAssignments parse_port_assignments(const QByteArray &bytes);
+QByteArray port_assignments_bytes(const PortAssignments &assignments);
+
+struct AssignmentsRead {
+    PortAssignments assignments{};
+    QString error; // set when the file is there but cannot be used
+};
+
+// A missing file is no error: nothing is assigned. Only a regular file of
+// sensible size is read.
+AssignmentsRead read_port_assignments(const QString &path);
+
+// Rewrites the whole file, creating its directory when needed.
+WriteOutcome write_port_assignments(const QString &path, const PortAssignments &assignments);
+
+} // namespace files

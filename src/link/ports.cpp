@@ -1,0 +1,149 @@
+#include "ports.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <utility>
+
+namespace rwlink {
+
+namespace {
+
+// udev's stable names: they stay the same when an adapter is plugged
+// back in and comes up under another number.
+const QString kStableNameDir = QStringLiteral("/dev/serial/by-id");
+
+bool any_assigned(const Assignments &assigned)
+{
+    return std::any_of(assigned.begin(), assigned.end(),
+                       [](const QString &device) { return !device.isEmpty(); });
+}
+
+} // namespace
+
+QList<DetectedPort> system_ports()
+{
+    QList<DetectedPort> ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        DetectedPort port;
+        port.location = info.systemLocation();
+        port.description = info.description();
+        port.manufacturer = info.manufacturer();
+        port.serial_number = info.serialNumber();
+        if (info.hasVendorIdentifier())
+            port.vendor_id = info.vendorIdentifier();
+        if (info.hasProductIdentifier())
+            port.product_id = info.productIdentifier();
+        ports << port;
+    }
+#ifdef Q_OS_LINUX
+    const QDir by_id(kStableNameDir);
+    for (const QFileInfo &link :
+         by_id.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const QString target = link.canonicalFilePath();
+        for (DetectedPort &port : ports) {
+            if (port.location == target && port.stable_name.isEmpty())
+                port.stable_name = link.absoluteFilePath();
+        }
+    }
+#endif
+    std::sort(ports.begin(), ports.end(),
+              [](const DetectedPort &a, const DetectedPort &b) { return a.location < b.location; });
+    return ports;
+}
+
+PortMap::PortMap(const Assignments &assigned, QList<DetectedPort> detected)
+    : m_assigned(assigned), m_detected(std::move(detected))
+{
+}
+
+std::optional<DetectedPort> PortMap::find(const QString &device) const
+{
+    if (device.isEmpty())
+        return std::nullopt;
+    for (const DetectedPort &port : m_detected) {
+        if (port.location == device || (!port.stable_name.isEmpty() && port.stable_name == device))
+            return port;
+    }
+    // Another link to a detected device (made by hand, say).
+    const QString target = QFileInfo(device).canonicalFilePath();
+    if (target.isEmpty())
+        return std::nullopt;
+    for (const DetectedPort &port : m_detected) {
+        if (port.location == target)
+            return port;
+    }
+    return std::nullopt;
+}
+
+std::optional<DetectedPort> PortMap::single_adapter() const
+{
+    if (any_assigned(m_assigned))
+        return std::nullopt;
+    std::optional<DetectedPort> adapter;
+    for (const DetectedPort &port : m_detected) {
+        if (!port.is_usb())
+            continue;
+        if (adapter)
+            return std::nullopt; // more than one: the operator must choose
+        adapter = port;
+    }
+    return adapter;
+}
+
+QString PortMap::stable_name(const QString &device) const
+{
+    const auto port = find(device);
+    return port && !port->stable_name.isEmpty() ? port->stable_name : device;
+}
+
+PortMapping PortMap::mapping(int number) const
+{
+    PortMapping m;
+    m.number = number;
+    const bool in_range = number >= 1 && number <= kPortCount;
+    if (const auto device = override_device(number)) {
+        m.device = *device;
+        m.source = PortSource::Override;
+    } else if (in_range && !m_assigned[static_cast<std::size_t>(number - 1)].isEmpty()) {
+        m.device = m_assigned[static_cast<std::size_t>(number - 1)];
+        m.source = PortSource::Assigned;
+    } else if (const auto adapter = number == 1 ? single_adapter() : std::nullopt) {
+        m.device = adapter->stable_name.isEmpty() ? adapter->location : adapter->stable_name;
+        m.source = PortSource::SingleAdapter;
+    } else {
+        m.device = default_device(number);
+        m.source = PortSource::Default;
+    }
+    m.detected = find(m.device);
+    if (m.detected)
+        m.presence = Presence::Detected;
+#ifndef Q_OS_WIN
+    else if (QFileInfo::exists(m.device))
+        m.presence = Presence::Exists;
+#endif
+    else
+        m.presence = Presence::Missing;
+    return m;
+}
+
+QString default_device(int n)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(n);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+#endif
+}
+
+std::optional<QString> override_device(int n)
+{
+    const QString value = qEnvironmentVariable(qPrintable(QStringLiteral("RW7300_COM%1").arg(n)));
+    if (value.isEmpty())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace rwlink

@@ -1,0 +1,99 @@
+#pragma once
+
+// Which serial device each of the window's port names Com1 … Com20 opens.
+//
+//   RW7300_COMn set ─► that device (an override, for scripts and the simulator)
+//   assigned        ─► the device the operator chose (kept per user)
+//   nothing assigned anywhere and exactly one USB adapter present
+//                   ─► Com1 is that adapter
+//   otherwise       ─► the platform's own n-th port (COMn, /dev/ttyS<n-1>)
+//
+// The ports present come from a lister, so tests can stand in a fixed list.
+
+#include "commands.h"
+
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace rwlink {
+
+inline constexpr int kPortCount = calc::kPortCount;
+
+// A serial device the system reports.
+struct DetectedPort {
+    QString location;    // what opens it: /dev/ttyUSB0, COM3
+    QString stable_name; // /dev/serial/by-id/… when the system gives one
+    QString description;
+    QString manufacturer;
+    QString serial_number;
+    std::optional<quint16> vendor_id; // USB only
+    std::optional<quint16> product_id;
+
+    bool is_usb() const { return vendor_id.has_value(); }
+    bool operator==(const DetectedPort &) const = default;
+};
+
+using PortLister = std::function<QList<DetectedPort>()>;
+
+// Every serial device present now, by location.
+QList<DetectedPort> system_ports();
+
+// The device of port n, in the order above.
+enum class PortSource { Override, Assigned, SingleAdapter, Default };
+enum class Presence {
+    Detected, // reported by the system as a serial port
+    Exists,   // a device file is there, but no serial port was reported
+    Missing,
+};
+
+struct PortMapping {
+    int number = 1;
+    QString device; // what the port is opened with
+    PortSource source = PortSource::Default;
+    Presence presence = Presence::Missing;
+    std::optional<DetectedPort> detected;
+};
+
+// Why a port did not open, for the caller to word with what it knows (the
+// ports present, where to assign one).
+struct OpenFailure {
+    enum class Kind { Missing, Busy, NoPermission, Other };
+    Kind kind = Kind::Other;
+    PortMapping mapping; // number 0 when a device path was opened directly
+    QString reason;      // the system's words
+};
+
+// Assigned devices by port number (index n - 1); empty where none.
+using Assignments = std::array<QString, kPortCount>;
+
+class PortMap {
+public:
+    PortMap() = default; // nothing assigned, nothing detected
+    PortMap(const Assignments &assigned, QList<DetectedPort> detected);
+
+    PortMapping mapping(int number) const;
+    const QList<DetectedPort> &detected() const { return m_detected; }
+    const Assignments &assignments() const { return m_assigned; }
+    // The adapter Com1 falls back on when nothing is assigned.
+    std::optional<DetectedPort> single_adapter() const;
+    // The name to keep for a device: its stable name when it is a detected
+    // port that has one, so it is found again under another ttyUSB number.
+    QString stable_name(const QString &device) const;
+    std::optional<DetectedPort> find(const QString &device) const;
+
+private:
+    Assignments m_assigned{};
+    QList<DetectedPort> m_detected;
+};
+
+// The platform's own device for port n.
+QString default_device(int n);
+
+// RW7300_COMn when set and not empty.
+std::optional<QString> override_device(int n);
+
+} // namespace rwlink
