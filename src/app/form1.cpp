@@ -687,10 +687,10 @@ void Form1::check_then(const std::vector<ValueToSend> &values, std::function<voi
 
 void Form1::show_status(const QString &text)
 {
-    // One line: a long device name is shortened in the middle, whole in the tooltip.
+    // One line, its end cut when too long; whole in the tooltip.
     m_status_line->setToolTip(text);
     m_status_line->setText(m_status_line->fontMetrics().elidedText(
-        QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), Qt::ElideMiddle,
+        QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')), Qt::ElideRight,
         m_status_line->width()));
     if (!ProgressBar1->isVisible())
         m_status_line->show();

@@ -101,9 +101,8 @@ QString port_status_text(const rwlink::PortMapping &mapping)
         break;
     }
     if (mapping.presence == rwlink::Presence::Missing)
-        return QStringLiteral(
-                   "注意: %1 のデバイス %2 が見つかりません。「%3」(%4) で割り当ててください。")
-            .arg(port_name(mapping.number), mapping.device, kPortDialogTitle, kPortDialogWay);
+        return QStringLiteral("注意: %1 のデバイスが見つかりません。「%2」で割り当ててください: %3")
+            .arg(port_name(mapping.number), kPortDialogTitle, mapping.device);
     return QStringLiteral("ポート: ") + mapping_summary(mapping);
 }
 

@@ -22,8 +22,10 @@ QString port_key(int n)
 
 QString port_assignments_path()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-        .filePath(kPortsFileName);
+    // Named here rather than by the application name, so the window, the
+    // command line and every tool beside them find the same file.
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("rw7300-speedtable/") + kPortsFileName);
 }
 
 bool acceptable_device(const QString &device)

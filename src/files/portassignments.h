@@ -26,7 +26,8 @@ using PortAssignments = std::array<QString, kAssignedPorts>; // [n - 1]; empty: 
 
 inline const QString kPortsFileName = QStringLiteral("ports.conf");
 
-// In the user's configuration directory ($XDG_CONFIG_HOME/rw7300-speedtable).
+// In the user's configuration directory:
+// $XDG_CONFIG_HOME/rw7300-speedtable/ports.conf (~/.config/… by default).
 QString port_assignments_path();
 
 // Whether a text can stand as a device: not empty, no control character,

@@ -1,6 +1,7 @@
 #include "calculate.h"
 #include "filebytes.h"
 #include "listing.h"
+#include "portassignments.h"
 #include "settings.h"
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -53,6 +56,11 @@ private slots:
     void firstField_data();
     void firstField();
     void readParam();
+    void parseAssignments_data();
+    void parseAssignments();
+    void assignmentsRoundTrip();
+    void unusableAssignmentsFile_data();
+    void unusableAssignmentsFile();
     void atomicRewrite();
     void unusableDirectory();
     void fullDiskKeepsOldFile_data();
@@ -181,6 +189,94 @@ void tst_Files::readParam()
     QCOMPARE(files::read_param(path), std::optional<QString>(QStringLiteral("Com12")));
     QVERIFY(write_file(path, {}));
     QVERIFY(!files::read_param(path)); // empty
+}
+
+void tst_Files::parseAssignments_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("taken"); // "N=DEVICE", in port order
+    QTest::newRow("written form") << QByteArray("# comment\nCom1=/dev/ttyUSB0\nCom20=/dev/x\n")
+                                  << QStringList{"1=/dev/ttyUSB0", "20=/dev/x"};
+    QTest::newRow("CR LF, blanks, ; comment")
+        << QByteArray("; mine\r\n\r\n  Com3 =  /dev/ttyACM0  \r\n")
+        << QStringList{"3=/dev/ttyACM0"};
+    QTest::newRow("last line wins") << QByteArray("Com2=/dev/a\nCom2=/dev/b")
+                                    << QStringList{"2=/dev/b"};
+    QTest::newRow("a later bad line clears") << QByteArray("Com2=/dev/a\nCom2=")
+                                             << QStringList{};
+    QTest::newRow("names outside the list")
+        << QByteArray("Com0=/a\nCom21=/b\ncom3=/c\nCOM4=/d\nCom05=/e\nCom 6=/f\n=/g\n")
+        << QStringList{};
+    QTest::newRow("no equals sign, unknown keys") << QByteArray("Com1\nbaud=9600\nCom1 /dev/x\n")
+                                                  << QStringList{};
+    QTest::newRow("equals inside the device") << QByteArray("Com7=/dev/odd=name")
+                                              << QStringList{"7=/dev/odd=name"};
+    QTest::newRow("control character refused") << QByteArray("Com8=/dev/a\tb\nCom9=/dev/\x01")
+                                                << QStringList{};
+    QTest::newRow("invalid UTF-8 refused") << QByteArray("Com10=/dev/\xff\xfe") << QStringList{};
+    QTest::newRow("UTF-8 path kept") << QByteArray("Com11=/home/星/line")
+                                     << QStringList{QString::fromUtf8("11=/home/星/line")};
+    QTest::newRow("absurdly long device refused")
+        << QByteArray("Com12=/") + QByteArray(5000, 'a') << QStringList{};
+    QTest::newRow("binary garbage") << QByteArray("\0\x80Com1=\0/dev/x\n\xc3", 12)
+                                    << QStringList{};
+}
+
+void tst_Files::parseAssignments()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, taken);
+    const files::PortAssignments got = files::parse_port_assignments(bytes);
+    QStringList seen;
+    for (int n = 1; n <= files::kAssignedPorts; ++n) {
+        if (!got[n - 1].isEmpty())
+            seen << QStringLiteral("%1=%2").arg(n).arg(got[n - 1]);
+    }
+    QCOMPARE(seen, taken);
+    // What is kept is read back the same.
+    QCOMPARE(files::parse_port_assignments(files::port_assignments_bytes(got)), got);
+}
+
+void tst_Files::assignmentsRoundTrip()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("config/rw7300-speedtable/ports.conf"));
+    files::AssignmentsRead missing = files::read_port_assignments(path);
+    QVERIFY(missing.error.isEmpty()); // nothing assigned yet is no error
+    QCOMPARE(missing.assignments, files::PortAssignments{});
+
+    files::PortAssignments assigned{};
+    assigned[0] = QStringLiteral("/dev/serial/by-id/usb-FTDI-if00-port0");
+    assigned[19] = QStringLiteral("/tmp/line with space");
+    QVERIFY(files::write_port_assignments(path, assigned).ok); // makes the directories
+    const files::AssignmentsRead read = files::read_port_assignments(path);
+    QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+    QCOMPARE(read.assignments, assigned);
+}
+
+void tst_Files::unusableAssignmentsFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("directory") << "directory";
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("too large") << "large";
+}
+
+// Refused rather than read: a FIFO would block start-up for good.
+void tst_Files::unusableAssignmentsFile()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ports.conf"));
+    if (kind == "directory")
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        QVERIFY(write_file(path, "Com1=/dev/x\n" + QByteArray(100 * 1024, '#')));
+    const files::AssignmentsRead read = files::read_port_assignments(path);
+    QVERIFY(!read.error.isEmpty());
+    QCOMPARE(read.assignments, files::PortAssignments{});
 }
 
 void tst_Files::atomicRewrite()

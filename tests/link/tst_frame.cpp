@@ -1,5 +1,9 @@
 #include "frame.h"
+#include "ports.h"
+#include "scopedenv.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
@@ -9,6 +13,35 @@ using calc::Axis;
 
 Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(calc::Axis)
+Q_DECLARE_METATYPE(rwlink::PortSource)
+Q_DECLARE_METATYPE(rwlink::Presence)
+
+namespace {
+
+// What the system reports: USB adapters carry vendor ids and usually a
+// stable name; built-in ports neither.
+DetectedPort usb(const QString &location, const QString &stable = {})
+{
+    DetectedPort port;
+    port.location = location;
+    port.stable_name = stable;
+    port.description = QStringLiteral("FT232R USB UART");
+    port.vendor_id = 0x0403;
+    port.product_id = 0x6001;
+    return port;
+}
+
+DetectedPort built_in(const QString &location)
+{
+    DetectedPort port;
+    port.location = location;
+    port.description = QStringLiteral("16550A");
+    return port;
+}
+
+const QString kById = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+
+} // namespace
 
 class tst_Frame : public QObject {
     Q_OBJECT
@@ -18,6 +51,10 @@ private slots:
     void frameBytes();
     void portNumber_data();
     void portNumber();
+    void portMapping_data();
+    void portMapping();
+    void stableNameKept_data();
+    void stableNameKept();
     void rowBody_data();
     void rowBody();
     void valueBodies_data();
@@ -76,6 +113,123 @@ void tst_Frame::portNumber()
     QFETCH(QString, name);
     QFETCH(std::optional<int>, number);
     QCOMPARE(port_number_for(name), number);
+}
+
+void tst_Frame::portMapping_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("variable");   // RW7300_COM<port>; null = unset
+    QTest::addColumn<QStringList>("assigned"); // "N=DEVICE"; FILE stands for an ordinary file
+    QTest::addColumn<QList<DetectedPort>>("present");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<PortSource>("source");
+    QTest::addColumn<Presence>("presence");
+    using S = PortSource;
+    using P = Presence;
+    const QList<DetectedPort> none;
+    const QList<DetectedPort> one_adapter{built_in("/dev/ttyS0"), usb("/dev/ttyUSB0", kById)};
+    const QList<DetectedPort> two_adapters{usb("/dev/ttyUSB0", kById), usb("/dev/ttyUSB1")};
+    QTest::newRow("first built-in port")
+        << 1 << QByteArray() << QStringList() << none << "/dev/ttyS0" << S::Default << P::Missing;
+    QTest::newRow("last built-in port")
+        << 20 << QByteArray() << QStringList() << none << "/dev/ttyS19" << S::Default << P::Missing;
+    QTest::newRow("reported built-in port")
+        << 1 << QByteArray() << QStringList() << QList<DetectedPort>{built_in("/dev/ttyS0")}
+        << "/dev/ttyS0" << S::Default << P::Detected;
+    QTest::newRow("variable overrides the assignment")
+        << 3 << QByteArray("/dev/ttyACM0") << QStringList{"3=/dev/ttyUSB1"} << none
+        << "/dev/ttyACM0" << S::Override << P::Missing;
+    QTest::newRow("empty variable is unset")
+        << 3 << QByteArray("") << QStringList{"3=/dev/ttyUSB1"} << none << "/dev/ttyUSB1"
+        << S::Assigned << P::Missing;
+    QTest::newRow("assignment") << 3 << QByteArray() << QStringList{"3=/dev/ttyUSB0"}
+                                << one_adapter << "/dev/ttyUSB0" << S::Assigned << P::Detected;
+    QTest::newRow("assigned stable name found under another number")
+        << 3 << QByteArray() << QStringList{"3=" + kById}
+        << QList<DetectedPort>{usb("/dev/ttyUSB1", kById)} << kById << S::Assigned
+        << P::Detected;
+    QTest::newRow("assigned adapter absent")
+        << 3 << QByteArray() << QStringList{"3=" + kById} << QList<DetectedPort>{usb("/dev/ttyUSB1")}
+        << kById << S::Assigned << P::Missing;
+    QTest::newRow("assigned file that is no serial port")
+        << 4 << QByteArray() << QStringList{"4=FILE"} << none << "FILE" << S::Assigned
+        << P::Exists;
+    QTest::newRow("one adapter and nothing assigned: Com1 is the adapter")
+        << 1 << QByteArray() << QStringList() << one_adapter << kById << S::SingleAdapter
+        << P::Detected;
+    QTest::newRow("the one adapter is for Com1 only")
+        << 2 << QByteArray() << QStringList() << one_adapter << "/dev/ttyS1" << S::Default
+        << P::Missing;
+    QTest::newRow("two adapters: the operator chooses")
+        << 1 << QByteArray() << QStringList() << two_adapters << "/dev/ttyS0" << S::Default
+        << P::Missing;
+    QTest::newRow("any assignment ends the first-use rule")
+        << 1 << QByteArray() << QStringList{"5=/dev/ttyUSB7"} << one_adapter << "/dev/ttyS0"
+        << S::Default << P::Detected;
+    QTest::newRow("variable overrides the first-use rule")
+        << 1 << QByteArray("/dev/ttyACM0") << QStringList() << one_adapter << "/dev/ttyACM0"
+        << S::Override << P::Missing;
+}
+
+void tst_Frame::portMapping()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows names its ports itself");
+#endif
+    QFETCH(int, port);
+    QFETCH(QByteArray, variable);
+    QFETCH(QStringList, assigned);
+    QFETCH(QList<DetectedPort>, present);
+    QFETCH(QString, device);
+    QFETCH(PortSource, source);
+    QFETCH(Presence, presence);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("not-a-port");
+    QFile touch(file);
+    QVERIFY(touch.open(QIODevice::WriteOnly));
+    touch.close();
+    device.replace("FILE", file);
+
+    Assignments table{};
+    for (const QString &entry : assigned) {
+        const qsizetype equals = entry.indexOf('=');
+        table[entry.left(equals).toUInt() - 1] = entry.mid(equals + 1).replace("FILE", file);
+    }
+    const QByteArray name = "RW7300_COM" + QByteArray::number(port);
+    const ScopedEnv own(name.constData(), variable);
+    // Another port's variable must not leak into this one.
+    const ScopedEnv other(port == 1 ? "RW7300_COM2" : "RW7300_COM1", "/dev/elsewhere");
+
+    // The built-in ports' device files are there on some machines and not
+    // on others; the rest of each row does not depend on it.
+    if (presence == Presence::Missing && device.startsWith("/dev/ttyS") && QFile::exists(device))
+        presence = Presence::Exists;
+    const PortMapping m = PortMap(table, present).mapping(port);
+    QCOMPARE(m.number, port);
+    QCOMPARE(m.device, device);
+    QCOMPARE(m.source, source);
+    QCOMPARE(m.presence, presence);
+    QCOMPARE(m.detected.has_value(), presence == Presence::Detected);
+}
+
+void tst_Frame::stableNameKept_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("adapter with a stable name") << "/dev/ttyUSB0" << kById;
+    QTest::newRow("stable name itself") << kById << kById;
+    QTest::newRow("adapter without one") << "/dev/ttyUSB1"
+                                         << "/dev/ttyUSB1";
+    QTest::newRow("path not reported") << "/tmp/line"
+                                       << "/tmp/line";
+}
+
+void tst_Frame::stableNameKept()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, kept);
+    const PortMap map({}, {usb("/dev/ttyUSB0", kById), usb("/dev/ttyUSB1")});
+    QCOMPARE(map.stable_name(device), kept);
 }
 
 void tst_Frame::rowBody_data()

@@ -1,0 +1,342 @@
+#include "fakeclock.h"
+#include "form1.h"
+#include "portdialog.h"
+#include "portview.h"
+#include "ptyline.h"
+#include "scopedenv.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+#include <vector>
+
+using app::Form1;
+using rwlink::DetectedPort;
+
+namespace {
+
+const QString kById = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+
+DetectedPort adapter(const QString &location, const QString &stable = {})
+{
+    DetectedPort port;
+    port.location = location;
+    port.stable_name = stable;
+    port.description = QStringLiteral("FT232R USB UART");
+    port.manufacturer = QStringLiteral("FTDI");
+    port.serial_number = QStringLiteral("A50285BI");
+    port.vendor_id = 0x0403;
+    port.product_id = 0x6001;
+    return port;
+}
+
+QByteArray read_all(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool write_file(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+// The window with a fixed list of ports present, its own data directory and
+// its own configuration directory, and no RW7300_COMn override.
+class tst_WindowPorts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void dropDownShowsDevices();
+    void dialogAssignsAndClears();
+    void assignmentSurvivesRestart();
+    void restoredPortMissingIsMarked();
+    void singleAdapterTakesCom1();
+    void openFailureListsPorts_data();
+    void openFailureListsPorts();
+    void contextMenuOpensDialog();
+    void assignedLineReceivesUpload();
+
+private:
+    void start_window();
+    QString assignments_path() const
+    {
+        return m_config->filePath(QStringLiteral("rw7300-speedtable/ports.conf"));
+    }
+    QComboBox *combo() const { return m_window->findChild<QComboBox *>("Combo1"); }
+    QString status() const { return m_window->findChild<QLabel *>("statusLine")->text(); }
+    QString device_shown(int number) const
+    {
+        return combo()->itemData(number - 1, app::kDeviceRole).toString();
+    }
+    app::PortDialog *open_dialog() const
+    {
+        QTest::mouseClick(m_window->findChild<QToolButton *>("portSettingsButton"),
+                          Qt::LeftButton);
+        return m_window->findChild<app::PortDialog *>("portDialog");
+    }
+    QMessageBox *warning() const { return m_window->findChild<QMessageBox *>("linkFailure"); }
+
+    std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<ScopedEnv> m_config_env;
+    std::vector<std::unique_ptr<ScopedEnv>> m_no_overrides;
+    QList<DetectedPort> m_present;
+    std::unique_ptr<FakeClock> m_time;
+    std::unique_ptr<Form1> m_window;
+};
+
+void tst_WindowPorts::init()
+{
+    m_data = std::make_unique<QTemporaryDir>();
+    m_config = std::make_unique<QTemporaryDir>();
+    m_config_env = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
+    for (int n = 1; n <= rwlink::kPortCount; ++n)
+        m_no_overrides.push_back(std::make_unique<ScopedEnv>(
+            ("RW7300_COM" + QByteArray::number(n)).constData(), QByteArray()));
+    m_present = {adapter("/dev/ttyUSB0", kById), adapter("/dev/ttyUSB1")};
+    m_time = std::make_unique<FakeClock>(1000);
+}
+
+void tst_WindowPorts::cleanup()
+{
+    m_window.reset();
+    m_time.reset();
+    m_no_overrides.clear();
+    m_config_env.reset();
+    m_config.reset();
+    m_data.reset();
+}
+
+void tst_WindowPorts::start_window()
+{
+    m_window.reset();
+    m_window = std::make_unique<Form1>(m_data->path(), m_time.get(),
+                                       [this] { return m_present; });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void tst_WindowPorts::dropDownShowsDevices()
+{
+    QDir().mkpath(m_config->filePath("rw7300-speedtable"));
+    QVERIFY(write_file(assignments_path(), "Com3=" + kById.toUtf8() + "\nCom4=/dev/gone\n"));
+    start_window();
+    for (int n = 1; n <= rwlink::kPortCount; ++n)
+        QCOMPARE(combo()->itemText(n - 1), QStringLiteral("Com%1").arg(n)); // what PARAM.DAT keeps
+    // A stable name is shown by where it leads now.
+    QCOMPARE(device_shown(3), QStringLiteral("/dev/ttyUSB0 — FT232R USB UART"));
+    QCOMPARE(combo()->itemData(2, app::kMissingRole).toBool(), false);
+    QCOMPARE(device_shown(4), QStringLiteral("/dev/gone (見つかりません)"));
+    QCOMPARE(combo()->itemData(3, app::kMissingRole).toBool(), true);
+    QVERIFY(device_shown(5).startsWith("/dev/ttyS4"));
+
+    // The adapter comes back under another number: found again when the list opens.
+    m_present = {adapter("/dev/ttyUSB7", kById)};
+    combo()->showPopup();
+    QCOMPARE(device_shown(3), QStringLiteral("/dev/ttyUSB7 — FT232R USB UART"));
+    combo()->hidePopup();
+}
+
+void tst_WindowPorts::dialogAssignsAndClears()
+{
+    start_window();
+    combo()->setCurrentIndex(4); // Com5
+    app::PortDialog *dialog = open_dialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->selected_number(), 5);
+    auto *detected = dialog->findChild<QTableWidget *>("detectedTable");
+    QCOMPARE(detected->rowCount(), 2);
+    QCOMPARE(detected->item(0, 1)->text(), QStringLiteral("FT232R USB UART"));
+    QCOMPARE(detected->item(0, 5)->text(), kById);
+    auto *mappings = dialog->findChild<QTableWidget *>("mappingTable");
+    QCOMPARE(mappings->rowCount(), 20);
+
+    // Picked from the list: kept by its stable name.
+    QTest::mouseClick(detected->viewport(), Qt::LeftButton, {},
+                      detected->visualItemRect(detected->item(0, 0)).center());
+    auto *path = dialog->findChild<QLineEdit *>("devicePath");
+    QCOMPARE(path->text(), kById);
+    QSignalSpy changed(dialog, &app::PortDialog::assignments_changed);
+    QTest::mouseClick(dialog->findChild<QPushButton *>("assignButton"), Qt::LeftButton);
+    QCOMPARE(changed.size(), 1);
+    QVERIFY2(read_all(assignments_path()).contains("Com5=" + kById.toUtf8() + "\n"),
+             read_all(assignments_path()).constData());
+    QCOMPARE(device_shown(5), QStringLiteral("/dev/ttyUSB0 — FT232R USB UART"));
+    QCOMPARE(mappings->item(4, 1)->text(), kById);
+    QVERIFY2(status().contains("/dev/ttyUSB0"), qPrintable(status()));
+
+    // Typed for another port.
+    dialog->select_number(9);
+    path->setText(QStringLiteral("  /dev/ttyACM0 "));
+    QTest::mouseClick(dialog->findChild<QPushButton *>("assignButton"), Qt::LeftButton);
+    QVERIFY(read_all(assignments_path()).contains("Com9=/dev/ttyACM0\n"));
+    QCOMPARE(device_shown(9), QStringLiteral("/dev/ttyACM0 (見つかりません)"));
+
+    // Cleared: back to the built-in port; the other assignment stays.
+    dialog->select_number(5);
+    auto *clear = dialog->findChild<QPushButton *>("clearButton");
+    QVERIFY(clear->isEnabled());
+    QTest::mouseClick(clear, Qt::LeftButton);
+    QVERIFY(!read_all(assignments_path()).contains("Com5="));
+    QVERIFY(read_all(assignments_path()).contains("Com9=/dev/ttyACM0\n"));
+    QVERIFY(device_shown(5).startsWith("/dev/ttyS4"));
+    QVERIFY(!clear->isEnabled());
+    QCOMPARE(changed.size(), 3);
+
+    // Nothing to assign: said, nothing written.
+    const QByteArray before = read_all(assignments_path());
+    path->clear();
+    QTest::mouseClick(dialog->findChild<QPushButton *>("assignButton"), Qt::LeftButton);
+    QVERIFY(!dialog->findChild<QLabel *>("portMessage")->text().isEmpty());
+    QCOMPARE(read_all(assignments_path()), before);
+    QCOMPARE(changed.size(), 3);
+    dialog->reject();
+}
+
+void tst_WindowPorts::assignmentSurvivesRestart()
+{
+    start_window();
+    combo()->setCurrentIndex(2);
+    app::PortDialog *dialog = open_dialog();
+    QVERIFY(dialog);
+    dialog->findChild<QLineEdit *>("devicePath")->setText("/dev/ttyUSB1");
+    dialog->assign();
+    dialog->reject();
+    m_window.reset();
+
+    start_window();
+    QCOMPARE(device_shown(3), QStringLiteral("/dev/ttyUSB1 — FT232R USB UART"));
+    // A second adapter and an assignment: no port is taken without asking.
+    QVERIFY(device_shown(1).startsWith("/dev/ttyS0"));
+}
+
+void tst_WindowPorts::restoredPortMissingIsMarked()
+{
+    QVERIFY(write_file(QDir(m_data->path()).filePath("PARAM.DAT"), "Com2\r\n"));
+    QDir().mkpath(m_config->filePath("rw7300-speedtable"));
+    QVERIFY(write_file(assignments_path(), "Com2=" + kById.toUtf8() + "\n"));
+    m_present = {adapter("/dev/ttyUSB0")}; // another adapter, not the one assigned
+    start_window();
+    QCOMPARE(combo()->currentText(), QStringLiteral("Com2"));
+    QVERIFY(combo()->property("portMissing").toBool());
+    QVERIFY2(status().contains(QStringLiteral("見つかりません")), qPrintable(status()));
+    QVERIFY2(combo()->toolTip().contains(kById), qPrintable(combo()->toolTip()));
+
+    // Picking a port that is there takes the mark away.
+    m_present = {adapter("/dev/ttyUSB0", kById)};
+    combo()->showPopup();
+    combo()->hidePopup();
+    QVERIFY(!combo()->property("portMissing").toBool());
+}
+
+void tst_WindowPorts::singleAdapterTakesCom1()
+{
+    m_present = {adapter("/dev/ttyUSB0", kById)};
+    start_window();
+    QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
+    QCOMPARE(device_shown(1), QStringLiteral("/dev/ttyUSB0 — FT232R USB UART"));
+    QVERIFY2(status().contains(QStringLiteral("USB")) && status().contains("/dev/ttyUSB0"),
+             qPrintable(status()));
+    QVERIFY(!combo()->property("portMissing").toBool());
+}
+
+void tst_WindowPorts::openFailureListsPorts_data()
+{
+    QTest::addColumn<bool>("overridden");
+    QTest::newRow("assigned device gone") << false;
+    QTest::newRow("override names a missing device") << true;
+}
+
+void tst_WindowPorts::openFailureListsPorts()
+{
+    QFETCH(bool, overridden);
+    const QString gone = m_data->filePath("unplugged");
+    QDir().mkpath(m_config->filePath("rw7300-speedtable"));
+    QVERIFY(write_file(assignments_path(), "Com4=" + gone.toUtf8() + "\n"));
+    const ScopedEnv variable("RW7300_COM4",
+                             overridden ? (gone + "-too").toLocal8Bit() : QByteArray());
+    start_window();
+    combo()->setCurrentIndex(3);
+    QTest::mouseClick(m_window->findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(m_window->findChild<QPushButton *>("Command2"), Qt::LeftButton);
+    QTRY_VERIFY(warning());
+    const QString text = warning()->text();
+    QVERIFY2(text.contains(overridden ? gone + "-too" : gone), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("/dev/ttyUSB0 — FT232R USB UART (FTDI, 0403:6001, S/N A50285BI)")),
+             qPrintable(text));
+    QVERIFY2(text.contains("/dev/ttyUSB1"), qPrintable(text));
+    // The way to the fix in the window; the variable only when it is the cause.
+    QVERIFY2(text.contains(QStringLiteral("ポート設定")) != overridden, qPrintable(text));
+    QVERIFY2(text.contains("RW7300_COM4") == overridden, qPrintable(text));
+}
+
+void tst_WindowPorts::contextMenuOpensDialog()
+{
+    start_window();
+    QLineEdit *edit = combo()->lineEdit();
+    emit edit->customContextMenuRequested(QPoint(5, 5));
+    QMenu *menu = nullptr;
+    QTRY_VERIFY((menu = m_window->findChild<QMenu *>("portMenu")) != nullptr);
+    auto *action = menu->findChild<QAction *>("portSettingsAction");
+    QVERIFY(action);
+    QVERIFY(menu->actions().size() > 2); // the editing actions stay
+    action->trigger();
+    menu->close();
+    QVERIFY(m_window->findChild<app::PortDialog *>("portDialog"));
+}
+
+// Assigned from the command line, picked with the keyboard, sent from the
+// window: every frame reaches the device.
+void tst_WindowPorts::assignedLineReceivesUpload()
+{
+    PtyLine line(3);
+    QVERIFY(line.ok());
+    const ScopedEnv no_override("RW7300_COM3", QByteArray()); // PtyLine points Com3 itself
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", m_config->path());
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(SPEEDTABLE_EXE), {"--set-port", "Com3=" + line.path()});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+
+    start_window();
+    combo()->setFocus();
+    QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
+    QTest::keyClick(combo(), Qt::Key_Down);
+    QTest::keyClick(combo(), Qt::Key_Down);
+    QCOMPARE(combo()->currentText(), QStringLiteral("Com3"));
+    QCOMPARE(read_all(QDir(m_data->path()).filePath("PARAM.DAT")), QByteArray("Com3\r\n"));
+    QTest::mouseClick(m_window->findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    auto *runner = m_window->findChild<rwlink::ActionRunner *>("actionRunner");
+    QSignalSpy finished(runner, &rwlink::ActionRunner::finished);
+    QTest::mouseClick(m_window->findChild<QPushButton *>("Command2"), Qt::LeftButton);
+    QVERIFY(finished.wait(10000));
+    QVERIFY2(!warning(), qPrintable(warning() ? warning()->text() : QString()));
+    const QStringList frames = PtyLine::bodies(line.read_all());
+    QCOMPARE(frames.size(), 109);
+    QCOMPARE(frames.mid(0, 3), (QStringList{"=TCLK1", "=SD", "&RA01=57A7"}));
+    QCOMPARE(frames.mid(103),
+             (QStringList{"=SD", "=NEW", "&XRA00EA6000", "&XDEC00AFC800", "&XNEW", "=SD"}));
+}
+
+QTEST_MAIN(tst_WindowPorts)
+#include "tst_window_ports.moc"
