@@ -28,6 +28,8 @@ QTableWidget *table(QWidget *parent, const QString &name, const QStringList &hea
     t->verticalHeader()->hide();
     t->horizontalHeader()->setStretchLastSection(true);
     t->setWordWrap(false);
+    t->setTextElideMode(Qt::ElideMiddle); // a stable name differs at its end
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
     return t;
 }
 
@@ -59,6 +61,7 @@ PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("portSummary"));
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_summary->setWordWrap(true);
     layout->addWidget(m_summary);
 
     layout->addWidget(new QLabel(QStringLiteral("ポート名ごとのデバイス:"), this));

@@ -27,7 +27,8 @@ using rwlink::DetectedPort;
 
 namespace {
 
-const QString kById = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+const QString kById =
+    QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
 
 DetectedPort adapter(const QString &location, const QString &stable = {})
 {
@@ -88,8 +89,7 @@ private:
     }
     app::PortDialog *open_dialog() const
     {
-        QTest::mouseClick(m_window->findChild<QToolButton *>("portSettingsButton"),
-                          Qt::LeftButton);
+        QTest::mouseClick(m_window->findChild<QToolButton *>("portSettingsButton"), Qt::LeftButton);
         return m_window->findChild<app::PortDialog *>("portDialog");
     }
     QMessageBox *warning() const { return m_window->findChild<QMessageBox *>("linkFailure"); }
@@ -128,8 +128,7 @@ void tst_WindowPorts::cleanup()
 void tst_WindowPorts::start_window()
 {
     m_window.reset();
-    m_window = std::make_unique<Form1>(m_data->path(), m_time.get(),
-                                       [this] { return m_present; });
+    m_window = std::make_unique<Form1>(m_data->path(), m_time.get(), [this] { return m_present; });
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -280,7 +279,8 @@ void tst_WindowPorts::openFailureListsPorts()
     QTRY_VERIFY(warning());
     const QString text = warning()->text();
     QVERIFY2(text.contains(overridden ? gone + "-too" : gone), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("/dev/ttyUSB0 — FT232R USB UART (FTDI, 0403:6001, S/N A50285BI)")),
+    QVERIFY2(text.contains(
+                 QStringLiteral("/dev/ttyUSB0 — FT232R USB UART (FTDI, 0403:6001, S/N A50285BI)")),
              qPrintable(text));
     QVERIFY2(text.contains("/dev/ttyUSB1"), qPrintable(text));
     // The way to the fix in the window; the variable only when it is the cause.

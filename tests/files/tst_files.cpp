@@ -200,26 +200,24 @@ void tst_Files::parseAssignments_data()
     QTest::newRow("CR LF, blanks, ; comment")
         << QByteArray("; mine\r\n\r\n  Com3 =  /dev/ttyACM0  \r\n")
         << QStringList{"3=/dev/ttyACM0"};
-    QTest::newRow("last line wins") << QByteArray("Com2=/dev/a\nCom2=/dev/b")
-                                    << QStringList{"2=/dev/b"};
-    QTest::newRow("a later bad line clears") << QByteArray("Com2=/dev/a\nCom2=")
-                                             << QStringList{};
+    QTest::newRow("last line wins")
+        << QByteArray("Com2=/dev/a\nCom2=/dev/b") << QStringList{"2=/dev/b"};
+    QTest::newRow("a later bad line clears") << QByteArray("Com2=/dev/a\nCom2=") << QStringList{};
     QTest::newRow("names outside the list")
         << QByteArray("Com0=/a\nCom21=/b\ncom3=/c\nCOM4=/d\nCom05=/e\nCom 6=/f\n=/g\n")
         << QStringList{};
-    QTest::newRow("no equals sign, unknown keys") << QByteArray("Com1\nbaud=9600\nCom1 /dev/x\n")
-                                                  << QStringList{};
-    QTest::newRow("equals inside the device") << QByteArray("Com7=/dev/odd=name")
-                                              << QStringList{"7=/dev/odd=name"};
-    QTest::newRow("control character refused") << QByteArray("Com8=/dev/a\tb\nCom9=/dev/\x01")
-                                                << QStringList{};
+    QTest::newRow("no equals sign, unknown keys")
+        << QByteArray("Com1\nbaud=9600\nCom1 /dev/x\n") << QStringList{};
+    QTest::newRow("equals inside the device")
+        << QByteArray("Com7=/dev/odd=name") << QStringList{"7=/dev/odd=name"};
+    QTest::newRow("control character refused")
+        << QByteArray("Com8=/dev/a\tb\nCom9=/dev/\x01") << QStringList{};
     QTest::newRow("invalid UTF-8 refused") << QByteArray("Com10=/dev/\xff\xfe") << QStringList{};
-    QTest::newRow("UTF-8 path kept") << QByteArray("Com11=/home/星/line")
-                                     << QStringList{QString::fromUtf8("11=/home/星/line")};
+    QTest::newRow("UTF-8 path kept")
+        << QByteArray("Com11=/home/星/line") << QStringList{QString::fromUtf8("11=/home/星/line")};
     QTest::newRow("absurdly long device refused")
         << QByteArray("Com12=/") + QByteArray(5000, 'a') << QStringList{};
-    QTest::newRow("binary garbage") << QByteArray("\0\x80Com1=\0/dev/x\n\xc3", 12)
-                                    << QStringList{};
+    QTest::newRow("binary garbage") << QByteArray("\0\x80Com1=\0/dev/x\n\xc3", 12) << QStringList{};
 }
 
 void tst_Files::parseAssignments()

@@ -39,7 +39,8 @@ DetectedPort built_in(const QString &location)
     return port;
 }
 
-const QString kById = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+const QString kById =
+    QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
 
 } // namespace
 
@@ -118,7 +119,7 @@ void tst_Frame::portNumber()
 void tst_Frame::portMapping_data()
 {
     QTest::addColumn<int>("port");
-    QTest::addColumn<QByteArray>("variable");   // RW7300_COM<port>; null = unset
+    QTest::addColumn<QByteArray>("variable");  // RW7300_COM<port>; null = unset
     QTest::addColumn<QStringList>("assigned"); // "N=DEVICE"; FILE stands for an ordinary file
     QTest::addColumn<QList<DetectedPort>>("present");
     QTest::addColumn<QString>("device");
@@ -139,21 +140,18 @@ void tst_Frame::portMapping_data()
     QTest::newRow("variable overrides the assignment")
         << 3 << QByteArray("/dev/ttyACM0") << QStringList{"3=/dev/ttyUSB1"} << none
         << "/dev/ttyACM0" << S::Override << P::Missing;
-    QTest::newRow("empty variable is unset")
-        << 3 << QByteArray("") << QStringList{"3=/dev/ttyUSB1"} << none << "/dev/ttyUSB1"
-        << S::Assigned << P::Missing;
-    QTest::newRow("assignment") << 3 << QByteArray() << QStringList{"3=/dev/ttyUSB0"}
-                                << one_adapter << "/dev/ttyUSB0" << S::Assigned << P::Detected;
+    QTest::newRow("empty variable is unset") << 3 << QByteArray("") << QStringList{"3=/dev/ttyUSB1"}
+                                             << none << "/dev/ttyUSB1" << S::Assigned << P::Missing;
+    QTest::newRow("assignment") << 3 << QByteArray() << QStringList{"3=/dev/ttyUSB0"} << one_adapter
+                                << "/dev/ttyUSB0" << S::Assigned << P::Detected;
     QTest::newRow("assigned stable name found under another number")
         << 3 << QByteArray() << QStringList{"3=" + kById}
-        << QList<DetectedPort>{usb("/dev/ttyUSB1", kById)} << kById << S::Assigned
-        << P::Detected;
+        << QList<DetectedPort>{usb("/dev/ttyUSB1", kById)} << kById << S::Assigned << P::Detected;
     QTest::newRow("assigned adapter absent")
-        << 3 << QByteArray() << QStringList{"3=" + kById} << QList<DetectedPort>{usb("/dev/ttyUSB1")}
-        << kById << S::Assigned << P::Missing;
+        << 3 << QByteArray() << QStringList{"3=" + kById}
+        << QList<DetectedPort>{usb("/dev/ttyUSB1")} << kById << S::Assigned << P::Missing;
     QTest::newRow("assigned file that is no serial port")
-        << 4 << QByteArray() << QStringList{"4=FILE"} << none << "FILE" << S::Assigned
-        << P::Exists;
+        << 4 << QByteArray() << QStringList{"4=FILE"} << none << "FILE" << S::Assigned << P::Exists;
     QTest::newRow("one adapter and nothing assigned: Com1 is the adapter")
         << 1 << QByteArray() << QStringList() << one_adapter << kById << S::SingleAdapter
         << P::Detected;
