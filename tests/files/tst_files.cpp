@@ -193,6 +193,8 @@ void tst_Files::readParam()
 
 void tst_Files::parseAssignments_data()
 {
+    static const char kGarbage[] = "\0\x80"
+                                   "Com1=\0/dev/x\n\xc3";
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("taken"); // "N=DEVICE", in port order
     QTest::newRow("written form") << QByteArray("# comment\nCom1=/dev/ttyUSB0\nCom20=/dev/x\n")
@@ -217,7 +219,7 @@ void tst_Files::parseAssignments_data()
         << QByteArray("Com11=/home/星/line") << QStringList{QString::fromUtf8("11=/home/星/line")};
     QTest::newRow("absurdly long device refused")
         << QByteArray("Com12=/") + QByteArray(5000, 'a') << QStringList{};
-    QTest::newRow("binary garbage") << QByteArray("\0\x80Com1=\0/dev/x\n\xc3", 12) << QStringList{};
+    QTest::newRow("binary garbage") << QByteArray(kGarbage, sizeof kGarbage - 1) << QStringList{};
 }
 
 void tst_Files::parseAssignments()
