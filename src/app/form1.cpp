@@ -835,7 +835,7 @@ void Form1::port_menu(QWidget *from, const QPoint &at)
     QMenu *menu = edit ? edit->createStandardContextMenu() : new QMenu(from);
     menu->setObjectName(QStringLiteral("portMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction *settings = new QAction(kPortDialogTitle + QStringLiteral("…"), menu);
+    auto *settings = new QAction(kPortDialogTitle + QStringLiteral("…"), menu);
     settings->setObjectName(QStringLiteral("portSettingsAction"));
     connect(settings, &QAction::triggered, this, &Form1::open_port_dialog);
     QAction *first = menu->actions().value(0);

@@ -42,7 +42,7 @@ files::WriteOutcome PortSettings::store(int number, const QString &device)
         return {false, m_read_error};
     files::PortAssignments changed = m_assigned;
     changed[static_cast<std::size_t>(number - 1)] = device;
-    const files::WriteOutcome written = files::write_port_assignments(m_path, changed);
+    files::WriteOutcome written = files::write_port_assignments(m_path, changed);
     if (written.ok) {
         m_assigned = changed;
         m_map = rwlink::PortMap(m_assigned, m_map.detected());

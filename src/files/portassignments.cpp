@@ -10,7 +10,7 @@ namespace files {
 namespace {
 
 // Twenty lines of paths; anything larger is not this file.
-constexpr qint64 kMaxFileBytes = 64 * 1024;
+constexpr qint64 kMaxFileBytes = qint64{64} * 1024;
 constexpr qsizetype kMaxDeviceLength = 1024;
 
 QString port_key(int n)

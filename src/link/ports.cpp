@@ -54,8 +54,8 @@ QList<DetectedPort> system_ports()
     return ports;
 }
 
-PortMap::PortMap(const Assignments &assigned, QList<DetectedPort> detected)
-    : m_assigned(assigned), m_detected(std::move(detected))
+PortMap::PortMap(Assignments assigned, QList<DetectedPort> detected)
+    : m_assigned(std::move(assigned)), m_detected(std::move(detected))
 {
 }
 

@@ -73,7 +73,7 @@ using Assignments = std::array<QString, kPortCount>;
 class PortMap {
 public:
     PortMap() = default; // nothing assigned, nothing detected
-    PortMap(const Assignments &assigned, QList<DetectedPort> detected);
+    PortMap(Assignments assigned, QList<DetectedPort> detected);
 
     PortMapping mapping(int number) const;
     const QList<DetectedPort> &detected() const { return m_detected; }

@@ -273,7 +273,7 @@ void tst_Files::unusableAssignmentsFile()
     else if (kind == "fifo")
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else
-        QVERIFY(write_file(path, "Com1=/dev/x\n" + QByteArray(100 * 1024, '#')));
+        QVERIFY(write_file(path, "Com1=/dev/x\n" + QByteArray(qsizetype{100} * 1024, '#')));
     const files::AssignmentsRead read = files::read_port_assignments(path);
     QVERIFY(!read.error.isEmpty());
     QCOMPARE(read.assignments, files::PortAssignments{});
