@@ -1,10 +1,29 @@
 #include "atomicfile.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace files {
 
-WriteOutcome write_atomically(const QString &path, const QByteArray &bytes)
+namespace {
+
+// A FIFO, a terminal, a device: there is nothing to replace, and replacing
+// it would destroy it; the bytes go straight in.
+WriteOutcome write_in_place(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return {false, file.errorString()};
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return {false, file.errorString()};
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return {false, file.errorString()};
+    return {true, {}};
+}
+
+WriteOutcome replace_file(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -22,6 +41,27 @@ WriteOutcome write_atomically(const QString &path, const QByteArray &bytes)
     if (!file.commit())
         return {false, file.errorString()};
     return {true, {}};
+}
+
+} // namespace
+
+WriteOutcome write_atomically(const QString &path, const QByteArray &bytes)
+{
+    if (path.isEmpty())
+        return {false, QStringLiteral("ファイル名がありません")};
+    QFileInfo info(path);
+    // A link is written through: its target is rewritten and the link stays.
+    if (info.isSymLink()) {
+        const QString target = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
+        if (target.isEmpty())
+            return {false, QStringLiteral("リンク先がわかりません")};
+        info = QFileInfo(target);
+    }
+    if (!info.exists() || info.isFile())
+        return replace_file(info.filePath(), bytes);
+    if (info.isDir())
+        return {false, QStringLiteral("フォルダーです")};
+    return write_in_place(info.filePath(), bytes);
 }
 
 } // namespace files

@@ -2,7 +2,10 @@
 
 // Whole-file rewrites that never leave a half-written file: the bytes go to
 // a temporary file beside the target, which replaces the target only when
-// every byte has been written and flushed.
+// every byte has been written and flushed. That is for regular files (and
+// paths not there yet); a symbolic link is followed and its target rewritten
+// so the link stays; a FIFO, a terminal or a device is written in place,
+// never replaced; a directory is refused.
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -50,6 +51,9 @@ std::optional<QString> first_field(const QString &text)
 
 std::optional<QString> read_param(const QString &path)
 {
+    // Only a regular file: opening a FIFO would wait for a writer forever.
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;

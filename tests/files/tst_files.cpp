@@ -11,7 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -62,6 +68,9 @@ private slots:
     void unusableAssignmentsFile_data();
     void unusableAssignmentsFile();
     void atomicRewrite();
+    void rewriteByKind_data();
+    void rewriteByKind();
+    void paramFifoNotRead();
     void unusableDirectory();
     void fullDiskKeepsOldFile_data();
     void fullDiskKeepsOldFile();
@@ -287,6 +296,83 @@ void tst_Files::atomicRewrite()
     QVERIFY(files::write_atomically(path, "short").ok);
     QCOMPARE(read_all(path), QByteArray("short"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Speed_Data.txt"});
+}
+
+void tst_Files::rewriteByKind_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("FIFO: the reader gets the bytes") << "fifo" << true;
+    QTest::newRow("character device stays a device") << "device" << true;
+    QTest::newRow("symbolic link: target rewritten, link kept") << "link" << true;
+    QTest::newRow("dangling link: target made") << "dangling" << true;
+    QTest::newRow("directory refused") << "directory" << false;
+}
+
+void tst_Files::rewriteByKind()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, ok);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Speed_Data.txt"));
+    const QString target = dir.filePath(QStringLiteral("real.txt"));
+    const QByteArray bytes = "listing\r\n";
+    int reader = -1; // the FIFO's far end, open before the write so it cannot block
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+    } else if (kind == "device") {
+        // The null device's numbers: whatever is written goes nowhere.
+        if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+            QSKIP("no mknod here (needs root)");
+    } else if (kind == "link" || kind == "dangling") {
+        if (kind == "link")
+            QVERIFY(write_file(target, "old and longer contents"));
+        QVERIFY(QFile::link(target, path));
+    } else {
+        QVERIFY(QDir().mkpath(path));
+    }
+
+    const files::WriteOutcome outcome = files::write_atomically(path, bytes);
+    QByteArray got(256, '\0');
+    if (reader >= 0) {
+        const auto n = ::read(reader, got.data(), static_cast<std::size_t>(got.size()));
+        got.resize(n > 0 ? n : 0);
+        ::close(reader);
+    }
+    QCOMPARE(outcome.ok, ok);
+    QCOMPARE(outcome.error.isEmpty(), ok);
+    struct stat st {};
+    QCOMPARE(::lstat(QFile::encodeName(path).constData(), &st), 0);
+    if (kind == "fifo") {
+        QVERIFY(S_ISFIFO(st.st_mode));
+        QCOMPARE(got, bytes);
+    } else if (kind == "device") {
+        QVERIFY(S_ISCHR(st.st_mode));
+    } else if (kind == "directory") {
+        QVERIFY(S_ISDIR(st.st_mode));
+    } else {
+        QVERIFY(S_ISLNK(st.st_mode));
+        QCOMPARE(read_all(target), bytes);
+    }
+    // No temporary file left beside it.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).filter("~"),
+             QStringList());
+}
+
+// A FIFO in its place must not hold start-up: it is not read at all.
+void tst_Files::paramFifoNotRead()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("PARAM.DAT"));
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    auto read = std::async(std::launch::async, [path] { return files::read_param(path); });
+    const bool prompt = read.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!prompt) // a writer lets the stuck reader go, so the test fails instead of hanging
+        ::close(::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK));
+    QVERIFY(prompt);
+    QVERIFY(!read.get());
 }
 
 // A directory path that is a regular file defeats even root.
