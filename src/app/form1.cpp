@@ -165,6 +165,8 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::PortLister ports, Q
     build_command_band();
     build_tables();
     set_tab_order();
+    for (QPushButton *b : {Command1, Command2, Command3, Command4, Command5, Command6, Command7})
+        b->installEventFilter(this);
     Form_Load();
     load_param();
     refresh_ports();
@@ -175,6 +177,8 @@ Form1::~Form1()
 {
     // The runner's end would reach controls about to go.
     delete m_runner;
+    for (QPushButton *b : {Command1, Command2, Command3, Command4, Command5, Command6, Command7})
+        b->removeEventFilter(this);
     // Destroying the base widget still hides it and moves focus, and the
     // children signal that (the combo box commits its text, for one); none
     // of it may reach this half-destroyed window.
@@ -609,6 +613,8 @@ void Form1::Command2_Click()
 
 void Form1::send_rate(int box)
 {
+    m_pending_button =
+        std::array{Command3, Command4, Command5}[static_cast<std::size_t>(box - kRows)];
     if (m_runner->is_running() || refuse_before_calculate())
         return;
     check_then({entry_value(calc::Axis::Ra, box)}, [this, box] {
@@ -621,6 +627,7 @@ void Form1::send_total(calc::Axis axis)
 {
     QLineEdit *decimal = axis == calc::Axis::Ra ? Text2 : Text5;
     QLineEdit *hex = axis == calc::Axis::Ra ? Text11 : Text12;
+    m_pending_button = axis == calc::Axis::Ra ? Command6 : Command7;
     if (m_runner->is_running() || refuse_before_calculate())
         return;
     const auto digits = calc::hex6_from_text(decimal->text().toStdString());
@@ -699,6 +706,7 @@ void Form1::show_status(const QString &text)
 void Form1::start_action(rwlink::Action action, const QString &name, bool upload)
 {
     refresh_ports(); // an adapter may have come or gone since
+    m_action_button = upload ? Command2 : m_pending_button;
     if (!m_runner->start(Combo1->currentText(), std::move(action))) {
         if (upload) {
             ProgressBar1->hide();
@@ -710,12 +718,19 @@ void Form1::start_action(rwlink::Action action, const QString &name, bool upload
     m_uploading = upload;
     m_action_name = name;
     m_action_time.start();
+    const bool button_had_focus = m_action_button && focusWidget() == m_action_button;
     set_controller_buttons_enabled(false);
+    // Disabling the button moved the focus on (into the port box, text
+    // selected); it comes back at the end unless the operator moves it.
+    m_focus_parked = button_had_focus ? focusWidget() : nullptr;
 }
 
 void Form1::action_finished(const rwlink::ActionResult &result)
 {
     set_controller_buttons_enabled(true);
+    if (m_action_button && m_focus_parked && focusWidget() == m_focus_parked)
+        m_action_button->setFocus(Qt::OtherFocusReason);
+    m_focus_parked = nullptr;
     if (m_uploading) {
         ProgressBar1->hide();
         ProgressBar2->hide();
@@ -879,6 +894,16 @@ void Form1::closeEvent(QCloseEvent *event)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    // Return presses the focused button, as Space does: the buttons are no
+    // dialog's defaults, so Qt leaves Return to them unhandled.
+    if (auto *b = qobject_cast<QPushButton *>(watched); b && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && b->isEnabled()) {
+            b->animateClick();
+            return true;
+        }
+    }
     // QComboBox also reports typed text that matches an entry as activated,
     // when Return is pressed or the box loses focus. Neither is a pick.
     if (watched == Combo1 || watched == Combo1->lineEdit()) {

@@ -178,8 +178,11 @@ private:
     bool m_uploading = false; // the running action is the upload
     QString m_action_name;    // for the status line: "送信", "太陽時" …
     QElapsedTimer m_action_time;
-    bool m_close_confirmed = false;  // the operator chose to stop the action and close
-    QLabel *m_status_line = nullptr; // what the last action did, where the bars stand
+    QPushButton *m_pending_button = nullptr; // asked for a single command, maybe after a question
+    QPushButton *m_action_button = nullptr;  // started the running action
+    QWidget *m_focus_parked = nullptr;       // where the focus went when that was disabled
+    bool m_close_confirmed = false;          // the operator chose to stop the action and close
+    QLabel *m_status_line = nullptr;         // what the last action did, where the bars stand
     QString m_data_dir;
     PortSettings m_port_settings;
     bool m_combo_typing = false; // typed text committed in Combo1: not a pick

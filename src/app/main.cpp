@@ -1,6 +1,7 @@
 #include "cli.h"
 #include "datadir.h"
 #include "form1.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -60,6 +61,7 @@ int main(int argc, char *argv[])
     if (!rest.isEmpty())
         return app::run_command_line(QCoreApplication::arguments());
 
+    app::install_qt_japanese(application);
     app::Form1 window(app::data_directory(QCoreApplication::applicationDirPath()));
     FirstPaintReporter reporter;
     if (qEnvironmentVariableIsSet("RW7300_BENCH_STARTUP"))

@@ -1,16 +1,21 @@
 #include "form1.h"
+#include "translations.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
+#include <memory>
 
 using app::Form1;
 
@@ -59,6 +64,8 @@ private slots:
 
     void startUpState();
     void focusAndTabOrder();
+    void returnPressesFocusedButton();
+    void qtTextsInJapanese();
     void geometry_data();
     void geometry();
     void calculate_data();
@@ -164,6 +171,35 @@ void tst_Form1::focusAndTabOrder()
     }
     QCOMPARE(next_tab_stop(control<QPushButton>("Command2")), QStringLiteral("Combo1"));
     QCOMPARE(next_tab_stop(control<QPushButton>("Command7")), name("Option1", 0));
+}
+
+void tst_Form1::returnPressesFocusedButton()
+{
+    auto *calculate = control<QPushButton>("Command1");
+    calculate->setFocus();
+    QSignalSpy clicked(calculate, &QPushButton::clicked);
+    QTest::keyClick(calculate, Qt::Key_Return);
+    QTRY_COMPARE(clicked.size(), 1);
+    QCOMPARE(box("Text2")->text(), QStringLiteral(" 15360000")); // calculated
+    QTest::keyClick(calculate, Qt::Key_Enter, Qt::KeypadModifier);
+    QTRY_COMPARE(clicked.size(), 2);
+    // Return in a text box is no button press.
+    box(name("Text1", 0))->setFocus();
+    QTest::keyClick(box(name("Text1", 0)), Qt::Key_Return);
+    QTest::qWait(50);
+    QCOMPARE(clicked.size(), 2);
+}
+
+void tst_Form1::qtTextsInJapanese()
+{
+    QVERIFY(app::install_qt_japanese(*qApp));
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+    std::unique_ptr<QMenu> menu(box("Text2")->createStandardContextMenu());
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts << action->text();
+    QVERIFY2(texts.join(' ').contains(QStringLiteral("コピー")), qPrintable(texts.join(' ')));
 }
 
 void tst_Form1::geometry_data()

@@ -76,6 +76,8 @@ private slots:
     void closingWindowAsks_data();
     void closingWindowAsks();
     void portTooltip();
+    void focusReturnsAfterKeyboardAction_data();
+    void focusReturnsAfterKeyboardAction();
     void marksAfterCalculateAndEdits_data();
     void marksAfterCalculateAndEdits();
     void uploadAsksBeforeCutValues();
@@ -450,6 +452,35 @@ void tst_WindowLink::portTooltip()
              qPrintable(combo->toolTip()));
     combo->setEditText(QStringLiteral("COM4"));
     QVERIFY2(combo->toolTip().contains(QStringLiteral("Com1")), qPrintable(combo->toolTip()));
+}
+
+void tst_WindowLink::focusReturnsAfterKeyboardAction_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("upload") << "Command2" << 109;
+    QTest::newRow("King rate") << "Command5" << 3;
+    QTest::newRow("DEC total") << "Command7" << 2;
+}
+
+// Started with Return, each action ends with the focus back on its button,
+// not in the port box where disabling the button had put it.
+void tst_WindowLink::focusReturnsAfterKeyboardAction()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(int, frames);
+    click("Command1");
+    QPushButton *start = button(qPrintable(buttonName));
+    start->setFocus();
+    QSignalSpy finished(runner(), &rwlink::ActionRunner::finished);
+    QWidget *focus_while_sending = nullptr;
+    connect(runner(), &rwlink::ActionRunner::progress, this,
+            [this, &focus_while_sending] { focus_while_sending = m_window->focusWidget(); });
+    QTest::keyClick(start, Qt::Key_Return);
+    QVERIFY(finished.size() == 1 || finished.wait(10000));
+    QVERIFY(focus_while_sending && focus_while_sending != start);
+    QCOMPARE(m_window->focusWidget(), start);
+    QCOMPARE(PtyLine::bodies(m_line->read_all()).size(), frames);
 }
 
 void tst_WindowLink::marksAfterCalculateAndEdits_data()
