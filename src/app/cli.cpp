@@ -633,7 +633,7 @@ int run_command_line(const QStringList &arguments, rwlink::Clock *clock)
     const auto parsed = parse_options(arguments);
     if (const int *status = std::get_if<int>(&parsed))
         return *status;
-    const Options &options = std::get<Options>(parsed);
+    const auto &options = std::get<Options>(parsed);
     switch (options.action) {
     case Action::Ports:
         return list_ports(options);

@@ -28,7 +28,7 @@ QJsonValue text_or_null(const QString &text)
 QJsonValue id_or_null(const std::optional<quint16> &id)
 {
     if (!id)
-        return QJsonValue(QJsonValue::Null);
+        return {QJsonValue::Null};
     return QStringLiteral("%1").arg(*id, 4, 16, QLatin1Char('0'));
 }
 

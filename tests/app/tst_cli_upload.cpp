@@ -315,7 +315,7 @@ void tst_CliUpload::portsOfDetectedDevices()
 
     // The adapter, wherever it shows, with all the system said of it.
     bool seen = false;
-    for (const QJsonValue &value : array) {
+    for (const auto &value : array) {
         const QJsonObject detected = value.toObject().value("detected").toObject();
         if (detected.value("location") != QStringLiteral("/dev/ttyUSB0"))
             continue;
