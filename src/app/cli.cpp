@@ -316,12 +316,6 @@ struct Options {
     QString device;                // --set-port
 };
 
-// "Com3" of --set-port and --clear-port: only the names the window lists.
-std::optional<int> port_option(const QString &name)
-{
-    return rwlink::port_number_for(name);
-}
-
 // The port and device of --set-port PORT=DEVICE, or why they cannot be.
 std::variant<std::pair<int, QString>, QString> port_assignment_option(const QString &value)
 {
@@ -329,7 +323,8 @@ std::variant<std::pair<int, QString>, QString> port_assignment_option(const QStr
     if (equals < 0)
         return QStringLiteral("--set-port needs PORT=DEVICE, for example Com3=/dev/ttyUSB0");
     const QString name = value.left(equals);
-    const auto number = port_option(name);
+    // Only the names the window lists, so a port set here can be picked there.
+    const auto number = rwlink::port_number_for(name);
     if (!number)
         return QStringLiteral("unknown port \"%1\" (Com1 … Com20)").arg(name);
     QString device = value.mid(equals + 1).trimmed();
@@ -358,7 +353,8 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
             "Speed tables for the RW7300 telescope-mount stepper controller.\n"
             "Without options the window opens; with --calculate the tables are printed;\n"
             "--ports, --set-port and --clear-port show and change which serial device\n"
-            "each port name Com1 … Com20 opens, in the window too.\n"
+            "each port name Com1 … Com20 opens, in the window too. One of these four\n"
+            "per run.\n"
             "The window writes Speed_Data.txt and PARAM.DAT to: %1\n"
             "Port assignments are kept in: %2\n"
             "Exit status: 0 done, 1 malformed options, 2 calculation failed or upload "
@@ -399,11 +395,11 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption upload(
         QStringLiteral("upload"),
-        QStringLiteral(
-            "Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
-            "the window, or a device path), as the window's 送信 does. Refused, with exit "
-            "status 2 and nothing sent, when a row or total cannot be taken as "
-            "sent (see --force)."),
+        QStringLiteral("Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
+                       "the window and shown by --ports, or a device path), as the window's 送信 "
+                       "does. Refused, with exit "
+                       "status 2 and nothing sent, when a row or total cannot be taken as "
+                       "sent (see --force)."),
         QStringLiteral("PORT"));
     const QCommandLineOption force(
         QStringLiteral("force"),
@@ -483,7 +479,7 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         return options;
     }
     if (parser.isSet(clear_port)) {
-        const auto number = port_option(parser.value(clear_port));
+        const auto number = rwlink::port_number_for(parser.value(clear_port));
         if (!number)
             return usage_error(
                 parser,
