@@ -3,15 +3,21 @@
 #include "accuracy.h"
 #include "accuracytext.h"
 #include "calculate.h"
+#include "cliports.h"
 #include "cliupload.h"
 #include "datadir.h"
+#include "frame.h"
 #include "listing.h"
 #include "numbertext.h"
+#include "portassignments.h"
+#include "portsettings.h"
+#include "porttext.h"
 #include "sendcheck.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,6 +27,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <variant>
 
 namespace app {
@@ -34,6 +42,7 @@ constexpr int kExitCalculation = 2;
 constexpr int kExitRefused = 2;
 constexpr int kExitListing = 3;
 constexpr int kExitUpload = 4;
+constexpr int kExitPortFile = 5;
 
 // The window takes only Qt's own single-dash options (-platform, -style …);
 // anything else, long options above all, is for the command line, which
@@ -293,26 +302,66 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
     return text;
 }
 
-// What a --calculate run is asked to do.
+// What a run is asked to do: one of these each time.
+enum class Action { Calculate, Ports, SetPort, ClearPort };
+
 struct Options {
+    Action action = Action::Calculate;
     calc::CalcInput input;
     std::optional<QString> listing; // --listing FILE
     bool json = false;
     std::optional<QString> upload; // --upload PORT
     bool force = false;            // upload values the controller cannot take
+    int port = 0;                  // --set-port, --clear-port
+    QString device;                // --set-port
 };
 
-// The options of a --calculate run, or the exit status when the arguments
-// end the run here: help or version printed, or a usage error.
+// The port and device of --set-port PORT=DEVICE, or why they cannot be.
+std::variant<std::pair<int, QString>, QString> port_assignment_option(const QString &value)
+{
+    const qsizetype equals = value.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return QStringLiteral("--set-port needs PORT=DEVICE, for example Com3=/dev/ttyUSB0");
+    const QString name = value.left(equals);
+    // Only the names the window lists, so a port set here can be picked there.
+    const auto number = rwlink::port_number_for(name);
+    if (!number)
+        return QStringLiteral("unknown port \"%1\" (Com1 … Com20)").arg(name);
+    QString device = value.mid(equals + 1).trimmed();
+    if (device.isEmpty())
+        return QStringLiteral("--set-port %1= names no device (to remove the assignment: "
+                              "--clear-port %1)")
+            .arg(name);
+    // The window may start elsewhere; a path relative to this shell would
+    // lead nowhere there. A bare name (ttyUSB0) is the system's to place.
+    if (device.contains(QLatin1Char('/')) && QFileInfo(device).isRelative())
+        device = QDir::cleanPath(QDir::current().absoluteFilePath(device));
+    if (!files::acceptable_device(device))
+        return QStringLiteral("--set-port %1: the device holds a control character or is far "
+                              "too long")
+            .arg(name);
+    return std::pair{*number, device};
+}
+
+// The options of a run, or the exit status when the arguments end the run
+// here: help or version printed, or a usage error.
 std::variant<Options, int> parse_options(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral(
             "Speed tables for the RW7300 telescope-mount stepper controller.\n"
-            "Without options the window opens; with --calculate the tables are printed.\n"
-            "The window writes Speed_Data.txt and PARAM.DAT to: %1")
-            .arg(QDir::toNativeSeparators(data_directory(QCoreApplication::applicationDirPath()))));
+            "Without options the window opens; with --calculate the tables are printed;\n"
+            "--ports, --set-port and --clear-port show and change which serial device\n"
+            "each port name Com1 … Com20 opens, in the window too. One of these four\n"
+            "per run.\n"
+            "The window writes Speed_Data.txt and PARAM.DAT to: %1\n"
+            "Port assignments are kept in: %2\n"
+            "Exit status: 0 done, 1 malformed options, 2 calculation failed or upload "
+            "refused,\n3 listing not written, 4 upload incomplete, 5 port assignments not "
+            "written.")
+            .arg(QDir::toNativeSeparators(data_directory(QCoreApplication::applicationDirPath())),
+                 QDir::toNativeSeparators(files::port_assignments_path())));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption calculate(
@@ -330,25 +379,53 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
     const QCommandLineOption clock(QStringLiteral("clock"),
                                    QStringLiteral("Base clock: 2MHz (default) or 250kHz."),
                                    QStringLiteral("2MHz|250kHz"));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("Print one JSON object of the box texts."));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral(
+            "With --calculate, print one JSON object of the box texts. With --ports, print "
+            "one JSON array: for Com1 … Com20 in order {\"port\": \"Com3\", \"device\", "
+            "\"source\": override|assigned|single_adapter|default, \"present\": "
+            "detected|exists|missing, \"assigned\": the device assigned or null, "
+            "\"detected\": {location, stable_name, description, manufacturer, "
+            "serial_number, vendor_id, product_id} or null}, then one object with "
+            "\"port\": null for each serial device present that no port opens."));
     const QCommandLineOption listing(
         QStringLiteral("listing"),
         QStringLiteral("Also write the Speed_Data.txt listing (Shift-JIS) to FILE."),
         QStringLiteral("FILE"));
     const QCommandLineOption upload(
         QStringLiteral("upload"),
-        QStringLiteral(
-            "Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
-            "the window, or a device path), as the window's 送信 does. Refused, with exit "
-            "status 2 and nothing sent, when a row or total cannot be taken as "
-            "sent (see --force)."),
+        QStringLiteral("Send the tables to the controller on PORT (Com1 … Com20, mapped as in "
+                       "the window and shown by --ports, or a device path), as the window's 送信 "
+                       "does. Refused, with exit "
+                       "status 2 and nothing sent, when a row or total cannot be taken as "
+                       "sent (see --force)."),
         QStringLiteral("PORT"));
     const QCommandLineOption force(
         QStringLiteral("force"),
         QStringLiteral("Upload even values the controller cannot take as sent (cut by their "
                        "field, zero or negative); without it such an upload is refused."));
-    parser.addOptions({calculate, ra, dec, clock, json, listing, upload, force});
+    const QCommandLineOption ports(
+        QStringLiteral("ports"),
+        QStringLiteral("List the device each port name Com1 … Com20 opens, whether it is "
+                       "present and how it was decided (environment variable RW7300_COMn, "
+                       "assignment, the one USB adapter for Com1, or the system's n-th port), "
+                       "then the serial devices present: description, manufacturer, serial "
+                       "number, USB vendor:product id and stable /dev/serial/by-id name."));
+    const QCommandLineOption set_port(
+        QStringLiteral("set-port"),
+        QStringLiteral("Assign DEVICE to the port name (Com1 … Com20) for this user, as the "
+                       "window's ポート設定 does: a serial device present is kept by its "
+                       "stable by-id name when it has one, a relative path as an absolute "
+                       "one. RW7300_COMn, when set, still wins."),
+        QStringLiteral("PORT=DEVICE"));
+    const QCommandLineOption clear_port(
+        QStringLiteral("clear-port"),
+        QStringLiteral("Remove the assignment of PORT (Com1 … Com20); it then opens what it "
+                       "would with none."),
+        QStringLiteral("PORT"));
+    parser.addOptions(
+        {calculate, ra, dec, clock, json, listing, upload, force, ports, set_port, clear_port});
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
@@ -364,12 +441,53 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         return usage_error(
             parser,
             QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
-    if (!parser.isSet(calculate))
+    const int actions = int(parser.isSet(calculate)) + int(parser.isSet(ports)) +
+                        int(parser.isSet(set_port)) + int(parser.isSet(clear_port));
+    if (actions > 1)
         return usage_error(
-            parser, QStringLiteral(
-                        "--ra, --dec, --clock, --json, --listing and --upload need --calculate"));
+            parser,
+            QStringLiteral("give only one of --calculate, --ports, --set-port and --clear-port"));
+    const bool calculation_options = parser.isSet(ra) || parser.isSet(dec) || parser.isSet(clock) ||
+                                     parser.isSet(listing) || parser.isSet(upload) ||
+                                     parser.isSet(force);
+    if (calculation_options && !parser.isSet(calculate))
+        return usage_error(parser, QStringLiteral("--ra, --dec, --clock, --listing, --upload and "
+                                                  "--force need --calculate"));
+    if (parser.isSet(json) && !parser.isSet(calculate) && !parser.isSet(ports))
+        return usage_error(parser, QStringLiteral("--json needs --calculate or --ports"));
+    if (actions == 0)
+        return usage_error(parser,
+                           QStringLiteral("nothing to do: give --calculate, --ports, --set-port or "
+                                          "--clear-port"));
 
     Options options;
+    options.json = parser.isSet(json);
+    if (parser.isSet(ports)) {
+        options.action = Action::Ports;
+        return options;
+    }
+    // One port per run keeps the line it prints, and a failure, about one port.
+    if (parser.values(set_port).size() > 1 || parser.values(clear_port).size() > 1)
+        return usage_error(parser, QStringLiteral("--set-port and --clear-port take one port "
+                                                  "per run"));
+    if (parser.isSet(set_port)) {
+        const auto assignment = port_assignment_option(parser.value(set_port));
+        if (const auto *message = std::get_if<QString>(&assignment))
+            return usage_error(parser, *message);
+        options.action = Action::SetPort;
+        std::tie(options.port, options.device) = std::get<std::pair<int, QString>>(assignment);
+        return options;
+    }
+    if (parser.isSet(clear_port)) {
+        const auto number = rwlink::port_number_for(parser.value(clear_port));
+        if (!number)
+            return usage_error(
+                parser,
+                QStringLiteral("unknown port \"%1\" (Com1 … Com20)").arg(parser.value(clear_port)));
+        options.action = Action::ClearPort;
+        options.port = *number;
+        return options;
+    }
     calc::CalcInput &input = options.input;
     if (parser.isSet(ra)) {
         const auto texts = drive_train_option(parser.value(ra));
@@ -394,7 +512,6 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
 
     if (parser.isSet(listing))
         options.listing = parser.value(listing);
-    options.json = parser.isSet(json);
     if (parser.isSet(upload)) {
         options.upload = parser.value(upload);
         // An unset shell variable must not send to some default port.
@@ -453,6 +570,48 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
     return 0;
 }
 
+// --ports: where each port name leads, as text or JSON.
+int list_ports(const Options &options)
+{
+    const PortSettings settings;
+    // The window and an upload carry on as if nothing were assigned; so
+    // does the list, but not without saying why.
+    if (!settings.read_error().isEmpty())
+        print(stderr, QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を読めません: %2。"
+                                     "割り当てはないものとして表示します。\n")
+                          .arg(QDir::toNativeSeparators(settings.path()), settings.read_error()));
+    if (options.json)
+        print(stdout,
+              QString::fromUtf8(
+                  QJsonDocument(ports_json(settings.map())).toJson(QJsonDocument::Compact)) +
+                  QLatin1Char('\n'));
+    else
+        print(stdout, ports_text(settings));
+    return 0;
+}
+
+// --set-port and --clear-port, written to the file at once.
+int change_port(const Options &options)
+{
+    PortSettings settings;
+    const files::WriteOutcome written = options.action == Action::SetPort
+                                            ? settings.assign(options.port, options.device)
+                                            : settings.clear(options.port);
+    if (!written.ok) {
+        print(stderr, QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を書き込めません: "
+                                     "%2\n")
+                          .arg(QDir::toNativeSeparators(settings.path()), written.error));
+        return kExitPortFile;
+    }
+    if (options.action == Action::SetPort)
+        print(stdout, assigned_text(settings.map(), options.port) + QLatin1Char('\n'));
+    else
+        print(stdout,
+              QStringLiteral("%1 の割り当てを解除しました。%2\n")
+                  .arg(port_name(options.port), mapping_summary(settings.mapping(options.port))));
+    return 0;
+}
+
 } // namespace
 
 bool wants_command_line(int argc, const char *const *argv)
@@ -470,7 +629,17 @@ int run_command_line(const QStringList &arguments, rwlink::Clock *clock)
     const auto parsed = parse_options(arguments);
     if (const int *status = std::get_if<int>(&parsed))
         return *status;
-    return calculate_and_report(std::get<Options>(parsed), clock);
+    const auto &options = std::get<Options>(parsed);
+    switch (options.action) {
+    case Action::Ports:
+        return list_ports(options);
+    case Action::SetPort:
+    case Action::ClearPort:
+        return change_port(options);
+    case Action::Calculate:
+        break;
+    }
+    return calculate_and_report(options, clock);
 }
 
 } // namespace app

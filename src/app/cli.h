@@ -15,12 +15,15 @@ namespace app {
 // True when the arguments ask for the command line rather than the window.
 bool wants_command_line(int argc, const char *const *argv);
 
-// Parses the arguments (the program name first) and runs the request.
+// Parses the arguments (the program name first) and runs the request:
+// --calculate (with its listing and upload), --ports, --set-port or
+// --clear-port, one of them per run.
 // Exit status: 0 done, 1 malformed options, 2 the calculation failed or an
 // upload was refused (a value the controller cannot take, without --force),
 // 3 the listing could not be written, 4 the upload could not send every
-// command. An upload paces on clock when given, otherwise on the system's
-// millisecond counter.
+// command, 5 the port assignments file could not be written (--set-port,
+// --clear-port). An upload paces on clock when given, otherwise on the
+// system's millisecond counter.
 int run_command_line(const QStringList &arguments, rwlink::Clock *clock = nullptr);
 
 } // namespace app

@@ -8,6 +8,7 @@
 #include "systemclock.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <algorithm>
 #include <chrono>
@@ -106,10 +107,14 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
     // "Com1" … "Com20" lead where they lead in the window; anything else is
     // a device opened as it is named.
     const PortSettings ports;
+    const auto number = rwlink::port_number_for(port);
+    if (number && !ports.read_error().isEmpty())
+        say(QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を読めません: %2。"
+                           "割り当てはないものとして送ります。\n")
+                .arg(QDir::toNativeSeparators(ports.path()), ports.read_error()));
     rwlink::SystemClock system_clock;
     rwlink::SerialLink link;
     link.set_port_map(ports.map());
-    const auto number = rwlink::port_number_for(port);
     if (!number)
         link.use_device(port);
     rwlink::ActionRunner runner(link, clock ? *clock : system_clock);

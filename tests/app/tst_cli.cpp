@@ -1,10 +1,11 @@
-#include "scopedenv.h"
-
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,9 +20,35 @@ struct Run {
     QByteArray err;
 };
 
-Run run(const QStringList &arguments)
+// The child's environment: its own configuration folder and no port
+// overrides, so the user's assignments are never read or written; then
+// "NAME=VALUE" entries of the test's own.
+QProcessEnvironment child_environment(const QString &config_home, const QStringList &extra = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config_home);
+    for (int n = 1; n <= 20; ++n)
+        env.remove(QStringLiteral("RW7300_COM%1").arg(n));
+    for (const QString &entry : extra)
+        env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    return env;
+}
+
+// For runs that do not look at the assignments: one folder for them all.
+QString shared_config_home()
+{
+    static const QTemporaryDir dir;
+    return dir.path();
+}
+
+Run run(const QStringList &arguments,
+        const QProcessEnvironment &env = child_environment(shared_config_home()),
+        const QString &directory = {})
 {
     QProcess process;
+    process.setProcessEnvironment(env);
+    if (!directory.isEmpty())
+        process.setWorkingDirectory(directory);
     process.start(QStringLiteral(SPEEDTABLE_EXE), arguments);
     Run r;
     if (!process.waitForFinished(30000))
@@ -49,6 +76,47 @@ QJsonObject json(const QStringList &extra)
     return QJsonDocument::fromJson(r.out).object();
 }
 
+QString ports_file(const QString &config_home)
+{
+    return config_home + QStringLiteral("/rw7300-speedtable/ports.conf");
+}
+
+// The lines of the assignments file that assign, in file order.
+QStringList assignment_lines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {QStringLiteral("<no file>")};
+    QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    lines.removeIf([](const QString &line) { return line.isEmpty() || line.startsWith('#'); });
+    return lines;
+}
+
+QJsonArray ports_json(const QProcessEnvironment &env)
+{
+    const Run r = run({QStringLiteral("--ports"), QStringLiteral("--json")}, env);
+    if (r.exitCode != 0 || !r.err.isEmpty())
+        return {};
+    return QJsonDocument::fromJson(r.out).array();
+}
+
+// The line of --ports for one port name.
+QString ports_line(const QByteArray &out, const QString &port)
+{
+    const QStringList lines = QString::fromUtf8(out).split('\n');
+    for (const QString &line : lines) {
+        if (line.startsWith(port + QLatin1Char(' ')))
+            return line;
+    }
+    return {};
+}
+
+// What the system opens for port n when nothing else says.
+QString default_device(int n)
+{
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+}
+
 } // namespace
 
 class tst_Cli : public QObject {
@@ -71,7 +139,15 @@ private slots:
     void sendClassification();
     void sendWarnings_data();
     void sendWarnings();
-    void helpNamesForce();
+    void helpNamesOption_data();
+    void helpNamesOption();
+    void portAssignmentsRoundTrip();
+    void portSources_data();
+    void portSources();
+    void portUsageErrors_data();
+    void portUsageErrors();
+    void portFileNotWritable_data();
+    void portFileNotWritable();
 };
 
 void tst_Cli::jsonDefaults()
@@ -244,26 +320,52 @@ void tst_Cli::accuracyColumns()
 
 void tst_Cli::uploadToMissingPort_data()
 {
+    QTest::addColumn<QString>("assignment"); // --set-port first, when not empty
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("device");
-    QTest::newRow("device path") << "/dev/rw7300-none"
-                                 << "/dev/rw7300-none";
-    QTest::newRow("port name mapped by the environment") << "Com7"
-                                                         << "/dev/rw7300-seven";
+    QTest::addColumn<QString>("hint"); // also on stderr
+    QTest::newRow("device path") << ""
+                                 << "/dev/rw7300-none"
+                                 << "/dev/rw7300-none"
+                                 << "デバイス /dev/rw7300-none を開けませんでした";
+    QTest::newRow("path in a folder that is not there") << ""
+                                                        << "/nonexistent/path"
+                                                        << "/nonexistent/path"
+                                                        << "そのパスか";
+    QTest::newRow("port name mapped by the environment") << ""
+                                                         << "Com7"
+                                                         << "/dev/rw7300-seven"
+                                                         << "環境変数 RW7300_COM7";
+    QTest::newRow("port name assigned") << "Com6=/dev/rw7300-six"
+                                        << "Com6"
+                                        << "/dev/rw7300-six"
+                                        << "--set-port Com6=";
 }
 
 // Nothing can be sent: the exit status says so and the reason names the
-// device; the calculation itself is still printed.
+// device; the calculation itself is still printed. A path is opened as it
+// is, never through Com1, whose device is set here to tell them apart.
 void tst_Cli::uploadToMissingPort()
 {
+    QFETCH(QString, assignment);
     QFETCH(QString, port);
     QFETCH(QString, device);
-    const ScopedEnv com7("RW7300_COM7", "/dev/rw7300-seven");
-    const Run r = run({"--calculate", "--json", "--upload", port});
+    QFETCH(QString, hint);
+    const QTemporaryDir config;
+    const QProcessEnvironment env = child_environment(
+        config.path(), {"RW7300_COM7=/dev/rw7300-seven", "RW7300_COM1=/dev/rw7300-first"});
+    if (!assignment.isEmpty())
+        QCOMPARE(run({"--set-port", assignment}, env).exitCode, 0);
+    const Run r = run({"--calculate", "--json", "--upload", port}, env);
     QCOMPARE(r.exitCode, 4);
     QVERIFY(QJsonDocument::fromJson(r.out).isObject());
     const QString err = QString::fromUtf8(r.err);
-    QVERIFY2(err.contains(device) && err.contains(QStringLiteral("0 個")), qPrintable(err));
+    QVERIFY2(err.contains(device) && err.contains(QStringLiteral("0 個")) && err.contains(hint),
+             qPrintable(err));
+    // "Com1〜Com20" in the advice names no port.
+    QVERIFY2(!err.contains(QStringLiteral("/dev/rw7300-first")) &&
+                 !err.contains(QRegularExpression(QStringLiteral("Com1(?![0-9〜])"))),
+             qPrintable(err));
 }
 
 void tst_Cli::sendClassification_data()
@@ -373,11 +475,288 @@ void tst_Cli::sendWarnings()
              qPrintable(warnings.join('\n')));
 }
 
-void tst_Cli::helpNamesForce()
+void tst_Cli::helpNamesOption_data()
 {
-    const Run r = run({QStringLiteral("--help")});
+    QTest::addColumn<QString>("option");
+    QTest::newRow("force") << "--force";
+    QTest::newRow("ports") << "--ports";
+    QTest::newRow("set-port") << "--set-port <PORT=DEVICE>";
+    QTest::newRow("clear-port") << "--clear-port <PORT>";
+    QTest::newRow("assignments status") << "5 port assignments not written";
+}
+
+void tst_Cli::helpNamesOption()
+{
+    QFETCH(QString, option);
+    const QTemporaryDir config;
+    const Run r = run({QStringLiteral("--help")}, child_environment(config.path()));
     QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.contains("--force"));
+    const QString help = QString::fromUtf8(r.out);
+    QVERIFY2(help.simplified().contains(option), qPrintable(help));
+    // Where the assignments are kept, as this run would keep them.
+    QVERIFY2(help.contains(ports_file(config.path())), qPrintable(help));
+}
+
+// Set, list and clear through the program, as a script would; the file
+// holds exactly what was set, so the window finds it at its next start.
+void tst_Cli::portAssignmentsRoundTrip()
+{
+    const QTemporaryDir config;
+    const QTemporaryDir devices;
+    const QProcessEnvironment env = child_environment(config.path());
+    const QString file = ports_file(config.path());
+    // A device file that is there, but no serial port the system reports.
+    const QString present = devices.filePath(QStringLiteral("adapter"));
+    QVERIFY(QFile(present).open(QIODevice::WriteOnly));
+
+    Run r = run({"--set-port", "Com5=" + present}, env);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.err.isEmpty());
+    const QString said = QString::fromUtf8(r.out);
+    QCOMPARE(said.count('\n'), 1);
+    QVERIFY2(said.startsWith(QStringLiteral("Com5 ")) && said.contains(present) &&
+                 said.contains(QStringLiteral("デバイスファイルあり")),
+             qPrintable(said));
+    QCOMPARE(assignment_lines(file), QStringList{"Com5=" + present});
+
+    // A relative path stays the place it named where it was given.
+    QCOMPARE(run({"--set-port", "Com12=./ttyRW"}, env, devices.path()).exitCode, 0);
+    QCOMPARE(run({"--set-port", "Com3= /dev/rw7300-three "}, env).exitCode, 0);
+    const QString relative = devices.filePath(QStringLiteral("ttyRW"));
+    QCOMPARE(assignment_lines(file),
+             (QStringList{"Com3=/dev/rw7300-three", "Com5=" + present, "Com12=" + relative}));
+
+    r = run({"--ports"}, env);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(QString::fromUtf8(r.out).contains(file));
+    const QString com3 = ports_line(r.out, "Com3");
+    const QString com4 = ports_line(r.out, "Com4");
+    const QString com5 = ports_line(r.out, "Com5");
+    QVERIFY2(com3.contains(QStringLiteral("/dev/rw7300-three (見つかりません, 割り当て)")),
+             qPrintable(com3));
+    QVERIFY2(com4.contains(default_device(4) + QStringLiteral(" (")) &&
+                 com4.contains(QStringLiteral("既定")),
+             qPrintable(com4));
+    QVERIFY2(com5.contains(present + QStringLiteral(" (デバイスファイルあり, 割り当て)")),
+             qPrintable(com5));
+
+    r = run({"--clear-port", "Com3"}, env);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.startsWith("Com3 ") && r.out.contains(default_device(3).toUtf8()), r.out);
+    QCOMPARE(assignment_lines(file), (QStringList{"Com5=" + present, "Com12=" + relative}));
+
+    const QJsonArray ports = ports_json(env);
+    QVERIFY(ports.size() >= 20);
+    const QJsonObject p3 = ports.at(2).toObject();
+    const QJsonObject p5 = ports.at(4).toObject();
+    const QJsonObject p12 = ports.at(11).toObject();
+    QCOMPARE(p3.value("source").toString(), QStringLiteral("default"));
+    QCOMPARE(p3.value("device").toString(), default_device(3));
+    QVERIFY(p3.value("assigned").isNull());
+    QCOMPARE(p5.value("source").toString(), QStringLiteral("assigned"));
+    QCOMPARE(p5.value("device").toString(), present);
+    QCOMPARE(p5.value("present").toString(), QStringLiteral("exists"));
+    QVERIFY(p5.value("detected").isNull());
+    QCOMPARE(p12.value("device").toString(), relative);
+    QCOMPARE(p12.value("present").toString(), QStringLiteral("missing"));
+}
+
+void tst_Cli::portSources_data()
+{
+    QTest::addColumn<QStringList>("set");   // --set-port runs, in turn
+    QTest::addColumn<QStringList>("clear"); // then --clear-port runs
+    QTest::addColumn<QStringList>("env");   // NAME=VALUE of the listing run
+    // "ComN source device [assigned]" for each port that is not the default.
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("nothing assigned")
+        << QStringList{} << QStringList{} << QStringList{} << QStringList{};
+    QTest::newRow("one port assigned")
+        << QStringList{"Com5=/dev/rw7300-five"} << QStringList{} << QStringList{}
+        << QStringList{"Com5 assigned /dev/rw7300-five /dev/rw7300-five"};
+    QTest::newRow("first and last port assigned")
+        << QStringList{"Com1=/dev/rw7300-one", "Com20=/dev/rw7300-twenty"} << QStringList{}
+        << QStringList{}
+        << QStringList{"Com1 assigned /dev/rw7300-one /dev/rw7300-one",
+                       "Com20 assigned /dev/rw7300-twenty /dev/rw7300-twenty"};
+    QTest::newRow("assigned twice, the last kept")
+        << QStringList{"Com5=/dev/rw7300-five", "Com5=/dev/rw7300-other"} << QStringList{}
+        << QStringList{} << QStringList{"Com5 assigned /dev/rw7300-other /dev/rw7300-other"};
+    QTest::newRow("assignment cleared")
+        << QStringList{"Com5=/dev/rw7300-five", "Com6=/dev/rw7300-six"} << QStringList{"Com5"}
+        << QStringList{} << QStringList{"Com6 assigned /dev/rw7300-six /dev/rw7300-six"};
+    QTest::newRow("override of a port not assigned")
+        << QStringList{"Com5=/dev/rw7300-five"} << QStringList{}
+        << QStringList{"RW7300_COM7=/dev/rw7300-seven"}
+        << QStringList{"Com5 assigned /dev/rw7300-five /dev/rw7300-five",
+                       "Com7 override /dev/rw7300-seven"};
+    QTest::newRow("override wins over the assignment")
+        << QStringList{"Com5=/dev/rw7300-five"} << QStringList{}
+        << QStringList{"RW7300_COM5=/dev/rw7300-env"}
+        << QStringList{"Com5 override /dev/rw7300-env /dev/rw7300-five"};
+    QTest::newRow("empty override is none")
+        << QStringList{"Com5=/dev/rw7300-five"} << QStringList{} << QStringList{"RW7300_COM5="}
+        << QStringList{"Com5 assigned /dev/rw7300-five /dev/rw7300-five"};
+}
+
+// --ports --json: twenty port objects in order, each with the device it
+// opens and why; then only devices present that no port opens.
+void tst_Cli::portSources()
+{
+    QFETCH(QStringList, set);
+    QFETCH(QStringList, clear);
+    QFETCH(QStringList, env);
+    QFETCH(QStringList, expected);
+    const QTemporaryDir config;
+    for (const QString &assignment : set)
+        QCOMPARE(run({"--set-port", assignment}, child_environment(config.path())).exitCode, 0);
+    for (const QString &port : clear)
+        QCOMPARE(run({"--clear-port", port}, child_environment(config.path())).exitCode, 0);
+    const QJsonArray ports = ports_json(child_environment(config.path(), env));
+    QVERIFY(ports.size() >= 20);
+    bool none_assigned = true;
+    for (int n = 1; n <= 20; ++n)
+        none_assigned = none_assigned && ports.at(n - 1).toObject().value("assigned").isNull();
+    for (int n = 1; n <= 20; ++n) {
+        const QJsonObject o = ports.at(n - 1).toObject();
+        const QString name = QStringLiteral("Com%1").arg(n);
+        QCOMPARE(o.value("port").toString(), name);
+        const QStringList entry = expected.filter(QRegularExpression('^' + name + ' '));
+        const QStringList words = entry.value(0).split(' ');
+        if (entry.isEmpty() && n == 1 && o.value("source").toString() == "single_adapter") {
+            // With nothing assigned, one USB adapter plugged into this
+            // machine is Com1's.
+            QVERIFY(none_assigned);
+            QVERIFY(!o.value("detected").toObject().value("vendor_id").isNull());
+            continue;
+        }
+        QCOMPARE(o.value("source").toString(), entry.isEmpty() ? "default" : words.value(1));
+        QCOMPARE(o.value("device").toString(),
+                 entry.isEmpty() ? default_device(n) : words.value(2));
+        if (words.size() > 3)
+            QCOMPARE(o.value("assigned").toString(), words.value(3));
+        else
+            QVERIFY(o.value("assigned").isNull());
+        QVERIFY(
+            QStringList({"detected", "exists", "missing"}).contains(o.value("present").toString()));
+        QCOMPARE(o.value("detected").isObject(), o.value("present").toString() == "detected");
+    }
+    for (qsizetype i = 20; i < ports.size(); ++i) {
+        const QJsonObject o = ports.at(i).toObject();
+        QVERIFY(o.value("port").isNull());
+        QVERIFY(!o.value("detected").toObject().value("location").toString().isEmpty());
+    }
+}
+
+void tst_Cli::portUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("port above Com20")
+        << QStringList{"--set-port", "Com21=/x"} << "unknown port \"Com21\"";
+    QTest::newRow("port name in lower case")
+        << QStringList{"--set-port", "com3=/x"} << "unknown port \"com3\"";
+    QTest::newRow("port number with a leading zero")
+        << QStringList{"--set-port", "Com03=/x"} << "unknown port \"Com03\"";
+    QTest::newRow("no equals sign") << QStringList{"--set-port", "Com3"} << "PORT=DEVICE";
+    QTest::newRow("no device") << QStringList{"--set-port", "Com3="} << "names no device";
+    QTest::newRow("blank device") << QStringList{"--set-port", "Com3=  "} << "names no device";
+    QTest::newRow("control character in the device")
+        << QStringList{"--set-port", "Com3=/dev/tty\tUSB0"} << "control character";
+    QTest::newRow("device far too long")
+        << QStringList{"--set-port", "Com3=/" + QString(2000, 'x')} << "far too long";
+    QTest::newRow("clear below Com1")
+        << QStringList{"--clear-port", "Com0"} << "unknown port \"Com0\"";
+    QTest::newRow("clear a device, not a port")
+        << QStringList{"--clear-port", "/dev/ttyUSB0"} << "unknown port";
+    QTest::newRow("upload to nothing")
+        << QStringList{"--calculate", "--upload", ""} << "--upload needs a port";
+    QTest::newRow("set with calculate")
+        << QStringList{"--calculate", "--set-port", "Com3=/x"} << "only one of";
+    QTest::newRow("list and set") << QStringList{"--ports", "--set-port", "Com3=/x"}
+                                  << "only one of";
+    QTest::newRow("set and clear")
+        << QStringList{"--set-port", "Com3=/x", "--clear-port", "Com4"} << "only one of";
+    QTest::newRow("two ports set")
+        << QStringList{"--set-port", "Com3=/x", "--set-port", "Com4=/y"} << "one port per run";
+    QTest::newRow("JSON of a change")
+        << QStringList{"--set-port", "Com3=/x", "--json"} << "--json needs --calculate or --ports";
+    QTest::newRow("listing of the port list")
+        << QStringList{"--ports", "--listing", "x.txt"} << "need --calculate";
+    QTest::newRow("upload with a change")
+        << QStringList{"--clear-port", "Com3", "--upload", "Com3"} << "need --calculate";
+    QTest::newRow("nothing to do") << QStringList{"--"} << "nothing to do";
+}
+
+// A usage error writes nothing: not the assignments, not a listing.
+void tst_Cli::portUsageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const QTemporaryDir config;
+    const QTemporaryDir work;
+    const Run r = run(arguments, child_environment(config.path()), work.path());
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.isEmpty());
+    const QString err = QString::fromUtf8(r.err);
+    QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: ")) &&
+                 err.section('\n', 0, 0).contains(message),
+             qPrintable(err));
+    QVERIFY(QDir(config.path()).isEmpty());
+    QVERIFY(QDir(work.path()).isEmpty());
+}
+
+void tst_Cli::portFileNotWritable_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("folderIsFile"); // else the file is a folder
+    QTest::addColumn<QString>("reason");
+    const QString noFolder = QStringLiteral("を作れません");
+    const QString notFile = QStringLiteral("通常のファイルではありません");
+    QTest::newRow("set, the folder is a file")
+        << QStringList{"--set-port", "Com3=/dev/ttyUSB0"} << true << noFolder;
+    QTest::newRow("clear, the folder is a file")
+        << QStringList{"--clear-port", "Com3"} << true << noFolder;
+    QTest::newRow("set, the file is a folder")
+        << QStringList{"--set-port", "Com3=/dev/ttyUSB0"} << false << notFile;
+    QTest::newRow("clear, the file is a folder")
+        << QStringList{"--clear-port", "Com3"} << false << notFile;
+}
+
+// One line names the file and the reason; what stood there is left alone,
+// and the list still shows where the ports lead.
+void tst_Cli::portFileNotWritable()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, folderIsFile);
+    QFETCH(QString, reason);
+    const QTemporaryDir config;
+    const QString folder = config.filePath(QStringLiteral("rw7300-speedtable"));
+    const QString file = ports_file(config.path());
+    if (folderIsFile) {
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("not a folder") > 0);
+    } else {
+        QVERIFY(QDir().mkpath(file));
+    }
+    const QProcessEnvironment env = child_environment(config.path());
+    Run r = run(arguments, env);
+    QCOMPARE(r.exitCode, 5);
+    QVERIFY(r.out.isEmpty());
+    const QString err = QString::fromUtf8(r.err);
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.contains(file) && err.contains(reason), qPrintable(err));
+    QCOMPARE(QFileInfo(folder).isFile(), folderIsFile);
+    QCOMPARE(QFileInfo(file).isDir(), !folderIsFile);
+
+    r = run({"--ports"}, env);
+    QCOMPARE(r.exitCode, 0);
+    const QString com3 = ports_line(r.out, "Com3");
+    QVERIFY2(com3.contains(default_device(3) + QStringLiteral(" (")) &&
+                 com3.endsWith(QStringLiteral(", 既定)")),
+             qPrintable(com3));
+    // A file that is there but cannot be read is named; one that cannot be
+    // there at all is not.
+    QCOMPARE(QString::fromUtf8(r.err).contains(file), !folderIsFile);
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)

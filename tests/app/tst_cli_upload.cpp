@@ -1,14 +1,90 @@
-#include "cli.h"
-#include "fakeclock.h"
-#include "ptyline.h"
+// The command line in-process: uploads paced on the test counter into a
+// pseudo-terminal, reached by a device path, an override or an assignment
+// made with --set-port; and the port list over a stand-in set of devices.
 
+#include "calculate.h"
+#include "cli.h"
+#include "cliports.h"
+#include "fakeclock.h"
+#include "portsettings.h"
+#include "ptyline.h"
+#include "scopedenv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
 constexpr int kPort = 1;
 const QStringList kWideTotal{"--ra", "240,2,200,10,256"};
+
+// The 109 bodies an upload of a calculation sends, built from the
+// calculation core alone.
+QStringList upload_bodies(const calc::CalcOutput &out)
+{
+    QStringList bodies{out.base_clock == calc::kClock2MHz ? "=TCLK1" : "=TCLK2", "=SD"};
+    for (int i = 0; i < 50; ++i)
+        bodies << QStringLiteral("&RA%1=%2")
+                      .arg(i + 1, 2, 10, QLatin1Char('0'))
+                      .arg(QString::fromStdString(out.ra.hex_rows[i]));
+    bodies << "=SD";
+    for (int i = 0; i < 50; ++i)
+        bodies << QStringLiteral("&DEC%1=%2")
+                      .arg(i + 1, 2, 10, QLatin1Char('0'))
+                      .arg(QString::fromStdString(out.dec.hex_rows[i]));
+    bodies << "=SD"
+           << "=NEW"
+           << "&XRA00" + QString::fromStdString(out.ra.total_hex)
+           << "&XDEC00" + QString::fromStdString(out.dec.total_hex) << "&XNEW"
+           << "=SD";
+    return bodies;
+}
+
+QStringList default_upload()
+{
+    return upload_bodies(std::get<calc::CalcOutput>(calc::calculate(calc::CalcInput{})));
+}
+
+const QString kStableName =
+    QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+
+rwlink::DetectedPort adapter()
+{
+    rwlink::DetectedPort port;
+    port.location = QStringLiteral("/dev/ttyUSB0");
+    port.stable_name = kStableName;
+    port.description = QStringLiteral("FT232R USB UART");
+    port.manufacturer = QStringLiteral("FTDI");
+    port.serial_number = QStringLiteral("A50285BI");
+    port.vendor_id = 0x0403;
+    port.product_id = 0x6001;
+    return port;
+}
+
+rwlink::DetectedPort plain_port(const QString &location)
+{
+    rwlink::DetectedPort port;
+    port.location = location;
+    return port;
+}
+
+rwlink::DetectedPort second_adapter()
+{
+    rwlink::DetectedPort port = plain_port(QStringLiteral("/dev/ttyUSB1"));
+    port.vendor_id = 0x067b;
+    port.product_id = 0x2303;
+    return port;
+}
 
 } // namespace
 
@@ -16,10 +92,54 @@ class tst_CliUpload : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void init();
     void refused_data();
     void refused();
     void forced();
+    void uploadReachesDevice_data();
+    void uploadReachesDevice();
+    void portsOfDetectedDevices_data();
+    void portsOfDetectedDevices();
+
+private:
+    QString ports_file() const;
+    QProcessEnvironment child_environment() const;
+
+    QTemporaryDir m_config;
+    std::vector<std::unique_ptr<ScopedEnv>> m_env;
 };
+
+// In-process runs keep their assignments where the program does, in a
+// private folder, and no port is overridden unless a test says so.
+void tst_CliUpload::initTestCase()
+{
+    QVERIFY(m_config.isValid());
+    QCoreApplication::setApplicationName(QStringLiteral("rw7300-speedtable"));
+    m_env.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_config.path().toLocal8Bit()));
+    for (int n = 1; n <= 20; ++n)
+        m_env.push_back(std::make_unique<ScopedEnv>(
+            QByteArray("RW7300_COM" + QByteArray::number(n)).constData(), QByteArray()));
+}
+
+void tst_CliUpload::init()
+{
+    QFile::remove(ports_file());
+}
+
+QString tst_CliUpload::ports_file() const
+{
+    return m_config.filePath(QStringLiteral("rw7300-speedtable/ports.conf"));
+}
+
+QProcessEnvironment tst_CliUpload::child_environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    for (int n = 1; n <= 20; ++n)
+        env.remove(QStringLiteral("RW7300_COM%1").arg(n));
+    return env;
+}
 
 void tst_CliUpload::refused_data()
 {
@@ -45,6 +165,7 @@ void tst_CliUpload::refused()
     PtyLine line(kPort);
     QVERIFY(line.ok());
     QProcess process;
+    process.setProcessEnvironment(child_environment());
     process.start(QStringLiteral(SPEEDTABLE_EXE),
                   QStringList{"--calculate"} + arguments + QStringList{"--upload", line.path()});
     QVERIFY(process.waitForFinished(30000));
@@ -74,6 +195,144 @@ void tst_CliUpload::forced()
     QVERIFY(bodies.contains(QStringLiteral("&XRA00A60000")));
     QVERIFY(bodies.contains(QStringLiteral("&RA01=057A")));
     QCOMPARE(clock.moves(), 108);
+}
+
+void tst_CliUpload::uploadReachesDevice_data()
+{
+    QTest::addColumn<QString>("assignment"); // --set-port Com3=…, "@line" for the line
+    QTest::addColumn<bool>("overridden");    // RW7300_COM3 leads to the line
+    QTest::addColumn<QString>("port");       // --upload …
+    QTest::newRow("port assigned with --set-port") << "Com3=@line" << false << "Com3";
+    QTest::newRow("override wins over the assignment")
+        << "Com3=/dev/rw7300-elsewhere" << true << "Com3";
+    QTest::newRow("device path") << "" << false << "@line";
+    QTest::newRow("device path beside an assignment")
+        << "Com3=/dev/rw7300-elsewhere" << false << "@line";
+}
+
+// The assignment the program writes is the one the window's PortSettings
+// reads back, and an upload to that port name reaches the device.
+void tst_CliUpload::uploadReachesDevice()
+{
+    QFETCH(QString, assignment);
+    QFETCH(bool, overridden);
+    QFETCH(QString, port);
+    PtyLine line(3);
+    QVERIFY(line.ok());
+    std::optional<ScopedEnv> no_override;
+    if (!overridden)
+        no_override.emplace("RW7300_COM3", QByteArray());
+    assignment.replace(QStringLiteral("@line"), line.path());
+    port.replace(QStringLiteral("@line"), line.path());
+
+    if (!assignment.isEmpty()) {
+        QProcess process;
+        process.setProcessEnvironment(child_environment());
+        process.start(QStringLiteral(SPEEDTABLE_EXE), {"--set-port", assignment});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        const QString device = assignment.section('=', 1);
+        const app::PortSettings settings;
+        QCOMPARE(settings.path(), ports_file());
+        QVERIFY(settings.read_error().isEmpty());
+        QCOMPARE(settings.map().assignments()[2], device);
+        const rwlink::PortMapping com3 = settings.mapping(3);
+        QCOMPARE(com3.source,
+                 overridden ? rwlink::PortSource::Override : rwlink::PortSource::Assigned);
+        QCOMPARE(com3.device, overridden ? line.path() : device);
+    }
+
+    FakeClock clock;
+    const int status = app::run_command_line(
+        QStringList{"rw7300-speedtable", "--calculate", "--json", "--upload", port}, &clock);
+    QCOMPARE(status, 0);
+    QCOMPARE(PtyLine::bodies(line.read_all()), default_upload());
+    QCOMPARE(clock.moves(), 108);
+}
+
+void tst_CliUpload::portsOfDetectedDevices_data()
+{
+    QTest::addColumn<bool>("twoAdapters");
+    QTest::addColumn<QString>("assignment"); // "n=DEVICE" made through PortSettings
+    // "ComN source device" for the ports that matter here.
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("unmapped"); // devices of the "port": null objects
+    QTest::addColumn<QStringList>("text");     // lines of --ports
+    const QString adapterLine =
+        QStringLiteral("  /dev/ttyUSB0 — FT232R USB UART (FTDI, 0403:6001, S/N A50285BI)");
+    const QString stableLine = QStringLiteral("    固定名: ") + kStableName;
+    QTest::newRow("one adapter, nothing assigned: Com1 takes it")
+        << false << ""
+        << QStringList{"Com1 single_adapter " + kStableName, "Com2 default /dev/ttyS1"}
+        << QStringList{"/dev/ttyS0"}
+        << QStringList{adapterLine, stableLine, "    使うポート: Com1", "  /dev/ttyS0"};
+    QTest::newRow("adapter assigned by location, kept by its stable name")
+        << false << "3=/dev/ttyUSB0"
+        << QStringList{"Com1 default /dev/ttyS0", "Com3 assigned " + kStableName} << QStringList{}
+        << QStringList{adapterLine, stableLine, "    使うポート: Com3", "    使うポート: Com1"};
+    QTest::newRow("two adapters: the operator chooses")
+        << true << "" << QStringList{"Com1 default /dev/ttyS0"}
+        << QStringList{kStableName, "/dev/ttyUSB1"}
+        << QStringList{adapterLine, "  /dev/ttyUSB1 — 067b:2303"};
+}
+
+// What --ports says of devices the system reports: every field of the
+// adapter, which port opens it, and the devices no port opens.
+void tst_CliUpload::portsOfDetectedDevices()
+{
+    QFETCH(bool, twoAdapters);
+    QFETCH(QString, assignment);
+    QFETCH(QStringList, expected);
+    QFETCH(QStringList, unmapped);
+    QFETCH(QStringList, text);
+    const QTemporaryDir dir;
+    QList<rwlink::DetectedPort> ports{plain_port(QStringLiteral("/dev/ttyS0")), adapter()};
+    if (twoAdapters)
+        ports << second_adapter();
+    app::PortSettings settings([ports] { return ports; },
+                               dir.filePath(QStringLiteral("ports.conf")));
+    if (!assignment.isEmpty())
+        QVERIFY(
+            settings.assign(assignment.section('=', 0, 0).toInt(), assignment.section('=', 1)).ok);
+
+    const QJsonArray array = app::ports_json(settings.map());
+    QCOMPARE(array.size(), 20 + unmapped.size());
+    for (const QString &entry : expected) {
+        const QStringList words = entry.split(' ');
+        const QJsonObject o = array.at(words[0].mid(3).toInt() - 1).toObject();
+        QCOMPARE(o.value("port").toString(), words[0]);
+        QCOMPARE(o.value("source").toString(), words[1]);
+        QCOMPARE(o.value("device").toString(), words[2]);
+    }
+    QStringList unmappedGot;
+    for (qsizetype i = 20; i < array.size(); ++i) {
+        const QJsonObject o = array.at(i).toObject();
+        QVERIFY(o.value("port").isNull() && o.value("source").isNull());
+        QCOMPARE(o.value("present").toString(), QStringLiteral("detected"));
+        unmappedGot << o.value("device").toString();
+    }
+    QCOMPARE(unmappedGot, unmapped);
+
+    // The adapter, wherever it shows, with all the system said of it.
+    bool seen = false;
+    for (const auto &value : array) {
+        const QJsonObject detected = value.toObject().value("detected").toObject();
+        if (detected.value("location") != QStringLiteral("/dev/ttyUSB0"))
+            continue;
+        seen = true;
+        QCOMPARE(detected, (QJsonObject{{"location", "/dev/ttyUSB0"},
+                                        {"stable_name", kStableName},
+                                        {"description", "FT232R USB UART"},
+                                        {"manufacturer", "FTDI"},
+                                        {"serial_number", "A50285BI"},
+                                        {"vendor_id", "0403"},
+                                        {"product_id", "6001"}}));
+    }
+    QVERIFY(seen);
+
+    const QStringList lines = app::ports_text(settings).split('\n');
+    for (const QString &line : text)
+        QVERIFY2(lines.contains(line), qPrintable(line + " in\n" + lines.join('\n')));
 }
 
 QTEST_GUILESS_MAIN(tst_CliUpload)
