@@ -332,6 +332,9 @@ std::variant<std::pair<int, QString>, QString> port_assignment_option(const QStr
         return QStringLiteral("--set-port %1= names no device (to remove the assignment: "
                               "--clear-port %1)")
             .arg(name);
+    if (rwlink::port_number_for(device))
+        return QStringLiteral("--set-port %1=%2: %2 is a port name, not a device")
+            .arg(name, device);
     // The window may start elsewhere; a path relative to this shell would
     // lead nowhere there. A bare name (ttyUSB0) is the system's to place.
     if (device.contains(QLatin1Char('/')) && QFileInfo(device).isRelative())

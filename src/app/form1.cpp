@@ -819,7 +819,13 @@ void Form1::show_port_status()
 {
     const auto number = rwlink::port_number_for(Combo1->currentText());
     const rwlink::PortMapping m = m_port_settings.mapping(number.value_or(MSComm1->port_number()));
-    show_status(port_status_text(m));
+    QString text = port_status_text(m);
+    if (!m_port_settings.read_error().isEmpty())
+        text = QStringLiteral("注意: ポートの割り当てを読めません (%1: %2)。")
+                   .arg(QDir::toNativeSeparators(m_port_settings.path()),
+                        m_port_settings.read_error()) +
+               text;
+    show_status(text);
 }
 
 void Form1::open_port_dialog()

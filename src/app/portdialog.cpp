@@ -136,6 +136,9 @@ PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
     m_settings.refresh();
     fill();
     select_number(number);
+    if (!m_settings.read_error().isEmpty())
+        say(QStringLiteral("割り当てのファイルを読めません: %1").arg(m_settings.read_error()),
+            true);
 }
 
 int PortDialog::selected_number() const

@@ -1,5 +1,7 @@
 #include "portsettings.h"
 
+#include "frame.h"
+
 #include <utility>
 
 namespace app {
@@ -24,6 +26,11 @@ files::WriteOutcome PortSettings::assign(int number, const QString &device)
     const QString trimmed = device.trimmed();
     if (!files::acceptable_device(trimmed))
         return {false, QStringLiteral("デバイス名として使えません: 「%1」").arg(device)};
+    // A port name would be opened as a device of that name (/dev/Com5).
+    if (rwlink::port_number_for(trimmed))
+        return {
+            false,
+            QStringLiteral("「%1」はポート名です。デバイスのパスを指定してください").arg(trimmed)};
     return store(number, m_map.stable_name(trimmed));
 }
 

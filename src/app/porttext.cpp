@@ -148,7 +148,7 @@ QString open_failure_text(const rwlink::OpenFailure &failure, const rwlink::Port
     text += QStringLiteral("\n見つかったシリアルポート:\n") + detected_ports_text(map.detected());
     if (direct) {
         text += QStringLiteral(
-            "\n別のデバイスを使うときは、そのパスか Com1〜Com20 を指定してください。");
+            "\n別のデバイスを使うときは、そのデバイスのパスかポート名を指定してください。");
         return text;
     }
     if (m.source == rwlink::PortSource::Override) {

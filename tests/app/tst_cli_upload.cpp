@@ -9,6 +9,7 @@
 #include "portsettings.h"
 #include "ptyline.h"
 #include "scopedenv.h"
+#include "uploadbodies.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,28 +28,6 @@ namespace {
 
 constexpr int kPort = 1;
 const QStringList kWideTotal{"--ra", "240,2,200,10,256"};
-
-// The 109 bodies an upload of a calculation sends, built from the
-// calculation core alone.
-QStringList upload_bodies(const calc::CalcOutput &out)
-{
-    QStringList bodies{out.base_clock == calc::kClock2MHz ? "=TCLK1" : "=TCLK2", "=SD"};
-    for (int i = 0; i < 50; ++i)
-        bodies << QStringLiteral("&RA%1=%2")
-                      .arg(i + 1, 2, 10, QLatin1Char('0'))
-                      .arg(QString::fromStdString(out.ra.hex_rows[i]));
-    bodies << "=SD";
-    for (int i = 0; i < 50; ++i)
-        bodies << QStringLiteral("&DEC%1=%2")
-                      .arg(i + 1, 2, 10, QLatin1Char('0'))
-                      .arg(QString::fromStdString(out.dec.hex_rows[i]));
-    bodies << "=SD"
-           << "=NEW"
-           << "&XRA00" + QString::fromStdString(out.ra.total_hex)
-           << "&XDEC00" + QString::fromStdString(out.dec.total_hex) << "&XNEW"
-           << "=SD";
-    return bodies;
-}
 
 QStringList default_upload()
 {

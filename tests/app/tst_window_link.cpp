@@ -4,6 +4,7 @@
 #include "form1.h"
 #include "ptyline.h"
 #include "scopedenv.h"
+#include "uploadbodies.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -21,28 +22,6 @@ using app::Form1;
 namespace {
 
 constexpr int kPort = 5;
-
-// The 109 bodies an upload of a calculation sends, built from the
-// calculation core alone.
-QStringList upload_bodies(const calc::CalcOutput &out)
-{
-    QStringList bodies{out.base_clock == calc::kClock2MHz ? "=TCLK1" : "=TCLK2", "=SD"};
-    for (int i = 0; i < 50; ++i)
-        bodies << QStringLiteral("&RA%1=%2")
-                      .arg(i + 1, 2, 10, QLatin1Char('0'))
-                      .arg(QString::fromStdString(out.ra.hex_rows[i]));
-    bodies << "=SD";
-    for (int i = 0; i < 50; ++i)
-        bodies << QStringLiteral("&DEC%1=%2")
-                      .arg(i + 1, 2, 10, QLatin1Char('0'))
-                      .arg(QString::fromStdString(out.dec.hex_rows[i]));
-    bodies << "=SD"
-           << "=NEW"
-           << "&XRA00" + QString::fromStdString(out.ra.total_hex)
-           << "&XDEC00" + QString::fromStdString(out.dec.total_hex) << "&XNEW"
-           << "=SD";
-    return bodies;
-}
 
 calc::CalcOutput calculated(std::int32_t clock, calc::DriveTrainTexts ra = calc::kDefaultRa)
 {
