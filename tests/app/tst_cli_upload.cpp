@@ -5,6 +5,7 @@
 #include "calculate.h"
 #include "cli.h"
 #include "cliports.h"
+#include "detectedports.h"
 #include "fakeclock.h"
 #include "portsettings.h"
 #include "ptyline.h"
@@ -34,32 +35,10 @@ QStringList default_upload()
     return upload_bodies(std::get<calc::CalcOutput>(calc::calculate(calc::CalcInput{})));
 }
 
-const QString kStableName =
-    QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-
-rwlink::DetectedPort adapter()
-{
-    rwlink::DetectedPort port;
-    port.location = QStringLiteral("/dev/ttyUSB0");
-    port.stable_name = kStableName;
-    port.description = QStringLiteral("FT232R USB UART");
-    port.manufacturer = QStringLiteral("FTDI");
-    port.serial_number = QStringLiteral("A50285BI");
-    port.vendor_id = 0x0403;
-    port.product_id = 0x6001;
-    return port;
-}
-
-rwlink::DetectedPort plain_port(const QString &location)
-{
-    rwlink::DetectedPort port;
-    port.location = location;
-    return port;
-}
-
+// An adapter without a stable name or description.
 rwlink::DetectedPort second_adapter()
 {
-    rwlink::DetectedPort port = plain_port(QStringLiteral("/dev/ttyUSB1"));
+    rwlink::DetectedPort port = built_in_port(QStringLiteral("/dev/ttyUSB1"));
     port.vendor_id = 0x067b;
     port.product_id = 0x2303;
     return port;
@@ -239,19 +218,20 @@ void tst_CliUpload::portsOfDetectedDevices_data()
     QTest::addColumn<QStringList>("text");     // lines of --ports
     const QString adapterLine =
         QStringLiteral("  /dev/ttyUSB0 — FT232R USB UART (FTDI, 0403:6001, S/N A50285BI)");
-    const QString stableLine = QStringLiteral("    固定名: ") + kStableName;
+    const QString stableLine = QStringLiteral("    固定名: ") + kAdapterStableName;
     QTest::newRow("one adapter, nothing assigned: Com1 takes it")
         << false << ""
-        << QStringList{"Com1 single_adapter " + kStableName, "Com2 default /dev/ttyS1"}
+        << QStringList{"Com1 single_adapter " + kAdapterStableName, "Com2 default /dev/ttyS1"}
         << QStringList{"/dev/ttyS0"}
         << QStringList{adapterLine, stableLine, "    使うポート: Com1", "  /dev/ttyS0"};
     QTest::newRow("adapter assigned by location, kept by its stable name")
         << false << "3=/dev/ttyUSB0"
-        << QStringList{"Com1 default /dev/ttyS0", "Com3 assigned " + kStableName} << QStringList{}
+        << QStringList{"Com1 default /dev/ttyS0", "Com3 assigned " + kAdapterStableName}
+        << QStringList{}
         << QStringList{adapterLine, stableLine, "    使うポート: Com3", "    使うポート: Com1"};
     QTest::newRow("two adapters: the operator chooses")
         << true << "" << QStringList{"Com1 default /dev/ttyS0"}
-        << QStringList{kStableName, "/dev/ttyUSB1"}
+        << QStringList{kAdapterStableName, "/dev/ttyUSB1"}
         << QStringList{adapterLine, "  /dev/ttyUSB1 — 067b:2303"};
 }
 
@@ -265,7 +245,9 @@ void tst_CliUpload::portsOfDetectedDevices()
     QFETCH(QStringList, unmapped);
     QFETCH(QStringList, text);
     const QTemporaryDir dir;
-    QList<rwlink::DetectedPort> ports{plain_port(QStringLiteral("/dev/ttyS0")), adapter()};
+    QList<rwlink::DetectedPort> ports{
+        built_in_port(QStringLiteral("/dev/ttyS0")),
+        usb_adapter(QStringLiteral("/dev/ttyUSB0"), kAdapterStableName)};
     if (twoAdapters)
         ports << second_adapter();
     app::PortSettings settings([ports] { return ports; },
@@ -300,7 +282,7 @@ void tst_CliUpload::portsOfDetectedDevices()
             continue;
         seen = true;
         QCOMPARE(detected, (QJsonObject{{"location", "/dev/ttyUSB0"},
-                                        {"stable_name", kStableName},
+                                        {"stable_name", kAdapterStableName},
                                         {"description", "FT232R USB UART"},
                                         {"manufacturer", "FTDI"},
                                         {"serial_number", "A50285BI"},

@@ -1,3 +1,4 @@
+#include "detectedports.h"
 #include "fakeclock.h"
 #include "form1.h"
 #include "portdialog.h"
@@ -27,22 +28,6 @@ using app::Form1;
 using rwlink::DetectedPort;
 
 namespace {
-
-const QString kById =
-    QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-
-DetectedPort adapter(const QString &location, const QString &stable = {})
-{
-    DetectedPort port;
-    port.location = location;
-    port.stable_name = stable;
-    port.description = QStringLiteral("FT232R USB UART");
-    port.manufacturer = QStringLiteral("FTDI");
-    port.serial_number = QStringLiteral("A50285BI");
-    port.vendor_id = 0x0403;
-    port.product_id = 0x6001;
-    return port;
-}
 
 QByteArray read_all(const QString &path)
 {
@@ -112,7 +97,7 @@ void tst_WindowPorts::init()
     for (int n = 1; n <= rwlink::kPortCount; ++n)
         m_no_overrides.push_back(std::make_unique<ScopedEnv>(
             ("RW7300_COM" + QByteArray::number(n)).constData(), QByteArray()));
-    m_present = {adapter("/dev/ttyUSB0", kById), adapter("/dev/ttyUSB1")};
+    m_present = {usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1")};
     m_time = std::make_unique<FakeClock>(1000);
 }
 
@@ -137,7 +122,8 @@ void tst_WindowPorts::start_window()
 void tst_WindowPorts::dropDownShowsDevices()
 {
     QDir().mkpath(m_config->filePath("rw7300-speedtable"));
-    QVERIFY(write_file(assignments_path(), "Com3=" + kById.toUtf8() + "\nCom4=/dev/gone\n"));
+    QVERIFY(write_file(assignments_path(),
+                       "Com3=" + kAdapterStableName.toUtf8() + "\nCom4=/dev/gone\n"));
     start_window();
     for (int n = 1; n <= rwlink::kPortCount; ++n)
         QCOMPARE(combo()->itemText(n - 1), QStringLiteral("Com%1").arg(n)); // what PARAM.DAT keeps
@@ -149,7 +135,7 @@ void tst_WindowPorts::dropDownShowsDevices()
     QVERIFY(device_shown(5).startsWith("/dev/ttyS4"));
 
     // The adapter comes back under another number: found again when the list opens.
-    m_present = {adapter("/dev/ttyUSB7", kById)};
+    m_present = {usb_adapter("/dev/ttyUSB7", kAdapterStableName)};
     combo()->showPopup();
     QCOMPARE(device_shown(3), QStringLiteral("/dev/ttyUSB7 — FT232R USB UART"));
     combo()->hidePopup();
@@ -165,7 +151,7 @@ void tst_WindowPorts::dialogAssignsAndClears()
     auto *detected = dialog->findChild<QTableWidget *>("detectedTable");
     QCOMPARE(detected->rowCount(), 2);
     QCOMPARE(detected->item(0, 1)->text(), QStringLiteral("FT232R USB UART"));
-    QCOMPARE(detected->item(0, 5)->text(), kById);
+    QCOMPARE(detected->item(0, 5)->text(), kAdapterStableName);
     auto *mappings = dialog->findChild<QTableWidget *>("mappingTable");
     QCOMPARE(mappings->rowCount(), 20);
 
@@ -173,14 +159,14 @@ void tst_WindowPorts::dialogAssignsAndClears()
     QTest::mouseClick(detected->viewport(), Qt::LeftButton, {},
                       detected->visualItemRect(detected->item(0, 0)).center());
     auto *path = dialog->findChild<QLineEdit *>("devicePath");
-    QCOMPARE(path->text(), kById);
+    QCOMPARE(path->text(), kAdapterStableName);
     QSignalSpy changed(dialog, &app::PortDialog::assignments_changed);
     QTest::mouseClick(dialog->findChild<QPushButton *>("assignButton"), Qt::LeftButton);
     QCOMPARE(changed.size(), 1);
-    QVERIFY2(read_all(assignments_path()).contains("Com5=" + kById.toUtf8() + "\n"),
+    QVERIFY2(read_all(assignments_path()).contains("Com5=" + kAdapterStableName.toUtf8() + "\n"),
              read_all(assignments_path()).constData());
     QCOMPARE(device_shown(5), QStringLiteral("/dev/ttyUSB0 — FT232R USB UART"));
-    QCOMPARE(mappings->item(4, 1)->text(), kById);
+    QCOMPARE(mappings->item(4, 1)->text(), kAdapterStableName);
     QVERIFY2(status().contains("/dev/ttyUSB0"), qPrintable(status()));
 
     // Typed for another port.
@@ -236,16 +222,16 @@ void tst_WindowPorts::restoredPortMissingIsMarked()
 {
     QVERIFY(write_file(QDir(m_data->path()).filePath("PARAM.DAT"), "Com2\r\n"));
     QDir().mkpath(m_config->filePath("rw7300-speedtable"));
-    QVERIFY(write_file(assignments_path(), "Com2=" + kById.toUtf8() + "\n"));
-    m_present = {adapter("/dev/ttyUSB0")}; // another adapter, not the one assigned
+    QVERIFY(write_file(assignments_path(), "Com2=" + kAdapterStableName.toUtf8() + "\n"));
+    m_present = {usb_adapter("/dev/ttyUSB0")}; // another adapter, not the one assigned
     start_window();
     QCOMPARE(combo()->currentText(), QStringLiteral("Com2"));
     QVERIFY(combo()->property("portMissing").toBool());
     QVERIFY2(status().contains(QStringLiteral("見つかりません")), qPrintable(status()));
-    QVERIFY2(combo()->toolTip().contains(kById), qPrintable(combo()->toolTip()));
+    QVERIFY2(combo()->toolTip().contains(kAdapterStableName), qPrintable(combo()->toolTip()));
 
     // Picking a port that is there takes the mark away.
-    m_present = {adapter("/dev/ttyUSB0", kById)};
+    m_present = {usb_adapter("/dev/ttyUSB0", kAdapterStableName)};
     combo()->showPopup();
     combo()->hidePopup();
     QVERIFY(!combo()->property("portMissing").toBool());
@@ -253,7 +239,7 @@ void tst_WindowPorts::restoredPortMissingIsMarked()
 
 void tst_WindowPorts::singleAdapterTakesCom1()
 {
-    m_present = {adapter("/dev/ttyUSB0", kById)};
+    m_present = {usb_adapter("/dev/ttyUSB0", kAdapterStableName)};
     start_window();
     QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
     QCOMPARE(device_shown(1), QStringLiteral("/dev/ttyUSB0 — FT232R USB UART"));

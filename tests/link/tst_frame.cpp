@@ -1,3 +1,4 @@
+#include "detectedports.h"
 #include "frame.h"
 #include "ports.h"
 #include "scopedenv.h"
@@ -15,34 +16,6 @@ Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(calc::Axis)
 Q_DECLARE_METATYPE(rwlink::PortSource)
 Q_DECLARE_METATYPE(rwlink::Presence)
-
-namespace {
-
-// What the system reports: USB adapters carry vendor ids and usually a
-// stable name; built-in ports neither.
-DetectedPort usb(const QString &location, const QString &stable = {})
-{
-    DetectedPort port;
-    port.location = location;
-    port.stable_name = stable;
-    port.description = QStringLiteral("FT232R USB UART");
-    port.vendor_id = 0x0403;
-    port.product_id = 0x6001;
-    return port;
-}
-
-DetectedPort built_in(const QString &location)
-{
-    DetectedPort port;
-    port.location = location;
-    port.description = QStringLiteral("16550A");
-    return port;
-}
-
-const QString kById =
-    QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-
-} // namespace
 
 class tst_Frame : public QObject {
     Q_OBJECT
@@ -128,14 +101,16 @@ void tst_Frame::portMapping_data()
     using S = PortSource;
     using P = Presence;
     const QList<DetectedPort> none;
-    const QList<DetectedPort> one_adapter{built_in("/dev/ttyS0"), usb("/dev/ttyUSB0", kById)};
-    const QList<DetectedPort> two_adapters{usb("/dev/ttyUSB0", kById), usb("/dev/ttyUSB1")};
+    const QList<DetectedPort> one_adapter{built_in_port("/dev/ttyS0"),
+                                          usb_adapter("/dev/ttyUSB0", kAdapterStableName)};
+    const QList<DetectedPort> two_adapters{usb_adapter("/dev/ttyUSB0", kAdapterStableName),
+                                           usb_adapter("/dev/ttyUSB1")};
     QTest::newRow("first built-in port")
         << 1 << QByteArray() << QStringList() << none << "/dev/ttyS0" << S::Default << P::Missing;
     QTest::newRow("last built-in port")
         << 20 << QByteArray() << QStringList() << none << "/dev/ttyS19" << S::Default << P::Missing;
     QTest::newRow("reported built-in port")
-        << 1 << QByteArray() << QStringList() << QList<DetectedPort>{built_in("/dev/ttyS0")}
+        << 1 << QByteArray() << QStringList() << QList<DetectedPort>{built_in_port("/dev/ttyS0")}
         << "/dev/ttyS0" << S::Default << P::Detected;
     QTest::newRow("variable overrides the assignment")
         << 3 << QByteArray("/dev/ttyACM0") << QStringList{"3=/dev/ttyUSB1"} << none
@@ -145,16 +120,18 @@ void tst_Frame::portMapping_data()
     QTest::newRow("assignment") << 3 << QByteArray() << QStringList{"3=/dev/ttyUSB0"} << one_adapter
                                 << "/dev/ttyUSB0" << S::Assigned << P::Detected;
     QTest::newRow("assigned stable name found under another number")
-        << 3 << QByteArray() << QStringList{"3=" + kById}
-        << QList<DetectedPort>{usb("/dev/ttyUSB1", kById)} << kById << S::Assigned << P::Detected;
+        << 3 << QByteArray() << QStringList{"3=" + kAdapterStableName}
+        << QList<DetectedPort>{usb_adapter("/dev/ttyUSB1", kAdapterStableName)}
+        << kAdapterStableName << S::Assigned << P::Detected;
     QTest::newRow("assigned adapter absent")
-        << 3 << QByteArray() << QStringList{"3=" + kById}
-        << QList<DetectedPort>{usb("/dev/ttyUSB1")} << kById << S::Assigned << P::Missing;
+        << 3 << QByteArray() << QStringList{"3=" + kAdapterStableName}
+        << QList<DetectedPort>{usb_adapter("/dev/ttyUSB1")} << kAdapterStableName << S::Assigned
+        << P::Missing;
     QTest::newRow("assigned file that is no serial port")
         << 4 << QByteArray() << QStringList{"4=FILE"} << none << "FILE" << S::Assigned << P::Exists;
     QTest::newRow("one adapter and nothing assigned: Com1 is the adapter")
-        << 1 << QByteArray() << QStringList() << one_adapter << kById << S::SingleAdapter
-        << P::Detected;
+        << 1 << QByteArray() << QStringList() << one_adapter << kAdapterStableName
+        << S::SingleAdapter << P::Detected;
     QTest::newRow("the one adapter is for Com1 only")
         << 2 << QByteArray() << QStringList() << one_adapter << "/dev/ttyS1" << S::Default
         << P::Missing;
@@ -214,8 +191,8 @@ void tst_Frame::stableNameKept_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("adapter with a stable name") << "/dev/ttyUSB0" << kById;
-    QTest::newRow("stable name itself") << kById << kById;
+    QTest::newRow("adapter with a stable name") << "/dev/ttyUSB0" << kAdapterStableName;
+    QTest::newRow("stable name itself") << kAdapterStableName << kAdapterStableName;
     QTest::newRow("adapter without one") << "/dev/ttyUSB1"
                                          << "/dev/ttyUSB1";
     QTest::newRow("path not reported") << "/tmp/line"
@@ -226,7 +203,8 @@ void tst_Frame::stableNameKept()
 {
     QFETCH(QString, device);
     QFETCH(QString, kept);
-    const PortMap map({}, {usb("/dev/ttyUSB0", kById), usb("/dev/ttyUSB1")});
+    const PortMap map(
+        {}, {usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1")});
     QCOMPARE(map.stable_name(device), kept);
 }
 
