@@ -21,9 +21,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +45,7 @@ constexpr int kExitCalculation = 2;
 constexpr int kExitRefused = 2;
 constexpr int kExitListing = 3;
 constexpr int kExitUpload = 4;
+constexpr int kExitOutput = 6;
 constexpr int kExitPortFile = 5;
 
 // The window takes only Qt's own single-dash options (-platform, -style …);
@@ -49,10 +53,59 @@ constexpr int kExitPortFile = 5;
 // must work without a display.
 const QStringList kShortCommandLineOptions = {"-h", "-v", "-?"};
 
+// Qt's own window options, which a desktop file or a habit may put before
+// command-line options: they mean nothing here and are passed over.
+const QStringList kQtOptionsWithValue = {"-platform",        "-platformpluginpath",
+                                         "-platformtheme",   "-plugin",
+                                         "-qwindowgeometry", "-qwindowtitle",
+                                         "-qwindowicon",     "-style",
+                                         "-stylesheet",      "-display",
+                                         "-geometry",        "-session"};
+const QStringList kQtOptionsAlone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+
+// The first error met writing standard output (0: none): a full disk, a
+// closed or broken stream must not end in "done".
+int g_stdout_error = 0;
+bool g_stdout_error_said = false;
+
 void print(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    const std::size_t size = static_cast<std::size_t>(bytes.size());
+    if (std::fwrite(bytes.constData(), 1, size, stream) != size && stream == stdout &&
+        g_stdout_error == 0)
+        g_stdout_error = errno != 0 ? errno : EIO;
+}
+
+// Everything printed has reached standard output, or it is said on stderr.
+bool stdout_delivered()
+{
+    if (std::fflush(stdout) != 0 && g_stdout_error == 0)
+        g_stdout_error = errno != 0 ? errno : EIO;
+    if (std::ferror(stdout) && g_stdout_error == 0)
+        g_stdout_error = EIO;
+    if (g_stdout_error == 0)
+        return true;
+    if (std::exchange(g_stdout_error_said, true))
+        return false;
+    print(stderr, QStringLiteral("rw7300-speedtable: 標準出力に書き込めませんでした (%1)。\n")
+                      .arg(QString::fromLocal8Bit(std::strerror(g_stdout_error))));
+    return false;
+}
+
+QStringList without_qt_options(const QStringList &arguments)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (i > 0 && kQtOptionsWithValue.contains(arguments[i])) {
+            ++i; // and its value
+            continue;
+        }
+        if (i > 0 && kQtOptionsAlone.contains(arguments[i]))
+            continue;
+        kept << arguments[i];
+    }
+    return kept;
 }
 
 int usage_error(const QCommandLineParser &parser, const QString &message)
@@ -362,8 +415,9 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
             "Port assignments are kept in: %2\n"
             "Exit status: 0 done, 1 malformed options, 2 calculation failed or upload "
             "refused,\n3 listing not written, 4 upload incomplete, 5 port assignments not "
-            "written.")
-            .arg(QDir::toNativeSeparators(data_directory(QCoreApplication::applicationDirPath())),
+            "written,\n6 standard output not written (disk full, closed).")
+            .arg(QDir::toNativeSeparators(
+                     data_directory(QCoreApplication::applicationDirPath(), false)),
                  QDir::toNativeSeparators(files::port_assignments_path())));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -394,7 +448,10 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
             "\"port\": null for each serial device present that no port opens."));
     const QCommandLineOption listing(
         QStringLiteral("listing"),
-        QStringLiteral("Also write the Speed_Data.txt listing (Shift-JIS) to FILE."),
+        QStringLiteral("Also write the Speed_Data.txt listing (Shift-JIS) to FILE; - writes it "
+                       "to standard output in place of the report. A FIFO, a terminal or a "
+                       "device is written in place; a symbolic link is followed and its target "
+                       "rewritten."),
         QStringLiteral("FILE"));
     const QCommandLineOption upload(
         QStringLiteral("upload"),
@@ -432,8 +489,11 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         print(stdout, parser.helpText());
+        if (parser.isSet(QStringLiteral("help-all")))
+            print(stdout, QStringLiteral("\nThe window also takes Qt's own options, such as "
+                                         "-platform offscreen or -style fusion.\n"));
         return 0;
     }
     if (parser.isSet(version)) {
@@ -513,14 +573,30 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         input.base_clock = *value;
     }
 
-    if (parser.isSet(listing))
+    if (parser.isSet(listing)) {
         options.listing = parser.value(listing);
+        if (options.listing->isEmpty())
+            return usage_error(parser, QStringLiteral("--listing needs a file name (- for "
+                                                      "standard output)"));
+        if (*options.listing == QLatin1String("-") && options.json)
+            return usage_error(parser, QStringLiteral("--listing - and --json both want standard "
+                                                      "output"));
+    }
     if (parser.isSet(upload)) {
         options.upload = parser.value(upload);
         // An unset shell variable must not send to some default port.
         if (options.upload->isEmpty())
             return usage_error(parser, QStringLiteral("--upload needs a port: Com1 … Com20 or a "
                                                       "device path"));
+#ifndef Q_OS_WIN
+        // "Com21", "com3": meant as a port name, not as a file of that name.
+        static const QRegularExpression port_like(QStringLiteral("^[Cc][Oo][Mm][0-9]+$"));
+        if (!rwlink::port_number_for(*options.upload) &&
+            port_like.match(*options.upload).hasMatch())
+            return usage_error(parser, QStringLiteral("%1 is no port name: Com1 … Com20, or a "
+                                                      "device path")
+                                           .arg(*options.upload));
+#endif
     }
     options.force = parser.isSet(force);
     if (options.force && !options.upload)
@@ -538,7 +614,15 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
         return kExitCalculation;
     }
     const auto &out = std::get<calc::CalcOutput>(result);
-    if (options.listing) {
+    const bool listing_to_stdout = options.listing && *options.listing == QLatin1String("-");
+    if (listing_to_stdout) {
+        // The listing's own bytes (Shift-JIS, CR LF) in place of the report.
+        const QByteArray bytes = files::speed_data_now(out.base_clock, out.speed_table);
+        if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
+                static_cast<std::size_t>(bytes.size()) &&
+            g_stdout_error == 0)
+            g_stdout_error = errno != 0 ? errno : EIO;
+    } else if (options.listing) {
         const QString &path = *options.listing;
         const auto written = files::write_speed_data(path, out.base_clock, out.speed_table);
         if (!written.ok) {
@@ -553,9 +637,12 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
         print(stdout,
               QString::fromUtf8(to_json(out, accuracy, checks).toJson(QJsonDocument::Compact)) +
                   "\n");
-    else
+    else if (!listing_to_stdout)
         print(stdout, report(out, accuracy, checks));
-    std::fflush(stdout);
+    // Seen before a 16 s upload starts; and an output that failed stops the
+    // run here, before anything is sent.
+    if (!stdout_delivered())
+        return kExitOutput;
     if (!options.upload)
         return 0;
     // Refused before the port is opened: a cut or zero value would leave the
@@ -629,20 +716,30 @@ bool wants_command_line(int argc, const char *const *argv)
 
 int run_command_line(const QStringList &arguments, rwlink::Clock *clock)
 {
-    const auto parsed = parse_options(arguments);
-    if (const int *status = std::get_if<int>(&parsed))
-        return *status;
-    const auto &options = std::get<Options>(parsed);
-    switch (options.action) {
-    case Action::Ports:
-        return list_ports(options);
-    case Action::SetPort:
-    case Action::ClearPort:
-        return change_port(options);
-    case Action::Calculate:
-        break;
-    }
-    return calculate_and_report(options, clock);
+    g_stdout_error = 0;
+    g_stdout_error_said = false;
+    std::clearerr(stdout);
+    const int status = [&] {
+        const auto parsed = parse_options(without_qt_options(arguments));
+        if (const int *early = std::get_if<int>(&parsed))
+            return *early;
+        const auto &options = std::get<Options>(parsed);
+        switch (options.action) {
+        case Action::Ports:
+            return list_ports(options);
+        case Action::SetPort:
+        case Action::ClearPort:
+            return change_port(options);
+        case Action::Calculate:
+            break;
+        }
+        return calculate_and_report(options, clock);
+    }();
+    // Another failure keeps its own status; otherwise output that did not
+    // arrive is this run's failure.
+    if (!stdout_delivered() && status == 0)
+        return kExitOutput;
+    return status;
 }
 
 } // namespace app

@@ -22,7 +22,8 @@ bool wants_command_line(int argc, const char *const *argv);
 // upload was refused (a value the controller cannot take, without --force),
 // 3 the listing could not be written, 4 the upload could not send every
 // command, 5 the port assignments file could not be written (--set-port,
-// --clear-port). An upload paces on clock when given, otherwise on the
+// --clear-port), 6 standard output could not be written (a full disk, a
+// closed stream; said in one line on stderr). An upload paces on clock when given, otherwise on the
 // system's millisecond counter.
 int run_command_line(const QStringList &arguments, rwlink::Clock *clock = nullptr);
 

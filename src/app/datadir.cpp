@@ -25,12 +25,13 @@ bool is_writable_directory(const QString &dir)
     return probe.open();
 }
 
-QString data_directory(const QString &program_dir)
+QString data_directory(const QString &program_dir, bool create)
 {
     if (!is_system_directory(program_dir) && is_writable_directory(program_dir))
         return program_dir;
     QString user_dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(user_dir);
+    if (create)
+        QDir().mkpath(user_dir);
     return user_dir;
 }
 

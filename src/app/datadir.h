@@ -15,7 +15,8 @@ bool is_system_directory(const QString &dir);
 // True when a file can really be created in dir.
 bool is_writable_directory(const QString &dir);
 
-// The directory for the two files, created if needed.
-QString data_directory(const QString &program_dir);
+// The directory for the two files; created only when asked, so that a run
+// which writes nothing (--help) leaves no trace.
+QString data_directory(const QString &program_dir, bool create = true);
 
 } // namespace app

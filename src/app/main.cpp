@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -38,6 +39,37 @@ private:
     bool m_reported = false;
 };
 
+} // namespace
+
+namespace app {
+
+// Without a display Qt aborts with advice about reinstalling; say what is
+// wrong and what works instead. Null when a display (or a platform chosen
+// by -platform or QT_QPA_PLATFORM) is there.
+const char *missing_display(int argc, char **argv)
+{
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0)
+            return nullptr;
+    }
+    for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(variable))
+            return nullptr;
+    }
+    return "rw7300-speedtable: no display (DISPLAY and WAYLAND_DISPLAY are unset), so no window; "
+           "the tables are calculated without one by: rw7300-speedtable --calculate (see --help)";
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return nullptr;
+#endif
+}
+
+} // namespace app
+
+namespace {
+
 void name_application()
 {
     QCoreApplication::setApplicationName(QStringLiteral("rw7300-speedtable"));
@@ -55,6 +87,10 @@ int main(int argc, char *argv[])
         return app::run_command_line(QCoreApplication::arguments());
     }
 
+    if (const char *missing = app::missing_display(argc, argv)) {
+        std::fprintf(stderr, "%s\n", missing);
+        return 1;
+    }
     QApplication application(argc, argv); // takes Qt's own options (-platform …)
     name_application();
     const QStringList rest = QCoreApplication::arguments().mid(1);

@@ -71,11 +71,16 @@ QByteArray speed_data_listing(const QString &stamp, std::int32_t base_clock,
     return to_sjis.encode(text);
 }
 
+QByteArray speed_data_now(std::int32_t base_clock, const calc::SpeedTable &table)
+{
+    const QString stamp = listing_stamp(QDateTime::currentDateTime(), QLocale::system());
+    return speed_data_listing(stamp, base_clock, table);
+}
+
 WriteOutcome write_speed_data(const QString &path, std::int32_t base_clock,
                               const calc::SpeedTable &table)
 {
-    const QString stamp = listing_stamp(QDateTime::currentDateTime(), QLocale::system());
-    return write_atomically(path, speed_data_listing(stamp, base_clock, table));
+    return write_atomically(path, speed_data_now(base_clock, table));
 }
 
 } // namespace files

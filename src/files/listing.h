@@ -27,6 +27,9 @@ QByteArray speed_data_listing(const QString &stamp, std::int32_t base_clock,
                               const calc::SpeedTable &table);
 
 // Writes the listing for this moment (system locale) atomically to path.
+// The listing stamped with the current time.
+QByteArray speed_data_now(std::int32_t base_clock, const calc::SpeedTable &table);
+
 WriteOutcome write_speed_data(const QString &path, std::int32_t base_clock,
                               const calc::SpeedTable &table);
 

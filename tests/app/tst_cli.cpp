@@ -123,6 +123,9 @@ class tst_Cli : public QObject {
     Q_OBJECT
 
 private slots:
+    void hostileSurroundings_data();
+    void hostileSurroundings();
+    void listingToStandardOutput();
     void jsonDefaults();
     void jsonOptions_data();
     void jsonOptions();
@@ -149,6 +152,76 @@ private slots:
     void portFileNotWritable_data();
     void portFileNotWritable();
 };
+
+void tst_Cli::hostileSurroundings_data()
+{
+    QTest::addColumn<QString>("shell"); // run by sh; EXE stands for the program
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out"); // what stdout starts with, when it matters
+    QTest::addColumn<QString>("err"); // a part of stderr, when it matters
+    const QString written = QStringLiteral("標準出力に書き込めませんでした");
+    QTest::newRow("JSON to a full device")
+        << "EXE --calculate --json >/dev/full" << 6 << "" << written;
+    QTest::newRow("report to a closed stdout") << "EXE --calculate >&-" << 6 << "" << written;
+    QTest::newRow("port list to a full device") << "EXE --ports >/dev/full" << 6 << "" << written;
+    QTest::newRow("help-all") << "EXE --help-all" << 0 << "Usage:"
+                              << "";
+    QTest::newRow("Qt's window options before ours")
+        << "EXE -platform offscreen -style fusion --calculate" << 0
+        << QStringLiteral("基本クロック") << "";
+    QTest::newRow("port name out of range") << "EXE --calculate --upload Com21" << 1 << ""
+                                            << "Com21 is no port name";
+    QTest::newRow("port name in the wrong case") << "EXE --calculate --upload com3" << 1 << ""
+                                                 << "com3 is no port name";
+    QTest::newRow("empty listing name") << "EXE --calculate --listing ''" << 1 << ""
+                                        << "--listing needs a file name";
+    QTest::newRow("listing and JSON on stdout") << "EXE --calculate --json --listing -" << 1 << ""
+                                                << "both want standard output";
+    QTest::newRow("no display") << "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM EXE" << 1
+                                << ""
+                                << "no display";
+}
+
+// What shells, desktops and full disks do to a run: never a false success,
+// never an abort.
+void tst_Cli::hostileSurroundings()
+{
+    QFETCH(QString, shell);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QProcess process;
+    process.setProcessEnvironment(child_environment(shared_config_home()));
+    process.start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"), shell.replace("EXE", QStringLiteral(SPEEDTABLE_EXE))});
+    QVERIFY(process.waitForFinished(30000));
+    const QString got_out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString got_err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY2(out.isEmpty() || got_out.startsWith(out), qPrintable(got_out.left(200)));
+    QVERIFY2(got_err.contains(err), qPrintable(got_err));
+    if (exitCode == 6 || shell.contains("DISPLAY"))
+        QCOMPARE(got_err.count('\n'), 1); // one line says it
+}
+
+// "-" is standard output: the listing's own bytes, no report beside them.
+void tst_Cli::listingToStandardOutput()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Speed_Data.txt");
+    const Run to_file = run({"--calculate", "--clock", "250kHz", "--listing", file});
+    const Run to_stdout = run({"--calculate", "--clock", "250kHz", "--listing", "-"});
+    QCOMPARE(to_file.exitCode, 0);
+    QCOMPARE(to_stdout.exitCode, 0);
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray expected = written.readAll();
+    // The first line is the time stamp, which may move between the runs.
+    const auto after_stamp = [](const QByteArray &b) { return b.mid(b.indexOf("\r\n")); };
+    QCOMPARE(after_stamp(to_stdout.out), after_stamp(expected));
+    QCOMPARE(to_stdout.out.count("\r\n"), 111);
+    QVERIFY(!QFileInfo::exists(dir.filePath("-")));
+}
 
 void tst_Cli::jsonDefaults()
 {
