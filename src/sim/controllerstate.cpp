@@ -78,7 +78,19 @@ void ControllerState::apply(const rwlink::Command &command)
 
 void ControllerState::note_anomaly(const QString &kind, const QString &detail)
 {
-    m_anomalies << Anomaly{kind, detail};
+    ++m_anomaly_count;
+    ++m_anomaly_kinds[kind];
+    if (m_anomalies.size() < kKeptAnomalies)
+        m_anomalies << Anomaly{kind, detail};
+}
+
+void ControllerState::note_gap(double milliseconds)
+{
+    m_gap_min = m_gap_count == 0 ? milliseconds : std::min(m_gap_min, milliseconds);
+    m_gap_max = m_gap_count == 0 ? milliseconds : std::max(m_gap_max, milliseconds);
+    ++m_gap_count;
+    if (m_gaps.size() < kKeptGaps)
+        m_gaps.append(milliseconds);
 }
 
 QString ControllerState::summary() const
@@ -115,22 +127,28 @@ QString ControllerState::summary() const
                               : QStringLiteral("%1 (%2)").arg(m_commands).arg(counts.join(", ")));
 
     if (const auto gaps = gap_stats()) {
-        text += line(QStringLiteral("gaps"), QStringLiteral("min %1 ms, median %2 ms, max %3 ms")
-                                                 .arg(gaps->min, 0, 'f', 1)
-                                                 .arg(gaps->median, 0, 'f', 1)
-                                                 .arg(gaps->max, 0, 'f', 1));
+        QString text_gaps = QStringLiteral("min %1 ms, median %2 ms, max %3 ms")
+                                .arg(gaps->min, 0, 'f', 1)
+                                .arg(gaps->median, 0, 'f', 1)
+                                .arg(gaps->max, 0, 'f', 1);
+        if (m_gap_count > m_gaps.size())
+            text_gaps += QStringLiteral(" (median of the first %1 of %2)")
+                             .arg(m_gaps.size())
+                             .arg(m_gap_count);
+        text += line(QStringLiteral("gaps"), text_gaps);
     }
 
-    QMap<QString, int> kinds;
-    for (const Anomaly &anomaly : m_anomalies)
-        ++kinds[anomaly.kind];
     QStringList kind_counts;
-    for (auto it = kinds.cbegin(); it != kinds.cend(); ++it)
+    for (auto it = m_anomaly_kinds.cbegin(); it != m_anomaly_kinds.cend(); ++it)
         kind_counts << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
-    text += line(QStringLiteral("anomalies"),
-                 kind_counts.isEmpty()
-                     ? QStringLiteral("0")
-                     : QStringLiteral("%1 (%2)").arg(anomalies()).arg(kind_counts.join(", ")));
+    QString anomaly_text =
+        kind_counts.isEmpty()
+            ? QStringLiteral("0")
+            : QStringLiteral("%1 (%2)").arg(anomalies()).arg(kind_counts.join(", "));
+    if (anomalies() > m_anomalies.size())
+        anomaly_text +=
+            QStringLiteral("; only the first %1 kept for the list").arg(m_anomalies.size());
+    text += line(QStringLiteral("anomalies"), anomaly_text);
 
     text += QLatin1Char('\n') +
             table_text(QStringLiteral("RA table"), m_ra, m_ra05_holds_rate ? kRateRow : 0);
@@ -169,7 +187,7 @@ std::optional<ControllerState::GapStats> ControllerState::gap_stats() const
         return std::nullopt;
     QList<double> sorted = m_gaps;
     std::sort(sorted.begin(), sorted.end());
-    return GapStats{sorted.front(), sorted[sorted.size() / 2], sorted.back()};
+    return GapStats{m_gap_min, sorted[sorted.size() / 2], m_gap_max};
 }
 
 QJsonObject ControllerState::to_json() const
@@ -202,6 +220,7 @@ QJsonObject ControllerState::to_json() const
         {"command_counts", counts},
         {"anomalies", anomalies()},
         {"anomaly_list", anomaly_list},
+        {"anomalies_dropped", anomalies() - m_anomalies.size()},
         {"gaps_ms",
          [this]() -> QJsonValue {
              const auto gaps = gap_stats();
@@ -210,7 +229,8 @@ QJsonObject ControllerState::to_json() const
              return QJsonObject{{"min", gaps->min},
                                 {"median", gaps->median},
                                 {"max", gaps->max},
-                                {"count", int(m_gaps.size())}};
+                                {"count", m_gap_count},
+                                {"median_of", int(m_gaps.size())}};
          }()},
     };
 }

@@ -27,12 +27,20 @@ public:
     };
 
     void apply(const rwlink::Command &command);
+    // Every anomaly and gap is counted, but only so many are kept, so that
+    // a flood of junk cannot eat the memory: the first anomaly lines, and
+    // the gap samples the median is taken from.
+    static constexpr qsizetype kKeptAnomalies = 1000;
+    static constexpr qsizetype kKeptGaps = 100000;
+
     void note_anomaly(const QString &kind, const QString &detail);
     // The time between the ends of two consecutive frames, as received.
-    void note_gap(double milliseconds) { m_gaps.append(milliseconds); }
+    void note_gap(double milliseconds);
 
     int commands() const { return m_commands; }
-    int anomalies() const { return int(m_anomalies.size()); }
+    qint64 anomalies() const { return m_anomaly_count; }
+    qsizetype kept_anomalies() const { return m_anomalies.size(); }
+    qsizetype kept_gaps() const { return m_gaps.size(); }
 
     // The summary for people: settings, counts and both tables in
     // hexadecimal and decimal, ten rows by five columns like the window.
@@ -48,7 +56,7 @@ private:
     static QString table_text(const QString &title, const Table &table, int marked_row);
     struct GapStats {
         double min = 0;
-        double median = 0;
+        double median = 0; // of the kept samples
         double max = 0;
     };
     std::optional<GapStats> gap_stats() const;
@@ -64,5 +72,10 @@ private:
     QMap<rwlink::CommandKind, int> m_counts;
     int m_commands = 0;
     QList<Anomaly> m_anomalies;
+    QMap<QString, qint64> m_anomaly_kinds;
+    qint64 m_anomaly_count = 0;
     QList<double> m_gaps;
+    qint64 m_gap_count = 0;
+    double m_gap_min = 0;
+    double m_gap_max = 0;
 };

@@ -3,9 +3,9 @@
 // meaning, flags what the controller could not take, and on exit prints
 // what the controller would now hold.
 
-#include "pacing.h"
 #include "deviceline.h"
 #include "monitor.h"
+#include "pacing.h"
 #include "pseudoterminal.h"
 #include "signalwatch.h"
 
@@ -88,7 +88,18 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
                        "tool's pause; 0: never).")
             .arg(rwlink::kCommandGap.count()),
         QStringLiteral("MS"), QString::number(rwlink::kCommandGap.count()));
-    parser.addOptions({device_option, link_option, idle_option, json_option, gap_option});
+    const QCommandLineOption tolerance_option(
+        QStringLiteral("gap-tolerance"),
+        QStringLiteral("Allow gaps this many MS under --min-gap before flagging them, for the "
+                       "delay between a byte's arrival and this program reading it (default "
+                       "%1). The summary gives the true minimum either way.")
+            .arg(std::chrono::duration<double, std::milli>(Monitor::Settings{}.gap_tolerance)
+                     .count()),
+        QStringLiteral("MS"),
+        QString::number(
+            std::chrono::duration<double, std::milli>(Monitor::Settings{}.gap_tolerance).count()));
+    parser.addOptions(
+        {device_option, link_option, idle_option, json_option, gap_option, tolerance_option});
     const QCommandLineOption help_option = parser.addHelpOption();
     const QCommandLineOption version_option = parser.addVersionOption();
 
@@ -126,6 +137,15 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         if (!ok || !std::isfinite(gap.count()) || gap < 0ms || gap > kLongestGap)
             return usage_error(QStringLiteral("--min-gap takes milliseconds, 0 or more"), parser);
         settings.min_gap = std::chrono::round<std::chrono::microseconds>(gap);
+    }
+    {
+        bool ok = false;
+        const std::chrono::duration<double, std::milli> tolerance(
+            parser.value(tolerance_option).toDouble(&ok));
+        if (!ok || !std::isfinite(tolerance.count()) || tolerance < 0ms || tolerance > kLongestGap)
+            return usage_error(QStringLiteral("--gap-tolerance takes milliseconds, 0 or more"),
+                               parser);
+        settings.gap_tolerance = std::chrono::round<std::chrono::microseconds>(tolerance);
     }
     if (parser.isSet(device_option))
         options.device = parser.value(device_option);

@@ -185,11 +185,13 @@ void Monitor::show_frame(const LineEvent &event)
         const auto [kind, detail] = problem_text(command, problem, event.bytes);
         flag(event.end, kind, detail);
     }
-    if (gap && *gap < m_settings.min_gap) {
+    if (gap && *gap < m_settings.min_gap - m_settings.gap_tolerance) {
         flag(event.end, QStringLiteral("short_gap"),
-             QStringLiteral("only %1 after the previous frame, %2 ms wanted")
+             QStringLiteral("only %1 after the previous frame, %2 ms wanted (%3 ms allowed for "
+                            "this reader's scheduling)")
                  .arg(gap_text)
-                 .arg(milliseconds(m_settings.min_gap)));
+                 .arg(milliseconds(m_settings.min_gap))
+                 .arg(milliseconds(m_settings.gap_tolerance)));
     }
 }
 

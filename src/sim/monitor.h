@@ -4,8 +4,8 @@
 // frame with its timing and meaning, flags whatever is wrong on a line of
 // its own, keeps the controller's state and prints the summary at the end.
 
-#include "pacing.h"
 #include "controllerstate.h"
+#include "pacing.h"
 #include "protocol.h"
 
 #include <QObject>
@@ -25,8 +25,12 @@ public:
         // a signal. Counted only once something has arrived, so a simulator
         // started before the tool waits for it however long it takes.
         std::optional<std::chrono::milliseconds> idle_exit;
-        // Frames ending closer together than this are flagged; zero: never.
+        // Frames ending closer together than this, less the tolerance, are
+        // flagged; zero: never. The tolerance is for the scheduling of this
+        // reader, which sees a byte a little after it arrives: a gap paced
+        // right at the writer can look a few milliseconds short here.
         std::chrono::microseconds min_gap = rwlink::kCommandGap;
+        std::chrono::microseconds gap_tolerance = std::chrono::milliseconds(3);
         // Frame lines to stderr, and the summary as one JSON object on stdout.
         bool json = false;
     };
