@@ -57,11 +57,15 @@ std::optional<QString> read_param(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray bytes = file.read(kMaxSettingsBytes);
+    return parse_param(file.read(kMaxSettingsBytes));
+}
+
+std::optional<QString> parse_param(const QByteArray &bytes)
+{
     if (bytes.isEmpty())
         return std::nullopt;
     QStringDecoder from_sjis("Shift_JIS");
-    return first_field(from_sjis.decode(bytes));
+    return first_field(from_sjis.decode(bytes.left(kMaxSettingsBytes)));
 }
 
 } // namespace files

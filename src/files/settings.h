@@ -26,4 +26,8 @@ std::optional<QString> read_param(const QString &path);
 // The first field of a text, by the same rules.
 std::optional<QString> first_field(const QString &text);
 
+// The port name in a file's bytes: at most the first 4 KiB, read as
+// Shift-JIS, the first field of its first line.
+std::optional<QString> parse_param(const QByteArray &bytes);
+
 } // namespace files
