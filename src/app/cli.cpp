@@ -71,7 +71,7 @@ bool g_stdout_error_said = false;
 void print(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    const std::size_t size = static_cast<std::size_t>(bytes.size());
+    const auto size = static_cast<std::size_t>(bytes.size());
     if (std::fwrite(bytes.constData(), 1, size, stream) != size && stream == stdout &&
         g_stdout_error == 0)
         g_stdout_error = errno != 0 ? errno : EIO;

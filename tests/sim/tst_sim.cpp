@@ -572,7 +572,7 @@ void tst_Sim::floodKeepsMemoryBounded()
     QCOMPARE(summary["gaps_ms"]["median_of"].toInt(), 100000);
 #ifndef __SANITIZE_ADDRESS__ // AddressSanitizer holds freed memory back on purpose
     // Kept whole, the flood's lines take some 180 MB; kept bounded, about 11.
-    QVERIFY2(grown < 48 * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(grown)));
+    QVERIFY2(grown < 48L * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(grown)));
 #endif
 }
 
