@@ -2,7 +2,7 @@
 BUILD_DIR := build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-all test-sanitizers package bench lint clean fuzz
+.PHONY: all deps configure build run test test-all test-sanitizers package package-debug bench lint clean fuzz
 
 all: build
 
@@ -53,8 +53,22 @@ test-sanitizers: deps
 fuzz:
 	scripts/fuzz
 
-package: build
-	cd $(BUILD_DIR) && cpack -G DEB
+# The package of a release build of the two programs (build-package/, with
+# the usual hardening flags), stripped as they are packaged; package-debug
+# packages the optimised build in build/ with its debug information.
+PACKAGE_DIR := build-package
+PACKAGE_FLAGS := -DRW7300_BENCH=OFF \
+	-DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-protector-strong" \
+	-DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now"
+package: deps
+	@test -f $(PACKAGE_DIR)/build.ninja || cmake --preset release -B $(PACKAGE_DIR) $(PACKAGE_FLAGS)
+	cmake --build $(PACKAGE_DIR) -j$(JOBS) --target $(PROGRAMS)
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	@ls $(PACKAGE_DIR)/*.deb
+
+package-debug: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target $(PROGRAMS)
+	cd $(BUILD_DIR) && cpack -G DEB -D CPACK_STRIP_FILES=OFF
 	@ls $(BUILD_DIR)/*.deb
 
 # Start-up, Calculate, the real-pace upload and the command line, measured

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary root and checks what a desktop user
-# would get: both programs, the menu entry and every icon size.
+# would get: both programs with their manual pages, the menu entry, every
+# icon size and the AppStream metadata.
 set -euo pipefail
 build=${1:?usage: check-install.sh BUILD_DIR}
 root=$(mktemp -d)
@@ -14,7 +15,12 @@ for program in rw7300-speedtable ${EXTRA_PROGRAMS:-}; do
   [[ -x $exe ]] || fail "$program not installed in bin/"
   out=$("$exe" --version) || fail "$program --version failed"
   [[ $out == *"1.02"* ]] || fail "$program --version printed '$out'"
+  page=$root/usr/share/man/man1/$program.1.gz
+  [[ -f $page ]] || fail "$program.1.gz not installed in man1/"
+  gzip -t "$page" || fail "$program.1.gz is not gzip"
 done
+[[ -f $root/usr/share/metainfo/io.github.rw7300.speedtable.metainfo.xml ]] ||
+  fail "AppStream metadata missing"
 
 desktop=$root/usr/share/applications/rw7300-speedtable.desktop
 [[ -f $desktop ]] || fail "desktop entry missing"
@@ -32,7 +38,7 @@ for size in 16 32 48; do
   [[ $dims == "$size $size" ]] || fail "icon $png is $dims"
 done
 [[ -f $icons/scalable/apps/rw7300-speedtable.svg ]] || fail "scalable icon missing"
-for doc in README.md LICENSE; do
+for doc in README.md LICENSE copyright changelog.gz; do
   [[ -f $root/usr/share/doc/rw7300-speedtable/$doc ]] || fail "$doc not under share/doc"
 done
 echo "install tree OK: $(cd "$root" && find . -type f | wc -l) files"

@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks its metadata and contents. In CI
-# (CI=true, as root) it also installs the package, runs it from /usr/bin and
-# removes it again, checking that nothing is left behind.
+# Builds the Debian package and checks its metadata and contents: lintian
+# finds no error or warning, the programs are stripped, the manual pages
+# render cleanly and name every option of --help, the copyright file carries
+# LICENSE, and the AppStream metadata validates. In CI (CI=true, as root) it
+# also installs the package, runs it from /usr/bin and removes it again,
+# checking that nothing is left behind.
 set -euo pipefail
 build=${1:?usage: check-package.sh BUILD_DIR}
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+for tool in lintian appstreamcli readelf man; do
+  command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/install-deps"
+done
 
 cpack --config "$build/CPackConfig.cmake" -B "$out" >/dev/null
 arch=$(dpkg --print-architecture)
@@ -27,10 +34,65 @@ for f in ./usr/bin/rw7300-speedtable ${EXTRA_PROGRAMS:+./usr/bin/$EXTRA_PROGRAMS
          ./usr/share/icons/hicolor/32x32/apps/rw7300-speedtable.png \
          ./usr/share/icons/hicolor/48x48/apps/rw7300-speedtable.png \
          ./usr/share/icons/hicolor/scalable/apps/rw7300-speedtable.svg \
-         ./usr/share/doc/rw7300-speedtable/LICENSE; do
+         ./usr/share/doc/rw7300-speedtable/LICENSE \
+         ./usr/share/doc/rw7300-speedtable/copyright \
+         ./usr/share/doc/rw7300-speedtable/changelog.gz \
+         ./usr/share/man/man1/rw7300-speedtable.1.gz \
+         ${EXTRA_PROGRAMS:+./usr/share/man/man1/$EXTRA_PROGRAMS.1.gz} \
+         ./usr/share/metainfo/io.github.rw7300.speedtable.metainfo.xml; do
   grep -qx "$f" <<<"$contents" || fail "package lacks $f"
 done
-echo "package OK: $(basename "$deb"), Depends: $depends"
+
+# lintian's own temporary files stay in $out; no user configuration may
+# suppress a tag.
+if ! report=$(TMPDIR=$out lintian --no-cfg --fail-on error,warning "$deb" 2>&1); then
+  fail "lintian: $report"
+fi
+
+root=$out/root
+dpkg-deb -x "$deb" "$root"
+for program in rw7300-speedtable ${EXTRA_PROGRAMS:-}; do
+  exe=$root/usr/bin/$program
+  sections=$(readelf -S --wide "$exe") || fail "$program: readelf failed"
+  grep -qE '\.(debug_[a-z]+|symtab) ' <<<"$sections" &&
+    fail "$program is not stripped: $(grep -oE '\.(debug_[a-z]+|symtab) ' <<<"$sections" | tr -d '\n')"
+
+  page=$root/usr/share/man/man1/$program.1.gz
+  warnings=$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null) ||
+    fail "man cannot read $program.1.gz: $warnings"
+  [[ -z $warnings ]] || fail "$program.1.gz: $warnings"
+  # The page is written from --help, so every option it lists must head an
+  # entry of its own (the description names some of them too).
+  rendered=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -E UTF-8 -l "$page" 2>/dev/null)
+  help=$(HOME=$out LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen "$exe" --help) ||
+    fail "$program --help failed"
+  options=$(grep -oE '^  (-[a-z], )?--[a-z-]+' <<<"$help" | sed 's/.*--/--/')
+  [[ -n $options ]] || fail "no options read from $program --help"
+  for option in $options; do
+    grep -qE -- "^ {7}(-[a-z], )?$option( |\$)" <<<"$rendered" || fail "$program.1.gz lacks $option"
+  done
+  grep -qF "$program 1.02" <<<"$rendered" || fail "$program.1.gz is not for 1.02"
+done
+
+doc=$root/usr/share/doc/rw7300-speedtable
+[[ $(zcat "$doc/changelog.gz" | head -1) == "rw7300-speedtable (1.02) "* ]] ||
+  fail "changelog does not start with 1.02: $(zcat "$doc/changelog.gz" | head -1)"
+
+# The copyright file is LICENSE in Debian's form: same holder, same text.
+holder=$(sed -n 's/^Copyright (c) //p' "$source_dir/LICENSE")
+grep -qx "Copyright: $holder" "$doc/copyright" || fail "copyright does not name '$holder'"
+license_text=$(awk 'found && NF {body=1} body {print} /^Copyright /{found=1}' "$source_dir/LICENSE")
+shipped_text=$(awk '/^License: /{n++; next} n==2 && /^ /{sub(/^ /,""); if ($0==".") $0=""; print}' \
+  "$doc/copyright")
+[[ $license_text == "$shipped_text" ]] || fail "copyright's licence text differs from LICENSE"
+
+metainfo=$root/usr/share/metainfo/io.github.rw7300.speedtable.metainfo.xml
+validation=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "AppStream: $validation"
+grep -q '<release version="1.02"' "$metainfo" || fail "AppStream metainfo lacks release 1.02"
+launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")
+[[ -f $root/usr/share/applications/$launchable ]] || fail "AppStream launchable '$launchable' not in the package"
+
+echo "package OK: $(basename "$deb"), $(stat -c %s "$deb") bytes, lintian clean, Depends: $depends"
 
 if [[ ${CI:-} != true || $(id -u) -ne 0 ]]; then
   echo "install/remove round trip runs in CI only (CI=true as root)"
@@ -42,6 +104,8 @@ fi
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 json=$(cd / && /usr/bin/rw7300-speedtable --calculate --json)
 [[ $json == *'"hex":"57A7"'* ]] || fail "installed program printed: ${json:0:200}"
+[[ $(man -w rw7300-speedtable) == /usr/share/man/man1/rw7300-speedtable.1.gz ]] ||
+  fail "man does not find the installed page"
 installed=$(dpkg -L rw7300-speedtable | sort)
 DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -qq rw7300-speedtable >/dev/null
 ! dpkg -s rw7300-speedtable >/dev/null 2>&1 || fail "still installed after remove"
