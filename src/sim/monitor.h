@@ -30,7 +30,7 @@ public:
         // reader, which sees a byte a little after it arrives: a gap paced
         // right at the writer can look a few milliseconds short here.
         std::chrono::microseconds min_gap = rwlink::kCommandGap;
-        std::chrono::microseconds gap_tolerance = std::chrono::milliseconds(3);
+        std::chrono::microseconds gap_tolerance = std::chrono::milliseconds(5);
         // Frame lines to stderr, and the summary as one JSON object on stdout.
         bool json = false;
     };
