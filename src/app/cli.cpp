@@ -68,13 +68,17 @@ const QStringList kQtOptionsAlone = {"-reverse", "-widgetcount", "-nograb", "-do
 int g_stdout_error = 0;
 bool g_stdout_error_said = false;
 
-void print(std::FILE *stream, const QString &text)
+void write_bytes(std::FILE *stream, const QByteArray &bytes)
 {
-    const QByteArray bytes = text.toUtf8();
     const auto size = static_cast<std::size_t>(bytes.size());
     if (std::fwrite(bytes.constData(), 1, size, stream) != size && stream == stdout &&
         g_stdout_error == 0)
         g_stdout_error = errno != 0 ? errno : EIO;
+}
+
+void print(std::FILE *stream, const QString &text)
+{
+    write_bytes(stream, text.toUtf8());
 }
 
 // Everything printed has reached standard output, or it is said on stderr.
@@ -617,11 +621,7 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
     const bool listing_to_stdout = options.listing && *options.listing == QLatin1String("-");
     if (listing_to_stdout) {
         // The listing's own bytes (Shift-JIS, CR LF) in place of the report.
-        const QByteArray bytes = files::speed_data_now(out.base_clock, out.speed_table);
-        if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
-                static_cast<std::size_t>(bytes.size()) &&
-            g_stdout_error == 0)
-            g_stdout_error = errno != 0 ? errno : EIO;
+        write_bytes(stdout, files::speed_data_now(out.base_clock, out.speed_table));
     } else if (options.listing) {
         const QString &path = *options.listing;
         const auto written = files::write_speed_data(path, out.base_clock, out.speed_table);

@@ -790,12 +790,18 @@ void Form1::refresh_ports()
     update_port_view();
 }
 
+int Form1::port_in_use() const
+{
+    // A text that names no port leaves the last one in use, as the link does.
+    return rwlink::port_number_for(Combo1->currentText()).value_or(MSComm1->port_number());
+}
+
 void Form1::update_port_view()
 {
     set_port_items(Combo1, m_port_settings.map());
     const QString text = Combo1->currentText();
     const auto number = rwlink::port_number_for(text);
-    const rwlink::PortMapping m = m_port_settings.mapping(number.value_or(MSComm1->port_number()));
+    const rwlink::PortMapping m = m_port_settings.mapping(port_in_use());
     QString tip = mapping_summary(m);
     if (!number)
         tip = QStringLiteral(
@@ -817,9 +823,7 @@ void Form1::update_port_view()
 
 void Form1::show_port_status()
 {
-    const auto number = rwlink::port_number_for(Combo1->currentText());
-    const rwlink::PortMapping m = m_port_settings.mapping(number.value_or(MSComm1->port_number()));
-    QString text = port_status_text(m);
+    QString text = port_status_text(m_port_settings.mapping(port_in_use()));
     if (!m_port_settings.read_error().isEmpty())
         text = QStringLiteral("注意: ポートの割り当てを読めません (%1: %2)。")
                    .arg(QDir::toNativeSeparators(m_port_settings.path()),
@@ -834,8 +838,7 @@ void Form1::open_port_dialog()
         open->raise();
         return;
     }
-    const auto number = rwlink::port_number_for(Combo1->currentText());
-    auto *dialog = new PortDialog(m_port_settings, number.value_or(MSComm1->port_number()), this);
+    auto *dialog = new PortDialog(m_port_settings, port_in_use(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &PortDialog::assignments_changed, this, [this] {
         MSComm1->set_port_map(m_port_settings.map());

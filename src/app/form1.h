@@ -109,6 +109,7 @@ private:
     // Where the port names lead: looked for again before each action and
     // whenever the list opens; shown in the list, the tooltip and a mark.
     void refresh_ports();
+    int port_in_use() const; // the number the next action opens
     void update_port_view();
     void show_port_status();
     void open_port_dialog();

@@ -40,15 +40,6 @@ void set_cell(QTableWidget *t, int row, int column, const QString &text)
     t->setItem(row, column, item);
 }
 
-QString id_text(const rwlink::DetectedPort &port)
-{
-    if (!port.vendor_id || !port.product_id)
-        return {};
-    return QStringLiteral("%1:%2")
-        .arg(*port.vendor_id, 4, 16, QLatin1Char('0'))
-        .arg(*port.product_id, 4, 16, QLatin1Char('0'));
-}
-
 } // namespace
 
 PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
@@ -227,7 +218,7 @@ void PortDialog::fill()
         set_cell(m_detected, row, 1, port.description);
         set_cell(m_detected, row, 2, port.manufacturer);
         set_cell(m_detected, row, 3, port.serial_number);
-        set_cell(m_detected, row, 4, id_text(port));
+        set_cell(m_detected, row, 4, usb_id_text(port));
         set_cell(m_detected, row, 5, port.stable_name);
     }
     m_mappings->resizeColumnToContents(0);

@@ -46,13 +46,20 @@ QString presence_text(rwlink::Presence presence)
     return QStringLiteral("見つかりません");
 }
 
+QString usb_id_text(const rwlink::DetectedPort &port)
+{
+    if (!port.vendor_id || !port.product_id)
+        return {};
+    return hex4(*port.vendor_id) + QLatin1Char(':') + hex4(*port.product_id);
+}
+
 QString port_details(const rwlink::DetectedPort &port)
 {
     QStringList extra;
     if (!port.manufacturer.isEmpty())
         extra << port.manufacturer;
-    if (port.vendor_id && port.product_id)
-        extra << hex4(*port.vendor_id) + QLatin1Char(':') + hex4(*port.product_id);
+    if (const QString ids = usb_id_text(port); !ids.isEmpty())
+        extra << ids;
     if (!port.serial_number.isEmpty())
         extra << QStringLiteral("S/N ") + port.serial_number;
     QString text = port.description;

@@ -17,6 +17,9 @@ QString port_name(int number); // "Com3"
 QString source_text(const rwlink::PortMapping &mapping);
 QString presence_text(rwlink::Presence presence);
 
+// "0403:6001", the USB vendor and product ids; empty for other ports.
+QString usb_id_text(const rwlink::DetectedPort &port);
+
 // "FT232R USB UART (FTDI, 0403:6001, S/N A50285BI)": what the system says of
 // a port, without its location; empty when it says nothing.
 QString port_details(const rwlink::DetectedPort &port);
