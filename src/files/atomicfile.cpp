@@ -49,19 +49,14 @@ WriteOutcome write_atomically(const QString &path, const QByteArray &bytes)
 {
     if (path.isEmpty())
         return {false, QStringLiteral("ファイル名がありません")};
-    QFileInfo info(path);
-    // A link is written through: its target is rewritten and the link stays.
-    if (info.isSymLink()) {
-        const QString target = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
-        if (target.isEmpty())
-            return {false, QStringLiteral("リンク先がわかりません")};
-        info = QFileInfo(target);
-    }
+    // What the path leads to decides, a link followed; QSaveFile itself
+    // writes a link's target and keeps the link.
+    const QFileInfo info(path);
     if (!info.exists() || info.isFile())
-        return replace_file(info.filePath(), bytes);
+        return replace_file(path, bytes);
     if (info.isDir())
         return {false, QStringLiteral("フォルダーです")};
-    return write_in_place(info.filePath(), bytes);
+    return write_in_place(path, bytes);
 }
 
 } // namespace files
