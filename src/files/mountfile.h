@@ -1,0 +1,86 @@
+#pragma once
+
+// A mount file: one mount's name, the five drive-train texts of each axis
+// exactly as typed and the base clock, in UTF-8 text a person can read and
+// edit.
+//
+//   # RW7300 マウント設定 (rw7300-speedtable)
+//   rw7300-mount = 1
+//   name = EM-200 (庭)
+//   base_clock = 2MHz
+//   ra.worm = 240
+//   ra.intermediate_gear = 2
+//   …
+//   dec.microstep = 16
+//
+// The first setting must be "rw7300-mount" with the format version; later
+// fields of version 1 are new keys, which older readers pass over. Blank
+// lines, whole-line comments (# or ;), keys in any case and CR LF are
+// allowed. A value is everything after "=" less the blanks around it, or a
+// double-quoted text with \" \\ \t \n \r and \xHH escapes, which keeps
+// blanks at its ends and stands for an empty text as "".
+
+#include "atomicfile.h"
+#include "commands.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+namespace files {
+
+inline const QString kMountSuffix = QStringLiteral("rw7300mount");
+inline constexpr int kMountFormatVersion = 1;
+// A mount file is well under a kilobyte; anything this size is not one.
+inline constexpr qint64 kMaxMountFileBytes = qint64{64} * 1024;
+
+struct Mount {
+    QString name;
+    calc::DriveTrainTexts ra = calc::kDefaultRa; // UTF-8, as the boxes hold them
+    calc::DriveTrainTexts dec = calc::kDefaultDec;
+    std::int32_t base_clock = calc::kClock2MHz;
+
+    bool operator==(const Mount &) const = default;
+};
+
+// Why a file is not a usable mount file; line is 1-based, 0 when the fault
+// belongs to no one line (a missing setting, the file as a whole).
+struct MountError {
+    int line = 0;
+    QString message;
+
+    bool operator==(const MountError &) const = default;
+};
+
+using MountRead = std::variant<Mount, MountError>;
+
+MountRead parse_mount(const QByteArray &bytes);
+
+// Only a regular file of at most kMaxMountFileBytes is read: a FIFO or a
+// device would block, a huge file is not a mount file.
+MountRead read_mount(const QString &path);
+
+// The text of a fresh mount file.
+QByteArray mount_bytes(const Mount &mount);
+
+// The text of original with mount's values in place: comments, unknown keys,
+// order and line ends are kept; settings it lacks are added at the end. A
+// fresh file when original is no readable mount file.
+QByteArray updated_mount_bytes(const QByteArray &original, const Mount &mount);
+
+// Writes mount to path: an existing mount file keeps its comments and
+// unknown keys; any other existing regular file is refused, never replaced.
+WriteOutcome write_mount(const QString &path, const Mount &mount);
+
+// One line for the operator: the file, the line and what is wrong.
+QString mount_error_text(const QString &path, const MountError &error);
+
+// "2MHz" / "250kHz" as written; and read from those (any case, blanks
+// anywhere) or the number of hertz.
+QString clock_text(std::int32_t base_clock);
+std::optional<std::int32_t> clock_from_text(const QString &text);
+
+} // namespace files
