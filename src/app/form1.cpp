@@ -19,6 +19,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QFrame>
@@ -171,12 +172,27 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::PortLister ports, Q
     load_param();
     refresh_ports();
     show_port_status();
+
+    m_mounts = new MountControl(this, MountBoxes{Text1, Text4, m_option1_group}, windowTitle(),
+                                MountHistory());
+    connect(m_mounts, &MountControl::status, this, &Form1::show_status);
+    // The drive-train area's boxes: their editing menu carries the mount files.
+    std::vector<QLineEdit *> area(Text1.begin(), Text1.end());
+    area.insert(area.end(), Text4.begin(), Text4.end());
+    area.insert(area.end(), {Text2, Text3, Text5, Text6});
+    for (QLineEdit *box : area) {
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QWidget::customContextMenuRequested, this,
+                [this, box](const QPoint &at) { drive_train_menu(box, at); });
+    }
 }
 
 Form1::~Form1()
 {
-    // The runner's end would reach controls about to go.
+    // The runner's end would reach controls about to go; so would the
+    // mount files' watch on the boxes.
     delete m_runner;
+    delete m_mounts;
     for (QPushButton *b : {Command1, Command2, Command3, Command4, Command5, Command6, Command7})
         b->removeEventFilter(this);
     // Destroying the base widget still hides it and moves focus, and the
@@ -867,6 +883,27 @@ void Form1::port_menu(QWidget *from, const QPoint &at)
     if (first)
         menu->insertSeparator(first);
     menu->popup(from->mapToGlobal(at));
+}
+
+void Form1::drive_train_menu(QWidget *from, const QPoint &at)
+{
+    auto *edit = qobject_cast<QLineEdit *>(from);
+    QMenu *menu = edit ? edit->createStandardContextMenu() : new QMenu(from);
+    menu->setObjectName(QStringLiteral("mountMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    m_mounts->add_to_menu(menu);
+    menu->popup(from->mapToGlobal(at));
+}
+
+void Form1::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Above the rule under the drive trains: the labels and the space
+    // around the boxes.
+    if (event->pos().y() < Line1->y()) {
+        drive_train_menu(this, event->pos());
+        return;
+    }
+    QWidget::contextMenuEvent(event);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

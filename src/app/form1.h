@@ -6,6 +6,8 @@
 //
 //   Text1/Text4 (drive trains), Option1 ──► Command1_Click ──► calc::calculate
 //        ──► Text2/3/5/6/11/12, Text7…Text10, SpeedTable ──► files::write_speed_data
+//   Ctrl+O / Ctrl+S, the drive-train area's menu, a dropped file ──► MountControl
+//        ──► Text1/Text4 and Option1 filled from a mount file, or saved to one
 //   Combo1 (a picked port) ──► Combo1_Click ──► files::write_param (PARAM.DAT)
 //   「…」/ Combo1's menu ──► PortDialog ──► PortSettings (the per-user port
 //        assignments) ──► the PortMap MSComm1 opens its device by
@@ -18,6 +20,7 @@
 
 #include "actionrunner.h"
 #include "calculate.h"
+#include "mountcontrol.h"
 #include "portsettings.h"
 #include "sendcheckview.h"
 #include "speedtable.h"
@@ -84,9 +87,14 @@ public:
     void Command6_Click() { send_total(calc::Axis::Ra); }
     void Command7_Click() { send_total(calc::Axis::Dec); }
 
+    // Once the window shows: opens the mount file given on the command
+    // line, or else the last one used when the operator asked for that.
+    void start_with_mount(const QString &file) { m_mounts->start(file); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void build_drive_train_block();
@@ -114,6 +122,7 @@ private:
     void show_port_status();
     void open_port_dialog();
     void port_menu(QWidget *from, const QPoint &at);
+    void drive_train_menu(QWidget *from, const QPoint &at);
 
     // What each action will send, checked before it goes and marked on the
     // boxes after each Calculate and edit.
@@ -186,6 +195,7 @@ private:
     QLabel *m_status_line = nullptr;         // what the last action did, where the bars stand
     QString m_data_dir;
     PortSettings m_port_settings;
+    MountControl *m_mounts = nullptr; // the drive trains kept in mount files
     bool m_combo_typing = false; // typed text committed in Combo1: not a pick
     // The drive trains of the last successful Calculate; the accuracy
     // tooltips measure the hex boxes against the speeds they were made for.

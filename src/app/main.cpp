@@ -93,8 +93,10 @@ int main(int argc, char *argv[])
     }
     QApplication application(argc, argv); // takes Qt's own options (-platform …)
     name_application();
+    // One argument that is no option is a mount file to open the window with.
     const QStringList rest = QCoreApplication::arguments().mid(1);
-    if (!rest.isEmpty())
+    const bool mount_file = rest.size() == 1 && !rest.first().startsWith(QLatin1Char('-'));
+    if (!rest.isEmpty() && !mount_file)
         return app::run_command_line(QCoreApplication::arguments());
 
     app::install_qt_japanese(application);
@@ -103,5 +105,6 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsSet("RW7300_BENCH_STARTUP"))
         window.installEventFilter(&reporter);
     window.show();
+    window.start_with_mount(mount_file ? rest.first() : QString());
     return QApplication::exec();
 }

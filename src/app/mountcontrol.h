@@ -1,0 +1,91 @@
+#pragma once
+
+// The window's mount files: open one into the ten drive-train boxes and the
+// clock option (nothing else changes: no Calculate, no file written), save
+// those values, and remember recently used files. Reached by Ctrl+O,
+// Ctrl+S, Ctrl+Shift+S, the drive-train area's menu and by dropping a file
+// on the window. While a file is open the title starts with its mount's
+// name, marked when the boxes no longer hold what the file does.
+
+#include "mounthistory.h"
+#include "mountfile.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+class QAction;
+class QButtonGroup;
+class QLineEdit;
+class QMenu;
+class QWidget;
+
+namespace app {
+
+// What the mount actions read and fill: the drive-train boxes and the clock
+// option group (id 0: 2 MHz, 1: 250 kHz), picked by a click as the operator
+// would.
+struct MountBoxes {
+    std::array<QLineEdit *, 5> ra{};
+    std::array<QLineEdit *, 5> dec{};
+    QButtonGroup *clock = nullptr;
+};
+
+class MountControl : public QObject {
+    Q_OBJECT
+
+public:
+    // Where a failure to open is said: in a message box when the operator
+    // asked for the file, on the status line when start-up did.
+    enum class Report { Dialog, StatusLine };
+
+    MountControl(QWidget *window, MountBoxes boxes, QString title, MountHistory history);
+
+    // At start-up: the file given on the command line, or else the last one
+    // used when the operator asked for that.
+    void start(const QString &file);
+    bool open(const QString &path, Report report = Report::Dialog);
+    bool save_to(const QString &path, const QString &name);
+
+    // The mount actions, then a separator, at the top of menu.
+    void add_to_menu(QMenu *menu);
+
+    const std::optional<QString> &open_path() const { return m_path; }
+    const MountHistory &history() const { return m_history; }
+
+signals:
+    void status(const QString &text);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    files::Mount shown() const;
+    void show_mount(const files::Mount &mount);
+    // Takes path as the open file; a note when the history was not saved.
+    QString opened(const QString &path, const files::Mount &mount);
+    void update_title();
+    void ask_open();
+    void save();
+    void ask_save();
+    void ask_rename();
+    void fill_recent(QMenu *menu);
+    void warn(const QString &object_name, const QString &title, const QString &text);
+    QString start_directory() const;
+
+    QWidget *m_window;
+    MountBoxes m_boxes;
+    QString m_title;
+    MountHistory m_history;
+    std::optional<QString> m_path;
+    files::Mount m_saved; // what the open file holds
+    QAction *m_open = nullptr;
+    QAction *m_save = nullptr;
+    QAction *m_save_as = nullptr;
+    QAction *m_rename = nullptr;
+    QAction *m_open_last = nullptr;
+};
+
+} // namespace app

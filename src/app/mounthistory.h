@@ -1,0 +1,44 @@
+#pragma once
+
+// What the window remembers of mount files between runs: the recently used
+// files, newest first, and whether the last one opens at start-up (off
+// unless the operator turns it on). Kept per user beside the port
+// assignments, in rw7300-speedtable/mounts.conf; written at each change.
+
+#include <QList>
+#include <QString>
+
+namespace app {
+
+struct RecentMount {
+    QString path; // absolute
+    QString name; // the mount's name when it was last used, for the menu
+};
+
+class MountHistory {
+public:
+    static constexpr int kMaxRecent = 8;
+
+    // The user's file unless told otherwise.
+    explicit MountHistory(QString path = {});
+
+    const QList<RecentMount> &recent() const { return m_recent; }
+    bool open_last_at_start() const { return m_open_last; }
+    QString last_directory() const { return m_last_directory; }
+    const QString &path() const { return m_path; }
+
+    // Each returns why the file could not be written, or an empty text.
+    QString used(const QString &path, const QString &name);
+    QString clear();
+    QString set_open_last_at_start(bool on);
+
+private:
+    QString store();
+
+    QString m_path;
+    QList<RecentMount> m_recent;
+    bool m_open_last = false;
+    QString m_last_directory;
+};
+
+} // namespace app

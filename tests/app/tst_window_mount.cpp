@@ -1,0 +1,450 @@
+#include "filebytes.h"
+#include "form1.h"
+#include "mountfile.h"
+#include "scopedenv.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+#include <map>
+#include <memory>
+
+using app::Form1;
+
+namespace {
+
+const QString kTitle = QStringLiteral("RW７３００　SPEEDテーブル Ver") + QStringLiteral(RW7300_VERSION);
+
+files::Mount em200()
+{
+    return files::Mount{QStringLiteral("EM-200 (庭)"),
+                        {"180", "2,5", "400", "10", " 32"},
+                        {"16abc", "", "400", "1 0", "32"},
+                        calc::kClock250kHz};
+}
+
+// Everything the operator can see change: every box, the clock, the title.
+std::map<QString, QString> snapshot(const Form1 &window)
+{
+    std::map<QString, QString> seen;
+    for (const QLineEdit *box : window.findChildren<QLineEdit *>()) {
+        if (box->window() == &window) // not a dialog's
+            seen[box->objectName()] = box->text();
+    }
+    for (const QRadioButton *option : window.findChildren<QRadioButton *>())
+        seen[option->objectName()] = option->isChecked() ? "on" : "off";
+    seen["base_clock"] = QString::number(window.current_base_clock());
+    seen["title"] = window.windowTitle();
+    return seen;
+}
+
+void drop_on(QWidget *target, const QString &path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    data.setText(path); // as file managers offer it too
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+} // namespace
+
+// The window with its own data and configuration directories.
+class tst_WindowMount : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void openFillsOnlyTheDriveTrains_data();
+    void openFillsOnlyTheDriveTrains();
+    void unusableFileChangesNothing_data();
+    void unusableFileChangesNothing();
+    void savedValuesOpenTheSame();
+    void titleFollowsTheBoxes();
+    void recentListAfterRestart();
+    void openLastAtStartUp();
+    void menusAndShortcuts();
+
+private:
+    void start_window(const QString &file = {});
+    QString write_mount(const QString &name, const files::Mount &mount)
+    {
+        const QString path = m_files->filePath(name);
+        if (!write_file(path, files::mount_bytes(mount)))
+            return {};
+        return path;
+    }
+    QLineEdit *box(const char *name) const { return m_window->findChild<QLineEdit *>(name); }
+    QString status() const { return m_window->findChild<QLabel *>("statusLine")->toolTip(); }
+    QMenu *drive_train_menu() const
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // menus closed
+        QLineEdit *worm = box("Text1_0");
+        emit worm->customContextMenuRequested(QPoint(3, 3));
+        return m_window->findChild<QMenu *>("mountMenu");
+    }
+    void check_shows(const files::Mount &mount) const;
+
+    std::unique_ptr<QTemporaryDir> m_data;   // Speed_Data.txt and PARAM.DAT
+    std::unique_ptr<QTemporaryDir> m_config; // the recent list
+    std::unique_ptr<QTemporaryDir> m_files;  // mount files
+    std::unique_ptr<ScopedEnv> m_config_env;
+    std::unique_ptr<Form1> m_window;
+};
+
+void tst_WindowMount::init()
+{
+    m_data = std::make_unique<QTemporaryDir>();
+    m_config = std::make_unique<QTemporaryDir>();
+    m_files = std::make_unique<QTemporaryDir>();
+    m_config_env = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
+}
+
+void tst_WindowMount::cleanup()
+{
+    m_window.reset();
+    m_config_env.reset();
+    m_files.reset();
+    m_config.reset();
+    m_data.reset();
+}
+
+void tst_WindowMount::start_window(const QString &file)
+{
+    m_window.reset();
+    m_window = std::make_unique<Form1>(m_data->path());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->start_with_mount(file);
+}
+
+void tst_WindowMount::check_shows(const files::Mount &mount) const
+{
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(box(qPrintable(QStringLiteral("Text1_%1").arg(i)))->text().toStdString(),
+                 mount.ra[static_cast<std::size_t>(i)]);
+        QCOMPARE(box(qPrintable(QStringLiteral("Text4_%1").arg(i)))->text().toStdString(),
+                 mount.dec[static_cast<std::size_t>(i)]);
+    }
+    const bool slow = mount.base_clock == calc::kClock250kHz;
+    QCOMPARE(m_window->findChild<QRadioButton *>("Option1_1")->isChecked(), slow);
+    QCOMPARE(m_window->findChild<QRadioButton *>("Option1_0")->isChecked(), !slow);
+    QCOMPARE(m_window->current_base_clock(), mount.base_clock);
+}
+
+void tst_WindowMount::openFillsOnlyTheDriveTrains_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("dropped on the window") << "drop window";
+    QTest::newRow("dropped on a table box") << "drop box";
+    QTest::newRow("open dialog") << "dialog";
+    QTest::newRow("recent list") << "recent";
+    QTest::newRow("command line") << "argument";
+}
+
+// Opening fills the ten boxes and the clock, and nothing else: the tables
+// keep the last Calculate, no file is written.
+void tst_WindowMount::openFillsOnlyTheDriveTrains()
+{
+    QFETCH(QString, way);
+    const QString path = write_mount(QStringLiteral("em200.rw7300mount"), em200());
+    const QByteArray file_bytes = read_all(path);
+    if (way == "recent") // a first run leaves it in the list
+        start_window(path);
+    start_window();
+    if (way != "argument") // a fresh window has no tables yet
+        m_window->findChild<QPushButton *>("Command1")->click();
+    const QString listing = QDir(m_data->path()).filePath(QStringLiteral("Speed_Data.txt"));
+    const QByteArray listing_bytes = read_all(listing);
+    std::map<QString, QString> before = snapshot(*m_window);
+    const calc::SpeedTable table = m_window->speed_table();
+
+    if (way == "argument") {
+        start_window(path);
+    } else if (way == "drop window") {
+        drop_on(m_window.get(), path);
+    } else if (way == "drop box") {
+        drop_on(box("Text7_3"), path);
+    } else if (way == "dialog") {
+        m_window->findChild<QAction *>("mountOpenAction")->trigger();
+        auto *dialog = m_window->findChild<QFileDialog *>("mountOpenDialog");
+        QVERIFY(dialog);
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept();
+    } else if (way == "recent") {
+        QMenu *menu = drive_train_menu();
+        QVERIFY(menu);
+        auto *recent = menu->findChild<QMenu *>("recentMountsMenu");
+        QVERIFY(recent);
+        recent->findChild<QAction *>("recentMount1")->trigger();
+        menu->close();
+    }
+    QVERIFY(!m_window->findChild<QMessageBox *>("mountFailure"));
+    check_shows(em200());
+    std::map<QString, QString> after = snapshot(*m_window);
+    for (const char *changed : {"Text1_0", "Text1_1", "Text1_2", "Text1_3", "Text1_4", "Text4_0",
+                                "Text4_1", "Text4_2", "Text4_3", "Text4_4", "Option1_0",
+                                "Option1_1", "base_clock", "title"}) {
+        before.erase(QString::fromLatin1(changed));
+        after.erase(QString::fromLatin1(changed));
+    }
+    QCOMPARE(after, before);
+    QCOMPARE(m_window->speed_table(), table);
+    QCOMPARE(read_all(listing), listing_bytes);
+    QVERIFY(!QFile::exists(QDir(m_data->path()).filePath(QStringLiteral("PARAM.DAT"))));
+    QCOMPARE(read_all(path), file_bytes);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("EM-200 (庭)[*] — ") + kTitle);
+    QVERIFY(!m_window->isWindowModified());
+}
+
+void tst_WindowMount::unusableFileChangesNothing_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message"); // part of the message
+    QTest::newRow("missing") << "missing" << QStringLiteral("見つかりません");
+    QTest::newRow("not a mount file") << "listing" << QStringLiteral("の 1 行目: マウントファイルではありません");
+    QTest::newRow("missing value") << "value" << QStringLiteral("の 9 行目: ra.worm の値がありません");
+    QTest::newRow("binary garbage") << "binary" << QStringLiteral("マウントファイルではありません");
+    QTest::newRow("10 MB") << "large" << QStringLiteral("大きすぎます");
+    QTest::newRow("directory") << "directory" << QStringLiteral("フォルダーです");
+    QTest::newRow("FIFO") << "fifo" << QStringLiteral("通常のファイルではありません");
+}
+
+void tst_WindowMount::unusableFileChangesNothing()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    const QString path = m_files->filePath(QStringLiteral("bad.rw7300mount"));
+    QByteArray good = files::mount_bytes(em200());
+    if (kind == "listing")
+        QVERIFY(write_file(path, "2026/12/07 21:00:00\r\n\x81\x40\r\n"));
+    else if (kind == "value")
+        QVERIFY(write_file(path, good.replace("ra.worm = 180", "ra.worm =")));
+    else if (kind == "binary")
+        QVERIFY(write_file(path, QByteArray::fromHex("7f454c4602010100000000ff00fe")));
+    else if (kind == "large")
+        QVERIFY(write_file(path, good + QByteArray(qsizetype{10} << 20, '#')));
+    else if (kind == "directory")
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    start_window();
+    const std::map<QString, QString> before = snapshot(*m_window);
+    drop_on(m_window.get(), path);
+    auto *box = m_window->findChild<QMessageBox *>("mountFailure");
+    QVERIFY(box);
+    QVERIFY2(box->text().contains(path) && box->text().contains(message), qPrintable(box->text()));
+    QVERIFY(box->text().contains(QStringLiteral("画面の値は変更していません")));
+    QCOMPARE(snapshot(*m_window), before);
+    QVERIFY(QDir(m_data->path()).isEmpty());
+}
+
+// Saved, then opened in a fresh window: every box reads as it was typed.
+void tst_WindowMount::savedValuesOpenTheSame()
+{
+    start_window();
+    const files::Mount typed = em200();
+    for (int i = 0; i < 5; ++i) {
+        box(qPrintable(QStringLiteral("Text1_%1").arg(i)))->setText(QString::fromStdString(typed.ra[i]));
+        box(qPrintable(QStringLiteral("Text4_%1").arg(i)))->setText(QString::fromStdString(typed.dec[i]));
+    }
+    QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
+    // Nothing open yet: saving asks where.
+    m_window->findChild<QAction *>("mountSaveAction")->trigger();
+    auto *dialog = m_window->findChild<QFileDialog *>("mountSaveDialog");
+    QVERIFY(dialog);
+    const QString path = m_files->filePath(QStringLiteral("garden mount.rw7300mount"));
+    dialog->selectFile(path);
+    static_cast<QDialog *>(dialog)->accept();
+    QVERIFY2(QFile::exists(path), qPrintable(status()));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("garden mount[*] — ") + kTitle);
+
+    start_window();
+    check_shows(files::Mount{});
+    drop_on(m_window.get(), path);
+    files::Mount expected = typed;
+    check_shows(expected);
+    expected.name = QStringLiteral("garden mount");
+    QCOMPARE(std::get<files::Mount>(files::read_mount(path)), expected);
+
+    // Saved again, straight to the open file; its own lines stay.
+    QVERIFY(write_file(path, "# my notes\n" + read_all(path) + "focuser = 12\n"));
+    drop_on(m_window.get(), path);
+    box("Text1_2")->setText(QStringLiteral("800"));
+    m_window->findChild<QAction *>("mountSaveAction")->trigger();
+    QVERIFY(!m_window->findChild<QFileDialog *>("mountSaveDialog"));
+    const QByteArray saved = read_all(path);
+    QVERIFY(saved.startsWith("# my notes\n") && saved.endsWith("focuser = 12\n"));
+    QVERIFY(saved.contains("\nra.motor = 800\n"));
+    QVERIFY(status().contains(QStringLiteral("保存しました")));
+
+    // Renamed: only the name changes in the file and the title.
+    box("Text1_2")->setText(QStringLiteral("1600"));
+    m_window->findChild<QAction *>("mountRenameAction")->trigger();
+    auto *rename = m_window->findChild<QInputDialog *>("mountRenameDialog");
+    QVERIFY(rename);
+    rename->setTextValue(QStringLiteral("庭の赤道儀"));
+    rename->accept();
+    expected.name = QStringLiteral("庭の赤道儀");
+    expected.ra[2] = "800";
+    QCOMPARE(std::get<files::Mount>(files::read_mount(path)), expected);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("庭の赤道儀[*] — ") + kTitle);
+    QVERIFY(m_window->isWindowModified()); // 1600 is not saved
+}
+
+void tst_WindowMount::titleFollowsTheBoxes()
+{
+    const QString path = write_mount(QStringLiteral("em200.rw7300mount"), em200());
+    start_window();
+    QCOMPARE(m_window->windowTitle(), kTitle);
+    start_window(path);
+    QVERIFY(!m_window->isWindowModified());
+    box("Text4_3")->setText(QStringLiteral("10"));
+    QVERIFY(m_window->isWindowModified());
+    box("Text4_3")->setText(QStringLiteral("1 0"));
+    QVERIFY(!m_window->isWindowModified());
+    QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_0"), Qt::LeftButton);
+    QVERIFY(m_window->isWindowModified());
+    // A file without a name shows its file name.
+    files::Mount unnamed = em200();
+    unnamed.name.clear();
+    drop_on(m_window.get(), write_mount(QStringLiteral("unnamed.rw7300mount"), unnamed));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("unnamed[*] — ") + kTitle);
+    QVERIFY(!m_window->isWindowModified());
+}
+
+// The recent list is the user's: a new run finds it, newest first.
+void tst_WindowMount::recentListAfterRestart()
+{
+    files::Mount second = em200();
+    second.name = QStringLiteral("Second");
+    second.ra[0] = "360";
+    const QString first_path = write_mount(QStringLiteral("first.rw7300mount"), em200());
+    const QString second_path = write_mount(QStringLiteral("second.rw7300mount"), second);
+    start_window(first_path);
+    drop_on(m_window.get(), second_path);
+    drop_on(m_window.get(), first_path); // used again: to the top, once
+
+    start_window();
+    check_shows(files::Mount{}); // the list opens nothing by itself
+    QMenu *menu = drive_train_menu();
+    auto *recent = menu->findChild<QMenu *>("recentMountsMenu");
+    QVERIFY(recent);
+    QStringList texts;
+    for (QAction *a : recent->actions())
+        texts << a->text();
+    QCOMPARE(texts, (QStringList{QStringLiteral("&1 EM-200 (庭) (first.rw7300mount)"),
+                                 QStringLiteral("&2 Second (second.rw7300mount)"), QString(),
+                                 QStringLiteral("一覧を消去")}));
+    recent->findChild<QAction *>("recentMount2")->trigger();
+    menu->close();
+    check_shows(second);
+
+    // A file gone since is listed, not offered.
+    QVERIFY(QFile::remove(first_path));
+    menu = drive_train_menu();
+    recent = menu->findChild<QMenu *>("recentMountsMenu");
+    QAction *gone = recent->findChild<QAction *>("recentMount2");
+    QVERIFY(gone->text().contains(QStringLiteral("見つかりません")));
+    QVERIFY(!gone->isEnabled());
+    recent->findChild<QAction *>("clearRecentMounts")->trigger();
+    menu->close();
+    start_window();
+    recent = drive_train_menu()->findChild<QMenu *>("recentMountsMenu");
+    QCOMPARE(recent->actions().size(), 1);
+    QVERIFY(!recent->actions().first()->isEnabled());
+}
+
+void tst_WindowMount::openLastAtStartUp()
+{
+    const QString path = write_mount(QStringLiteral("em200.rw7300mount"), em200());
+    start_window(path);
+    start_window();
+    check_shows(files::Mount{}); // off unless asked for
+    QMenu *menu = drive_train_menu();
+    QAction *option = m_window->findChild<QAction *>("mountOpenLastAction");
+    QVERIFY(menu->actions().contains(option));
+    QVERIFY(option->isCheckable() && !option->isChecked());
+    option->trigger();
+    menu->close();
+
+    start_window();
+    check_shows(em200());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("EM-200 (庭)[*] — ") + kTitle);
+    QVERIFY(m_window->findChild<QAction *>("mountOpenLastAction")->isChecked());
+
+    // Gone since: the window opens as ever and says why on the status line.
+    QVERIFY(QFile::remove(path));
+    start_window();
+    check_shows(files::Mount{});
+    QVERIFY(!m_window->findChild<QMessageBox *>("mountFailure"));
+    QVERIFY2(status().contains(QStringLiteral("前回のマウントを開けませんでした")) &&
+                 status().contains(path),
+             qPrintable(status()));
+    QCOMPARE(m_window->windowTitle(), kTitle);
+}
+
+void tst_WindowMount::menusAndShortcuts()
+{
+    start_window();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    box("Text1_0")->setFocus();
+    QTest::keyClick(box("Text1_0"), Qt::Key_O, Qt::ControlModifier);
+    QTRY_VERIFY(m_window->findChild<QFileDialog *>("mountOpenDialog"));
+    m_window->findChild<QFileDialog *>("mountOpenDialog")->reject();
+    QTRY_VERIFY(!m_window->findChild<QFileDialog *>("mountOpenDialog"));
+    m_window->activateWindow(); // offscreen gives it back to no one
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(box("Text1_0"), Qt::Key_S, Qt::ControlModifier);
+    QTRY_VERIFY(m_window->findChild<QFileDialog *>("mountSaveDialog"));
+    m_window->findChild<QFileDialog *>("mountSaveDialog")->reject();
+
+    // The box keeps its editing actions under the mount ones.
+    QMenu *menu = drive_train_menu();
+    QVERIFY(menu);
+    QStringList names;
+    bool copy = false;
+    for (QAction *a : menu->actions()) {
+        names << a->objectName();
+        copy = copy || a->text().endsWith(
+                           QKeySequence(QKeySequence::Copy).toString(QKeySequence::NativeText));
+    }
+    QCOMPARE(names.mid(0, 4), (QStringList{"mountOpenAction", "mountSaveAction",
+                                           "mountSaveAsAction", "mountRenameAction"}));
+    QVERIFY(copy);
+    QVERIFY(!m_window->findChild<QAction *>("mountRenameAction")->isEnabled()); // nothing open
+    menu->close();
+
+    // Between the boxes of the drive-train area too; not over the tables.
+    QContextMenuEvent between(QContextMenuEvent::Mouse, QPoint(300, 40), QPoint(300, 40));
+    QCoreApplication::sendEvent(m_window.get(), &between);
+    QTRY_VERIFY(m_window->findChild<QMenu *>("mountMenu"));
+    m_window->findChild<QMenu *>("mountMenu")->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(300, 400), QPoint(300, 400));
+    QCoreApplication::sendEvent(m_window.get(), &below);
+    QVERIFY(!m_window->findChild<QMenu *>("mountMenu"));
+}
+
+QTEST_MAIN(tst_WindowMount)
+#include "tst_window_mount.moc"
