@@ -18,7 +18,7 @@ QString default_path()
 
 } // namespace
 
-MountHistory::MountHistory(QString path) : m_path(path.isEmpty() ? default_path() : path)
+MountHistory::MountHistory(const QString &path) : m_path(path.isEmpty() ? default_path() : path)
 {
     // A file that is missing or unreadable reads as nothing remembered.
     QSettings settings(m_path, QSettings::IniFormat);

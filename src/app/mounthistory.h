@@ -20,7 +20,7 @@ public:
     static constexpr int kMaxRecent = 8;
 
     // The user's file unless told otherwise.
-    explicit MountHistory(QString path = {});
+    explicit MountHistory(const QString &path = {});
 
     const QList<RecentMount> &recent() const { return m_recent; }
     bool open_last_at_start() const { return m_open_last; }

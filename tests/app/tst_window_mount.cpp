@@ -89,7 +89,7 @@ private:
     void start_window(const QString &file = {});
     QString write_mount(const QString &name, const files::Mount &mount)
     {
-        const QString path = m_files->filePath(name);
+        QString path = m_files->filePath(name);
         if (!write_file(path, files::mount_bytes(mount)))
             return {};
         return path;
@@ -364,7 +364,7 @@ void tst_WindowMount::recentListAfterRestart()
     QVERIFY(QFile::remove(first_path));
     menu = drive_train_menu();
     recent = menu->findChild<QMenu *>("recentMountsMenu");
-    QAction *gone = recent->findChild<QAction *>("recentMount2");
+    auto *gone = recent->findChild<QAction *>("recentMount2");
     QVERIFY(gone->text().contains(QStringLiteral("見つかりません")));
     QVERIFY(!gone->isEnabled());
     recent->findChild<QAction *>("clearRecentMounts")->trigger();
@@ -382,7 +382,7 @@ void tst_WindowMount::openLastAtStartUp()
     start_window();
     check_shows(files::Mount{}); // off unless asked for
     QMenu *menu = drive_train_menu();
-    QAction *option = m_window->findChild<QAction *>("mountOpenLastAction");
+    auto *option = m_window->findChild<QAction *>("mountOpenLastAction");
     QVERIFY(menu->actions().contains(option));
     QVERIFY(option->isCheckable() && !option->isChecked());
     option->trigger();

@@ -20,7 +20,7 @@ QString describe(const files::MountRead &read)
 {
     if (const auto *error = std::get_if<MountError>(&read))
         return QStringLiteral("error at %1: %2").arg(error->line).arg(error->message);
-    const Mount &m = std::get<Mount>(read);
+    const auto &m = std::get<Mount>(read);
     QStringList parts{QStringLiteral("name=[%1]").arg(m.name),
                       QStringLiteral("clock=%1").arg(m.base_clock)};
     for (const auto *texts : {&m.ra, &m.dec}) {
@@ -149,11 +149,11 @@ void tst_MountFile::badFiles_data()
                                               << QStringLiteral("「キー = 値」の形ではありません");
     QTest::newRow("unclosed quote") << body().replace("= 144", "= \"144") << 9
                                     << QStringLiteral("閉じる引用符 (\") がありません");
-    QTest::newRow("text after the quote") << body().replace("= 144", "= \"14\"4") << 9
+    QTest::newRow("text after the quote") << body().replace("= 144", R"(= "14"4)") << 9
                                           << QStringLiteral("閉じる引用符 (\") の後に文字");
-    QTest::newRow("unknown escape") << body().replace("= 144", "= \"1\\q\"") << 9
+    QTest::newRow("unknown escape") << body().replace("= 144", R"(= "1\q")") << 9
                                     << QStringLiteral("\\q は使えません");
-    QTest::newRow("short hex escape") << body().replace("= 144", "= \"\\x4\"") << 9
+    QTest::newRow("short hex escape") << body().replace("= 144", R"(= "\x4")") << 9
                                       << QStringLiteral("16 進数が 2 桁");
     QTest::newRow("invalid UTF-8 in a value") << body().replace("EM-200", "EM\xff") << 2
                                               << QStringLiteral("UTF-8 のテキストではありません");
@@ -183,7 +183,7 @@ void tst_MountFile::roundTrip_data()
     QTest::addColumn<QString>("text"); // put in every field of a mount
     for (const char *text : {"", " 240", "240 ", "2,5", "16abc", "a \"b\"", "\"", "\\",
                              "tab\there", "line\nbreak\r", "\x01\x7f", "#x", ";x", "=x",
-                             "é 十 星", "\xe3\x80\x80" "full-width blank"})
+                             "é 十 星", "\u3000full-width blank"})
         QTest::newRow(text) << QString::fromUtf8(text);
 }
 
