@@ -8,6 +8,7 @@
 #include "datadir.h"
 #include "frame.h"
 #include "listing.h"
+#include "mountfile.h"
 #include "numbertext.h"
 #include "portassignments.h"
 #include "portsettings.h"
@@ -137,17 +138,6 @@ QString drive_train_text(const calc::DriveTrainTexts &texts)
     for (const std::string &text : texts)
         parts << QString::fromStdString(text);
     return parts.join(QLatin1Char(','));
-}
-
-std::optional<std::int32_t> clock_option(const QString &value)
-{
-    QString key = value.toLower();
-    key.remove(QLatin1Char(' '));
-    if (key == QLatin1String("2mhz"))
-        return calc::kClock2MHz;
-    if (key == QLatin1String("250khz"))
-        return calc::kClock250kHz;
-    return std::nullopt;
 }
 
 QString q(const std::string &text)
@@ -437,9 +427,11 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("dec"),
         QStringLiteral("DEC drive train (default %1).").arg(drive_train_text(calc::kDefaultDec)),
         QStringLiteral("W,I,M,R,U"));
-    const QCommandLineOption clock(QStringLiteral("clock"),
-                                   QStringLiteral("Base clock: 2MHz (default) or 250kHz."),
-                                   QStringLiteral("2MHz|250kHz"));
+    const QCommandLineOption clock(
+        QStringLiteral("clock"),
+        QStringLiteral("Base clock: 2MHz (default) or 250kHz, as in a mount file (any case, "
+                       "blanks allowed, or in hertz: 2000000, 250000)."),
+        QStringLiteral("2MHz|250kHz"));
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral(
@@ -569,7 +561,8 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         input.dec = *texts;
     }
     if (parser.isSet(clock)) {
-        const auto value = clock_option(parser.value(clock));
+        // The spellings a mount file takes, so a value copied from one works.
+        const auto value = files::clock_from_text(parser.value(clock));
         if (!value)
             return usage_error(
                 parser,

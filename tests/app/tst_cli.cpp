@@ -259,6 +259,8 @@ void tst_Cli::jsonOptions_data()
                             << "0AF5";
     QTest::newRow("clock spelt loosely") << QStringList{"--clock", "250 KHZ"} << "ra/0"
                                          << "0AF5";
+    QTest::newRow("clock in hertz") << QStringList{"--clock", "250000"} << "ra/0"
+                                    << "0AF5";
     QTest::newRow("2,5 cannot be typed; 2 gives 9216000")
         << QStringList{"--dec", "144,2,200,10,16"} << "dec/total"
         << " 9216000";
