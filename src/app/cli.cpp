@@ -48,6 +48,7 @@ constexpr int kExitListing = 3;
 constexpr int kExitUpload = 4;
 constexpr int kExitOutput = 6;
 constexpr int kExitPortFile = 5;
+constexpr int kExitMount = 7;
 
 // The window takes only Qt's own single-dash options (-platform, -style …);
 // anything else, long options above all, is for the command line, which
@@ -354,7 +355,12 @@ enum class Action { Calculate, Ports, SetPort, ClearPort };
 
 struct Options {
     Action action = Action::Calculate;
-    calc::CalcInput input;
+    // The drive trains and clock given on the command line; each one set
+    // takes the place of the mount file's, or of the default.
+    std::optional<calc::DriveTrainTexts> ra;
+    std::optional<calc::DriveTrainTexts> dec;
+    std::optional<std::int32_t> base_clock;
+    std::optional<QString> mount;   // --mount FILE
     std::optional<QString> listing; // --listing FILE
     bool json = false;
     std::optional<QString> upload; // --upload PORT
@@ -401,7 +407,8 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
     parser.setApplicationDescription(
         QStringLiteral(
             "Speed tables for the RW7300 telescope-mount stepper controller.\n"
-            "Without options the window opens; with --calculate the tables are printed;\n"
+            "Without options the window opens; with --calculate the tables are printed,\n"
+            "their drive trains and clock read from a mount file (*.%3) by --mount;\n"
             "--ports, --set-port and --clear-port show and change which serial device\n"
             "each port name Com1 … Com20 opens, in the window too. One of these four\n"
             "per run.\n"
@@ -409,10 +416,11 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
             "Port assignments are kept in: %2\n"
             "Exit status: 0 done, 1 malformed options, 2 calculation failed or upload "
             "refused,\n3 listing not written, 4 upload incomplete, 5 port assignments not "
-            "written,\n6 standard output not written (disk full, closed).")
+            "written,\n6 standard output not written (disk full, closed), 7 mount file not "
+            "read.")
             .arg(QDir::toNativeSeparators(
                      data_directory(QCoreApplication::applicationDirPath(), false)),
-                 QDir::toNativeSeparators(files::port_assignments_path())));
+                 QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption calculate(
@@ -432,6 +440,12 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("Base clock: 2MHz (default) or 250kHz, as in a mount file (any case, "
                        "blanks allowed, or in hertz: 2000000, 250000)."),
         QStringLiteral("2MHz|250kHz"));
+    const QCommandLineOption mount(
+        QStringLiteral("mount"),
+        QStringLiteral("Take the drive trains and base clock from the mount file FILE; --ra, "
+                       "--dec and --clock given as well take the place of its values. With "
+                       "--calculate."),
+        QStringLiteral("FILE"));
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral(
@@ -480,8 +494,8 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("Remove the assignment of PORT (Com1 … Com20); it then opens what it "
                        "would with none."),
         QStringLiteral("PORT"));
-    parser.addOptions(
-        {calculate, ra, dec, clock, json, listing, upload, force, ports, set_port, clear_port});
+    parser.addOptions({calculate, ra, dec, clock, mount, json, listing, upload, force, ports,
+                       set_port, clear_port});
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
@@ -507,11 +521,11 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
             parser,
             QStringLiteral("give only one of --calculate, --ports, --set-port and --clear-port"));
     const bool calculation_options = parser.isSet(ra) || parser.isSet(dec) || parser.isSet(clock) ||
-                                     parser.isSet(listing) || parser.isSet(upload) ||
-                                     parser.isSet(force);
+                                     parser.isSet(mount) || parser.isSet(listing) ||
+                                     parser.isSet(upload) || parser.isSet(force);
     if (calculation_options && !parser.isSet(calculate))
-        return usage_error(parser, QStringLiteral("--ra, --dec, --clock, --listing, --upload and "
-                                                  "--force need --calculate"));
+        return usage_error(parser, QStringLiteral("--ra, --dec, --clock, --mount, --listing, "
+                                                  "--upload and --force need --calculate"));
     if (parser.isSet(json) && !parser.isSet(calculate) && !parser.isSet(ports))
         return usage_error(parser, QStringLiteral("--json needs --calculate or --ports"));
     if (actions == 0)
@@ -547,27 +561,29 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         options.port = *number;
         return options;
     }
-    calc::CalcInput &input = options.input;
     if (parser.isSet(ra)) {
-        const auto texts = drive_train_option(parser.value(ra));
-        if (!texts)
+        options.ra = drive_train_option(parser.value(ra));
+        if (!options.ra)
             return usage_error(parser, QStringLiteral("--ra needs five comma-separated values"));
-        input.ra = *texts;
     }
     if (parser.isSet(dec)) {
-        const auto texts = drive_train_option(parser.value(dec));
-        if (!texts)
+        options.dec = drive_train_option(parser.value(dec));
+        if (!options.dec)
             return usage_error(parser, QStringLiteral("--dec needs five comma-separated values"));
-        input.dec = *texts;
     }
     if (parser.isSet(clock)) {
         // The spellings a mount file takes, so a value copied from one works.
-        const auto value = files::clock_from_text(parser.value(clock));
-        if (!value)
+        options.base_clock = files::clock_from_text(parser.value(clock));
+        if (!options.base_clock)
             return usage_error(
                 parser,
                 QStringLiteral("unknown clock \"%1\" (2MHz or 250kHz)").arg(parser.value(clock)));
-        input.base_clock = *value;
+    }
+    if (parser.isSet(mount)) {
+        options.mount = parser.value(mount);
+        // An unset shell variable must not read some file by chance.
+        if (options.mount->isEmpty())
+            return usage_error(parser, QStringLiteral("--mount needs a file name"));
     }
 
     if (parser.isSet(listing)) {
@@ -601,10 +617,38 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
     return options;
 }
 
+// The mount a run works on: --mount's file, or the defaults, with each value
+// given on the command line in place of its own; or exit status 7, said in
+// one line, when the file cannot be used.
+std::variant<files::Mount, int> mount_of_run(const Options &options)
+{
+    files::Mount mount;
+    if (options.mount) {
+        auto read = files::read_mount(*options.mount);
+        if (const auto *error = std::get_if<files::MountError>(&read)) {
+            print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
+                              .arg(files::mount_error_text(*options.mount, *error)));
+            return kExitMount;
+        }
+        mount = std::get<files::Mount>(std::move(read));
+    }
+    if (options.ra)
+        mount.ra = *options.ra;
+    if (options.dec)
+        mount.dec = *options.dec;
+    if (options.base_clock)
+        mount.base_clock = *options.base_clock;
+    return mount;
+}
+
 // Calculates, then writes the listing, prints and uploads as asked.
 int calculate_and_report(const Options &options, rwlink::Clock *clock)
 {
-    const calc::CalcInput &input = options.input;
+    const auto mount = mount_of_run(options);
+    if (const int *failed = std::get_if<int>(&mount))
+        return *failed;
+    const auto &values = std::get<files::Mount>(mount);
+    const calc::CalcInput input{values.ra, values.dec, values.base_clock};
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1\n").arg(q(failure_message(*failure))));

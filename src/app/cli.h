@@ -23,8 +23,10 @@ bool wants_command_line(int argc, const char *const *argv);
 // 3 the listing could not be written, 4 the upload could not send every
 // command, 5 the port assignments file could not be written (--set-port,
 // --clear-port), 6 standard output could not be written (a full disk, a
-// closed stream; said in one line on stderr). An upload paces on clock when given, otherwise on the
-// system's millisecond counter.
+// closed stream; said in one line on stderr), 7 the mount file of --mount
+// could not be read (one line on stderr; nothing else is printed, written
+// or sent). An upload paces on clock when given, otherwise on the system's
+// millisecond counter.
 int run_command_line(const QStringList &arguments, rwlink::Clock *clock = nullptr);
 
 } // namespace app

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 namespace {
@@ -117,6 +119,31 @@ QString default_device(int n)
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 }
 
+// A mount file as a person might write it: bare values, quoted only when
+// blanks at an end or an empty text need it.
+QByteArray mount_text(const QString &name, const QStringList &ra, const QStringList &dec,
+                      const QString &clock)
+{
+    const auto value = [](const QString &v) {
+        return v.isEmpty() || v != v.trimmed() ? '"' + v + '"' : v;
+    };
+    static const char *const kParts[] = {"worm", "intermediate_gear", "motor", "reduction_gear",
+                                         "microstep"};
+    QString text =
+        QStringLiteral("# RW7300\nrw7300-mount = 1\nname = %1\nbase_clock = %2\n").arg(name, clock);
+    for (int i = 0; i < 5; ++i)
+        text += QStringLiteral("ra.%1 = %2\n").arg(QLatin1String(kParts[i]), value(ra.value(i)));
+    for (int i = 0; i < 5; ++i)
+        text += QStringLiteral("dec.%1 = %2\n").arg(QLatin1String(kParts[i]), value(dec.value(i)));
+    return text.toUtf8();
+}
+
+bool write_file(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 } // namespace
 
 class tst_Cli : public QObject {
@@ -151,6 +178,10 @@ private slots:
     void portUsageErrors();
     void portFileNotWritable_data();
     void portFileNotWritable();
+    void mountAsOptions_data();
+    void mountAsOptions();
+    void unusableMountFile_data();
+    void unusableMountFile();
 };
 
 void tst_Cli::hostileSurroundings_data()
@@ -557,6 +588,8 @@ void tst_Cli::helpNamesOption_data()
     QTest::newRow("set-port") << "--set-port <PORT=DEVICE>";
     QTest::newRow("clear-port") << "--clear-port <PORT>";
     QTest::newRow("assignments status") << "5 port assignments not written";
+    QTest::newRow("mount") << "--mount <FILE>";
+    QTest::newRow("mount file status") << "7 mount file not read";
 }
 
 void tst_Cli::helpNamesOption()
@@ -761,6 +794,12 @@ void tst_Cli::portUsageErrors_data()
     QTest::newRow("upload with a change")
         << QStringList{"--clear-port", "Com3", "--upload", "Com3"} << "need --calculate";
     QTest::newRow("nothing to do") << QStringList{"--"} << "nothing to do";
+    QTest::newRow("mount file of the port list")
+        << QStringList{"--ports", "--mount", "m.rw7300mount"} << "need --calculate";
+    QTest::newRow("mount file of nothing")
+        << QStringList{"--mount", "m.rw7300mount"} << "need --calculate";
+    QTest::newRow("empty mount file name")
+        << QStringList{"--calculate", "--mount", ""} << "--mount needs a file name";
 }
 
 // A usage error writes nothing: not the assignments, not a listing.
@@ -833,6 +872,116 @@ void tst_Cli::portFileNotWritable()
     // A file that is there but cannot be read is named; one that cannot be
     // there at all is not.
     QCOMPARE(QString::fromUtf8(r.err).contains(file), !folderIsFile);
+}
+
+void tst_Cli::mountAsOptions_data()
+{
+    QTest::addColumn<QStringList>("fileRa");
+    QTest::addColumn<QStringList>("fileDec");
+    QTest::addColumn<QString>("fileClock");
+    QTest::addColumn<QStringList>("overrides"); // beside --mount
+    QTest::addColumn<QStringList>("options");   // the same values without the file
+    QTest::addColumn<int>("exitCode");
+    const QStringList odd_ra{"240", " 2.5", "200", "10", "16abc"};
+    // "2,5" reads as 2; --dec cannot carry it, its comma splits the values.
+    const QStringList comma_dec{"144", "2,5", "200", "10", "16"};
+    const QStringList empty_ra{"", "2", "200", "10", "16"};
+    QTest::newRow("odd texts as typed")
+        << odd_ra << comma_dec << "250kHz" << QStringList{}
+        << QStringList{"--ra",  "240, 2.5,200,10,16abc", "--dec", "144,2,200,10,16", "--clock",
+                       "250kHz"}
+        << 0;
+    QTest::newRow("an empty text fails as typed")
+        << empty_ra << comma_dec << "2MHz" << QStringList{}
+        << QStringList{"--ra", ",2,200,10,16", "--dec", "144,2,200,10,16", "--clock", "2MHz"} << 2;
+    QTest::newRow("--ra in place of the file's")
+        << empty_ra << comma_dec << "250kHz" << QStringList{"--ra", "180,3,200,10,32"}
+        << QStringList{"--ra", "180,3,200,10,32", "--dec", "144,2,200,10,16", "--clock", "250kHz"}
+        << 0;
+    QTest::newRow("--dec in place of the file's")
+        << odd_ra << comma_dec << "2MHz" << QStringList{"--dec", "144,2.5,200,10,16abc"}
+        << QStringList{"--ra", "240, 2.5,200,10,16abc", "--dec", "144,2.5,200,10,16abc", "--clock",
+                       "2MHz"}
+        << 0;
+    QTest::newRow("--clock in place of the file's")
+        << odd_ra << comma_dec << "250kHz" << QStringList{"--clock", "2MHz"}
+        << QStringList{"--ra", "240, 2.5,200,10,16abc", "--dec", "144,2,200,10,16", "--clock",
+                       "2MHz"}
+        << 0;
+}
+
+// A mount file stands for the options it holds: the same bytes on stdout
+// and stderr, as JSON and as the report, and the same exit status.
+void tst_Cli::mountAsOptions()
+{
+    QFETCH(QStringList, fileRa);
+    QFETCH(QStringList, fileDec);
+    QFETCH(QString, fileClock);
+    QFETCH(QStringList, overrides);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("em200.rw7300mount"));
+    QVERIFY(write_file(path, mount_text(QStringLiteral("EM-200"), fileRa, fileDec, fileClock)));
+    for (const QStringList &format : {QStringList{"--json"}, QStringList{}}) {
+        const Run from_file = run(QStringList{"--calculate", "--mount", path} + overrides + format);
+        const Run typed = run(QStringList{"--calculate"} + options + format);
+        QCOMPARE(typed.exitCode, exitCode);
+        QCOMPARE(from_file.exitCode, typed.exitCode);
+        QCOMPARE(from_file.out, typed.out);
+        QCOMPARE(from_file.err, typed.err);
+    }
+}
+
+void tst_Cli::unusableMountFile_data()
+{
+    QTest::addColumn<QString>("kind"); // missing, fifo or file
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("faultyLine"); // the line at fault, empty for none
+    QTest::addColumn<QString>("reason");
+    const QByteArray listing("2026/12/07 21:00:00\r\n#:&RA01=57A7#\r\n");
+    const QByteArray no_motor =
+        mount_text(QStringLiteral("EM-200"), {"240", "2", "200", "10", "16"},
+                   {"144", "2.5", "200", "10", "16"}, "2MHz")
+            .replace("ra.motor = 200", "ra.motor =");
+    QTest::newRow("missing") << "missing" << QByteArray() << QByteArray()
+                             << QStringLiteral("見つかりません");
+    QTest::newRow("a FIFO, which would block")
+        << "fifo" << QByteArray() << QByteArray() << QStringLiteral("通常のファイルではありません");
+    QTest::newRow("a listing") << "file" << listing << QByteArray("2026/12/07 21:00:00\r")
+                               << QStringLiteral("マウントファイルではありません");
+    QTest::newRow("a value missing") << "file" << no_motor << QByteArray("ra.motor =")
+                                     << QStringLiteral("ra.motor の値がありません");
+}
+
+// One line names the file, the line at fault and why; nothing is printed,
+// written or sent.
+void tst_Cli::unusableMountFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, faultyLine);
+    QFETCH(QString, reason);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("em200.rw7300mount"));
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("file"))
+        QVERIFY(write_file(path, bytes));
+    const int line = faultyLine.isEmpty() ? 0 : bytes.split('\n').indexOf(faultyLine) + 1;
+    QVERIFY(faultyLine.isEmpty() || line > 0);
+    const QString where = line > 0 ? QStringLiteral("%1 の %2 行目: ").arg(path).arg(line)
+                                   : QStringLiteral("%1: ").arg(path);
+    const QString listing = dir.filePath(QStringLiteral("Speed_Data.txt"));
+    const Run r = run({"--calculate", "--mount", path, "--listing", listing, "--upload",
+                       dir.filePath(QStringLiteral("port"))});
+    QCOMPARE(r.exitCode, 7);
+    QVERIFY(r.out.isEmpty());
+    const QString err = QString::fromUtf8(r.err);
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: ") + where) && err.contains(reason),
+             qPrintable(err));
+    QVERIFY(!QFileInfo::exists(listing));
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)
