@@ -144,6 +144,21 @@ bool write_file(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+QByteArray file_bytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The value of the name line of a mount file written without quotes.
+QString mount_name(const QString &path)
+{
+    const QStringList lines = QString::fromUtf8(file_bytes(path)).split('\n');
+    const QStringList named = lines.filter(QRegularExpression(QStringLiteral("^name = ")));
+    return named.size() == 1 ? named.first().mid(7)
+                             : QStringLiteral("<%1 name lines>").arg(named.size());
+}
+
 } // namespace
 
 class tst_Cli : public QObject {
@@ -180,6 +195,10 @@ private slots:
     void portFileNotWritable();
     void mountAsOptions_data();
     void mountAsOptions();
+    void savedMountAsOptions_data();
+    void savedMountAsOptions();
+    void saveMountRefused_data();
+    void saveMountRefused();
     void unusableMountFile_data();
     void unusableMountFile();
 };
@@ -589,7 +608,10 @@ void tst_Cli::helpNamesOption_data()
     QTest::newRow("clear-port") << "--clear-port <PORT>";
     QTest::newRow("assignments status") << "5 port assignments not written";
     QTest::newRow("mount") << "--mount <FILE>";
-    QTest::newRow("mount file status") << "7 mount file not read";
+    QTest::newRow("save-mount") << "--save-mount <FILE>";
+    QTest::newRow("mount-name") << "--mount-name <NAME>";
+    QTest::newRow("mount file status") << "7 mount file not read or written";
+    QTest::newRow("window with a mount file") << "rw7300-speedtable FILE opens it";
 }
 
 void tst_Cli::helpNamesOption()
@@ -795,11 +817,26 @@ void tst_Cli::portUsageErrors_data()
         << QStringList{"--clear-port", "Com3", "--upload", "Com3"} << "need --calculate";
     QTest::newRow("nothing to do") << QStringList{"--"} << "nothing to do";
     QTest::newRow("mount file of the port list")
-        << QStringList{"--ports", "--mount", "m.rw7300mount"} << "need --calculate";
+        << QStringList{"--ports", "--mount", "m.rw7300mount"} << "need --calculate or --save-mount";
     QTest::newRow("mount file of nothing")
-        << QStringList{"--mount", "m.rw7300mount"} << "need --calculate";
+        << QStringList{"--mount", "m.rw7300mount"} << "need --calculate or --save-mount";
     QTest::newRow("empty mount file name")
         << QStringList{"--calculate", "--mount", ""} << "--mount needs a file name";
+    QTest::newRow("save to nothing")
+        << QStringList{"--save-mount", ""} << "--save-mount needs a file name";
+    QTest::newRow("save and calculate")
+        << QStringList{"--calculate", "--save-mount", "m.rw7300mount"} << "only one of";
+    QTest::newRow("JSON of a saved mount") << QStringList{"--save-mount", "m.rw7300mount", "--json"}
+                                           << "--json needs --calculate or --ports";
+    QTest::newRow("listing of a saved mount")
+        << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x.txt"} << "need --calculate";
+    QTest::newRow("name without saving") << QStringList{"--calculate", "--mount-name", "EM-200"}
+                                         << "--mount-name needs --save-mount";
+    QTest::newRow("saved drive train of four values")
+        << QStringList{"--save-mount", "m.rw7300mount", "--ra", "240,2,200,10"}
+        << "--ra needs five";
+    QTest::newRow("saved clock unknown")
+        << QStringList{"--save-mount", "m.rw7300mount", "--clock", "3MHz"} << "unknown clock";
 }
 
 // A usage error writes nothing: not the assignments, not a listing.
@@ -933,6 +970,107 @@ void tst_Cli::mountAsOptions()
     }
 }
 
+void tst_Cli::savedMountAsOptions_data()
+{
+    QTest::addColumn<QStringList>("save");    // beside --save-mount; SOURCE: a mount file
+    QTest::addColumn<QStringList>("options"); // the same values without a file
+    QTest::addColumn<QString>("name");        // the name saved
+    QTest::newRow("defaults, named after the file") << QStringList{} << QStringList{} << "saved";
+    QTest::newRow("values as typed, a name given")
+        << QStringList{"--ra",    "240, 2.5,200,10,16abc", "--clock",
+                       "250 kHz", "--mount-name",          "EM-200 (庭)"}
+        << QStringList{"--ra", "240, 2.5,200,10,16abc", "--clock", "250kHz"} << "EM-200 (庭)";
+    QTest::newRow("another mount file, --dec in place of its own")
+        << QStringList{"--mount", "SOURCE", "--dec", "100,1,200,10,8"}
+        << QStringList{"--ra",  "240, 2.5,200,10,16abc", "--dec", "100,1,200,10,8", "--clock",
+                       "250kHz"}
+        << "Garden";
+    QTest::newRow("another mount file, a name given")
+        << QStringList{"--mount", "SOURCE", "--mount-name", "Roof"}
+        << QStringList{"--ra",  "240, 2.5,200,10,16abc", "--dec", "144,2,200,10,16", "--clock",
+                       "250kHz"}
+        << "Roof";
+}
+
+// What --save-mount writes, --mount reads back as the values it was given;
+// - writes the same bytes to stdout. A relative name is in the current
+// folder.
+void tst_Cli::savedMountAsOptions()
+{
+    QFETCH(QStringList, save);
+    QFETCH(QStringList, options);
+    QFETCH(QString, name);
+    const QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source.rw7300mount"));
+    QVERIFY(write_file(source,
+                       mount_text(QStringLiteral("Garden"), {"240", " 2.5", "200", "10", "16abc"},
+                                  {"144", "2,5", "200", "10", "16"}, "250kHz")));
+    save.replaceInStrings(QRegularExpression(QStringLiteral("^SOURCE$")), source);
+    const QString saved = dir.filePath(QStringLiteral("saved.rw7300mount"));
+
+    Run r = run(QStringList{"--save-mount", "saved.rw7300mount"} + save,
+                child_environment(shared_config_home()), dir.path());
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.err.isEmpty(), r.err);
+    QCOMPARE(QString::fromUtf8(r.out),
+             QStringLiteral("マウントファイルを書き込みました: %1\n").arg(saved));
+    QCOMPARE(mount_name(saved), name);
+
+    const Run from_file = run({"--calculate", "--json", "--mount", saved});
+    const Run typed = run(QStringList{"--calculate", "--json"} + options);
+    QCOMPARE(typed.exitCode, 0);
+    QCOMPARE(from_file.exitCode, 0);
+    QCOMPARE(from_file.out, typed.out);
+
+    r = run(QStringList{"--save-mount", "-"} + save + QStringList{"--mount-name", name});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, file_bytes(saved));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("-"))));
+}
+
+void tst_Cli::saveMountRefused_data()
+{
+    QTest::addColumn<QString>("inTheWay"); // document, folder or nothing (a folder missing)
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a document") << "document" << QStringLiteral("マウントファイルではない");
+    QTest::newRow("a folder") << "folder" << QStringLiteral("フォルダーです");
+    QTest::newRow("in a folder not there") << "nothing"
+                                           << "";
+}
+
+// A file that is not a mount file is never replaced by one.
+void tst_Cli::saveMountRefused()
+{
+    QFETCH(QString, inTheWay);
+    QFETCH(QString, reason);
+    const QTemporaryDir dir;
+    const QByteArray document("Dear diary,\nclear skies tonight.\n");
+    QString path = dir.filePath(QStringLiteral("em200.rw7300mount"));
+    if (inTheWay == QLatin1String("document"))
+        QVERIFY(write_file(path, document));
+    else if (inTheWay == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else
+        path = dir.filePath(QStringLiteral("missing/em200.rw7300mount"));
+    const Run r = run({"--save-mount", path, "--clock", "250kHz"});
+    QCOMPARE(r.exitCode, 7);
+    QVERIFY(r.out.isEmpty());
+    const QString err = QString::fromUtf8(r.err);
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: %1 を書き込めません: ").arg(path)) &&
+                 err.contains(reason),
+             qPrintable(err));
+    if (inTheWay == QLatin1String("document"))
+        QCOMPARE(file_bytes(path), document);
+    QCOMPARE(QFileInfo(path).isDir(), inTheWay == QLatin1String("folder"));
+    // Nothing beside it either: no temporary file left, no folder made.
+    const QStringList expected = inTheWay == QLatin1String("nothing")
+                                     ? QStringList{}
+                                     : QStringList{QStringLiteral("em200.rw7300mount")};
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             expected);
+}
+
 void tst_Cli::unusableMountFile_data()
 {
     QTest::addColumn<QString>("kind"); // missing, fifo or file
@@ -955,7 +1093,7 @@ void tst_Cli::unusableMountFile_data()
 }
 
 // One line names the file, the line at fault and why; nothing is printed,
-// written or sent.
+// written or sent, and no mount file is saved from it.
 void tst_Cli::unusableMountFile()
 {
     QFETCH(QString, kind);
@@ -973,15 +1111,22 @@ void tst_Cli::unusableMountFile()
     const QString where = line > 0 ? QStringLiteral("%1 の %2 行目: ").arg(path).arg(line)
                                    : QStringLiteral("%1: ").arg(path);
     const QString listing = dir.filePath(QStringLiteral("Speed_Data.txt"));
-    const Run r = run({"--calculate", "--mount", path, "--listing", listing, "--upload",
-                       dir.filePath(QStringLiteral("port"))});
-    QCOMPARE(r.exitCode, 7);
-    QVERIFY(r.out.isEmpty());
-    const QString err = QString::fromUtf8(r.err);
-    QCOMPARE(err.count('\n'), 1);
-    QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: ") + where) && err.contains(reason),
-             qPrintable(err));
+    const QString saved = dir.filePath(QStringLiteral("saved.rw7300mount"));
+    const QList<QStringList> runs{{"--calculate", "--mount", path, "--listing", listing, "--upload",
+                                   dir.filePath(QStringLiteral("port"))},
+                                  {"--save-mount", saved, "--mount", path}};
+    for (const QStringList &arguments : runs) {
+        const Run r = run(arguments);
+        QCOMPARE(r.exitCode, 7);
+        QVERIFY(r.out.isEmpty());
+        const QString err = QString::fromUtf8(r.err);
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: ") + where) &&
+                     err.contains(reason),
+                 qPrintable(err));
+    }
     QVERIFY(!QFileInfo::exists(listing));
+    QVERIFY(!QFileInfo::exists(saved));
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)
