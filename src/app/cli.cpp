@@ -8,6 +8,7 @@
 #include "datadir.h"
 #include "frame.h"
 #include "listing.h"
+#include "mountfile.h"
 #include "numbertext.h"
 #include "portassignments.h"
 #include "portsettings.h"
@@ -47,6 +48,7 @@ constexpr int kExitListing = 3;
 constexpr int kExitUpload = 4;
 constexpr int kExitOutput = 6;
 constexpr int kExitPortFile = 5;
+constexpr int kExitMount = 7;
 
 // The window takes only Qt's own single-dash options (-platform, -style …);
 // anything else, long options above all, is for the command line, which
@@ -137,17 +139,6 @@ QString drive_train_text(const calc::DriveTrainTexts &texts)
     for (const std::string &text : texts)
         parts << QString::fromStdString(text);
     return parts.join(QLatin1Char(','));
-}
-
-std::optional<std::int32_t> clock_option(const QString &value)
-{
-    QString key = value.toLower();
-    key.remove(QLatin1Char(' '));
-    if (key == QLatin1String("2mhz"))
-        return calc::kClock2MHz;
-    if (key == QLatin1String("250khz"))
-        return calc::kClock250kHz;
-    return std::nullopt;
 }
 
 QString q(const std::string &text)
@@ -360,12 +351,19 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
 }
 
 // What a run is asked to do: one of these each time.
-enum class Action { Calculate, Ports, SetPort, ClearPort };
+enum class Action { Calculate, SaveMount, Ports, SetPort, ClearPort };
 
 struct Options {
     Action action = Action::Calculate;
-    calc::CalcInput input;
-    std::optional<QString> listing; // --listing FILE
+    // The drive trains and clock given on the command line; each one set
+    // takes the place of the mount file's, or of the default.
+    std::optional<calc::DriveTrainTexts> ra;
+    std::optional<calc::DriveTrainTexts> dec;
+    std::optional<std::int32_t> base_clock;
+    std::optional<QString> mount;      // --mount FILE
+    QString save_mount;                // --save-mount FILE, - for stdout
+    std::optional<QString> mount_name; // --mount-name NAME
+    std::optional<QString> listing;    // --listing FILE
     bool json = false;
     std::optional<QString> upload; // --upload PORT
     bool force = false;            // upload values the controller cannot take
@@ -411,18 +409,21 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
     parser.setApplicationDescription(
         QStringLiteral(
             "Speed tables for the RW7300 telescope-mount stepper controller.\n"
-            "Without options the window opens; with --calculate the tables are printed;\n"
+            "Without options the window opens; rw7300-speedtable FILE opens it with the\n"
+            "mount file FILE (*.%3: a mount's name, drive trains and base clock);\n"
+            "with --calculate the tables are printed; --save-mount writes a mount file;\n"
             "--ports, --set-port and --clear-port show and change which serial device\n"
-            "each port name Com1 … Com20 opens, in the window too. One of these four\n"
+            "each port name Com1 … Com20 opens, in the window too. One of these five\n"
             "per run.\n"
             "The window writes Speed_Data.txt and PARAM.DAT to: %1\n"
             "Port assignments are kept in: %2\n"
             "Exit status: 0 done, 1 malformed options, 2 calculation failed or upload "
             "refused,\n3 listing not written, 4 upload incomplete, 5 port assignments not "
-            "written,\n6 standard output not written (disk full, closed).")
+            "written,\n6 standard output not written (disk full, closed), 7 mount file not "
+            "read or\nwritten.")
             .arg(QDir::toNativeSeparators(
                      data_directory(QCoreApplication::applicationDirPath(), false)),
-                 QDir::toNativeSeparators(files::port_assignments_path())));
+                 QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption calculate(
@@ -437,9 +438,29 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("dec"),
         QStringLiteral("DEC drive train (default %1).").arg(drive_train_text(calc::kDefaultDec)),
         QStringLiteral("W,I,M,R,U"));
-    const QCommandLineOption clock(QStringLiteral("clock"),
-                                   QStringLiteral("Base clock: 2MHz (default) or 250kHz."),
-                                   QStringLiteral("2MHz|250kHz"));
+    const QCommandLineOption clock(
+        QStringLiteral("clock"),
+        QStringLiteral("Base clock: 2MHz (default) or 250kHz, as in a mount file (any case, "
+                       "blanks allowed, or in hertz: 2000000, 250000)."),
+        QStringLiteral("2MHz|250kHz"));
+    const QCommandLineOption mount(
+        QStringLiteral("mount"),
+        QStringLiteral("Take the drive trains and base clock from the mount file FILE; --ra, "
+                       "--dec and --clock given as well take the place of its values. With "
+                       "--calculate or --save-mount."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption save_mount(
+        QStringLiteral("save-mount"),
+        QStringLiteral("Write a mount file to FILE from --ra, --dec, --clock and --mount (the "
+                       "defaults for what none of them gives); - writes it to standard "
+                       "output. An existing mount file keeps its comments and other keys; "
+                       "any other existing file is refused and left as it is."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption mount_name(
+        QStringLiteral("mount-name"),
+        QStringLiteral("The name --save-mount writes (default: the name in --mount's file, "
+                       "else FILE's name without its suffix; none with -)."),
+        QStringLiteral("NAME"));
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral(
@@ -488,8 +509,8 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("Remove the assignment of PORT (Com1 … Com20); it then opens what it "
                        "would with none."),
         QStringLiteral("PORT"));
-    parser.addOptions(
-        {calculate, ra, dec, clock, json, listing, upload, force, ports, set_port, clear_port});
+    parser.addOptions({calculate, ra, dec, clock, mount, json, listing, upload, force, save_mount,
+                       mount_name, ports, set_port, clear_port});
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
@@ -508,24 +529,29 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         return usage_error(
             parser,
             QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
-    const int actions = int(parser.isSet(calculate)) + int(parser.isSet(ports)) +
-                        int(parser.isSet(set_port)) + int(parser.isSet(clear_port));
+    const int actions = int(parser.isSet(calculate)) + int(parser.isSet(save_mount)) +
+                        int(parser.isSet(ports)) + int(parser.isSet(set_port)) +
+                        int(parser.isSet(clear_port));
     if (actions > 1)
-        return usage_error(
-            parser,
-            QStringLiteral("give only one of --calculate, --ports, --set-port and --clear-port"));
-    const bool calculation_options = parser.isSet(ra) || parser.isSet(dec) || parser.isSet(clock) ||
-                                     parser.isSet(listing) || parser.isSet(upload) ||
-                                     parser.isSet(force);
-    if (calculation_options && !parser.isSet(calculate))
-        return usage_error(parser, QStringLiteral("--ra, --dec, --clock, --listing, --upload and "
-                                                  "--force need --calculate"));
+        return usage_error(parser, QStringLiteral("give only one of --calculate, --save-mount, "
+                                                  "--ports, --set-port and --clear-port"));
+    const bool mount_values =
+        parser.isSet(ra) || parser.isSet(dec) || parser.isSet(clock) || parser.isSet(mount);
+    if (mount_values && !parser.isSet(calculate) && !parser.isSet(save_mount))
+        return usage_error(parser, QStringLiteral("--ra, --dec, --clock and --mount need "
+                                                  "--calculate or --save-mount"));
+    if ((parser.isSet(listing) || parser.isSet(upload) || parser.isSet(force)) &&
+        !parser.isSet(calculate))
+        return usage_error(parser,
+                           QStringLiteral("--listing, --upload and --force need --calculate"));
     if (parser.isSet(json) && !parser.isSet(calculate) && !parser.isSet(ports))
         return usage_error(parser, QStringLiteral("--json needs --calculate or --ports"));
+    if (parser.isSet(mount_name) && !parser.isSet(save_mount))
+        return usage_error(parser, QStringLiteral("--mount-name needs --save-mount"));
     if (actions == 0)
         return usage_error(parser,
-                           QStringLiteral("nothing to do: give --calculate, --ports, --set-port or "
-                                          "--clear-port"));
+                           QStringLiteral("nothing to do: give --calculate, --save-mount, --ports, "
+                                          "--set-port or --clear-port"));
 
     Options options;
     options.json = parser.isSet(json);
@@ -555,26 +581,39 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         options.port = *number;
         return options;
     }
-    calc::CalcInput &input = options.input;
     if (parser.isSet(ra)) {
-        const auto texts = drive_train_option(parser.value(ra));
-        if (!texts)
+        options.ra = drive_train_option(parser.value(ra));
+        if (!options.ra)
             return usage_error(parser, QStringLiteral("--ra needs five comma-separated values"));
-        input.ra = *texts;
     }
     if (parser.isSet(dec)) {
-        const auto texts = drive_train_option(parser.value(dec));
-        if (!texts)
+        options.dec = drive_train_option(parser.value(dec));
+        if (!options.dec)
             return usage_error(parser, QStringLiteral("--dec needs five comma-separated values"));
-        input.dec = *texts;
     }
     if (parser.isSet(clock)) {
-        const auto value = clock_option(parser.value(clock));
-        if (!value)
+        // The spellings a mount file takes, so a value copied from one works.
+        options.base_clock = files::clock_from_text(parser.value(clock));
+        if (!options.base_clock)
             return usage_error(
                 parser,
                 QStringLiteral("unknown clock \"%1\" (2MHz or 250kHz)").arg(parser.value(clock)));
-        input.base_clock = *value;
+    }
+    if (parser.isSet(mount)) {
+        options.mount = parser.value(mount);
+        // An unset shell variable must not read some file by chance.
+        if (options.mount->isEmpty())
+            return usage_error(parser, QStringLiteral("--mount needs a file name"));
+    }
+    if (parser.isSet(save_mount)) {
+        options.action = Action::SaveMount;
+        options.save_mount = parser.value(save_mount);
+        if (options.save_mount.isEmpty())
+            return usage_error(parser, QStringLiteral("--save-mount needs a file name (- for "
+                                                      "standard output)"));
+        if (parser.isSet(mount_name))
+            options.mount_name = parser.value(mount_name);
+        return options;
     }
 
     if (parser.isSet(listing)) {
@@ -608,10 +647,38 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
     return options;
 }
 
+// The mount a run works on: --mount's file, or the defaults, with each value
+// given on the command line in place of its own; or exit status 7, said in
+// one line, when the file cannot be used.
+std::variant<files::Mount, int> mount_of_run(const Options &options)
+{
+    files::Mount mount;
+    if (options.mount) {
+        auto read = files::read_mount(*options.mount);
+        if (const auto *error = std::get_if<files::MountError>(&read)) {
+            print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
+                              .arg(files::mount_error_text(*options.mount, *error)));
+            return kExitMount;
+        }
+        mount = std::get<files::Mount>(std::move(read));
+    }
+    if (options.ra)
+        mount.ra = *options.ra;
+    if (options.dec)
+        mount.dec = *options.dec;
+    if (options.base_clock)
+        mount.base_clock = *options.base_clock;
+    return mount;
+}
+
 // Calculates, then writes the listing, prints and uploads as asked.
 int calculate_and_report(const Options &options, rwlink::Clock *clock)
 {
-    const calc::CalcInput &input = options.input;
+    const auto mount = mount_of_run(options);
+    if (const int *failed = std::get_if<int>(&mount))
+        return *failed;
+    const auto &values = std::get<files::Mount>(mount);
+    const calc::CalcInput input{values.ra, values.dec, values.base_clock};
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1\n").arg(q(failure_message(*failure))));
@@ -657,6 +724,35 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
     }
     if (!upload_from_command_line(out, *options.upload, clock))
         return kExitUpload;
+    return 0;
+}
+
+// --save-mount: the mount of this run, written to a file or standard output.
+int save_mount(const Options &options)
+{
+    auto resolved = mount_of_run(options);
+    if (const int *failed = std::get_if<int>(&resolved))
+        return *failed;
+    auto &mount = std::get<files::Mount>(resolved);
+    const bool to_stdout = options.save_mount == QLatin1String("-");
+    if (options.mount_name)
+        mount.name = *options.mount_name;
+    else if (!options.mount && !to_stdout)
+        mount.name = QFileInfo(options.save_mount).completeBaseName();
+    if (to_stdout) {
+        write_bytes(stdout, files::mount_bytes(mount));
+        return 0;
+    }
+    const files::WriteOutcome written = files::write_mount(options.save_mount, mount);
+    if (!written.ok) {
+        print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
+                          .arg(options.save_mount, written.error));
+        return kExitMount;
+    }
+    // The whole path: a relative one says little once the shell has moved on.
+    print(stdout,
+          QStringLiteral("マウントファイルを書き込みました: %1\n")
+              .arg(QDir::toNativeSeparators(QFileInfo(options.save_mount).absoluteFilePath())));
     return 0;
 }
 
@@ -727,6 +823,8 @@ int run_command_line(const QStringList &arguments, rwlink::Clock *clock)
         switch (options.action) {
         case Action::Ports:
             return list_ports(options);
+        case Action::SaveMount:
+            return save_mount(options);
         case Action::SetPort:
         case Action::ClearPort:
             return change_port(options);

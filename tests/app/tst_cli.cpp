@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 namespace {
@@ -117,6 +119,46 @@ QString default_device(int n)
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 }
 
+// A mount file as a person might write it: bare values, quoted only when
+// blanks at an end or an empty text need it.
+QByteArray mount_text(const QString &name, const QStringList &ra, const QStringList &dec,
+                      const QString &clock)
+{
+    const auto value = [](const QString &v) {
+        return v.isEmpty() || v != v.trimmed() ? '"' + v + '"' : v;
+    };
+    static const char *const kParts[] = {"worm", "intermediate_gear", "motor", "reduction_gear",
+                                         "microstep"};
+    QString text =
+        QStringLiteral("# RW7300\nrw7300-mount = 1\nname = %1\nbase_clock = %2\n").arg(name, clock);
+    for (int i = 0; i < 5; ++i)
+        text += QStringLiteral("ra.%1 = %2\n").arg(QLatin1String(kParts[i]), value(ra.value(i)));
+    for (int i = 0; i < 5; ++i)
+        text += QStringLiteral("dec.%1 = %2\n").arg(QLatin1String(kParts[i]), value(dec.value(i)));
+    return text.toUtf8();
+}
+
+bool write_file(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray file_bytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The value of the name line of a mount file written without quotes.
+QString mount_name(const QString &path)
+{
+    const QStringList lines = QString::fromUtf8(file_bytes(path)).split('\n');
+    const QStringList named = lines.filter(QRegularExpression(QStringLiteral("^name = ")));
+    return named.size() == 1 ? named.first().mid(7)
+                             : QStringLiteral("<%1 name lines>").arg(named.size());
+}
+
 } // namespace
 
 class tst_Cli : public QObject {
@@ -151,6 +193,14 @@ private slots:
     void portUsageErrors();
     void portFileNotWritable_data();
     void portFileNotWritable();
+    void mountAsOptions_data();
+    void mountAsOptions();
+    void savedMountAsOptions_data();
+    void savedMountAsOptions();
+    void saveMountRefused_data();
+    void saveMountRefused();
+    void unusableMountFile_data();
+    void unusableMountFile();
 };
 
 void tst_Cli::hostileSurroundings_data()
@@ -259,6 +309,8 @@ void tst_Cli::jsonOptions_data()
                             << "0AF5";
     QTest::newRow("clock spelt loosely") << QStringList{"--clock", "250 KHZ"} << "ra/0"
                                          << "0AF5";
+    QTest::newRow("clock in hertz") << QStringList{"--clock", "250000"} << "ra/0"
+                                    << "0AF5";
     QTest::newRow("2,5 cannot be typed; 2 gives 9216000")
         << QStringList{"--dec", "144,2,200,10,16"} << "dec/total"
         << " 9216000";
@@ -555,6 +607,11 @@ void tst_Cli::helpNamesOption_data()
     QTest::newRow("set-port") << "--set-port <PORT=DEVICE>";
     QTest::newRow("clear-port") << "--clear-port <PORT>";
     QTest::newRow("assignments status") << "5 port assignments not written";
+    QTest::newRow("mount") << "--mount <FILE>";
+    QTest::newRow("save-mount") << "--save-mount <FILE>";
+    QTest::newRow("mount-name") << "--mount-name <NAME>";
+    QTest::newRow("mount file status") << "7 mount file not read or written";
+    QTest::newRow("window with a mount file") << "rw7300-speedtable FILE opens it";
 }
 
 void tst_Cli::helpNamesOption()
@@ -759,6 +816,27 @@ void tst_Cli::portUsageErrors_data()
     QTest::newRow("upload with a change")
         << QStringList{"--clear-port", "Com3", "--upload", "Com3"} << "need --calculate";
     QTest::newRow("nothing to do") << QStringList{"--"} << "nothing to do";
+    QTest::newRow("mount file of the port list")
+        << QStringList{"--ports", "--mount", "m.rw7300mount"} << "need --calculate or --save-mount";
+    QTest::newRow("mount file of nothing")
+        << QStringList{"--mount", "m.rw7300mount"} << "need --calculate or --save-mount";
+    QTest::newRow("empty mount file name")
+        << QStringList{"--calculate", "--mount", ""} << "--mount needs a file name";
+    QTest::newRow("save to nothing")
+        << QStringList{"--save-mount", ""} << "--save-mount needs a file name";
+    QTest::newRow("save and calculate")
+        << QStringList{"--calculate", "--save-mount", "m.rw7300mount"} << "only one of";
+    QTest::newRow("JSON of a saved mount") << QStringList{"--save-mount", "m.rw7300mount", "--json"}
+                                           << "--json needs --calculate or --ports";
+    QTest::newRow("listing of a saved mount")
+        << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x.txt"} << "need --calculate";
+    QTest::newRow("name without saving") << QStringList{"--calculate", "--mount-name", "EM-200"}
+                                         << "--mount-name needs --save-mount";
+    QTest::newRow("saved drive train of four values")
+        << QStringList{"--save-mount", "m.rw7300mount", "--ra", "240,2,200,10"}
+        << "--ra needs five";
+    QTest::newRow("saved clock unknown")
+        << QStringList{"--save-mount", "m.rw7300mount", "--clock", "3MHz"} << "unknown clock";
 }
 
 // A usage error writes nothing: not the assignments, not a listing.
@@ -831,6 +909,224 @@ void tst_Cli::portFileNotWritable()
     // A file that is there but cannot be read is named; one that cannot be
     // there at all is not.
     QCOMPARE(QString::fromUtf8(r.err).contains(file), !folderIsFile);
+}
+
+void tst_Cli::mountAsOptions_data()
+{
+    QTest::addColumn<QStringList>("fileRa");
+    QTest::addColumn<QStringList>("fileDec");
+    QTest::addColumn<QString>("fileClock");
+    QTest::addColumn<QStringList>("overrides"); // beside --mount
+    QTest::addColumn<QStringList>("options");   // the same values without the file
+    QTest::addColumn<int>("exitCode");
+    const QStringList odd_ra{"240", " 2.5", "200", "10", "16abc"};
+    // "2,5" reads as 2; --dec cannot carry it, its comma splits the values.
+    const QStringList comma_dec{"144", "2,5", "200", "10", "16"};
+    const QStringList empty_ra{"", "2", "200", "10", "16"};
+    QTest::newRow("odd texts as typed")
+        << odd_ra << comma_dec << "250kHz" << QStringList{}
+        << QStringList{"--ra",  "240, 2.5,200,10,16abc", "--dec", "144,2,200,10,16", "--clock",
+                       "250kHz"}
+        << 0;
+    QTest::newRow("an empty text fails as typed")
+        << empty_ra << comma_dec << "2MHz" << QStringList{}
+        << QStringList{"--ra", ",2,200,10,16", "--dec", "144,2,200,10,16", "--clock", "2MHz"} << 2;
+    QTest::newRow("--ra in place of the file's")
+        << empty_ra << comma_dec << "250kHz" << QStringList{"--ra", "180,3,200,10,32"}
+        << QStringList{"--ra", "180,3,200,10,32", "--dec", "144,2,200,10,16", "--clock", "250kHz"}
+        << 0;
+    QTest::newRow("--dec in place of the file's")
+        << odd_ra << comma_dec << "2MHz" << QStringList{"--dec", "144,2.5,200,10,16abc"}
+        << QStringList{"--ra", "240, 2.5,200,10,16abc", "--dec", "144,2.5,200,10,16abc", "--clock",
+                       "2MHz"}
+        << 0;
+    QTest::newRow("--clock in place of the file's")
+        << odd_ra << comma_dec << "250kHz" << QStringList{"--clock", "2MHz"}
+        << QStringList{"--ra", "240, 2.5,200,10,16abc", "--dec", "144,2,200,10,16", "--clock",
+                       "2MHz"}
+        << 0;
+}
+
+// A mount file stands for the options it holds: the same bytes on stdout
+// and stderr, as JSON and as the report, and the same exit status.
+void tst_Cli::mountAsOptions()
+{
+    QFETCH(QStringList, fileRa);
+    QFETCH(QStringList, fileDec);
+    QFETCH(QString, fileClock);
+    QFETCH(QStringList, overrides);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("em200.rw7300mount"));
+    QVERIFY(write_file(path, mount_text(QStringLiteral("EM-200"), fileRa, fileDec, fileClock)));
+    for (const QStringList &format : {QStringList{"--json"}, QStringList{}}) {
+        const Run from_file = run(QStringList{"--calculate", "--mount", path} + overrides + format);
+        const Run typed = run(QStringList{"--calculate"} + options + format);
+        QCOMPARE(typed.exitCode, exitCode);
+        QCOMPARE(from_file.exitCode, typed.exitCode);
+        QCOMPARE(from_file.out, typed.out);
+        QCOMPARE(from_file.err, typed.err);
+    }
+}
+
+void tst_Cli::savedMountAsOptions_data()
+{
+    QTest::addColumn<QStringList>("save");    // beside --save-mount; SOURCE: a mount file
+    QTest::addColumn<QStringList>("options"); // the same values without a file
+    QTest::addColumn<QString>("name");        // the name saved
+    QTest::newRow("defaults, named after the file") << QStringList{} << QStringList{} << "saved";
+    QTest::newRow("values as typed, a name given")
+        << QStringList{"--ra",    "240, 2.5,200,10,16abc", "--clock",
+                       "250 kHz", "--mount-name",          "EM-200 (庭)"}
+        << QStringList{"--ra", "240, 2.5,200,10,16abc", "--clock", "250kHz"} << "EM-200 (庭)";
+    QTest::newRow("another mount file, --dec in place of its own")
+        << QStringList{"--mount", "SOURCE", "--dec", "100,1,200,10,8"}
+        << QStringList{"--ra",  "240, 2.5,200,10,16abc", "--dec", "100,1,200,10,8", "--clock",
+                       "250kHz"}
+        << "Garden";
+    QTest::newRow("another mount file, a name given")
+        << QStringList{"--mount", "SOURCE", "--mount-name", "Roof"}
+        << QStringList{"--ra",  "240, 2.5,200,10,16abc", "--dec", "144,2,200,10,16", "--clock",
+                       "250kHz"}
+        << "Roof";
+}
+
+// What --save-mount writes, --mount reads back as the values it was given;
+// - writes the same bytes to stdout. A relative name is in the current
+// folder.
+void tst_Cli::savedMountAsOptions()
+{
+    QFETCH(QStringList, save);
+    QFETCH(QStringList, options);
+    QFETCH(QString, name);
+    const QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source.rw7300mount"));
+    QVERIFY(write_file(source,
+                       mount_text(QStringLiteral("Garden"), {"240", " 2.5", "200", "10", "16abc"},
+                                  {"144", "2,5", "200", "10", "16"}, "250kHz")));
+    save.replaceInStrings(QRegularExpression(QStringLiteral("^SOURCE$")), source);
+    const QString saved = dir.filePath(QStringLiteral("saved.rw7300mount"));
+
+    Run r = run(QStringList{"--save-mount", "saved.rw7300mount"} + save,
+                child_environment(shared_config_home()), dir.path());
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.err.isEmpty(), r.err);
+    QCOMPARE(QString::fromUtf8(r.out),
+             QStringLiteral("マウントファイルを書き込みました: %1\n").arg(saved));
+    QCOMPARE(mount_name(saved), name);
+
+    const Run from_file = run({"--calculate", "--json", "--mount", saved});
+    const Run typed = run(QStringList{"--calculate", "--json"} + options);
+    QCOMPARE(typed.exitCode, 0);
+    QCOMPARE(from_file.exitCode, 0);
+    QCOMPARE(from_file.out, typed.out);
+
+    r = run(QStringList{"--save-mount", "-"} + save + QStringList{"--mount-name", name});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, file_bytes(saved));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("-"))));
+}
+
+void tst_Cli::saveMountRefused_data()
+{
+    QTest::addColumn<QString>("inTheWay"); // document, folder or nothing (a folder missing)
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a document") << "document" << QStringLiteral("マウントファイルではない");
+    QTest::newRow("a folder") << "folder" << QStringLiteral("フォルダーです");
+    QTest::newRow("in a folder not there") << "nothing"
+                                           << "";
+}
+
+// A file that is not a mount file is never replaced by one.
+void tst_Cli::saveMountRefused()
+{
+    QFETCH(QString, inTheWay);
+    QFETCH(QString, reason);
+    const QTemporaryDir dir;
+    const QByteArray document("Dear diary,\nclear skies tonight.\n");
+    QString path = dir.filePath(QStringLiteral("em200.rw7300mount"));
+    if (inTheWay == QLatin1String("document"))
+        QVERIFY(write_file(path, document));
+    else if (inTheWay == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else
+        path = dir.filePath(QStringLiteral("missing/em200.rw7300mount"));
+    const Run r = run({"--save-mount", path, "--clock", "250kHz"});
+    QCOMPARE(r.exitCode, 7);
+    QVERIFY(r.out.isEmpty());
+    const QString err = QString::fromUtf8(r.err);
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: %1 を書き込めません: ").arg(path)) &&
+                 err.contains(reason),
+             qPrintable(err));
+    if (inTheWay == QLatin1String("document"))
+        QCOMPARE(file_bytes(path), document);
+    QCOMPARE(QFileInfo(path).isDir(), inTheWay == QLatin1String("folder"));
+    // Nothing beside it either: no temporary file left, no folder made.
+    const QStringList expected = inTheWay == QLatin1String("nothing")
+                                     ? QStringList{}
+                                     : QStringList{QStringLiteral("em200.rw7300mount")};
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             expected);
+}
+
+void tst_Cli::unusableMountFile_data()
+{
+    QTest::addColumn<QString>("kind"); // missing, fifo or file
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("faultyLine"); // the line at fault, empty for none
+    QTest::addColumn<QString>("reason");
+    const QByteArray listing("2026/12/07 21:00:00\r\n#:&RA01=57A7#\r\n");
+    const QByteArray no_motor =
+        mount_text(QStringLiteral("EM-200"), {"240", "2", "200", "10", "16"},
+                   {"144", "2.5", "200", "10", "16"}, "2MHz")
+            .replace("ra.motor = 200", "ra.motor =");
+    QTest::newRow("missing") << "missing" << QByteArray() << QByteArray()
+                             << QStringLiteral("見つかりません");
+    QTest::newRow("a FIFO, which would block")
+        << "fifo" << QByteArray() << QByteArray() << QStringLiteral("通常のファイルではありません");
+    QTest::newRow("a listing") << "file" << listing << QByteArray("2026/12/07 21:00:00\r")
+                               << QStringLiteral("マウントファイルではありません");
+    QTest::newRow("a value missing") << "file" << no_motor << QByteArray("ra.motor =")
+                                     << QStringLiteral("ra.motor の値がありません");
+}
+
+// One line names the file, the line at fault and why; nothing is printed,
+// written or sent, and no mount file is saved from it.
+void tst_Cli::unusableMountFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, faultyLine);
+    QFETCH(QString, reason);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("em200.rw7300mount"));
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("file"))
+        QVERIFY(write_file(path, bytes));
+    const int line = faultyLine.isEmpty() ? 0 : bytes.split('\n').indexOf(faultyLine) + 1;
+    QVERIFY(faultyLine.isEmpty() || line > 0);
+    const QString where = line > 0 ? QStringLiteral("%1 の %2 行目: ").arg(path).arg(line)
+                                   : QStringLiteral("%1: ").arg(path);
+    const QString listing = dir.filePath(QStringLiteral("Speed_Data.txt"));
+    const QString saved = dir.filePath(QStringLiteral("saved.rw7300mount"));
+    const QList<QStringList> runs{{"--calculate", "--mount", path, "--listing", listing, "--upload",
+                                   dir.filePath(QStringLiteral("port"))},
+                                  {"--save-mount", saved, "--mount", path}};
+    for (const QStringList &arguments : runs) {
+        const Run r = run(arguments);
+        QCOMPARE(r.exitCode, 7);
+        QVERIFY(r.out.isEmpty());
+        const QString err = QString::fromUtf8(r.err);
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: ") + where) &&
+                     err.contains(reason),
+                 qPrintable(err));
+    }
+    QVERIFY(!QFileInfo::exists(listing));
+    QVERIFY(!QFileInfo::exists(saved));
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)
