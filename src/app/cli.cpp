@@ -735,10 +735,15 @@ int save_mount(const Options &options)
         return *failed;
     auto &mount = std::get<files::Mount>(resolved);
     const bool to_stdout = options.save_mount == QLatin1String("-");
-    if (options.mount_name)
+    if (options.mount_name) {
         mount.name = *options.mount_name;
-    else if (!options.mount && !to_stdout)
-        mount.name = QFileInfo(options.save_mount).completeBaseName();
+    } else if (!options.mount && !to_stdout) {
+        // A mount file saved over keeps its name; a new one is named after
+        // its file.
+        const files::MountRead existing = files::read_mount(options.save_mount);
+        const auto *kept = std::get_if<files::Mount>(&existing);
+        mount.name = kept ? kept->name : QFileInfo(options.save_mount).completeBaseName();
+    }
     if (to_stdout) {
         write_bytes(stdout, files::mount_bytes(mount));
         return 0;

@@ -975,21 +975,29 @@ void tst_Cli::savedMountAsOptions_data()
     QTest::addColumn<QStringList>("save");    // beside --save-mount; SOURCE: a mount file
     QTest::addColumn<QStringList>("options"); // the same values without a file
     QTest::addColumn<QString>("name");        // the name saved
-    QTest::newRow("defaults, named after the file") << QStringList{} << QStringList{} << "saved";
+    QTest::addColumn<QString>("existing");    // the name of a mount file already there
+    QTest::newRow("defaults, named after the file") << QStringList{} << QStringList{} << "saved"
+                                                    << "";
     QTest::newRow("values as typed, a name given")
         << QStringList{"--ra",    "240, 2.5,200,10,16abc", "--clock",
                        "250 kHz", "--mount-name",          "EM-200 (庭)"}
-        << QStringList{"--ra", "240, 2.5,200,10,16abc", "--clock", "250kHz"} << "EM-200 (庭)";
+        << QStringList{"--ra", "240, 2.5,200,10,16abc", "--clock", "250kHz"} << "EM-200 (庭)"
+        << "";
     QTest::newRow("another mount file, --dec in place of its own")
         << QStringList{"--mount", "SOURCE", "--dec", "100,1,200,10,8"}
         << QStringList{"--ra",  "240, 2.5,200,10,16abc", "--dec", "100,1,200,10,8", "--clock",
                        "250kHz"}
-        << "Garden";
+        << "Garden"
+        << "";
     QTest::newRow("another mount file, a name given")
         << QStringList{"--mount", "SOURCE", "--mount-name", "Roof"}
         << QStringList{"--ra",  "240, 2.5,200,10,16abc", "--dec", "144,2,200,10,16", "--clock",
                        "250kHz"}
-        << "Roof";
+        << "Roof"
+        << "";
+    QTest::newRow("saved over a mount file: its name stays")
+        << QStringList{"--clock", "250kHz"} << QStringList{"--clock", "250kHz"} << "Kept"
+        << "Kept";
 }
 
 // What --save-mount writes, --mount reads back as the values it was given;
@@ -1000,6 +1008,7 @@ void tst_Cli::savedMountAsOptions()
     QFETCH(QStringList, save);
     QFETCH(QStringList, options);
     QFETCH(QString, name);
+    QFETCH(QString, existing);
     const QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("source.rw7300mount"));
     QVERIFY(write_file(source,
@@ -1007,6 +1016,9 @@ void tst_Cli::savedMountAsOptions()
                                   {"144", "2,5", "200", "10", "16"}, "250kHz")));
     save.replaceInStrings(QRegularExpression(QStringLiteral("^SOURCE$")), source);
     const QString saved = dir.filePath(QStringLiteral("saved.rw7300mount"));
+    if (!existing.isEmpty())
+        QVERIFY(write_file(saved, mount_text(existing, {"1", "2", "3", "4", "5"},
+                                             {"6", "7", "8", "9", "10"}, "2MHz")));
 
     Run r = run(QStringList{"--save-mount", "saved.rw7300mount"} + save,
                 child_environment(shared_config_home()), dir.path());
@@ -1022,6 +1034,8 @@ void tst_Cli::savedMountAsOptions()
     QCOMPARE(from_file.exitCode, 0);
     QCOMPARE(from_file.out, typed.out);
 
+    if (!existing.isEmpty())
+        return; // rewritten in place, not in the fresh layout
     r = run(QStringList{"--save-mount", "-"} + save + QStringList{"--mount-name", name});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, file_bytes(saved));
