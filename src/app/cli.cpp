@@ -459,7 +459,8 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
     const QCommandLineOption mount_name(
         QStringLiteral("mount-name"),
         QStringLiteral("The name --save-mount writes (default: the name in --mount's file, "
-                       "else FILE's name without its suffix; none with -)."),
+                       "else the name FILE holds when it is a mount file already, else FILE's "
+                       "name without its suffix; none with -)."),
         QStringLiteral("NAME"));
     const QCommandLineOption json(
         QStringLiteral("json"),
