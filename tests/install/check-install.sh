@@ -30,6 +30,14 @@ grep -q '^Comment\[ja\]=' "$desktop" || fail "Japanese comment"
 grep -q '^Comment=' "$desktop" || fail "English comment"
 grep -qx 'Categories=Science;Astronomy;' "$desktop" || fail "categories"
 
+# A mount file is known by its suffix and opens with the tool.
+mime=$root/usr/share/mime
+[[ -f $mime/packages/rw7300-speedtable.xml ]] || fail "MIME type of mount files missing"
+update-mime-database "$mime" || fail "MIME type not accepted by update-mime-database"
+grep -qx 'application/x-rw7300-mount:\*\.rw7300mount' <(cut -d: -f2- "$mime/globs2") ||
+  fail "*.rw7300mount not mapped to application/x-rw7300-mount"
+grep -qx 'MimeType=application/x-rw7300-mount;' "$desktop" || fail "desktop MimeType"
+
 icons=$root/usr/share/icons/hicolor
 for size in 16 32 48; do
   png=$icons/${size}x${size}/apps/rw7300-speedtable.png

@@ -39,6 +39,7 @@ for f in ./usr/bin/rw7300-speedtable ${EXTRA_PROGRAMS:+./usr/bin/$EXTRA_PROGRAMS
          ./usr/share/doc/rw7300-speedtable/changelog.gz \
          ./usr/share/man/man1/rw7300-speedtable.1.gz \
          ${EXTRA_PROGRAMS:+./usr/share/man/man1/$EXTRA_PROGRAMS.1.gz} \
+         ./usr/share/mime/packages/rw7300-speedtable.xml \
          ./usr/share/metainfo/io.github.rw7300.speedtable.metainfo.xml; do
   grep -qx "$f" <<<"$contents" || fail "package lacks $f"
 done
