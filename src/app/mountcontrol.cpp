@@ -209,8 +209,8 @@ files::Mount MountControl::shown() const
 void MountControl::show_mount(const files::Mount &mount)
 {
     for (std::size_t i = 0; i < m_boxes.ra.size(); ++i) {
-        m_boxes.ra[i]->setText(QString::fromStdString(mount.ra[i]));
-        m_boxes.dec[i]->setText(QString::fromStdString(mount.dec[i]));
+        m_boxes.ra[i]->setText(files::box_text(mount.ra[i]));
+        m_boxes.dec[i]->setText(files::box_text(mount.dec[i]));
     }
     // Picked as the operator would pick it, so the window's clock follows.
     const int id = mount.base_clock == calc::kClock250kHz ? 1 : 0;

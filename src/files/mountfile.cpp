@@ -268,7 +268,7 @@ QString setting(const QString &key, const QString &value)
 QString part_setting(bool ra, std::size_t part, const Mount &mount)
 {
     return setting(part_key(ra, part),
-                   QString::fromStdString((ra ? mount.ra : mount.dec)[part]));
+                   box_text((ra ? mount.ra : mount.dec)[part]));
 }
 
 } // namespace
@@ -287,6 +287,12 @@ std::optional<std::int32_t> clock_from_text(const QString &text)
     if (key == QLatin1String("250khz") || key == QLatin1String("250000"))
         return calc::kClock250kHz;
     return std::nullopt;
+}
+
+QString box_text(const std::string &text)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 MountRead parse_mount(const QByteArray &bytes)
@@ -368,8 +374,9 @@ QByteArray updated_mount_bytes(const QByteArray &original, const Mount &mount)
     }
     QByteArray out = lines.join('\n');
     const QByteArray eol = crlf ? "\r\n" : "\n";
+    // A last line without its end gets one; after a lone CR only the LF.
     if (!added.isEmpty() && !out.isEmpty() && !out.endsWith('\n'))
-        out += eol;
+        out += out.endsWith('\r') ? QByteArray("\n") : eol;
     for (const QString &line : added)
         out += line.toUtf8() + eol;
     return out;

@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <variant>
 
 namespace files {
@@ -74,6 +75,10 @@ QByteArray updated_mount_bytes(const QByteArray &original, const Mount &mount);
 // Writes mount to path: an existing mount file keeps its comments and
 // unknown keys; any other existing regular file is refused, never replaced.
 WriteOutcome write_mount(const QString &path, const Mount &mount);
+
+// A drive-train text as a box shows it. Unlike QString::fromStdString it
+// keeps a leading U+FEFF, which is part of what was typed.
+QString box_text(const std::string &text);
 
 // One line for the operator: the file, the line and what is wrong.
 QString mount_error_text(const QString &path, const MountError &error);

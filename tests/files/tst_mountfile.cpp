@@ -26,7 +26,7 @@ QString describe(const files::MountRead &read)
     for (const auto *texts : {&m.ra, &m.dec}) {
         QStringList values;
         for (const std::string &t : *texts)
-            values << QStringLiteral("[%1]").arg(QString::fromStdString(t));
+            values << QStringLiteral("[%1]").arg(files::box_text(t));
         parts << values.join(QLatin1Char(','));
     }
     return parts.join(QLatin1Char(' '));
@@ -183,8 +183,8 @@ void tst_MountFile::roundTrip_data()
     QTest::addColumn<QString>("text"); // put in every field of a mount
     for (const char *text : {"", " 240", "240 ", "2,5", "16abc", "a \"b\"", "\"", "\\",
                              "tab\there", "line\nbreak\r", "\x01\x7f", "#x", ";x", "=x",
-                             "é 十 星", "\u3000full-width blank"})
-        QTest::newRow(text) << QString::fromUtf8(text);
+                             "é 十 星", "\u3000full-width blank", "\uFEFF1"})
+        QTest::newRow(text) << files::box_text(text);
 }
 
 // Whatever a box can hold is read back the same, fresh or rewritten.
@@ -222,6 +222,12 @@ void tst_MountFile::rewriteKeepsTheRest()
     QCOMPARE(describe(files::parse_mount(updated)), describe(changed));
     // Nothing changed, nothing moves.
     QCOMPARE(files::updated_mount_bytes(updated, changed), updated);
+    // A last line ended by a CR alone gets only the LF it lacks.
+    QByteArray cr_end = body().replace("name = EM-200\n", "").replace("\n", "\r\n");
+    cr_end.chop(1);
+    QCOMPARE(files::updated_mount_bytes(cr_end, kEm200), cr_end + "\nname = EM-200\r\n");
+    QCOMPARE(describe(files::parse_mount(files::updated_mount_bytes(cr_end, changed))),
+             describe(changed));
     // A file that is not readable as a mount is written fresh.
     QCOMPARE(files::updated_mount_bytes("rw7300-mount = 1\nname = x\n", changed),
              files::mount_bytes(changed));
