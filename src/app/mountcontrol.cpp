@@ -139,8 +139,8 @@ bool MountControl::save_to(const QString &path, const QString &name)
     mount.name = name;
     const files::WriteOutcome outcome = files::write_mount(absolute, mount);
     if (!outcome.ok) {
-        const QString text = QStringLiteral("%1 を保存できません: %2")
-                                 .arg(shown_path(absolute), outcome.error);
+        const QString text =
+            QStringLiteral("%1 を保存できません: %2").arg(shown_path(absolute), outcome.error);
         warn(QStringLiteral("mountSaveFailure"), QStringLiteral("保存できません"), text);
         emit status(text);
         return false;
@@ -241,12 +241,20 @@ void MountControl::update_title()
     m_window->setWindowModified(now != m_saved);
 }
 
+QFileDialog *MountControl::file_dialog(const QString &object_name, const QString &title) const
+{
+    // Window-modal but not blocking: an upload goes on while it is open.
+    auto *dialog =
+        new QFileDialog(m_window, title, start_directory(), kFilter.arg(files::kMountSuffix));
+    dialog->setObjectName(object_name);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    return dialog;
+}
+
 void MountControl::ask_open()
 {
-    auto *dialog = new QFileDialog(m_window, QStringLiteral("マウントを開く"), start_directory(),
-                                   kFilter.arg(files::kMountSuffix));
-    dialog->setObjectName(QStringLiteral("mountOpenDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QFileDialog *dialog =
+        file_dialog(QStringLiteral("mountOpenDialog"), QStringLiteral("マウントを開く"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &file) { open(file); });
     dialog->open();
@@ -262,10 +270,8 @@ void MountControl::save()
 
 void MountControl::ask_save()
 {
-    auto *dialog = new QFileDialog(m_window, QStringLiteral("マウントを保存"), start_directory(),
-                                   kFilter.arg(files::kMountSuffix));
-    dialog->setObjectName(QStringLiteral("mountSaveDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QFileDialog *dialog =
+        file_dialog(QStringLiteral("mountSaveDialog"), QStringLiteral("マウントを保存"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(files::kMountSuffix);
     dialog->selectFile(m_path ? QFileInfo(*m_path).fileName()
@@ -286,8 +292,8 @@ void MountControl::ask_rename()
     dialog->setObjectName(QStringLiteral("mountRenameDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(QStringLiteral("マウント名を変更"));
-    dialog->setLabelText(QStringLiteral("マウントの名前 (%1 に保存します):")
-                             .arg(QFileInfo(*m_path).fileName()));
+    dialog->setLabelText(
+        QStringLiteral("マウントの名前 (%1 に保存します):").arg(QFileInfo(*m_path).fileName()));
     dialog->setTextValue(m_saved.name);
     connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString &name) {
         if (!m_path)
@@ -303,9 +309,9 @@ void MountControl::ask_rename()
             return;
         }
         const QString note = opened(*m_path, renamed);
-        emit status(QStringLiteral("マウント名を「%1」にしました: %2")
-                        .arg(name, shown_path(*m_path)) +
-                    note);
+        emit status(
+            QStringLiteral("マウント名を「%1」にしました: %2").arg(name, shown_path(*m_path)) +
+            note);
     });
     dialog->open();
 }

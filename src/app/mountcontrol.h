@@ -7,8 +7,8 @@
 // on the window. While a file is open the title starts with its mount's
 // name, marked when the boxes no longer hold what the file does.
 
-#include "mounthistory.h"
 #include "mountfile.h"
+#include "mounthistory.h"
 
 #include <QObject>
 #include <QString>
@@ -18,6 +18,7 @@
 
 class QAction;
 class QButtonGroup;
+class QFileDialog;
 class QLineEdit;
 class QMenu;
 class QWidget;
@@ -67,6 +68,7 @@ private:
     // Takes path as the open file; a note when the history was not saved.
     QString opened(const QString &path, const files::Mount &mount);
     void update_title();
+    QFileDialog *file_dialog(const QString &object_name, const QString &title) const;
     void ask_open();
     void save();
     void ask_save();
