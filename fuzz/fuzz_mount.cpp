@@ -36,10 +36,26 @@ const QString kVersionKey = QStringLiteral("rw7300-mount");
 
 // Texts a box may hold that the writer has to quote or escape, and some it
 // must leave bare.
-constexpr std::array<const char *, 20> kOddTexts = {
-    "", " 240", "240 ", " ", "\"", "\"\"", "\\", "a \"b\" \\ c", "\\x41",
-    "tab\there", "line\nbreak\r", "\x01\x1b\x7f", "#x", ";x", "=x", "2,5", "16abc",
-    "\xC3\xA9 \xE5\x8D\x81", "\xE3\x80\x80wide blank", "nel\xC2\x85"};
+constexpr std::array<const char *, 20> kOddTexts = {"",
+                                                    " 240",
+                                                    "240 ",
+                                                    " ",
+                                                    "\"",
+                                                    "\"\"",
+                                                    "\\",
+                                                    "a \"b\" \\ c",
+                                                    "\\x41",
+                                                    "tab\there",
+                                                    "line\nbreak\r",
+                                                    "\x01\x1b\x7f",
+                                                    "#x",
+                                                    ";x",
+                                                    "=x",
+                                                    "2,5",
+                                                    "16abc",
+                                                    "\xC3\xA9 \xE5\x8D\x81",
+                                                    "\xE3\x80\x80wide blank",
+                                                    "nel\xC2\x85"};
 
 // Differs from the mount read in the clock and, mostly, in every text:
 // which odd text goes where follows the input's length and last byte, and

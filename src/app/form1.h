@@ -196,7 +196,7 @@ private:
     QString m_data_dir;
     PortSettings m_port_settings;
     MountControl *m_mounts = nullptr; // the drive trains kept in mount files
-    bool m_combo_typing = false; // typed text committed in Combo1: not a pick
+    bool m_combo_typing = false;      // typed text committed in Combo1: not a pick
     // The drive trains of the last successful Calculate; the accuracy
     // tooltips measure the hex boxes against the speeds they were made for.
     std::optional<calc::CalcInput> m_calculated;

@@ -18,8 +18,8 @@ const QString kClockKey = QStringLiteral("base_clock");
 constexpr std::array<const char *, 5> kPartKeys = {"worm", "intermediate_gear", "motor",
                                                    "reduction_gear", "microstep"};
 // The column headings of the window, for messages and the file's comments.
-constexpr std::array<const char *, 5> kPartNames = {"ウォーム", "中間ギア", "モーター",
-                                                    "減速ギア", "ﾏｲｸﾛｽﾃｯﾌﾟ"};
+constexpr std::array<const char *, 5> kPartNames = {"ウォーム", "中間ギア", "モーター", "減速ギア",
+                                                    "ﾏｲｸﾛｽﾃｯﾌﾟ"};
 constexpr int kDriveTrainKeys = 10;
 
 QString part_key(bool ra, std::size_t part)
@@ -142,8 +142,8 @@ QString written_value(const QString &value)
 struct Parsed {
     Mount mount;
     std::optional<MountError> error;
-    bool mount_file = false; // the version line was found
-    QList<QByteArray> lines; // without their LF; a CR stays
+    bool mount_file = false;     // the version line was found
+    QList<QByteArray> lines;     // without their LF; a CR stays
     QHash<QString, int> line_of; // known key → 0-based line
 };
 
@@ -178,9 +178,8 @@ Parsed parse(const QByteArray &input)
             if (!p.mount_file)
                 return fail(number, QStringLiteral("マウントファイルではありません "
                                                    "(UTF-8 のテキストではありません)"));
-            return fail(number, utf8.hasError()
-                                    ? QStringLiteral("UTF-8 のテキストではありません")
-                                    : QStringLiteral("制御文字があります"));
+            return fail(number, utf8.hasError() ? QStringLiteral("UTF-8 のテキストではありません")
+                                                : QStringLiteral("制御文字があります"));
         }
         const QString text = line.trimmed();
         if (text.isEmpty() || text.startsWith(QLatin1Char('#')) ||
@@ -210,11 +209,10 @@ Parsed parse(const QByteArray &input)
             if (!ok || version < 1)
                 return fail(number, QStringLiteral("形式の版「%1」が読めません").arg(value));
             if (version > kMountFormatVersion)
-                return fail(number,
-                            QStringLiteral("形式の版 %1 はこのプログラムより新しいものです "
-                                           "(読めるのは版 %2 まで)")
-                                .arg(version)
-                                .arg(kMountFormatVersion));
+                return fail(number, QStringLiteral("形式の版 %1 はこのプログラムより新しいものです "
+                                                   "(読めるのは版 %2 まで)")
+                                        .arg(version)
+                                        .arg(kMountFormatVersion));
             p.line_of.insert(key, static_cast<int>(i));
             continue;
         }
@@ -231,14 +229,15 @@ Parsed parse(const QByteArray &input)
             continue;
         }
         if (value.isEmpty() && !quoted)
-            return fail(number, QStringLiteral("%1 の値がありません (空にするには \"\" と書きます)")
-                                    .arg(key));
+            return fail(
+                number,
+                QStringLiteral("%1 の値がありません (空にするには \"\" と書きます)").arg(key));
         if (key == kClockKey) {
             const auto clock = clock_from_text(value);
             if (!clock)
-                return fail(number,
-                            QStringLiteral("base_clock の値「%1」は 2MHz でも 250kHz でもありません")
-                                .arg(value));
+                return fail(number, QStringLiteral(
+                                        "base_clock の値「%1」は 2MHz でも 250kHz でもありません")
+                                        .arg(value));
             p.mount.base_clock = *clock;
             have_clock = true;
             continue;
@@ -267,8 +266,7 @@ QString setting(const QString &key, const QString &value)
 
 QString part_setting(bool ra, std::size_t part, const Mount &mount)
 {
-    return setting(part_key(ra, part),
-                   box_text((ra ? mount.ra : mount.dec)[part]));
+    return setting(part_key(ra, part), box_text((ra ? mount.ra : mount.dec)[part]));
 }
 
 } // namespace
@@ -314,8 +312,9 @@ MountRead read_mount(const QString &path)
     if (!info.isFile())
         return MountError{0, QStringLiteral("通常のファイルではありません")};
     if (info.size() > kMaxMountFileBytes)
-        return MountError{0, QStringLiteral("マウントファイルではありません (%1 バイトは大きすぎます)")
-                                 .arg(info.size())};
+        return MountError{0,
+                          QStringLiteral("マウントファイルではありません (%1 バイトは大きすぎます)")
+                              .arg(info.size())};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return MountError{0, QStringLiteral("読めません: %1").arg(file.errorString())};

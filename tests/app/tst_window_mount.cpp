@@ -28,7 +28,8 @@ using app::Form1;
 
 namespace {
 
-const QString kTitle = QStringLiteral("RW７３００　SPEEDテーブル Ver") + QStringLiteral(RW7300_VERSION);
+const QString kTitle =
+    QStringLiteral("RW７３００　SPEEDテーブル Ver") + QStringLiteral(RW7300_VERSION);
 
 files::Mount em200()
 {
@@ -202,9 +203,9 @@ void tst_WindowMount::openFillsOnlyTheDriveTrains()
     QVERIFY(!m_window->findChild<QMessageBox *>("mountFailure"));
     check_shows(em200());
     std::map<QString, QString> after = snapshot(*m_window);
-    for (const char *changed : {"Text1_0", "Text1_1", "Text1_2", "Text1_3", "Text1_4", "Text4_0",
-                                "Text4_1", "Text4_2", "Text4_3", "Text4_4", "Option1_0",
-                                "Option1_1", "base_clock", "title"}) {
+    for (const char *changed :
+         {"Text1_0", "Text1_1", "Text1_2", "Text1_3", "Text1_4", "Text4_0", "Text4_1", "Text4_2",
+          "Text4_3", "Text4_4", "Option1_0", "Option1_1", "base_clock", "title"}) {
         before.erase(QString::fromLatin1(changed));
         after.erase(QString::fromLatin1(changed));
     }
@@ -222,8 +223,10 @@ void tst_WindowMount::unusableFileChangesNothing_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message"); // part of the message
     QTest::newRow("missing") << "missing" << QStringLiteral("見つかりません");
-    QTest::newRow("not a mount file") << "listing" << QStringLiteral("の 1 行目: マウントファイルではありません");
-    QTest::newRow("missing value") << "value" << QStringLiteral("の 9 行目: ra.worm の値がありません");
+    QTest::newRow("not a mount file")
+        << "listing" << QStringLiteral("の 1 行目: マウントファイルではありません");
+    QTest::newRow("missing value")
+        << "value" << QStringLiteral("の 9 行目: ra.worm の値がありません");
     QTest::newRow("binary garbage") << "binary" << QStringLiteral("マウントファイルではありません");
     QTest::newRow("10 MB") << "large" << QStringLiteral("大きすぎます");
     QTest::newRow("directory") << "directory" << QStringLiteral("フォルダーです");
@@ -265,8 +268,10 @@ void tst_WindowMount::savedValuesOpenTheSame()
     start_window();
     const files::Mount typed = em200();
     for (int i = 0; i < 5; ++i) {
-        box(qPrintable(QStringLiteral("Text1_%1").arg(i)))->setText(QString::fromStdString(typed.ra[i]));
-        box(qPrintable(QStringLiteral("Text4_%1").arg(i)))->setText(QString::fromStdString(typed.dec[i]));
+        box(qPrintable(QStringLiteral("Text1_%1").arg(i)))
+            ->setText(QString::fromStdString(typed.ra[i]));
+        box(qPrintable(QStringLiteral("Text4_%1").arg(i)))
+            ->setText(QString::fromStdString(typed.dec[i]));
     }
     QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
     // Nothing open yet: saving asks where.

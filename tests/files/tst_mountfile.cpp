@@ -101,8 +101,8 @@ void tst_MountFile::goodFiles_data()
                           {"", " 2.5 ", "say \"hi\" \\ \t\x01", "十", "\""}, calc::kClock250kHz));
     QTest::newRow("no name, or an empty one")
         << body().replace("name = EM-200\n", "") << describe(mount({}, calc::kDefaultRa, dec));
-    QTest::newRow("bare empty name") << body().replace("EM-200", "")
-                                     << describe(mount({}, calc::kDefaultRa, dec));
+    QTest::newRow("bare empty name")
+        << body().replace("EM-200", "") << describe(mount({}, calc::kDefaultRa, dec));
     QTest::newRow("Japanese name, no final line end")
         << body().replace("EM-200", "赤道儀 (庭)").chopped(1)
         << describe(mount(QStringLiteral("赤道儀 (庭)"), calc::kDefaultRa, dec));
@@ -129,38 +129,40 @@ void tst_MountFile::badFiles_data()
         << QByteArray("2026/12/07 21:00:00\r\n\x81\x40\r\n") << 1 << not_mount;
     QTest::newRow("binary garbage")
         << QByteArray::fromHex("7f454c460201010000000000000000000300") << 1 << not_mount;
-    QTest::newRow("settings before the version")
-        << "name = x\n" + body() << 1 << not_mount;
+    QTest::newRow("settings before the version") << "name = x\n" + body() << 1 << not_mount;
     QTest::newRow("missing value") << body().replace("ra.motor = 200", "ra.motor =") << 6
                                    << QStringLiteral("ra.motor の値がありません");
-    QTest::newRow("missing setting") << body().replace("ra.microstep = 16\n", "") << 0
-                                     << QStringLiteral("ra.microstep (赤経のﾏｲｸﾛｽﾃｯﾌﾟ) がありません");
-    QTest::newRow("missing clock") << body().replace("base_clock = 2MHz\n", "") << 0
-                                   << QStringLiteral("base_clock");
+    QTest::newRow("missing setting")
+        << body().replace("ra.microstep = 16\n", "") << 0
+        << QStringLiteral("ra.microstep (赤経のﾏｲｸﾛｽﾃｯﾌﾟ) がありません");
+    QTest::newRow("missing clock")
+        << body().replace("base_clock = 2MHz\n", "") << 0 << QStringLiteral("base_clock");
     QTest::newRow("unknown clock") << body().replace("2MHz", "4MHz") << 3
                                    << QStringLiteral("「4MHz」は 2MHz でも 250kHz でもありません");
     QTest::newRow("newer format") << body().replace("= 1\n", "= 2\n") << 1
                                   << QStringLiteral("版 2 はこのプログラムより新しい");
-    QTest::newRow("version not a number") << body().replace("= 1\n", "= one\n") << 1
-                                          << QStringLiteral("「one」が読めません");
-    QTest::newRow("a setting twice") << body("ra.worm = 180\n") << 13
-                                     << QStringLiteral("ra.worm が 2 回あります (4 行目にも");
-    QTest::newRow("line without equals sign") << body("ra.worm 180\n") << 13
-                                              << QStringLiteral("「キー = 値」の形ではありません");
+    QTest::newRow("version not a number")
+        << body().replace("= 1\n", "= one\n") << 1 << QStringLiteral("「one」が読めません");
+    QTest::newRow("a setting twice")
+        << body("ra.worm = 180\n") << 13 << QStringLiteral("ra.worm が 2 回あります (4 行目にも");
+    QTest::newRow("line without equals sign")
+        << body("ra.worm 180\n") << 13 << QStringLiteral("「キー = 値」の形ではありません");
     QTest::newRow("unclosed quote") << body().replace("= 144", "= \"144") << 9
                                     << QStringLiteral("閉じる引用符 (\") がありません");
     QTest::newRow("text after the quote") << body().replace("= 144", R"(= "14"4)") << 9
                                           << QStringLiteral("閉じる引用符 (\") の後に文字");
-    QTest::newRow("unknown escape") << body().replace("= 144", R"(= "1\q")") << 9
-                                    << QStringLiteral("\\q は使えません");
-    QTest::newRow("short hex escape") << body().replace("= 144", R"(= "\x4")") << 9
-                                      << QStringLiteral("16 進数が 2 桁");
+    QTest::newRow("unknown escape")
+        << body().replace("= 144", R"(= "1\q")") << 9 << QStringLiteral("\\q は使えません");
+    QTest::newRow("short hex escape")
+        << body().replace("= 144", R"(= "\x4")") << 9 << QStringLiteral("16 進数が 2 桁");
     QTest::newRow("invalid UTF-8 in a value") << body().replace("EM-200", "EM\xff") << 2
                                               << QStringLiteral("UTF-8 のテキストではありません");
-    QTest::newRow("control character") << body().replace("EM-200", "EM\x1b[2J") << 2
-                                       << QStringLiteral("制御文字");
-    QTest::newRow("NUL inside") << body().replace("16\n", QByteArray("1\0" "6\n", 4)) << 8
-                                << QStringLiteral("制御文字");
+    QTest::newRow("control character")
+        << body().replace("EM-200", "EM\x1b[2J") << 2 << QStringLiteral("制御文字");
+    QTest::newRow("NUL inside") << body().replace("16\n", QByteArray("1\0"
+                                                                     "6\n",
+                                                                     4))
+                                << 8 << QStringLiteral("制御文字");
 }
 
 void tst_MountFile::badFiles()
@@ -181,9 +183,9 @@ void tst_MountFile::badFiles()
 void tst_MountFile::roundTrip_data()
 {
     QTest::addColumn<QString>("text"); // put in every field of a mount
-    for (const char *text : {"", " 240", "240 ", "2,5", "16abc", "a \"b\"", "\"", "\\",
-                             "tab\there", "line\nbreak\r", "\x01\x7f", "#x", ";x", "=x",
-                             "é 十 星", "\u3000full-width blank", "\uFEFF1"})
+    for (const char *text :
+         {"", " 240", "240 ", "2,5", "16abc", "a \"b\"", "\"", "\\", "tab\there", "line\nbreak\r",
+          "\x01\x7f", "#x", ";x", "=x", "é 十 星", "\u3000full-width blank", "\uFEFF1"})
         QTest::newRow(text) << files::box_text(text);
 }
 
@@ -281,8 +283,8 @@ void tst_MountFile::writeRefusals_data()
     QTest::newRow("a document") << QByteArray("Dear diary,\n") << false;
     QTest::newRow("empty file") << QByteArray() << true;
     QTest::newRow("binary") << QByteArray::fromHex("7f454c4602010100") << false;
-    QTest::newRow("a mount file with a fault") << QByteArray("rw7300-mount = 1\nra.worm =\n")
-                                               << true;
+    QTest::newRow("a mount file with a fault")
+        << QByteArray("rw7300-mount = 1\nra.worm =\n") << true;
     QTest::newRow("a mount file") << body() << true;
 }
 
