@@ -1,6 +1,7 @@
 #include "mounthistory.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -37,6 +38,10 @@ MountHistory::MountHistory(const QString &path) : m_path(path.isEmpty() ? defaul
 QString MountHistory::used(const QString &path, const QString &name)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    // Opened again at start-up: nothing changes, nothing is written.
+    if (!m_recent.isEmpty() && m_recent.first().path == absolute &&
+        m_recent.first().name == name && QFile::exists(m_path))
+        return {};
     m_recent.removeIf([&](const RecentMount &r) { return r.path == absolute; });
     m_recent.prepend({absolute, name});
     while (m_recent.size() > kMaxRecent)
