@@ -227,6 +227,15 @@ void tst_Cli::hostileSurroundings_data()
                                         << "--listing needs a file name";
     QTest::newRow("listing and JSON on stdout") << "EXE --calculate --json --listing -" << 1 << ""
                                                 << "both want standard output";
+    // One argument that is no option is a mount file for the window, which
+    // opens (and here quits at its first paint) even when the file is not there.
+    QTest::newRow("a mount file opens the window")
+        << "RW7300_BENCH_STARTUP=1 EXE -platform offscreen /nonexistent/m.rw7300mount" << 0
+        << "shown "
+        << "";
+    QTest::newRow("two mount files")
+        << "EXE -platform offscreen a.rw7300mount b.rw7300mount" << 1 << ""
+        << "unexpected argument: a.rw7300mount";
     QTest::newRow("no display") << "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM EXE" << 1
                                 << ""
                                 << "no display";
