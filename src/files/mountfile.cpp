@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QList>
 #include <QStringDecoder>
 
