@@ -10,6 +10,9 @@ namespace app {
 
 namespace {
 
+// Eight paths and a few settings; anything larger is not this file.
+constexpr qint64 kMaxFileBytes = qint64{64} * 1024;
+
 QString default_path()
 {
     // Beside ports.conf, so every run of the tool finds the same file.
@@ -21,7 +24,12 @@ QString default_path()
 
 MountHistory::MountHistory(const QString &path) : m_path(path.isEmpty() ? default_path() : path)
 {
-    // A file that is missing or unreadable reads as nothing remembered.
+    // A file that is missing or unreadable reads as nothing remembered; a
+    // FIFO or a device in its place would hold start-up, so only a regular
+    // file of sensible size is read.
+    const QFileInfo info(m_path);
+    if (!info.isFile() || info.size() > kMaxFileBytes)
+        return;
     QSettings settings(m_path, QSettings::IniFormat);
     const int count = settings.beginReadArray(QStringLiteral("recent"));
     for (int i = 0; i < count && m_recent.size() < kMaxRecent; ++i) {
@@ -64,6 +72,10 @@ QString MountHistory::set_open_last_at_start(bool on)
 
 QString MountHistory::store()
 {
+    // Never replaced: something the user put there that is not a file.
+    if (const QFileInfo info(m_path); info.exists() && !info.isFile())
+        return QStringLiteral("%1 は通常のファイルではありません")
+            .arg(QDir::toNativeSeparators(m_path));
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return QStringLiteral("フォルダー %1 を作れません").arg(QFileInfo(m_path).absolutePath());
     // QSettings replaces the file as a whole and locks it against another

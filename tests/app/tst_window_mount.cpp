@@ -1,6 +1,7 @@
 #include "filebytes.h"
 #include "form1.h"
 #include "mountfile.h"
+#include "mounthistory.h"
 #include "scopedenv.h"
 
 #include <QAction>
@@ -19,7 +20,12 @@
 #include <QTest>
 #include <QUrl>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include <map>
 #include <memory>
@@ -85,6 +91,8 @@ private slots:
     void recentListAfterRestart();
     void openLastAtStartUp();
     void menusAndShortcuts();
+    void historyFileThatIsNoFile_data();
+    void historyFileThatIsNoFile();
 
 private:
     void start_window(const QString &file = {});
@@ -449,6 +457,44 @@ void tst_WindowMount::menusAndShortcuts()
     QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(300, 400), QPoint(300, 400));
     QCoreApplication::sendEvent(m_window.get(), &below);
     QVERIFY(!m_window->findChild<QMenu *>("mountMenu"));
+}
+
+void tst_WindowMount::historyFileThatIsNoFile_data()
+{
+    QTest::addColumn<bool>("fifo"); // else a directory
+    QTest::newRow("FIFO") << true;
+    QTest::newRow("directory") << false;
+}
+
+// Something in the list's place that is no file is neither read (a FIFO
+// would hold start-up) nor replaced; the window works without the list.
+void tst_WindowMount::historyFileThatIsNoFile()
+{
+    QFETCH(bool, fifo);
+    const QString path = m_config->filePath(QStringLiteral("rw7300-speedtable/mounts.conf"));
+    QVERIFY(QDir().mkpath(fifo ? QFileInfo(path).absolutePath() : path));
+    if (fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    auto used = std::async(std::launch::async, [path] {
+        app::MountHistory history(path);
+        const QString error = history.used(QStringLiteral("/m/a.rw7300mount"), QStringLiteral("A"));
+        return std::pair{history.recent().size(), error};
+    });
+    const bool prompt = used.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!prompt) // a writer lets the stuck reader go, so the test fails instead of hanging
+        ::close(::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK));
+    QVERIFY(prompt);
+    const auto [count, error] = used.get();
+    QCOMPARE(count, 1); // kept for the run
+    QVERIFY2(error.contains(QStringLiteral("通常のファイルではありません")), qPrintable(error));
+
+    start_window();
+    drop_on(m_window.get(), write_mount(QStringLiteral("em200.rw7300mount"), em200()));
+    check_shows(em200());
+    QVERIFY2(status().contains(QStringLiteral("最近使ったマウントの一覧を保存できません")),
+             qPrintable(status()));
+    const QFileInfo after(path);
+    QVERIFY(fifo ? !after.isFile() && !after.isDir() && after.exists() : after.isDir());
 }
 
 QTEST_MAIN(tst_WindowMount)
