@@ -236,9 +236,7 @@ void MountControl::update_title()
         return;
     }
     m_window->setWindowTitle(mount_label(m_saved, *m_path) + QStringLiteral("[*] — ") + m_title);
-    files::Mount now = shown();
-    now.name = m_saved.name;
-    m_window->setWindowModified(now != m_saved);
+    m_window->setWindowModified(shown() != m_saved); // shown() carries the saved name
 }
 
 QFileDialog *MountControl::file_dialog(const QString &object_name, const QString &title) const
