@@ -145,9 +145,15 @@ std::string send_problem_text(int place, const calc::SendCheck &check,
     switch (*check.problem) {
     case calc::SendProblem::BreaksFrame:
         return sent + "に # か制御文字か ASCII 以外の文字があり、コマンドの区切りが崩れます。";
-    case calc::SendProblem::Unreadable:
+    case calc::SendProblem::Unreadable: {
+        std::string why = "16進数でない文字があります";
+        if (check.read_fault == calc::ReadFault::LowerCase)
+            why = "小文字です";
+        else if (check.read_fault == calc::ReadFault::WrongLength)
+            why = std::to_string(check.sent.size()) + " 桁です";
         return sent + "はコントローラーが読める " + digits +
-               " 桁の16進数（0-9 と大文字の A-F）ではありません。";
+               " 桁の16進数（0-9 と大文字の A-F）ではありません（" + why + "）。";
+    }
     case calc::SendProblem::CutByWidth:
         if (decimal >= (total ? calc::kTotalLimit : calc::kDivisorLimit))
             return what + " " + integer_text(decimal) + " は " + digits +

@@ -99,6 +99,23 @@ bool upper_hex_digit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
+bool lower_hex_letter(char c)
+{
+    return c >= 'a' && c <= 'f';
+}
+
+std::optional<ReadFault> read_fault(const std::string &sent, std::size_t width)
+{
+    if (!std::all_of(sent.begin(), sent.end(),
+                     [](char c) { return upper_hex_digit(c) || lower_hex_letter(c); }))
+        return ReadFault::NotHex;
+    if (std::any_of(sent.begin(), sent.end(), lower_hex_letter))
+        return ReadFault::LowerCase;
+    if (sent.size() != width)
+        return ReadFault::WrongLength;
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string wire_text(std::string_view text)
@@ -128,8 +145,7 @@ SendCheck check_value(ValueKind kind, std::string_view value_text, std::string_v
     const double decimal = lenient_parse(decimal_text);
     if (std::any_of(chars.begin(), chars.end(), breaks_frame))
         check.problem = SendProblem::BreaksFrame;
-    else if (check.sent.size() != width ||
-             !std::all_of(check.sent.begin(), check.sent.end(), upper_hex_digit))
+    else if ((check.read_fault = read_fault(check.sent, width)))
         check.problem = SendProblem::Unreadable;
     else if (decimal >= field_limit(kind) ||
              (kind == ValueKind::Row && typed > static_cast<std::size_t>(kRowValueDigits)))

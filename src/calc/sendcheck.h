@@ -27,9 +27,17 @@ enum class ValueKind {
     Total, // an axis total: the six-digit box's text as it stands
 };
 
+// Why a value is Unreadable, first match in this order.
+enum class ReadFault {
+    NotHex,      // a character that is no hexadecimal digit of either case, a blank among them
+    LowerCase,   // hexadecimal, but with a lower-case a–f the controller does not read
+    WrongLength, // upper-case digits, but not as many as the field has
+};
+
 struct SendCheck {
-    std::string sent;                   // the value's bytes as they go on the wire
-    std::optional<SendProblem> problem; // the most serious one; never Stale (callers know that)
+    std::string sent;                    // the value's bytes as they go on the wire
+    std::optional<SendProblem> problem;  // the most serious one; never Stale (callers know that)
+    std::optional<ReadFault> read_fault; // with Unreadable
 };
 
 // The bytes a box text puts on the wire: each character one byte, ASCII kept,

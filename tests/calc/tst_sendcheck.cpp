@@ -25,6 +25,8 @@ private slots:
     void wireText();
     void checkValue_data();
     void checkValue();
+    void readFault_data();
+    void readFault();
 };
 
 void tst_SendCheck::wireText_data()
@@ -193,6 +195,39 @@ void tst_SendCheck::checkValue()
     const SendCheck check = check_value(kind, view(value), view(decimal));
     QCOMPARE(QByteArray::fromStdString(check.sent), sent);
     QCOMPARE(check.problem ? int(*check.problem) : kClean, problem);
+}
+
+void tst_SendCheck::readFault_data()
+{
+    QTest::addColumn<ValueKind>("kind");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("fault"); // ReadFault, or kClean
+    QTest::newRow("row lower case")
+        << ValueKind::Row << QByteArray("2bd3") << int(ReadFault::LowerCase);
+    QTest::newRow("row blank") << ValueKind::Row << QByteArray(" ") << int(ReadFault::NotHex);
+    QTest::newRow("row beyond F") << ValueKind::Row << QByteArray("2BG3") << int(ReadFault::NotHex);
+    QTest::newRow("rate one digit")
+        << ValueKind::Rate << QByteArray("1") << int(ReadFault::WrongLength);
+    QTest::newRow("rate five digits")
+        << ValueKind::Rate << QByteArray("12345") << int(ReadFault::WrongLength);
+    QTest::newRow("total short and lower case")
+        << ValueKind::Total << QByteArray("ea60") << int(ReadFault::LowerCase);
+    QTest::newRow("total trailing blank")
+        << ValueKind::Total << QByteArray("EA6000 ") << int(ReadFault::NotHex);
+    QTest::newRow("total empty") << ValueKind::Total << QByteArray("")
+                                 << int(ReadFault::WrongLength);
+    QTest::newRow("total clean") << ValueKind::Total << QByteArray("EA6000") << kClean;
+}
+
+// Why an unreadable value is unreadable, so the window can say so.
+void tst_SendCheck::readFault()
+{
+    QFETCH(ValueKind, kind);
+    QFETCH(QByteArray, value);
+    QFETCH(int, fault);
+    const SendCheck check = check_value(kind, view(value), " 1");
+    QCOMPARE(check.read_fault ? int(*check.read_fault) : kClean, fault);
+    QCOMPARE(check.read_fault.has_value(), check.problem == SendProblem::Unreadable);
 }
 
 QTEST_APPLESS_MAIN(tst_SendCheck)
