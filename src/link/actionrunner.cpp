@@ -42,6 +42,8 @@ bool ActionRunner::start(const QString &port_text, Action action)
     m_next = 0;
     m_last_body.clear();
     m_result = {};
+    m_result.port = port_text;
+    m_result.commands_planned = static_cast<int>(m_action.size());
     m_phase = Phase::Opening;
     m_alarm.start(std::chrono::steady_clock::now());
     return true;
@@ -53,11 +55,24 @@ void ActionRunner::cancel()
         finish(ActionResult::Outcome::Cancelled);
 }
 
+void ActionRunner::resume()
+{
+    if (m_phase != Phase::Held)
+        return;
+    if (m_next == 0) {
+        send_next(); // nothing sent yet: no pause to keep
+        return;
+    }
+    m_phase = Phase::Pausing;
+    pause_for(m_pause.ticks_to_go(m_clock.tick()));
+}
+
 void ActionRunner::on_alarm()
 {
     switch (m_phase) {
     case Phase::Idle:
     case Phase::Sending:
+    case Phase::Held:
         return;
     case Phase::Opening:
         open();
@@ -76,6 +91,7 @@ void ActionRunner::open()
         finish(ActionResult::Outcome::Failed);
         return;
     }
+    m_result.device = m_link.device();
     send_next();
 }
 
@@ -84,7 +100,19 @@ void ActionRunner::send_next()
     m_phase = Phase::Sending;
     // A copy: whoever is told of the progress may end the action, and with
     // it the list of commands.
-    const ActionStep step = m_action[m_next++];
+    const ActionStep step = m_action[m_next];
+    switch (step.check()) {
+    case StepVerdict::Send:
+        break;
+    case StepVerdict::Stop:
+        finish(ActionResult::Outcome::Stopped);
+        return;
+    case StepVerdict::Hold:
+        m_phase = Phase::Held;
+        emit held(m_result.commands_written);
+        return;
+    }
+    ++m_next;
     const QString body = step.body();
     m_last_body = body;
     const bool writing = m_link.is_open();
@@ -126,7 +154,7 @@ void ActionRunner::on_link_lost()
 {
     // A write that fails reports itself through send_command; this is a
     // port lost between commands.
-    if (m_phase == Phase::Pausing)
+    if (m_phase == Phase::Pausing || m_phase == Phase::Held)
         fail();
 }
 
@@ -155,6 +183,9 @@ void ActionRunner::finish(ActionResult::Outcome outcome)
         break;
     case ActionResult::Outcome::Cancelled:
         emit cancelled(result);
+        break;
+    case ActionResult::Outcome::Stopped:
+        emit stopped(result);
         break;
     }
     emit finished(result);

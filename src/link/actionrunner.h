@@ -10,10 +10,13 @@
 //                                                          └─► completed
 //   cancel() at any point ─► close_port (what was written drains) ─► cancelled
 //   port lost or a write failing ─► the port is closed ─► failed
+//   a step's check says Hold ─► held, port open ─► resume() ─► (rest of the
+//        pause) ─► the step is checked and built again ─► …
+//   a step's check says Stop ─► close_port, that command unsent ─► stopped
 //
 // One action at a time: start() refuses while one runs. Every end is
-// signalled once, and finished() follows each of completed(), failed() and
-// cancelled().
+// signalled once, and finished() follows each of completed(), failed(),
+// cancelled() and stopped().
 
 #include "actions.h"
 #include "alarm.h"
@@ -33,10 +36,13 @@ class Clock;
 class SerialLink;
 
 struct ActionResult {
-    enum class Outcome { Done, Cancelled, Failed };
+    enum class Outcome { Done, Cancelled, Failed, Stopped };
 
     Outcome outcome = Outcome::Done;
     int commands_written = 0; // frames handed to the port (skipped ones not counted)
+    int commands_planned = 0; // the action's length
+    QString port;             // the port name it was started on
+    QString device;           // the device that port opened, once it did
     QString failed_command;   // body being sent, or last sent, when the failure showed
     QString error_text;
     std::optional<OpenFailure> open_failure; // the port did not open
@@ -65,18 +71,27 @@ public:
     // drains, the port is closed. Nothing happens when none runs.
     void cancel();
 
+    // Goes on with a held action: its step is checked again once the pause
+    // since the last command is over. Nothing happens unless one is held.
+    void resume();
+
     bool is_running() const { return m_phase != Phase::Idle; }
+    bool is_held() const { return m_phase == Phase::Held; }
 
 signals:
     // After each command written, with the count so far.
     void progress(int commands_written);
+    // A step's check asked to wait; the port stays open.
+    void held(int commands_written);
     void completed(const rwlink::ActionResult &result);
     void failed(const rwlink::ActionResult &result);
     void cancelled(const rwlink::ActionResult &result);
+    // A step's check ended the action before its command.
+    void stopped(const rwlink::ActionResult &result);
     void finished(const rwlink::ActionResult &result);
 
 private:
-    enum class Phase { Idle, Opening, Sending, Pausing };
+    enum class Phase { Idle, Opening, Sending, Pausing, Held };
 
     void on_alarm();
     void on_link_lost();

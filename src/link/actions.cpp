@@ -14,12 +14,25 @@ ActionStep fixed(const QString &body)
     return {[body] { return body; }};
 }
 
-void add_rows(Action &action, Axis axis, const std::function<QString(int)> &row,
-              const std::function<void(int)> &progress)
+void add_rows(Action &action, Axis axis, const std::shared_ptr<UploadSource> &source)
 {
+    const bool ra = axis == Axis::Ra;
     for (int i = 0; i < calc::kTableRows; ++i)
-        action.push_back({[axis, row, i] { return row_body(axis, i + 1, row(i)); },
-                          [progress, i] { progress(i + 1); }});
+        action.push_back(
+            {[axis, source, ra, i] {
+                 return row_body(axis, i + 1, ra ? source->ra_row(i) : source->dec_row(i));
+             },
+             [source, ra, i] { ra ? source->ra_progress(i + 1) : source->dec_progress(i + 1); },
+             [source, axis, i] { return source->check(axis, i); }});
+}
+
+ActionStep total_step(Axis axis, const std::shared_ptr<UploadSource> &source)
+{
+    return {[axis, source] {
+                return total_body(axis,
+                                  axis == Axis::Ra ? source->ra_total() : source->dec_total());
+            },
+            [] {}, [axis, source] { return source->check(axis, UploadSource::kTotalIndex); }};
 }
 
 } // namespace
@@ -32,40 +45,39 @@ Action upload_action(const std::shared_ptr<UploadSource> &source)
     if (const auto clock = clock_body(source->base_clock()))
         action.push_back(fixed(*clock));
     action.push_back(fixed(kStoreData));
-    add_rows(
-        action, Axis::Ra, [source](int i) { return source->ra_row(i); },
-        [source](int n) { source->ra_progress(n); });
+    add_rows(action, Axis::Ra, source);
     action.push_back(fixed(kStoreData));
-    add_rows(
-        action, Axis::Dec, [source](int i) { return source->dec_row(i); },
-        [source](int n) { source->dec_progress(n); });
+    add_rows(action, Axis::Dec, source);
     action.push_back(fixed(kStoreData));
     action.push_back(fixed(kNewTable));
-    action.push_back({[source] { return total_body(Axis::Ra, source->ra_total()); }});
-    action.push_back({[source] { return total_body(Axis::Dec, source->dec_total()); }});
+    action.push_back(total_step(Axis::Ra, source));
+    action.push_back(total_step(Axis::Dec, source));
     action.push_back(fixed(kNewTotals));
     action.push_back(fixed(kStoreData));
     return action;
 }
 
-Action rate_action(std::function<QString()> rate_text)
+Action rate_action(std::function<QString()> rate_text, std::function<StepVerdict()> check)
 {
-    return {{[rate_text = std::move(rate_text)] { return rate_body(rate_text()); }},
+    return {{[rate_text = std::move(rate_text)] { return rate_body(rate_text()); }, [] {},
+             std::move(check)},
             fixed(kNewTable),
             fixed(kStoreData)};
 }
 
 std::optional<Action> total_action(Axis axis, const QString &decimal_total_text,
-                                   std::function<void(const QString &)> write_hex_box)
+                                   std::function<void(const QString &)> write_hex_box,
+                                   std::function<StepVerdict(const QString &)> check)
 {
     const auto hex = calc::hex6_from_text(decimal_total_text.toStdString());
     if (!hex)
         return std::nullopt;
     const QString digits = QString::fromStdString(*hex);
     return Action{{[axis, digits, write = std::move(write_hex_box)] {
-                      write(digits);
-                      return total_body(axis, digits);
-                  }},
+                       write(digits);
+                       return total_body(axis, digits);
+                   },
+                   [] {}, [digits, check = std::move(check)] { return check(digits); }},
                   fixed(kStoreData)};
 }
 

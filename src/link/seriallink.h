@@ -61,6 +61,8 @@ public:
 
     bool is_open() const { return m_port.isOpen(); }
     int port_number() const { return m_number; }
+    // The device the port was last opened on, or tried.
+    QString device() const { return m_device; }
     bool failed() const { return m_failed; }
     QString error_text() const { return m_error_text; }
     const std::optional<OpenFailure> &open_failure() const { return m_open_failure; }

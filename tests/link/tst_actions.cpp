@@ -36,6 +36,7 @@ public:
     QString raTotal, decTotal;
     QList<int> raSent, decSent;
     std::function<void(int)> onRaProgress = [](int) {};
+    std::function<StepVerdict(Axis, int)> onCheck = [](Axis, int) { return StepVerdict::Send; };
 
     // The texts a calculation of the default drive trains leaves.
     static std::shared_ptr<Boxes> calculated()
@@ -62,6 +63,7 @@ public:
         onRaProgress(n);
     }
     void dec_progress(int n) override { decSent << n; }
+    StepVerdict check(Axis axis, int index) override { return onCheck(axis, index); }
 };
 
 QString row(const char *axis, int n, const QString &text)
@@ -135,6 +137,8 @@ private slots:
     void uploadReadsBoxesAsItGoes();
     void uploadStops_data();
     void uploadStops();
+    void checkedSteps_data();
+    void checkedSteps();
     void oneActionAtATime();
     void destroyedRunnerClosesPort();
     void rateFrames_data();
@@ -383,6 +387,71 @@ void tst_Actions::uploadStops()
         else
             QVERIFY(result->error_text.contains(dir.filePath("unplugged")));
     }
+}
+
+void tst_Actions::checkedSteps_data()
+{
+    QTest::addColumn<bool>("total"); // the step checked: the RA total, or RA row 05
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<QString>("answer"); // to a hold: resume or cancel
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("written");
+    QTest::newRow("held at row 05, resumed")
+        << false << int(StepVerdict::Hold) << "resume" << int(Outcome::Done) << 109;
+    QTest::newRow("held at row 05, cancelled")
+        << false << int(StepVerdict::Hold) << "cancel" << int(Outcome::Cancelled) << 6;
+    QTest::newRow("stopped before row 05")
+        << false << int(StepVerdict::Stop) << "" << int(Outcome::Stopped) << 6;
+    QTest::newRow("stopped before the RA total")
+        << true << int(StepVerdict::Stop) << "" << int(Outcome::Stopped) << 105;
+}
+
+// A step's check runs when its command is due: held, nothing is written and
+// the port stays open until the answer; stopped, that command never goes.
+void tst_Actions::checkedSteps()
+{
+    QFETCH(bool, total);
+    QFETCH(int, verdict);
+    QFETCH(QString, answer);
+    QFETCH(int, outcome);
+    QFETCH(int, written);
+    PtyLine line(7);
+    QVERIFY(line.ok());
+    Rig rig;
+    auto boxes = Boxes::calculated();
+    const int index = total ? UploadSource::kTotalIndex : 4;
+    int asked = 0;
+    boxes->onCheck = [&](Axis axis, int i) {
+        if (axis != Axis::Ra || i != index)
+            return StepVerdict::Send;
+        return ++asked == 1 ? StepVerdict(verdict) : StepVerdict::Send;
+    };
+    QSignalSpy held(&rig.runner, &ActionRunner::held);
+    connect(
+        &rig.runner, &ActionRunner::held, this,
+        [&] {
+            QVERIFY(rig.runner.is_held() && rig.link.is_open());
+            const int moves = rig.time.moves();
+            QTest::qWait(50);
+            QCOMPARE(PtyLine::bodies(line.read_all()).size(), written == 109 ? 6 : written);
+            QCOMPARE(rig.time.moves(), moves); // no pause runs while held
+            answer == "resume" ? rig.runner.resume() : rig.runner.cancel();
+        },
+        Qt::QueuedConnection);
+    const auto result = run(rig.runner, "Com7", upload_action(boxes));
+    QVERIFY(result);
+    QCOMPARE(int(result->outcome), outcome);
+    QCOMPARE(result->commands_written, written);
+    QCOMPARE(result->commands_planned, 109);
+    QCOMPARE(held.size(), verdict == int(StepVerdict::Hold) ? 1 : 0);
+    QCOMPARE(asked, answer == "resume" ? 2 : 1); // checked again after the hold
+    QVERIFY(!rig.link.is_open());
+    const QStringList frames = upload_frames("=TCLK1", *boxes, *boxes);
+    const QStringList rest = PtyLine::bodies(line.read_all());
+    if (verdict == int(StepVerdict::Stop))
+        QCOMPARE(rest, frames.mid(0, written));
+    if (answer == "resume")
+        QCOMPARE(rest, frames.mid(6));
 }
 
 // The solar button pressed while the upload pauses starts nothing, and the
