@@ -34,6 +34,9 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QValidator>
+
+#include <algorithm>
 
 namespace app {
 
@@ -122,6 +125,21 @@ QString q(const std::string &text)
     return QString::fromStdString(text);
 }
 
+// A hex box shows what will be sent: letters typed or pasted become upper
+// case as they come in (texts set by Calculate are not validated).
+class UpperCaseLetters : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int & /*pos*/) const override
+    {
+        for (QChar &c : input) {
+            if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+                c = QChar(c.unicode() - 'a' + 'A');
+        }
+        return Acceptable;
+    }
+};
+
 } // namespace
 
 // The upload's view of the window: each box is read when its command is
@@ -136,6 +154,18 @@ public:
     QString dec_total() override { return m_form.Text12->text(); }
     void ra_progress(int rows_sent) override { m_form.ProgressBar1->setValue(rows_sent); }
     void dec_progress(int rows_sent) override { m_form.ProgressBar2->setValue(rows_sent); }
+    rwlink::StepVerdict check(calc::Axis axis, int index) override
+    {
+        const auto remaining = [this, axis, index] {
+            return m_form.upload_values_from(axis, index);
+        };
+        if (index == kTotalIndex)
+            return m_form.gate(
+                m_form.total_value(
+                    axis, (axis == calc::Axis::Ra ? m_form.Text11 : m_form.Text12)->text()),
+                remaining);
+        return m_form.gate(m_form.entry_value(axis, index), remaining);
+    }
 
 private:
     Form1 &m_form;
@@ -152,6 +182,7 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::PortLister ports, Q
     m_runner = new rwlink::ActionRunner(*MSComm1, *clock, this);
     m_runner->setObjectName(QStringLiteral("actionRunner"));
     connect(m_runner, &rwlink::ActionRunner::finished, this, &Form1::action_finished);
+    connect(m_runner, &rwlink::ActionRunner::held, this, &Form1::ask_held);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("RW７３００　SPEEDテーブル Ver") +
                    QStringLiteral(RW7300_VERSION));
@@ -180,6 +211,19 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::PortLister ports, Q
     std::vector<QLineEdit *> area(Text1.begin(), Text1.end());
     area.insert(area.end(), Text4.begin(), Text4.end());
     area.insert(area.end(), {Text2, Text3, Text5, Text6});
+    // After a Calculate, a drive-train edit makes what was computed from it stale.
+    for (QLineEdit *box : Text1)
+        connect(box, &QLineEdit::textChanged, this, &Form1::update_all_entries);
+    for (QLineEdit *box : Text4)
+        connect(box, &QLineEdit::textChanged, this, &Form1::update_all_entries);
+    connect(Text2, &QLineEdit::textChanged, this, [this] {
+        if (!m_writing_results)
+            update_total(calc::Axis::Ra);
+    });
+    connect(Text5, &QLineEdit::textChanged, this, [this] {
+        if (!m_writing_results)
+            update_total(calc::Axis::Dec);
+    });
     for (QLineEdit *box : area) {
         box->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(box, &QWidget::customContextMenuRequested, this,
@@ -300,7 +344,8 @@ void Form1::build_command_band()
     m_port_button = make<QToolButton>(this, QStringLiteral("portSettingsButton"));
     m_port_button->setText(QStringLiteral("…"));
     m_port_button->setFocusPolicy(Qt::NoFocus);
-    place(m_port_button, 9510, 1320, 210, 315);
+    // Clear of the window's edge, with a pixel to spare at any scale.
+    place(m_port_button, 9510, 1320, 195, 315);
     connect(m_port_button, &QToolButton::clicked, this, &Form1::open_port_dialog);
 
     Command6 = button(this, QStringLiteral("Command6"), 120, 1750, 1455, 255,
@@ -311,6 +356,15 @@ void Form1::build_command_band()
     Text12 = text_box(this, QStringLiteral("Text12"), 4920, 1750, 1455, 270, QStringLiteral("0"));
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+    auto *upper = new UpperCaseLetters(this);
+    Text11->setValidator(upper);
+    Text12->setValidator(upper);
+    for (QLineEdit *box : {Text11, Text12}) {
+        connect(box, &QLineEdit::textChanged, this, [this, box] {
+            if (!m_writing_results)
+                update_total(box == Text11 ? calc::Axis::Ra : calc::Axis::Dec);
+        });
+    }
 
     Label6 = make<QLabel>(this, QStringLiteral("Label6"));
     Label6->setFont(caption_font());
@@ -362,6 +416,11 @@ void Form1::build_tables()
         Text9[k] = text_box(this, indexed("Text9", k), 360 + x, dec_top, 735, 270);
         Text10[k] = text_box(this, indexed("Text10", k), 1200 + x, dec_top, 735, 270);
     }
+    auto *upper = new UpperCaseLetters(this);
+    for (QLineEdit *hex : Text8)
+        hex->setValidator(upper);
+    for (QLineEdit *hex : Text10)
+        hex->setValidator(upper);
     // An edited box shows the accuracy and the trouble of what it would send.
     for (int k = 0; k < kRaBoxes; ++k) {
         for (QLineEdit *box : {Text7[k], Text8[k]}) {
@@ -431,6 +490,11 @@ void Form1::Option1_Click(int index)
 
 void Form1::Command1_Click()
 {
+    calculate();
+}
+
+bool Form1::calculate()
+{
     base_clock = Option1[0]->isChecked() ? calc::kClock2MHz : calc::kClock250kHz;
 
     calc::CalcInput input;
@@ -447,7 +511,7 @@ void Form1::Command1_Click()
         show_warning(QStringLiteral("calculationFailure"), QStringLiteral("計算できません"),
                      q(failure_message(*failure)) +
                          QStringLiteral("\n\n表示中の値は変更していません。"));
-        return;
+        return false;
     }
     const auto &out = std::get<calc::CalcOutput>(result);
     m_writing_results = true;
@@ -455,8 +519,10 @@ void Form1::Command1_Click()
     m_writing_results = false;
     SpeedTable = out.speed_table;
     m_calculated = input;
+    m_calculated_output = out;
     update_all_entries();
     write_speed_data();
+    return true;
 }
 
 // The one place that knows which box shows which result.
@@ -557,6 +623,12 @@ ValueToSend Form1::entry_value(calc::Axis axis, int index) const
     value.kind = index < kRows ? calc::ValueKind::Row : calc::ValueKind::Rate;
     value.text = (ra ? Text8[index] : Text10[index])->text();
     value.decimal_text = (ra ? Text7[index] : Text9[index])->text();
+    if (m_calculated_output && train_changed(axis)) {
+        const calc::AxisOutput &out = ra ? m_calculated_output->ra : m_calculated_output->dec;
+        const std::string &put =
+            index < kRows ? out.hex_rows[index] : m_calculated_output->rates[index - kRows].hex;
+        value.train_changed = value.text == q(put);
+    }
     return value;
 }
 
@@ -568,17 +640,43 @@ ValueToSend Form1::total_value(calc::Axis axis, const QString &hex_text) const
     value.text = hex_text;
     value.decimal_text = (axis == calc::Axis::Ra ? Text2 : Text5)->text();
     value.follows_clock = false;
+    if (m_calculated_output && train_changed(axis)) {
+        const calc::AxisOutput &out =
+            axis == calc::Axis::Ra ? m_calculated_output->ra : m_calculated_output->dec;
+        value.train_changed = value.decimal_text == q(out.total) && hex_text == q(out.total_hex);
+    }
     return value;
 }
 
-std::vector<ValueToSend> Form1::upload_values() const
+bool Form1::train_changed(calc::Axis axis) const
 {
-    std::vector<ValueToSend> values;
-    for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
-        for (int k = 0; k < kRows; ++k)
-            values.push_back(entry_value(axis, k));
+    if (!m_calculated)
+        return false;
+    const bool ra = axis == calc::Axis::Ra;
+    const auto &boxes = ra ? Text1 : Text4;
+    const calc::DriveTrainTexts &used = ra ? m_calculated->ra : m_calculated->dec;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (boxes[i]->text().toStdString() != used[i])
+            return true;
     }
-    values.push_back(total_value(calc::Axis::Ra, Text11->text()));
+    return false;
+}
+
+std::vector<ValueToSend> Form1::upload_values_from(calc::Axis axis, int index) const
+{
+    // In the upload's order: RA rows, DEC rows, RA total, DEC total.
+    std::vector<ValueToSend> values;
+    const bool rows = index != rwlink::UploadSource::kTotalIndex;
+    if (rows && axis == calc::Axis::Ra) {
+        for (int k = index; k < kRows; ++k)
+            values.push_back(entry_value(calc::Axis::Ra, k));
+    }
+    if (rows) {
+        for (int k = axis == calc::Axis::Dec ? index : 0; k < kRows; ++k)
+            values.push_back(entry_value(calc::Axis::Dec, k));
+    }
+    if (rows || axis == calc::Axis::Ra)
+        values.push_back(total_value(calc::Axis::Ra, Text11->text()));
     values.push_back(total_value(calc::Axis::Dec, Text12->text()));
     return values;
 }
@@ -618,13 +716,19 @@ void Form1::Command2_Click()
     }
     if (m_runner->is_running())
         return;
-    check_then(upload_values(), [this] {
-        ProgressBar1->show();
-        ProgressBar2->show();
-        m_status_line->hide();
-        start_action(rwlink::upload_action(std::make_shared<BoxReader>(*this)),
-                     QStringLiteral("送信"), true);
-    });
+    check_then(
+        upload_values(),
+        [this] {
+            // Each action's bars count from nothing.
+            ProgressBar1->setValue(0);
+            ProgressBar2->setValue(0);
+            ProgressBar1->show();
+            ProgressBar2->show();
+            m_status_line->hide();
+            start_action(rwlink::upload_action(std::make_shared<BoxReader>(*this)),
+                         QStringLiteral("送信"), true);
+        },
+        [this] { Command2_Click(); });
 }
 
 void Form1::send_rate(int box)
@@ -633,10 +737,18 @@ void Form1::send_rate(int box)
         std::array{Command3, Command4, Command5}[static_cast<std::size_t>(box - kRows)];
     if (m_runner->is_running() || refuse_before_calculate())
         return;
-    check_then({entry_value(calc::Axis::Ra, box)}, [this, box] {
-        start_action(rwlink::rate_action([this, box] { return Text8[box]->text(); }),
-                     q(entry_name(box)), false);
-    });
+    check_then(
+        {entry_value(calc::Axis::Ra, box)},
+        [this, box] {
+            start_action(
+                rwlink::rate_action([this, box] { return Text8[box]->text(); },
+                                    [this, box] {
+                                        const ValueToSend value = entry_value(calc::Axis::Ra, box);
+                                        return gate(value, [value] { return std::vector{value}; });
+                                    }),
+                q(entry_name(box)), false);
+        },
+        [this, box] { send_rate(box); });
 }
 
 void Form1::send_total(calc::Axis axis)
@@ -652,13 +764,20 @@ void Form1::send_total(calc::Axis axis)
                      rwlink::total_out_of_range_text(decimal->text()));
         return;
     }
-    check_then({total_value(axis, q(*digits))}, [this, axis, decimal, hex] {
-        auto action = rwlink::total_action(axis, decimal->text(),
-                                           [hex](const QString &text) { hex->setText(text); });
-        if (action)
-            start_action(std::move(*action),
-                         axis == calc::Axis::Ra ? Command6->text() : Command7->text(), false);
-    });
+    check_then(
+        {total_value(axis, q(*digits))},
+        [this, axis, decimal, hex] {
+            auto action = rwlink::total_action(
+                axis, decimal->text(), [hex](const QString &text) { hex->setText(text); },
+                [this, axis](const QString &digits) {
+                    const ValueToSend value = total_value(axis, digits);
+                    return gate(value, [value] { return std::vector{value}; });
+                });
+            if (action)
+                start_action(std::move(*action),
+                             axis == calc::Axis::Ra ? Command6->text() : Command7->text(), false);
+        },
+        [this, axis] { send_total(axis); });
 }
 
 bool Form1::refuse_before_calculate()
@@ -671,8 +790,10 @@ bool Form1::refuse_before_calculate()
     return true;
 }
 
-void Form1::check_then(const std::vector<ValueToSend> &values, std::function<void()> go)
+void Form1::check_then(const std::vector<ValueToSend> &values, std::function<void()> go,
+                       std::function<void()> again)
 {
+    m_confirmed.clear();
     const std::vector<SendIssue> issues = send_issues(values, calculated_clock());
     for (const SendIssue &issue : issues) {
         if (issue.problem != calc::SendProblem::BreaksFrame)
@@ -694,18 +815,105 @@ void Form1::check_then(const std::vector<ValueToSend> &values, std::function<voi
                         confirmation_text(issues), QMessageBox::Yes | QMessageBox::Cancel, this);
     question->setObjectName(QStringLiteral("sendConfirmation"));
     question->setAttribute(Qt::WA_DeleteOnClose);
-    question->setDefaultButton(QMessageBox::Cancel);
     question->button(QMessageBox::Yes)->setText(QStringLiteral("このまま送信"));
     question->button(QMessageBox::Cancel)->setText(QStringLiteral("やめる"));
-    connect(question, &QMessageBox::finished, this, [this, question, go = std::move(go)] {
-        if (question->clickedButton() == question->button(QMessageBox::Yes)) {
-            if (!m_runner->is_running())
-                go();
+    // Values made for another clock or drive train: calculating first is
+    // usually what the operator meant.
+    QPushButton *calculate_first = nullptr;
+    const bool stale = std::any_of(issues.begin(), issues.end(), [](const SendIssue &issue) {
+        return issue.problem == calc::SendProblem::Stale;
+    });
+    if (stale && m_calculated) {
+        calculate_first =
+            question->addButton(QStringLiteral("計算してから送信"), QMessageBox::ActionRole);
+        calculate_first->setObjectName(QStringLiteral("calculateFirst"));
+    }
+    question->setDefaultButton(QMessageBox::Cancel);
+    QSet<QString> keys;
+    for (const SendIssue &issue : issues)
+        keys.insert(confirmed_key(issue));
+    connect(question, &QMessageBox::finished, this,
+            [this, question, calculate_first, keys, go = std::move(go), again = std::move(again)] {
+                if (m_runner->is_running())
+                    return;
+                if (question->clickedButton() == question->button(QMessageBox::Yes)) {
+                    m_confirmed = keys;
+                    go();
+                } else if (calculate_first && question->clickedButton() == calculate_first) {
+                    if (calculate())
+                        again();
+                } else {
+                    show_status(QStringLiteral("送信をやめました。"));
+                }
+            });
+    question->open();
+}
+
+rwlink::StepVerdict Form1::gate(const ValueToSend &value,
+                                const std::function<std::vector<ValueToSend>()> &remaining)
+{
+    const auto issue = check_send(value, calculated_clock());
+    if (!issue || m_confirmed.contains(confirmed_key(*issue)))
+        return rwlink::StepVerdict::Send;
+    if (issue->problem == calc::SendProblem::BreaksFrame) {
+        m_step_issues = {*issue};
+        return rwlink::StepVerdict::Stop;
+    }
+    // One question for everything still to go that nobody confirmed; a
+    // frame breaker among them stops the action when its turn comes.
+    m_step_issues.clear();
+    for (SendIssue &later : send_issues(remaining(), calculated_clock())) {
+        if (later.problem != calc::SendProblem::BreaksFrame &&
+            !m_confirmed.contains(confirmed_key(later)))
+            m_step_issues.push_back(std::move(later));
+    }
+    return rwlink::StepVerdict::Hold;
+}
+
+void Form1::ask_held(int written)
+{
+    if (m_step_issues.empty()) {
+        m_runner->cancel();
+        return;
+    }
+    auto *question = new QMessageBox(QMessageBox::Warning, QStringLiteral("送信の一時停止"),
+                                     paused_text(m_step_issues, written, m_action_planned),
+                                     QMessageBox::NoButton, this);
+    question->setObjectName(QStringLiteral("sendPaused"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *go_on =
+        question->addButton(QStringLiteral("送って続ける"), QMessageBox::AcceptRole);
+    go_on->setObjectName(QStringLiteral("sendHeldValues"));
+    QPushButton *stop = question->addButton(QStringLiteral("送信を中止"), QMessageBox::RejectRole);
+    stop->setObjectName(QStringLiteral("stopSending"));
+    question->setDefaultButton(stop);
+    question->setEscapeButton(stop);
+    QSet<QString> keys;
+    for (const SendIssue &issue : m_step_issues)
+        keys.insert(confirmed_key(issue));
+    connect(question, &QMessageBox::finished, this, [this, question, go_on, keys] {
+        if (!m_runner->is_held())
+            return;
+        if (question->clickedButton() == go_on) {
+            m_confirmed.unite(keys);
+            m_runner->resume();
         } else {
-            show_status(QStringLiteral("送信をやめました。"));
+            m_runner->cancel();
         }
     });
     question->open();
+}
+
+void Form1::show_result(const QString &text)
+{
+    show_status(text);
+    // The port and device stand in the middle: cut there, keep the time.
+    m_status_line->setText(
+        m_status_line->fontMetrics().elidedText(text, Qt::ElideMiddle, m_status_line->width()));
+    m_status_line->setToolTip(
+        text + QStringLiteral("\n\nコントローラーは何も返さないため、わかるのはコマンドを"
+                              "ポートへ書き込んだことまでです。届いたか、受け付けられた"
+                              "かはわかりません。"));
 }
 
 void Form1::show_status(const QString &text)
@@ -723,6 +931,8 @@ void Form1::start_action(rwlink::Action action, const QString &name, bool upload
 {
     refresh_ports(); // an adapter may have come or gone since
     m_action_button = upload ? Command2 : m_pending_button;
+    m_step_issues.clear();
+    m_action_planned = static_cast<int>(action.size());
     if (!m_runner->start(Combo1->currentText(), std::move(action))) {
         if (upload) {
             ProgressBar1->hide();
@@ -755,25 +965,46 @@ void Form1::action_finished(const rwlink::ActionResult &result)
     }
     const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
     const QString seconds = QString::number(m_action_time.elapsed() / 1000.0, 'f', 1);
+    const QString what =
+        m_uploading ? QStringLiteral("送信") : m_action_name + QStringLiteral(" の送信");
+    // The line is one way: where the frames were written is all there is
+    // to know, so the line names the port and its device.
+    QString where = result.port;
+    if (!result.device.isEmpty())
+        where += QStringLiteral(" (%1)").arg(QDir::toNativeSeparators(result.device));
+    const QString count =
+        QStringLiteral("%1 / %2 個").arg(result.commands_written).arg(result.commands_planned);
     switch (result.outcome) {
     case rwlink::ActionResult::Outcome::Done:
-        show_status(QStringLiteral("%1完了: %2 個 (%3 秒) %4")
-                        .arg(m_uploading ? QStringLiteral("送信")
-                                         : m_action_name + QStringLiteral(" の送信"))
+        show_result(QStringLiteral("%1完了: %2 個 → %3 %4 秒 %5")
+                        .arg(what)
                         .arg(result.commands_written)
-                        .arg(seconds, at));
+                        .arg(where, seconds, at));
         break;
     case rwlink::ActionResult::Outcome::Cancelled:
-        show_status(QStringLiteral("%1を中止しました: %2 個送信済み %3")
-                        .arg(m_uploading ? QStringLiteral("送信")
-                                         : m_action_name + QStringLiteral(" の送信"))
-                        .arg(result.commands_written)
-                        .arg(at));
+        show_result(
+            QStringLiteral("%1を中止しました: %2 送信済み → %3 %4").arg(what, count, where, at));
+        break;
+    case rwlink::ActionResult::Outcome::Stopped:
+        system_beep();
+        show_result(QStringLiteral("%1を止めました (%2 に送れない文字): %3 送信済み → %4 %5")
+                        .arg(what,
+                             m_step_issues.empty() ? QString() : m_step_issues.front().value.place,
+                             count, where, at));
+        if (!m_step_issues.empty())
+            show_warning(QStringLiteral("sendRefused"), QStringLiteral("送信を止めました"),
+                         refusal_text(m_step_issues.front()) +
+                             QStringLiteral("\n\n送信済みのコマンド: %1。コントローラーには途中"
+                                            "までの値が残ります。")
+                                 .arg(count));
         break;
     case rwlink::ActionResult::Outcome::Failed:
-        show_status(QStringLiteral("送信できませんでした: %1 個送信済み %2 (詳しくはメッセージ)")
-                        .arg(result.commands_written)
-                        .arg(at));
+        show_result(QStringLiteral("送信できませんでした: %1 送信済み → %2 %3 (詳しくはメッセージ)")
+                        .arg(count, where, at));
+        // The port's state may have changed with the failure (an adapter pulled).
+        refresh_ports();
+        if (auto *dialog = findChild<PortDialog *>(QStringLiteral("portDialog")))
+            dialog->refresh();
         report_link_failure(result);
         break;
     }
@@ -918,14 +1149,21 @@ void Form1::closeEvent(QCloseEvent *event)
             QMessageBox::Question, QStringLiteral("送信中"),
             QStringLiteral("コントローラーへ送信しています。中止しますか？\n\n中止すると、"
                            "コントローラーには途中までの値が残ります。"),
-            QMessageBox::Yes | QMessageBox::No, this);
+            QMessageBox::NoButton, this);
         question->setObjectName(QStringLiteral("closeConfirmation"));
         question->setAttribute(Qt::WA_DeleteOnClose);
-        question->setDefaultButton(QMessageBox::No);
-        question->button(QMessageBox::Yes)->setText(QStringLiteral("中止して閉じる"));
-        question->button(QMessageBox::No)->setText(QStringLiteral("送信を続ける"));
-        connect(question, &QMessageBox::finished, this, [this, question] {
-            if (question->clickedButton() != question->button(QMessageBox::Yes))
+        // Buttons of our own: the standard Yes and No carry the style's
+        // icons, which here would paint stopping as the good choice.
+        QPushButton *stop =
+            question->addButton(QStringLiteral("中止して閉じる"), QMessageBox::DestructiveRole);
+        stop->setObjectName(QStringLiteral("stopAndClose"));
+        QPushButton *keep =
+            question->addButton(QStringLiteral("送信を続ける"), QMessageBox::RejectRole);
+        keep->setObjectName(QStringLiteral("keepSending"));
+        question->setDefaultButton(keep);
+        question->setEscapeButton(keep);
+        connect(question, &QMessageBox::finished, this, [this, question, stop] {
+            if (question->clickedButton() != stop)
                 return;
             m_close_confirmed = true;
             close();

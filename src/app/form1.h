@@ -26,6 +26,7 @@
 #include "speedtable.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -112,6 +113,14 @@ private:
     // until it ends.
     void start_action(rwlink::Action action, const QString &name, bool upload);
     void action_finished(const rwlink::ActionResult &result);
+    // Each value is checked again when its command is built: a frame breaker
+    // stops the action, a problem the operator did not confirm at the start
+    // holds it until they answer.
+    // remaining: the values the action will still send, this one first.
+    rwlink::StepVerdict gate(const ValueToSend &value,
+                             const std::function<std::vector<ValueToSend>()> &remaining);
+    void ask_held(int written);
+    void show_result(const QString &text);
     void set_controller_buttons_enabled(bool enabled);
     void report_link_failure(const rwlink::ActionResult &result);
     // Where the port names lead: looked for again before each action and
@@ -128,15 +137,22 @@ private:
     // boxes after each Calculate and edit.
     ValueToSend entry_value(calc::Axis axis, int index) const;
     ValueToSend total_value(calc::Axis axis, const QString &hex_text) const;
-    std::vector<ValueToSend> upload_values() const;
+    // The axis's drive-train boxes no longer hold what the last Calculate used.
+    bool train_changed(calc::Axis axis) const;
+    std::vector<ValueToSend> upload_values() const { return upload_values_from(calc::Axis::Ra, 0); }
+    // From a row (0…49) or the total (rwlink::UploadSource::kTotalIndex) on.
+    std::vector<ValueToSend> upload_values_from(calc::Axis axis, int index) const;
     CalculatedClock calculated_clock() const;
     void update_entry(calc::Axis axis, int index);
     void update_total(calc::Axis axis);
     void update_all_entries();
     void mark(QLineEdit *box, const std::optional<SendIssue> &issue, const QString &details);
     // Runs go unless a value would break its frame (refused) or the
-    // operator, asked about the other problems, declines.
-    void check_then(const std::vector<ValueToSend> &values, std::function<void()> go);
+    // operator, asked about the other problems, declines; again repeats the
+    // whole request after a Calculate the operator chose in the question.
+    void check_then(const std::vector<ValueToSend> &values, std::function<void()> go,
+                    std::function<void()> again);
+    bool calculate(); // Calculate; false when it could not, the window unchanged
     bool refuse_before_calculate();
     void show_status(const QString &text);
 
@@ -200,6 +216,10 @@ private:
     // The drive trains of the last successful Calculate; the accuracy
     // tooltips measure the hex boxes against the speeds they were made for.
     std::optional<calc::CalcInput> m_calculated;
+    std::optional<calc::CalcOutput> m_calculated_output; // what it put into the boxes
+    QSet<QString> m_confirmed;            // confirmed_key of what the operator let go
+    std::vector<SendIssue> m_step_issues; // what held or stopped the running action
+    int m_action_planned = 0;             // commands of the running action
     bool m_writing_results = false;
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;

@@ -27,22 +27,51 @@ QString place_and_value(const SendIssue &issue)
     return QStringLiteral("%1「%2」").arg(issue.value.place, issue.value.text);
 }
 
-// A few words on the problem, for the list in the question.
-QString short_reason(calc::SendProblem problem)
+QString read_fault_reason(const SendIssue &issue)
 {
-    switch (problem) {
+    switch (issue.check.read_fault.value_or(calc::ReadFault::NotHex)) {
+    case calc::ReadFault::NotHex:
+        return QStringLiteral("16進数でない文字がある");
+    case calc::ReadFault::LowerCase:
+        return QStringLiteral("16進数が小文字 (大文字でないと読めない)");
+    case calc::ReadFault::WrongLength:
+        return QStringLiteral("%1 桁でない (%2 桁)")
+            .arg(field_width(issue.value.kind))
+            .arg(issue.check.sent.size());
+    }
+    return {};
+}
+
+// A few words on the problem, for the list in the question.
+QString short_reason(const SendIssue &issue)
+{
+    switch (issue.problem) {
     case calc::SendProblem::BreaksFrame:
         return QStringLiteral("送れない文字");
     case calc::SendProblem::Unreadable:
-        return QStringLiteral("16進数として読めない");
+        return read_fault_reason(issue);
     case calc::SendProblem::CutByWidth:
         return QStringLiteral("桁が足りず上位桁が失われる");
     case calc::SendProblem::UnusableSpeed:
         return QStringLiteral("使えない値 (0 または負)");
     case calc::SendProblem::Stale:
+        if (issue.value.train_changed)
+            return QStringLiteral("計算後に駆動系の値が変わった");
         return QStringLiteral("計算後に基本クロックが変わった、または未計算");
     }
     return {};
+}
+
+// At most about ten places, one a line, then a count of the rest.
+QString listed(const std::vector<SendIssue> &issues)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < issues.size() && i < kListedPlaces; ++i)
+        lines
+            << QStringLiteral("・%1: %2").arg(place_and_value(issues[i]), short_reason(issues[i]));
+    if (issues.size() > kListedPlaces)
+        lines << QStringLiteral("・ほか %1 か所").arg(issues.size() - kListedPlaces);
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -57,8 +86,8 @@ std::optional<SendIssue> check_send(const ValueToSend &value, const CalculatedCl
         issue.problem = *issue.check.problem;
         return issue;
     }
-    const bool stale =
-        !clock.calculated || (value.follows_clock && *clock.calculated != clock.selected);
+    const bool stale = !clock.calculated || value.train_changed ||
+                       (value.follows_clock && *clock.calculated != clock.selected);
     if (stale)
         return issue;
     return std::nullopt;
@@ -85,10 +114,11 @@ QString problem_text(const SendIssue &issue, const CalculatedClock &clock)
                               "枠を壊します。16進数の数字 (0〜9、A〜F) だけにしてください。");
     case calc::SendProblem::Unreadable:
         return QStringLiteral("送られる「%1」はコントローラーが読める %2 桁の16進数 (0〜9、A〜F の"
-                              "大文字) ではありません。「計算」を押すか、%2 桁の大文字で入力して"
-                              "ください。")
+                              "大文字) ではありません: %3。「計算」を押すか、%2 桁の大文字で入力"
+                              "してください。")
             .arg(sent)
-            .arg(field_width(issue.value.kind));
+            .arg(field_width(issue.value.kind))
+            .arg(read_fault_reason(issue));
     case calc::SendProblem::CutByWidth:
         if (total)
             return QStringLiteral("総ステップ数 %1 は 6 桁の16進数 (16777215 まで) に収まらず、"
@@ -109,6 +139,9 @@ QString problem_text(const SendIssue &issue, const CalculatedClock &clock)
     case calc::SendProblem::Stale:
         if (!clock.calculated)
             return QStringLiteral("まだ計算していません。「計算」を押してください。");
+        if (issue.value.train_changed)
+            return QStringLiteral("計算した後で駆動系 (ウォーム〜ﾏｲｸﾛｽﾃｯﾌﾟ) の値が変わりました。"
+                                  "この値は前の駆動系のものです。「計算」を押し直してください。");
         return QStringLiteral("基本クロックが計算したとき (%1) と違います (いまは %2)。"
                               "「計算」を押し直してください。")
             .arg(clock_name(*clock.calculated), clock_name(clock.selected));
@@ -133,6 +166,12 @@ QString problem_key(calc::SendProblem problem)
     return {};
 }
 
+QString confirmed_key(const SendIssue &issue)
+{
+    return issue.value.place + QChar(0x1F) + problem_key(issue.problem) + QChar(0x1F) +
+           QString::fromStdString(issue.check.sent);
+}
+
 QString refusal_text(const SendIssue &issue)
 {
     return QStringLiteral("%1 はコマンドの枠を壊す文字 (「#」、制御文字または ASCII 以外) を"
@@ -142,15 +181,21 @@ QString refusal_text(const SendIssue &issue)
 
 QString confirmation_text(const std::vector<SendIssue> &issues)
 {
-    QStringList lines;
-    for (std::size_t i = 0; i < issues.size() && i < kListedPlaces; ++i)
-        lines << QStringLiteral("・%1: %2")
-                     .arg(place_and_value(issues[i]), short_reason(issues[i].problem));
-    if (issues.size() > kListedPlaces)
-        lines << QStringLiteral("・ほか %1 か所").arg(issues.size() - kListedPlaces);
     return QStringLiteral("次の値はコントローラーが正しく扱えないおそれがあります "
                           "(箱の印とツールチップに理由があります)。\n\n%1\n\nこのまま送信しますか?")
-        .arg(lines.join(QLatin1Char('\n')));
+        .arg(listed(issues));
+}
+
+QString paused_text(const std::vector<SendIssue> &issues, int written, int planned)
+{
+    return QStringLiteral("送信を一時停止しました (%1 / %2 個送信済み)。\n\n"
+                          "送信を始めた後で変わった、まだ送っていない次の値は、コントローラーが"
+                          "正しく扱えないおそれがあります。\n\n%3\n\n"
+                          "これらの値を送って続けますか? 中止すると、コントローラーには途中までの"
+                          "値が残ります。")
+        .arg(written)
+        .arg(planned)
+        .arg(listed(issues));
 }
 
 } // namespace app

@@ -23,6 +23,9 @@ struct ValueToSend {
     QString text;              // the box that is sent
     QString decimal_text;      // the box it was calculated from
     bool follows_clock = true; // a divisor, made for one base clock; totals are not
+    // Its axis's drive train was edited since the Calculate that put this
+    // very text into the box (a text the operator typed is theirs).
+    bool train_changed = false;
 };
 
 // What the window knows about the last Calculate.
@@ -52,11 +55,19 @@ QString problem_text(const SendIssue &issue, const CalculatedClock &clock);
 // The key a marked box carries in its "sendProblem" property.
 QString problem_key(calc::SendProblem problem);
 
+// The same problem of the same place with the same bytes on the wire: what
+// the operator confirmed once needs no second question.
+QString confirmed_key(const SendIssue &issue);
+
 // The refusal when a value would break the frame.
 QString refusal_text(const SendIssue &issue);
 
 // The question before sending values with other problems: at most about
 // ten places listed, then a count of the rest.
 QString confirmation_text(const std::vector<SendIssue> &issues);
+
+// The question when values changed during an action have problems the
+// operator did not confirm at its start; written of planned commands sent.
+QString paused_text(const std::vector<SendIssue> &issues, int written, int planned);
 
 } // namespace app

@@ -48,8 +48,16 @@ private slots:
     void singleCommands();
     void totalOutOfRangeSendsNothing();
     void calculateDuringUpload();
+    void calculateDuringUploadCutsLaterRows_data();
+    void calculateDuringUploadCutsLaterRows();
+    void frameBreakerTypedDuringAction_data();
+    void frameBreakerTypedDuringAction();
+    void driveTrainEditedAfterCalculate_data();
+    void driveTrainEditedAfterCalculate();
+    void hexBoxesTakeUpperCase_data();
+    void hexBoxesTakeUpperCase();
     void controllerButtonsWaitForTheAction();
-    void secondUploadShowsFullBars();
+    void everyUploadStartsWithEmptyBars();
     void lineLostMidUpload();
     void missingDevice();
     void closingWindowAsks_data();
@@ -160,7 +168,11 @@ void tst_WindowLink::uploadSendsEveryFrame()
     bool asked = true;
     QVERIFY(click_and_finish("Command2", &asked));
     QVERIFY(!asked); // nothing wrong with a fresh calculation
-    QVERIFY2(status().startsWith(QStringLiteral("送信完了: 109 個")), qPrintable(status()));
+    QVERIFY2(status().startsWith(QStringLiteral("送信完了: 109 個 → Com5")), qPrintable(status()));
+    // Where the frames went, whole in the tooltip, with what the program cannot know.
+    const QString tip = m_window->findChild<QLabel *>("statusLine")->toolTip();
+    QVERIFY2(tip.contains(QStringLiteral("Com5 (%1)").arg(m_line->path())), qPrintable(tip));
+    QVERIFY2(tip.contains(QStringLiteral("届いたか")), qPrintable(tip));
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     QCOMPARE(frames.size(), 109);
     QCOMPARE(frames, upload_bodies(calculated(slowClock ? calc::kClock250kHz : calc::kClock2MHz)));
@@ -205,7 +217,7 @@ void tst_WindowLink::editedBoxesGoOutAsTyped()
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     QCOMPARE(frames.size(), 109);
     QCOMPARE(frames.mid(2, 3), (QStringList{"&RA01=0007", "&RA02=2345", "&RA03=0000"}));
-    QCOMPARE(frames[102], QStringLiteral("&DEC50=00zz"));
+    QCOMPARE(frames[102], QStringLiteral("&DEC50=00ZZ")); // hex boxes take upper case
     QCOMPARE(frames[105], QStringLiteral("&XRA00ABC"));
 }
 
@@ -288,26 +300,234 @@ void tst_WindowLink::totalOutOfRangeSendsNothing()
     QCOMPARE(box("Text12")->text(), QStringLiteral("AFC800"));
 }
 
-// A Calculate clicked during the waits changes the rows not yet sent.
+// A Calculate clicked during the waits changes the rows not yet sent; values
+// the controller can hold go without a question.
 void tst_WindowLink::calculateDuringUpload()
 {
     click("Command1");
     m_time->set_on_move([this] {
         if (m_time->moves() == 12) { // after RA row 10 has gone out
-            box("Text1_4")->setText("32");
+            box("Text1_4")->setText("8");
             click("Command1");
         }
     });
     QVERIFY(click_and_finish("Command2"));
+    QVERIFY(!shown("sendPaused"));
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     const calc::CalcOutput before = calculated(calc::kClock2MHz);
-    const calc::CalcOutput after = calculated(calc::kClock2MHz, {"240", "2", "200", "10", "32"});
+    const calc::CalcOutput after = calculated(calc::kClock2MHz, {"240", "2", "200", "10", "8"});
     QStringList expected = upload_bodies(after);
     const QStringList early = upload_bodies(before).mid(0, 12);
     for (int i = 0; i < 12; ++i)
         expected[i] = early[i];
     QCOMPARE(frames, expected);
-    QCOMPARE(frames[105], QStringLiteral("&XRA00D4C000"));
+    QCOMPARE(frames[105], QStringLiteral("&XRA00753000"));
+}
+
+void tst_WindowLink::calculateDuringUploadCutsLaterRows_data()
+{
+    QTest::addColumn<QString>("answer"); // the paused question's button, or Return
+    QTest::addColumn<int>("frames");
+    QTest::newRow("stopped: nothing more") << "stopSending" << 10;
+    QTest::newRow("Return stops") << "Return" << 10;
+    QTest::newRow("sent on after one question") << "sendHeldValues" << 109;
+}
+
+// With the RA microstep set to 1 mid-upload, the rows not yet sent no longer
+// fit four digits: the upload waits before row 09, the port open, until the
+// operator answers, and asks once for all that is still to go.
+void tst_WindowLink::calculateDuringUploadCutsLaterRows()
+{
+    QFETCH(QString, answer);
+    QFETCH(int, frames);
+    click("Command1");
+    m_time->set_on_move([this] {
+        if (m_time->moves() == 10) { // after RA row 08
+            box("Text1_4")->setText("1");
+            click("Command1");
+        }
+    });
+    int questions = 0;
+    connect(
+        runner(), &rwlink::ActionRunner::held, this,
+        [&] {
+            QMessageBox *question = shown("sendPaused");
+            QVERIFY(question);
+            ++questions;
+            QVERIFY2(question->text().contains(QStringLiteral("赤経 テーブル 09「5E9A」")),
+                     qPrintable(question->text()));
+            // Nothing goes out while the question is open, however long.
+            QTest::qWait(200);
+            QCOMPARE(PtyLine::bodies(m_line->read_all()).size(), 10);
+            if (answer == "Return")
+                QTest::keyClick(question, Qt::Key_Return);
+            else
+                question->findChild<QPushButton *>(answer)->click();
+        },
+        Qt::QueuedConnection);
+    QSignalSpy finished(runner(), &rwlink::ActionRunner::finished);
+    click("Command2");
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(questions, 1);
+    const QStringList sent = PtyLine::bodies(m_line->read_all());
+    const bool done = frames == 109;
+    QCOMPARE(sent.size(), done ? frames - 10 : 0); // the first ten were read above
+    if (done)
+        QCOMPARE(sent.first(), QStringLiteral("&RA09=5E9A"));
+    QCOMPARE(status().startsWith(QStringLiteral("送信完了")), done);
+}
+
+void tst_WindowLink::frameBreakerTypedDuringAction_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QString>("boxName");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("move"); // typed after this many pauses; 0: before the first command
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("place");
+    QTest::newRow("RA row 30 not yet sent") << QByteArray("Command2") << "Text8_29"
+                                            << "1#2:" << 5 << 31 << "赤経 テーブル 30";
+    QTest::newRow("RA total") << QByteArray("Command2") << "Text11"
+                              << "9#9" << 5 << 105 << "赤経 総ステップ数";
+    QTest::newRow("solar rate") << QByteArray("Command3") << "Text8_50"
+                                << "2B#2" << 0 << 0 << "太陽時";
+}
+
+// A frame breaker typed while an action runs is never written: the action
+// stops before its command, says where, and does not claim success.
+void tst_WindowLink::frameBreakerTypedDuringAction()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QString, boxName);
+    QFETCH(QString, typed);
+    QFETCH(int, move);
+    QFETCH(int, frames);
+    QFETCH(QString, place);
+    click("Command1");
+    QSignalSpy finished(runner(), &rwlink::ActionRunner::finished);
+    m_time->set_on_move([&] {
+        if (m_time->moves() == move) {
+            box(boxName)->selectAll();
+            QTest::keyClicks(box(boxName), typed);
+        }
+    });
+    click(button.constData());
+    if (move == 0) {
+        box(boxName)->selectAll();
+        QTest::keyClicks(box(boxName), typed);
+    }
+    QVERIFY(finished.size() == 1 || finished.wait(10000));
+    const QByteArray bytes = m_line->read_all();
+    QCOMPARE(PtyLine::bodies(bytes).size(), frames);
+    QVERIFY(!bytes.contains(typed.toLatin1()));
+    QCOMPARE(finished.first().first().value<rwlink::ActionResult>().outcome,
+             rwlink::ActionResult::Outcome::Stopped);
+    QVERIFY2(status().contains(QStringLiteral("%1 / ").arg(frames)), qPrintable(status()));
+    QVERIFY(!status().contains(QStringLiteral("完了")));
+    auto *refusal = m_window->findChild<QMessageBox *>("sendRefused");
+    QVERIFY(refusal);
+    QVERIFY2(refusal->text().contains(place + QStringLiteral("「") + typed),
+             qPrintable(refusal->text()));
+}
+
+void tst_WindowLink::driveTrainEditedAfterCalculate_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QString>("trainBox");
+    QTest::addColumn<QString>("trainText");
+    QTest::addColumn<QString>("answer"); // "calculateFirst", or cancel
+    QTest::addColumn<QStringList>("frames");
+    QTest::newRow("send, cancelled") << QByteArray("Command2") << "Text1_0"
+                                     << "180"
+                                     << "" << QStringList{};
+    QTest::newRow("RA all step, cancelled") << QByteArray("Command6") << "Text1_1"
+                                            << "2.5"
+                                            << "" << QStringList{};
+    QTest::newRow("DEC all step, cancelled") << QByteArray("Command7") << "Text4_4"
+                                             << "8"
+                                             << "" << QStringList{};
+    QTest::newRow("RA all step, calculated first")
+        << QByteArray("Command6") << "Text1_0"
+        << "180"
+        << "calculateFirst" << QStringList{"&XRA00AFC800", "=SD"};
+}
+
+// After a Calculate, an edited drive train makes what was computed from it
+// stale: marked, and asked about before anything sends it.
+void tst_WindowLink::driveTrainEditedAfterCalculate()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QString, trainBox);
+    QFETCH(QString, trainText);
+    QFETCH(QString, answer);
+    QFETCH(QStringList, frames);
+    click("Command1");
+    box("Text8_7")->setText("1234"); // the operator's own value stays theirs
+    box(trainBox)->setText(trainText);
+    const bool ra = trainBox.startsWith("Text1");
+    QCOMPARE(sendProblem(ra ? "Text8_0" : "Text10_0"), QStringLiteral("stale"));
+    QCOMPARE(sendProblem(ra ? "Text11" : "Text12"), QStringLiteral("stale"));
+    QCOMPARE(sendProblem(ra ? "Text10_0" : "Text8_0"), QString());
+    QCOMPARE(sendProblem("Text8_7"), QString());
+    QStringList before;
+    for (QLineEdit *edit : m_window->findChildren<QLineEdit *>())
+        before << edit->objectName() + "=" + edit->text();
+    click(button.constData());
+    QMessageBox *question = shown("sendConfirmation");
+    QVERIFY(question);
+    QCOMPARE(question->defaultButton(), question->button(QMessageBox::Cancel));
+    QSignalSpy finished(runner(), &rwlink::ActionRunner::finished);
+    if (answer.isEmpty()) {
+        question->button(QMessageBox::Cancel)->click();
+        QStringList after;
+        for (QLineEdit *edit : m_window->findChildren<QLineEdit *>())
+            after << edit->objectName() + "=" + edit->text();
+        QCOMPARE(after, before);
+    } else {
+        question->findChild<QPushButton *>(answer)->click();
+        QVERIFY(finished.size() == 1 || finished.wait(10000));
+    }
+    QCOMPARE(PtyLine::bodies(m_line->read_all()), frames);
+}
+
+void tst_WindowLink::hexBoxesTakeUpperCase_data()
+{
+    QTest::addColumn<QString>("boxName");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("RA row") << "Text8_3"
+                            << "2bd3"
+                            << "2BD3"
+                            << "";
+    QTest::newRow("DEC row, letters beyond f") << "Text10_0"
+                                               << "74dg"
+                                               << "74DG"
+                                               << "unreadable";
+    QTest::newRow("rate") << "Text8_51"
+                          << "2d80"
+                          << "2D80"
+                          << "";
+    QTest::newRow("total") << "Text12"
+                           << "afc800"
+                           << "AFC800"
+                           << "";
+}
+
+void tst_WindowLink::hexBoxesTakeUpperCase()
+{
+    QFETCH(QString, boxName);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, problem);
+    click("Command1");
+    box(boxName)->selectAll();
+    QTest::keyClicks(box(boxName), typed);
+    QCOMPARE(box(boxName)->text(), shown);
+    QCOMPARE(sendProblem(boxName), problem);
+    if (!problem.isEmpty())
+        QVERIFY2(box(boxName)->toolTip().contains(QStringLiteral("16進数でない文字")),
+                 qPrintable(box(boxName)->toolTip()));
 }
 
 void tst_WindowLink::controllerButtonsWaitForTheAction()
@@ -330,7 +550,7 @@ void tst_WindowLink::controllerButtonsWaitForTheAction()
     QVERIFY(button("Command3")->isEnabled());
 }
 
-void tst_WindowLink::secondUploadShowsFullBars()
+void tst_WindowLink::everyUploadStartsWithEmptyBars()
 {
     click("Command1");
     QVERIFY(click_and_finish("Command2"));
@@ -341,9 +561,7 @@ void tst_WindowLink::secondUploadShowsFullBars()
         QVERIFY(bar("ProgressBar1")->isVisible() && bar("ProgressBar2")->isVisible());
     });
     QVERIFY(click_and_finish("Command2"));
-    // After the clock command and "=SD" both bars still show the last run;
-    // after RA row 1 only the RA bar has started again.
-    QCOMPARE(seen.mid(0, 3), (QList<QPair<int, int>>{{50, 50}, {50, 50}, {1, 50}}));
+    QCOMPARE(seen.mid(0, 3), (QList<QPair<int, int>>{{0, 0}, {0, 0}, {1, 0}}));
     QCOMPARE(seen[53], qMakePair(50, 1));
 }
 
@@ -388,14 +606,17 @@ void tst_WindowLink::missingDevice()
 
 void tst_WindowLink::closingWindowAsks_data()
 {
+    QTest::addColumn<QString>("answer"); // a button of the question, or Return
     QTest::addColumn<bool>("stop");
-    QTest::newRow("stopped and closed") << true;
-    QTest::newRow("kept sending") << false;
+    QTest::newRow("stopped and closed") << "stopAndClose" << true;
+    QTest::newRow("kept sending") << "keepSending" << false;
+    QTest::newRow("Return keeps sending") << "Return" << false;
 }
 
 // Closing during an upload asks first; stopping sends nothing more.
 void tst_WindowLink::closingWindowAsks()
 {
+    QFETCH(QString, answer);
     QFETCH(bool, stop);
     click("Command1");
     bool asked = false;
@@ -405,8 +626,14 @@ void tst_WindowLink::closingWindowAsks()
         m_window->close();
         QMessageBox *question = shown("closeConfirmation");
         asked = question != nullptr;
-        if (question)
-            question->button(stop ? QMessageBox::Yes : QMessageBox::No)->click();
+        if (!question)
+            return;
+        for (QAbstractButton *b : question->buttons())
+            QVERIFY2(b->icon().isNull(), qPrintable(b->text()));
+        if (answer == "Return")
+            QTest::keyClick(question, Qt::Key_Return);
+        else
+            question->findChild<QPushButton *>(answer)->click();
     });
     QVERIFY(click_and_finish("Command2"));
     QVERIFY(asked);
@@ -437,9 +664,11 @@ void tst_WindowLink::focusReturnsAfterKeyboardAction_data()
 {
     QTest::addColumn<QString>("buttonName");
     QTest::addColumn<int>("frames");
-    QTest::newRow("upload") << "Command2" << 109;
-    QTest::newRow("King rate") << "Command5" << 3;
-    QTest::newRow("DEC total") << "Command7" << 2;
+    QTest::addColumn<QString>("movedTo"); // a box the operator clicks into meanwhile
+    QTest::newRow("upload") << "Command2" << 109 << "";
+    QTest::newRow("King rate") << "Command5" << 3 << "";
+    QTest::newRow("DEC total") << "Command7" << 2 << "";
+    QTest::newRow("upload, operator moved on") << "Command2" << 109 << "Text1_2";
 }
 
 // Started with Return, each action ends with the focus back on its button,
@@ -448,17 +677,23 @@ void tst_WindowLink::focusReturnsAfterKeyboardAction()
 {
     QFETCH(QString, buttonName);
     QFETCH(int, frames);
+    QFETCH(QString, movedTo);
     click("Command1");
     QPushButton *start = button(qPrintable(buttonName));
     start->setFocus();
     QSignalSpy finished(runner(), &rwlink::ActionRunner::finished);
     QWidget *focus_while_sending = nullptr;
-    connect(runner(), &rwlink::ActionRunner::progress, this,
-            [this, &focus_while_sending] { focus_while_sending = m_window->focusWidget(); });
+    connect(runner(), &rwlink::ActionRunner::progress, this, [&](int written) {
+        if (!focus_while_sending)
+            focus_while_sending = m_window->focusWidget();
+        if (written == 2 && !movedTo.isEmpty())
+            QTest::mouseClick(box(movedTo), Qt::LeftButton);
+    });
     QTest::keyClick(start, Qt::Key_Return);
     QVERIFY(finished.size() == 1 || finished.wait(10000));
     QVERIFY(focus_while_sending && focus_while_sending != start);
-    QCOMPARE(m_window->focusWidget(), start);
+    QCOMPARE(m_window->focusWidget(),
+             movedTo.isEmpty() ? static_cast<QWidget *>(start) : box(movedTo));
     QCOMPARE(PtyLine::bodies(m_line->read_all()).size(), frames);
 }
 
@@ -478,11 +713,11 @@ void tst_WindowLink::marksAfterCalculateAndEdits_data()
         << "256"
         << ""
         << "" << QStringList{"Text2=cut_by_width", "Text11=cut_by_width"};
-    QTest::newRow("lower-case digits")
+    QTest::newRow("not hex digits")
         << ""
         << ""
         << "Text8_3"
-        << "2bd3" << QStringList{"Text7_3=unreadable", "Text8_3=unreadable"};
+        << "2BG3" << QStringList{"Text7_3=unreadable", "Text8_3=unreadable"};
     QTest::newRow("a frame breaker in a DEC row")
         << ""
         << ""
