@@ -71,7 +71,7 @@ QLatin1String presence_key(rwlink::Presence presence)
     return QLatin1String("missing");
 }
 
-// "接続中 /dev/ttyUSB0": the location only when the device is named otherwise.
+// "システムが検出 /dev/ttyUSB0": the location only when the device is named otherwise.
 QString state_text(const rwlink::PortMapping &m)
 {
     QString text = presence_text(m.presence);

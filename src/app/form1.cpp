@@ -1139,6 +1139,15 @@ void Form1::contextMenuEvent(QContextMenuEvent *event)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
+    // Unsaved mount edits first: a cancel there keeps everything as it is.
+    if (!m_mount_answered && m_mounts->modified()) {
+        event->ignore();
+        m_mounts->ask_then([this] {
+            m_mount_answered = true;
+            close();
+        });
+        return;
+    }
     // Stopping halfway leaves the controller with part of a table and no
     // final "=SD": ask first.
     if (m_runner->is_running() && !m_close_confirmed) {
@@ -1163,8 +1172,10 @@ void Form1::closeEvent(QCloseEvent *event)
         question->setDefaultButton(keep);
         question->setEscapeButton(keep);
         connect(question, &QMessageBox::finished, this, [this, question, stop] {
-            if (question->clickedButton() != stop)
+            if (question->clickedButton() != stop) {
+                m_mount_answered = false; // later edits are asked about again
                 return;
+            }
             m_close_confirmed = true;
             close();
         });

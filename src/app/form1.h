@@ -208,6 +208,7 @@ private:
     QPushButton *m_action_button = nullptr;  // started the running action
     QWidget *m_focus_parked = nullptr;       // where the focus went when that was disabled
     bool m_close_confirmed = false;          // the operator chose to stop the action and close
+    bool m_mount_answered = false;           // asked about unsaved mount edits on closing
     QLabel *m_status_line = nullptr;         // what the last action did, where the bars stand
     QString m_data_dir;
     PortSettings m_port_settings;

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QUrl>
 #include <QWidget>
 
@@ -185,7 +186,7 @@ bool MountControl::eventFilter(QObject *watched, QEvent *event)
         if (!file)
             break;
         drop->acceptProposedAction();
-        open(*file);
+        ask_then([this, path = *file] { open(path); });
         return true;
     }
     default:
@@ -254,16 +255,62 @@ void MountControl::ask_open()
     QFileDialog *dialog =
         file_dialog(QStringLiteral("mountOpenDialog"), QStringLiteral("マウントを開く"));
     dialog->setFileMode(QFileDialog::ExistingFile);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &file) { open(file); });
+    connect(dialog, &QFileDialog::fileSelected, this,
+            [this](const QString &file) { ask_then([this, file] { open(file); }); });
     dialog->open();
 }
 
 void MountControl::save()
 {
     if (m_path)
-        save_to(*m_path, m_saved.name);
+        save_open();
     else
         ask_save();
+}
+
+bool MountControl::save_open()
+{
+    return m_path && save_to(*m_path, m_saved.name);
+}
+
+bool MountControl::modified() const
+{
+    return m_path && shown() != m_saved;
+}
+
+void MountControl::ask_then(const std::function<void()> &go)
+{
+    if (!modified()) {
+        go();
+        return;
+    }
+    if (auto *open = m_window->findChild<QMessageBox *>(QStringLiteral("mountUnsaved"));
+        open && open->isVisible())
+        return;
+    auto *question = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("マウントの変更"),
+        QStringLiteral("マウント「%1」(%2) の駆動系または基本クロックが変更されています。"
+                       "保存しますか?")
+            .arg(mount_label(m_saved, *m_path), shown_path(*m_path)),
+        QMessageBox::NoButton, m_window);
+    question->setObjectName(QStringLiteral("mountUnsaved"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *save = question->addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+    save->setObjectName(QStringLiteral("saveMount"));
+    QPushButton *discard =
+        question->addButton(QStringLiteral("保存しない"), QMessageBox::DestructiveRole);
+    discard->setObjectName(QStringLiteral("discardMountEdits"));
+    QPushButton *cancel =
+        question->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("keepMountEdits"));
+    question->setDefaultButton(cancel);
+    question->setEscapeButton(cancel);
+    connect(question, &QMessageBox::finished, this, [this, question, save, discard, go] {
+        if (question->clickedButton() == discard ||
+            (question->clickedButton() == save && save_open()))
+            go();
+    });
+    question->open();
 }
 
 void MountControl::ask_save()
@@ -333,7 +380,8 @@ void MountControl::fill_recent(QMenu *menu)
         a->setObjectName(QStringLiteral("recentMount%1").arg(i + 1));
         a->setToolTip(shown_path(r.path));
         a->setEnabled(there);
-        connect(a, &QAction::triggered, this, [this, path = r.path] { open(path); });
+        connect(a, &QAction::triggered, this,
+                [this, path = r.path] { ask_then([this, path] { open(path); }); });
     }
     menu->addSeparator();
     QAction *clear = menu->addAction(QStringLiteral("一覧を消去"));

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class QAction;
@@ -54,6 +55,13 @@ public:
     void add_to_menu(QMenu *menu);
 
     const std::optional<QString> &open_path() const { return m_path; }
+
+    // The boxes no longer hold what the open mount file does.
+    bool modified() const;
+    // Runs go at once when nothing would be lost; otherwise asks first
+    // whether to save, discard or cancel (the default), and runs go after a
+    // save that worked or a discard.
+    void ask_then(const std::function<void()> &go);
     const MountHistory &history() const { return m_history; }
 
 signals:
@@ -71,6 +79,7 @@ private:
     QFileDialog *file_dialog(const QString &object_name, const QString &title) const;
     void ask_open();
     void save();
+    bool save_open(); // to the open file; false when it could not
     void ask_save();
     void ask_rename();
     void fill_recent(QMenu *menu);

@@ -37,7 +37,7 @@ QString presence_text(rwlink::Presence presence)
 {
     switch (presence) {
     case rwlink::Presence::Detected:
-        return QStringLiteral("接続中");
+        return QStringLiteral("システムが検出");
     case rwlink::Presence::Exists:
         return QStringLiteral("デバイスファイルあり");
     case rwlink::Presence::Missing:

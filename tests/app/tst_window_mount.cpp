@@ -93,6 +93,8 @@ private slots:
     void menusAndShortcuts();
     void historyFileThatIsNoFile_data();
     void historyFileThatIsNoFile();
+    void unsavedEditsAsk_data();
+    void unsavedEditsAsk();
 
 private:
     void start_window(const QString &file = {});
@@ -342,6 +344,9 @@ void tst_WindowMount::titleFollowsTheBoxes()
     files::Mount unnamed = em200();
     unnamed.name.clear();
     drop_on(m_window.get(), write_mount(QStringLiteral("unnamed.rw7300mount"), unnamed));
+    m_window->findChild<QMessageBox *>("mountUnsaved")
+        ->findChild<QPushButton *>("discardMountEdits")
+        ->click();
     QCOMPARE(m_window->windowTitle(), QStringLiteral("unnamed[*] — ") + kTitle);
     QVERIFY(!m_window->isWindowModified());
 }
@@ -495,6 +500,71 @@ void tst_WindowMount::historyFileThatIsNoFile()
              qPrintable(status()));
     const QFileInfo after(path);
     QVERIFY(fifo ? !after.isFile() && !after.isDir() && after.exists() : after.isDir());
+}
+
+void tst_WindowMount::unsavedEditsAsk_data()
+{
+    QTest::addColumn<QString>("route");  // how the edits would be left
+    QTest::addColumn<QString>("answer"); // a button, or Return
+    for (const char *route : {"recent list", "dropped file", "closing"}) {
+        QTest::newRow(qPrintable(QStringLiteral("%1, saved").arg(route))) << route << "saveMount";
+        QTest::newRow(qPrintable(QStringLiteral("%1, discarded").arg(route)))
+            << route << "discardMountEdits";
+        QTest::newRow(qPrintable(QStringLiteral("%1, Return cancels").arg(route)))
+            << route << "Return";
+    }
+}
+
+// Edits to an open mount are not lost without a question: save, discard or
+// cancel, cancel the default, and nothing changes before the answer.
+void tst_WindowMount::unsavedEditsAsk()
+{
+    QFETCH(QString, route);
+    QFETCH(QString, answer);
+    files::Mount second = em200();
+    second.name = QStringLiteral("Second");
+    second.ra[0] = "360";
+    const QString first_path = write_mount(QStringLiteral("first.rw7300mount"), em200());
+    const QString second_path = write_mount(QStringLiteral("second.rw7300mount"), second);
+    start_window(second_path);
+    drop_on(m_window.get(), first_path); // second is now in the recent list
+    QVERIFY(!m_window->findChild<QMessageBox *>("mountUnsaved"));
+    box("Text1_1")->setText(QStringLiteral("3"));
+    const QByteArray on_disk = read_all(first_path);
+    const auto before = snapshot(*m_window);
+
+    if (route == "recent list") {
+        QMenu *menu = drive_train_menu();
+        menu->findChild<QMenu *>("recentMountsMenu")
+            ->findChild<QAction *>("recentMount2")
+            ->trigger();
+        menu->close();
+    } else if (route == "dropped file") {
+        drop_on(m_window.get(), second_path);
+    } else {
+        m_window->close();
+    }
+    auto *question = m_window->findChild<QMessageBox *>("mountUnsaved");
+    QVERIFY(question);
+    QCOMPARE(question->defaultButton()->objectName(), QStringLiteral("keepMountEdits"));
+    QCOMPARE(snapshot(*m_window), before); // nothing changed while asking
+    QVERIFY(m_window->isVisible());
+    if (answer == "Return")
+        QTest::keyClick(question, Qt::Key_Return);
+    else
+        question->findChild<QPushButton *>(answer)->click();
+
+    const bool went = answer != "Return";
+    if (route == "closing")
+        QCOMPARE(m_window->isVisible(), !went);
+    else if (went)
+        check_shows(second);
+    else
+        QCOMPARE(snapshot(*m_window), before);
+    files::Mount edited = em200();
+    edited.ra[1] = "3";
+    QCOMPARE(read_all(first_path),
+             answer == "saveMount" ? files::updated_mount_bytes(on_disk, edited) : on_disk);
 }
 
 QTEST_MAIN(tst_WindowMount)
