@@ -852,7 +852,16 @@ void Form1::check_then(const std::vector<ValueToSend> &values, std::function<voi
 rwlink::StepVerdict Form1::gate(const ValueToSend &value,
                                 const std::function<std::vector<ValueToSend>()> &remaining)
 {
-    const auto issue = check_send(value, calculated_clock());
+    // Judged against the clock the action announced, not the option now: a
+    // Calculate for another clock midway would not match it. An edited drive
+    // train alone changes no value, and the values were checked at the start.
+    CalculatedClock clock = calculated_clock();
+    clock.selected = m_action_clock;
+    const auto judge = [&clock](ValueToSend v) {
+        v.train_changed = false;
+        return check_send(v, clock);
+    };
+    const auto issue = judge(value);
     if (!issue || m_confirmed.contains(confirmed_key(*issue)))
         return rwlink::StepVerdict::Send;
     if (issue->problem == calc::SendProblem::BreaksFrame) {
@@ -862,10 +871,11 @@ rwlink::StepVerdict Form1::gate(const ValueToSend &value,
     // One question for everything still to go that nobody confirmed; a
     // frame breaker among them stops the action when its turn comes.
     m_step_issues.clear();
-    for (SendIssue &later : send_issues(remaining(), calculated_clock())) {
-        if (later.problem != calc::SendProblem::BreaksFrame &&
-            !m_confirmed.contains(confirmed_key(later)))
-            m_step_issues.push_back(std::move(later));
+    for (const ValueToSend &next : remaining()) {
+        auto later = judge(next);
+        if (later && later->problem != calc::SendProblem::BreaksFrame &&
+            !m_confirmed.contains(confirmed_key(*later)))
+            m_step_issues.push_back(std::move(*later));
     }
     return rwlink::StepVerdict::Hold;
 }
@@ -932,6 +942,7 @@ void Form1::start_action(rwlink::Action action, const QString &name, bool upload
     refresh_ports(); // an adapter may have come or gone since
     m_action_button = upload ? Command2 : m_pending_button;
     m_step_issues.clear();
+    m_action_clock = base_clock;
     m_action_planned = static_cast<int>(action.size());
     if (!m_runner->start(Combo1->currentText(), std::move(action))) {
         if (upload) {

@@ -221,6 +221,7 @@ private:
     QSet<QString> m_confirmed;            // confirmed_key of what the operator let go
     std::vector<SendIssue> m_step_issues; // what held or stopped the running action
     int m_action_planned = 0;             // commands of the running action
+    std::int32_t m_action_clock = 0;      // the clock when it started (the upload sends it)
     bool m_writing_results = false;
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;

@@ -50,6 +50,8 @@ private slots:
     void calculateDuringUpload();
     void calculateDuringUploadCutsLaterRows_data();
     void calculateDuringUploadCutsLaterRows();
+    void changesDuringUpload_data();
+    void changesDuringUpload();
     void frameBreakerTypedDuringAction_data();
     void frameBreakerTypedDuringAction();
     void driveTrainEditedAfterCalculate_data();
@@ -375,6 +377,51 @@ void tst_WindowLink::calculateDuringUploadCutsLaterRows()
     if (done)
         QCOMPARE(sent.first(), QStringLiteral("&RA09=5E9A"));
     QCOMPARE(status().startsWith(QStringLiteral("送信完了")), done);
+}
+
+void tst_WindowLink::changesDuringUpload_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("pauses");
+    QTest::newRow("drive train typed, no Calculate") << "train" << false;
+    QTest::newRow("clock option switched, no Calculate") << "option" << false;
+    QTest::newRow("Calculate for the other clock") << "option+calculate" << true;
+}
+
+// Midway, only a change of what goes out pauses the upload: an edited drive
+// train or clock option alone leaves the values checked at the start, but
+// divisors calculated for another clock than the one announced would not
+// match it.
+void tst_WindowLink::changesDuringUpload()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, pauses);
+    click("Command1");
+    m_time->set_on_move([&] {
+        if (m_time->moves() != 10)
+            return;
+        if (change == "train")
+            box("Text1_0")->setText("180");
+        else
+            QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
+        if (change.endsWith("calculate"))
+            click("Command1");
+    });
+    int questions = 0;
+    connect(
+        runner(), &rwlink::ActionRunner::held, this,
+        [&] {
+            ++questions;
+            QTest::keyClick(shown("sendPaused"), Qt::Key_Escape);
+        },
+        Qt::QueuedConnection);
+    QVERIFY(click_and_finish("Command2"));
+    QCOMPARE(questions, pauses ? 1 : 0);
+    const QStringList frames = PtyLine::bodies(m_line->read_all());
+    if (pauses)
+        QCOMPARE(frames.size(), 10);
+    else
+        QCOMPARE(frames, upload_bodies(calculated(calc::kClock2MHz)));
 }
 
 void tst_WindowLink::frameBreakerTypedDuringAction_data()
