@@ -46,8 +46,8 @@ WriteOutcome write_in_place(const QString &path, const QByteArray &bytes)
     qsizetype done = 0;
     WriteOutcome outcome{true, {}, WriteFault::None, 0};
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done,
-                                  static_cast<std::size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
         if (n > 0) {
             done += n;
             continue;

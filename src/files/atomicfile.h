@@ -27,16 +27,16 @@ namespace files {
 // Why a write did not happen; the words belong to the application.
 enum class WriteFault {
     None,
-    NoName,        // an empty path
-    Directory,     // a folder where a file is meant
-    NotRegular,    // a FIFO or device where only a regular file will do
-    NoReader,      // a FIFO that nobody reads
-    Stalled,       // a FIFO or device that took no more bytes within kInPlaceWait
-    TooLarge,      // an existing store too large to be one
-    Locked,        // another run held the store's lock throughout the wait
-    NoFolder,      // the store's folder could not be made: error says why
-    System,        // the system said no: system_error and error say why
-    NotMountFile,  // an existing file that is no mount file (mountfile.h)
+    NoName,          // an empty path
+    Directory,       // a folder where a file is meant
+    NotRegular,      // a FIFO or device where only a regular file will do
+    NoReader,        // a FIFO that nobody reads
+    Stalled,         // a FIFO or device that took no more bytes within kInPlaceWait
+    TooLarge,        // an existing store too large to be one
+    Locked,          // another run held the store's lock throughout the wait
+    NoFolder,        // the store's folder could not be made: error says why
+    System,          // the system said no: system_error and error say why
+    NotMountFile,    // an existing file that is no mount file (mountfile.h)
     UnreadableMount, // a mount file this version cannot read (mountfile.h)
 };
 

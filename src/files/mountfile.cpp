@@ -425,8 +425,8 @@ MountWriteOutcome write_mount(const QString &path, const Mount &mount)
     }
     if (parsed.error)
         return refused(WriteFault::UnreadableMount, parsed.error);
-    return written(write_atomically(path, updated_mount_bytes(*existing.bytes, mount),
-                                    Target::RegularFile));
+    return written(
+        write_atomically(path, updated_mount_bytes(*existing.bytes, mount), Target::RegularFile));
 }
 
 QString mount_error_text(const QString &path, const MountError &error)

@@ -52,9 +52,9 @@ struct Mount {
 // that are told by their kind carry no message.
 struct MountError {
     enum class Kind {
-        Described,   // message says it
-        NulByte,     // a NUL byte: a binary file, or one damaged
-        CrLineEnds,  // lines ended by CR alone (an old Mac editor)
+        Described,  // message says it
+        NulByte,    // a NUL byte: a binary file, or one damaged
+        CrLineEnds, // lines ended by CR alone (an old Mac editor)
     };
     int line = 0;
     QString message;

@@ -173,8 +173,7 @@ WriteOutcome change_port_assignment(const QString &path, int number, const QStri
                             if (!current && device.isEmpty())
                                 return std::nullopt;
                             const QByteArray original = current.value_or(QByteArray());
-                            QByteArray changed =
-                                port_assignment_changed(original, number, device);
+                            QByteArray changed = port_assignment_changed(original, number, device);
                             if (current && changed == original)
                                 return std::nullopt;
                             return changed;
