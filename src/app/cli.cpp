@@ -6,6 +6,7 @@
 #include "cliports.h"
 #include "cliupload.h"
 #include "datadir.h"
+#include "filetext.h"
 #include "frame.h"
 #include "listing.h"
 #include "mountfile.h"
@@ -454,7 +455,8 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         QStringLiteral("Write a mount file to FILE from --ra, --dec, --clock and --mount (the "
                        "defaults for what none of them gives); - writes it to standard "
                        "output. An existing mount file keeps its comments and other keys; "
-                       "any other existing file is refused and left as it is."),
+                       "any other existing file, a mount file this version cannot read, a "
+                       "FIFO or a device is refused and left as it is."),
         QStringLiteral("FILE"));
     const QCommandLineOption mount_name(
         QStringLiteral("mount-name"),
@@ -658,7 +660,7 @@ std::variant<files::Mount, int> mount_of_run(const Options &options)
         auto read = files::read_mount(*options.mount);
         if (const auto *error = std::get_if<files::MountError>(&read)) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
-                              .arg(files::mount_error_text(*options.mount, *error)));
+                              .arg(mount_problem_text(*options.mount, *error)));
             return kExitMount;
         }
         mount = std::get<files::Mount>(std::move(read));
@@ -695,7 +697,7 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
         const auto written = files::write_speed_data(path, out.base_clock, out.speed_table);
         if (!written.ok) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
-                              .arg(path, written.error));
+                              .arg(path, write_failure_text(written)));
             return kExitListing;
         }
     }
@@ -749,10 +751,10 @@ int save_mount(const Options &options)
         write_bytes(stdout, files::mount_bytes(mount));
         return 0;
     }
-    const files::WriteOutcome written = files::write_mount(options.save_mount, mount);
+    const files::MountWriteOutcome written = files::write_mount(options.save_mount, mount);
     if (!written.ok) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
-                          .arg(options.save_mount, written.error));
+                          .arg(options.save_mount, mount_write_failure_text(written)));
         return kExitMount;
     }
     // The whole path: a relative one says little once the shell has moved on.
@@ -790,9 +792,10 @@ int change_port(const Options &options)
                                             ? settings.assign(options.port, options.device)
                                             : settings.clear(options.port);
     if (!written.ok) {
-        print(stderr, QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を書き込めません: "
-                                     "%2\n")
-                          .arg(QDir::toNativeSeparators(settings.path()), written.error));
+        print(stderr,
+              QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を書き込めません: "
+                             "%2\n")
+                  .arg(QDir::toNativeSeparators(settings.path()), write_failure_text(written)));
         return kExitPortFile;
     }
     if (options.action == Action::SetPort)

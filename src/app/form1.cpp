@@ -4,6 +4,7 @@
 #include "accuracytext.h"
 #include "beep.h"
 #include "calculate.h"
+#include "filetext.h"
 #include "fonts.h"
 #include "frame.h"
 #include "geometry.h"
@@ -691,7 +692,7 @@ void Form1::write_speed_data()
                      QStringLiteral(
                          "%1 を書き込めません: %2\n\n"
                          "計算結果は画面に表示されています。以前のファイルはそのまま残っています。")
-                         .arg(QDir::toNativeSeparators(path), outcome.error));
+                         .arg(QDir::toNativeSeparators(path), write_failure_text(outcome)));
     }
 }
 
@@ -704,7 +705,8 @@ void Form1::Combo1_Click()
     // The picked port is still used at the next transfer, so the window says
     // nothing; the reason goes to the log.
     if (!outcome.ok)
-        qWarning("%s: %s", qPrintable(QDir::toNativeSeparators(path)), qPrintable(outcome.error));
+        qWarning("%s: %s", qPrintable(QDir::toNativeSeparators(path)),
+                 qPrintable(write_failure_text(outcome)));
 }
 
 void Form1::Command2_Click()

@@ -1,5 +1,7 @@
 #include "mountcontrol.h"
 
+#include "filetext.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QButtonGroup>
@@ -110,7 +112,7 @@ bool MountControl::open(const QString &path, Report report)
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const files::MountRead read = files::read_mount(absolute);
     if (const auto *error = std::get_if<files::MountError>(&read)) {
-        const QString text = files::mount_error_text(shown_path(absolute), *error);
+        const QString text = mount_problem_text(shown_path(absolute), *error);
         if (report == Report::Dialog) {
             warn(QStringLiteral("mountFailure"), QStringLiteral("マウントを開けません"),
                  text + QStringLiteral("\n\n画面の値は変更していません。"));
@@ -138,10 +140,10 @@ bool MountControl::save_to(const QString &path, const QString &name)
     const QString absolute = QFileInfo(path).absoluteFilePath();
     files::Mount mount = shown();
     mount.name = name;
-    const files::WriteOutcome outcome = files::write_mount(absolute, mount);
+    const files::MountWriteOutcome outcome = files::write_mount(absolute, mount);
     if (!outcome.ok) {
-        const QString text =
-            QStringLiteral("%1 を保存できません: %2").arg(shown_path(absolute), outcome.error);
+        const QString text = QStringLiteral("%1 を保存できません: %2")
+                                 .arg(shown_path(absolute), mount_write_failure_text(outcome));
         warn(QStringLiteral("mountSaveFailure"), QStringLiteral("保存できません"), text);
         emit status(text);
         return false;
@@ -347,10 +349,11 @@ void MountControl::ask_rename()
         // meant to be saved yet.
         files::Mount renamed = m_saved;
         renamed.name = name;
-        const files::WriteOutcome outcome = files::write_mount(*m_path, renamed);
+        const files::MountWriteOutcome outcome = files::write_mount(*m_path, renamed);
         if (!outcome.ok) {
             warn(QStringLiteral("mountSaveFailure"), QStringLiteral("保存できません"),
-                 QStringLiteral("%1 を保存できません: %2").arg(shown_path(*m_path), outcome.error));
+                 QStringLiteral("%1 を保存できません: %2")
+                     .arg(shown_path(*m_path), mount_write_failure_text(outcome)));
             return;
         }
         const QString note = opened(*m_path, renamed);

@@ -1,10 +1,14 @@
 #include "mounthistory.h"
 
+#include "atomicfile.h"
+#include "filetext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace app {
 
@@ -28,15 +32,20 @@ MountHistory::MountHistory(const QString &path) : m_path(path.isEmpty() ? defaul
     // FIFO or a device in its place would hold start-up, so only a regular
     // file of sensible size is read.
     const QFileInfo info(m_path);
-    if (!info.isFile() || info.size() > kMaxFileBytes)
-        return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    if (info.isFile() && info.size() <= kMaxFileBytes)
+        load(m_path);
+}
+
+void MountHistory::load(const QString &file)
+{
+    m_recent.clear();
+    QSettings settings(file, QSettings::IniFormat);
     const int count = settings.beginReadArray(QStringLiteral("recent"));
     for (int i = 0; i < count && m_recent.size() < kMaxRecent; ++i) {
         settings.setArrayIndex(i);
-        const QString file = settings.value(QStringLiteral("path")).toString();
-        if (!file.isEmpty() && QFileInfo(file).isAbsolute())
-            m_recent.append({file, settings.value(QStringLiteral("name")).toString()});
+        const QString recent = settings.value(QStringLiteral("path")).toString();
+        if (!recent.isEmpty() && QFileInfo(recent).isAbsolute())
+            m_recent.append({recent, settings.value(QStringLiteral("name")).toString()});
     }
     settings.endArray();
     m_open_last = settings.value(QStringLiteral("open_last_at_start"), false).toBool();
@@ -47,54 +56,116 @@ QString MountHistory::used(const QString &path, const QString &name)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     // Opened again at start-up: nothing changes, nothing is written.
-    if (!m_recent.isEmpty() && m_recent.first().path == absolute &&
-        m_recent.first().name == name && QFile::exists(m_path))
+    if (!m_recent.isEmpty() && m_recent.first().path == absolute && m_recent.first().name == name &&
+        QFile::exists(m_path))
         return {};
-    m_recent.removeIf([&](const RecentMount &r) { return r.path == absolute; });
-    m_recent.prepend({absolute, name});
-    while (m_recent.size() > kMaxRecent)
-        m_recent.removeLast();
-    m_last_directory = QFileInfo(absolute).absolutePath();
-    return store();
+    return update([&] {
+        m_recent.removeIf([&](const RecentMount &r) { return r.path == absolute; });
+        m_recent.prepend({absolute, name});
+        while (m_recent.size() > kMaxRecent)
+            m_recent.removeLast();
+        m_last_directory = QFileInfo(absolute).absolutePath();
+    });
 }
 
 QString MountHistory::clear()
 {
-    m_recent.clear();
-    return store();
+    return update([this] { m_recent.clear(); });
 }
 
 QString MountHistory::set_open_last_at_start(bool on)
 {
-    m_open_last = on;
-    return store();
+    return update([this, on] { m_open_last = on; });
 }
 
-QString MountHistory::store()
+QString MountHistory::update(const std::function<void()> &change)
 {
-    // Never replaced: something the user put there that is not a file.
-    if (const QFileInfo info(m_path); info.exists() && !info.isFile())
-        return QStringLiteral("%1 は通常のファイルではありません")
-            .arg(QDir::toNativeSeparators(m_path));
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
-        return QStringLiteral("フォルダー %1 を作れません").arg(QFileInfo(m_path).absolutePath());
-    // QSettings replaces the file as a whole and locks it against another
-    // run writing at the same time.
-    QSettings settings(m_path, QSettings::IniFormat);
-    settings.remove(QStringLiteral("recent"));
-    settings.beginWriteArray(QStringLiteral("recent"), static_cast<int>(m_recent.size()));
-    for (int i = 0; i < m_recent.size(); ++i) {
-        settings.setArrayIndex(i);
-        settings.setValue(QStringLiteral("path"), m_recent[i].path);
-        settings.setValue(QStringLiteral("name"), m_recent[i].name);
-    }
-    settings.endArray();
-    settings.setValue(QStringLiteral("open_last_at_start"), m_open_last);
-    settings.setValue(QStringLiteral("last_directory"), m_last_directory);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        return QStringLiteral("%1 を書き込めません").arg(QDir::toNativeSeparators(m_path));
+    QString error;
+    bool applied = false;
+    const files::WriteOutcome written = files::update_store(
+        m_path, kMaxFileBytes,
+        [&](const std::optional<QByteArray> &current) -> std::optional<QByteArray> {
+            // The file as it is now, under the lock: what another window
+            // added since this one read it stays.
+            if (current && !load_bytes(*current, &error))
+                return std::nullopt;
+            change();
+            applied = true;
+            QByteArray bytes = ini_bytes(&error);
+            if (!error.isEmpty())
+                return std::nullopt;
+            return bytes;
+        });
+    // Kept for the run even when the file cannot hold it.
+    if (!applied)
+        change();
+    if (!error.isEmpty())
+        return error;
+    if (!written.ok)
+        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path),
+                                            write_failure_text(written));
     return {};
+}
+
+// QSettings reads only files, and keeps what it read of a path for the
+// whole process: a scratch file of its own is read fresh.
+bool MountHistory::load_bytes(const QByteArray &bytes, QString *error)
+{
+    QTemporaryFile scratch(m_path + QStringLiteral(".XXXXXX"));
+    if (!scratch.open() || scratch.write(bytes) != bytes.size() || !scratch.flush()) {
+        *error = QStringLiteral("%1 を読み直せません: %2")
+                     .arg(QDir::toNativeSeparators(m_path), scratch.errorString());
+        return false;
+    }
+    load(scratch.fileName());
+    return true;
+}
+
+// The list in QSettings' INI form, which is what start-up reads; made in a
+// scratch file beside the list, as QSettings writes only files.
+QByteArray MountHistory::ini_bytes(QString *error) const
+{
+    QTemporaryFile scratch(m_path + QStringLiteral(".XXXXXX"));
+    if (!scratch.open()) {
+        *error = QStringLiteral("%1 を書き込めません: %2")
+                     .arg(QDir::toNativeSeparators(m_path), scratch.errorString());
+        return {};
+    }
+    {
+        QSettings settings(scratch.fileName(), QSettings::IniFormat);
+        settings.beginWriteArray(QStringLiteral("recent"), static_cast<int>(m_recent.size()));
+        for (int i = 0; i < m_recent.size(); ++i) {
+            settings.setArrayIndex(i);
+            settings.setValue(QStringLiteral("path"), m_recent[i].path);
+            settings.setValue(QStringLiteral("name"), m_recent[i].name);
+        }
+        settings.endArray();
+        settings.setValue(QStringLiteral("open_last_at_start"), m_open_last);
+        settings.setValue(QStringLiteral("last_directory"), m_last_directory);
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            *error = QStringLiteral("%1 を書き込めません").arg(QDir::toNativeSeparators(m_path));
+            return {};
+        }
+    }
+    QFile written(scratch.fileName());
+    if (!written.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1 を書き込めません: %2")
+                     .arg(QDir::toNativeSeparators(m_path), written.errorString());
+        return {};
+    }
+    const QByteArray bytes = written.readAll();
+    // QSettings (Qt 6.4) reports success for a file the disk cut short, so
+    // what it wrote is read back before it replaces the list.
+    MountHistory check(*this);
+    if (!check.load_bytes(bytes, error) || check.m_recent != m_recent ||
+        check.m_open_last != m_open_last || check.m_last_directory != m_last_directory) {
+        if (error->isEmpty())
+            *error = QStringLiteral("%1 を書き込めません (ディスクがいっぱいかもしれません)")
+                         .arg(QDir::toNativeSeparators(m_path));
+        return {};
+    }
+    return bytes;
 }
 
 } // namespace app

@@ -3,16 +3,23 @@
 // What the window remembers of mount files between runs: the recently used
 // files, newest first, and whether the last one opens at start-up (off
 // unless the operator turns it on). Kept per user beside the port
-// assignments, in rw7300-speedtable/mounts.conf; written at each change.
+// assignments, in rw7300-speedtable/mounts.conf; written at each change,
+// under the store's lock and over what is in the file then, so windows
+// running at the same time lose none of each other's files.
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <functional>
 
 namespace app {
 
 struct RecentMount {
     QString path; // absolute
     QString name; // the mount's name when it was last used, for the menu
+
+    bool operator==(const RecentMount &) const = default;
 };
 
 class MountHistory {
@@ -33,7 +40,11 @@ public:
     QString set_open_last_at_start(bool on);
 
 private:
-    QString store();
+    // Reads the file again, applies change and writes the file.
+    QString update(const std::function<void()> &change);
+    void load(const QString &file);
+    bool load_bytes(const QByteArray &bytes, QString *error);
+    QByteArray ini_bytes(QString *error) const;
 
     QString m_path;
     QList<RecentMount> m_recent;

@@ -1,5 +1,6 @@
 #include "portdialog.h"
 
+#include "filetext.h"
 #include "portsettings.h"
 #include "porttext.h"
 
@@ -170,7 +171,7 @@ void PortDialog::assign()
     show_selected();
     if (!written.ok) {
         say(QStringLiteral("%1 に割り当てられませんでした: %2")
-                .arg(port_name(number), written.error),
+                .arg(port_name(number), write_failure_text(written)),
             true);
         return;
     }
@@ -188,7 +189,7 @@ void PortDialog::clear_assignment()
     show_selected();
     if (!written.ok) {
         say(QStringLiteral("%1 の割り当てを解除できませんでした: %2")
-                .arg(port_name(number), written.error),
+                .arg(port_name(number), write_failure_text(written)),
             true);
         return;
     }

@@ -43,17 +43,13 @@ files::WriteOutcome PortSettings::store(int number, const QString &device)
 {
     if (number < 1 || number > files::kAssignedPorts)
         return {false, QStringLiteral("ポート番号は 1〜%1 です").arg(files::kAssignedPorts)};
-    // What another run (the command line, say) wrote meanwhile is kept.
-    refresh();
-    if (!m_read_error.isEmpty())
-        return {false, m_read_error};
-    files::PortAssignments changed = m_assigned;
-    changed[static_cast<std::size_t>(number - 1)] = device;
-    files::WriteOutcome written = files::write_port_assignments(m_path, changed);
-    if (written.ok) {
-        m_assigned = changed;
-        m_map = rwlink::PortMap(m_assigned, m_map.detected());
-    }
+    // Only this port's line changes, in the file as it is now: what another
+    // run wrote meanwhile, and whatever the operator wrote, stays.
+    const files::WriteOutcome written = files::change_port_assignment(m_path, number, device);
+    const files::AssignmentsRead read = files::read_port_assignments(m_path);
+    m_assigned = read.assignments;
+    m_read_error = read.error;
+    m_map = rwlink::PortMap(m_assigned, m_map.detected());
     return written;
 }
 

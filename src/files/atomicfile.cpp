@@ -1,62 +1,202 @@
 #include "atomicfile.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace files {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+WriteOutcome refused(WriteFault fault)
+{
+    return {false, {}, fault, 0};
+}
+
+WriteOutcome system_failure(int error, const QString &reason = {})
+{
+    return {false, reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason,
+            WriteFault::System, error};
+}
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
 // A FIFO, a terminal, a device: there is nothing to replace, and replacing
-// it would destroy it; the bytes go straight in.
+// it would destroy it; the bytes go straight in, without ever waiting on a
+// reader that is not there or has stopped reading.
 WriteOutcome write_in_place(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return {false, file.errorString()};
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return {false, file.errorString()};
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return {false, file.errorString()};
-    return {true, {}};
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENXIO ? refused(WriteFault::NoReader) : system_failure(errno);
+    const auto deadline = Clock::now() + kInPlaceWait;
+    qsizetype done = 0;
+    WriteOutcome outcome{true, {}, WriteFault::None, 0};
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN) {
+            outcome = system_failure(errno);
+            break;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd wait{fd, POLLOUT, 0};
+        if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) == 0) {
+            outcome = refused(WriteFault::Stalled);
+            break;
+        }
+        if (wait.revents & (POLLERR | POLLHUP)) {
+            outcome = system_failure(EPIPE);
+            break;
+        }
+    }
+    if (::close(fd) != 0 && outcome.ok)
+        outcome = system_failure(errno);
+    return outcome;
 }
 
 WriteOutcome replace_file(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return {false, file.errorString()};
+        return system_failure(errno, file.errorString());
     // Qt 6.4's commit() reports success even when its own final flush
     // failed (disk full) and then renames the truncated file over the old
     // one, so flush and check here, and give up before commit on any error.
     const bool written =
         file.write(bytes) == bytes.size() && file.flush() && file.error() == QFileDevice::NoError;
     if (!written) {
+        const int error = errno;
         const QString reason = file.errorString();
         file.cancelWriting();
-        return {false, reason};
+        return system_failure(error, reason);
     }
     if (!file.commit())
-        return {false, file.errorString()};
-    return {true, {}};
+        return system_failure(errno, file.errorString());
+    return {true, {}, WriteFault::None, 0};
 }
 
 } // namespace
 
-WriteOutcome write_atomically(const QString &path, const QByteArray &bytes)
+WriteOutcome write_atomically(const QString &path, const QByteArray &bytes, Target target)
 {
     if (path.isEmpty())
-        return {false, QStringLiteral("ファイル名がありません")};
+        return refused(WriteFault::NoName);
     // What the path leads to decides, a link followed; QSaveFile itself
     // writes a link's target and keeps the link.
-    const QFileInfo info(path);
-    if (!info.exists() || info.isFile())
+    struct stat st {};
+    if (::stat(native(path).constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return replace_file(path, bytes);
+        return system_failure(errno);
+    }
+    if (S_ISREG(st.st_mode))
         return replace_file(path, bytes);
-    if (info.isDir())
-        return {false, QStringLiteral("フォルダーです")};
+    if (S_ISDIR(st.st_mode))
+        return refused(WriteFault::Directory);
+    if (target == Target::RegularFile)
+        return refused(WriteFault::NotRegular);
     return write_in_place(path, bytes);
+}
+
+ReadOutcome read_regular_file(const QString &path, qint64 max_bytes)
+{
+    ReadOutcome read;
+    read.failure.ok = true;
+    auto fail = [&read](const WriteOutcome &why) {
+        read.failure = why;
+        return read;
+    };
+    // Looked at before it is opened: opening a serial device can move its
+    // lines, opening a FIFO can wait.
+    struct stat st {};
+    if (::stat(native(path).constData(), &st) != 0)
+        return errno == ENOENT ? read : fail(system_failure(errno));
+    if (S_ISDIR(st.st_mode))
+        return fail(refused(WriteFault::Directory));
+    if (!S_ISREG(st.st_mode))
+        return fail(refused(WriteFault::NotRegular));
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? read : fail(system_failure(errno));
+    // Replaced by something else since it was looked at.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(refused(WriteFault::NotRegular));
+    }
+    QByteArray bytes(static_cast<qsizetype>(max_bytes) + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n =
+            ::read(fd, bytes.data() + got, static_cast<std::size_t>(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return fail(system_failure(error));
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    if (got > max_bytes)
+        return fail(refused(WriteFault::TooLarge));
+    bytes.truncate(got);
+    read.bytes = std::move(bytes);
+    return read;
+}
+
+WriteOutcome update_store(const QString &path, qint64 max_bytes, const StoreChange &change)
+{
+    if (path.isEmpty())
+        return refused(WriteFault::NoName);
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(dir)) {
+        WriteOutcome failed = system_failure(errno ? errno : EIO);
+        failed.fault = WriteFault::NoFolder;
+        return failed;
+    }
+    QLockFile lock(path + QStringLiteral(".lock"));
+    lock.setStaleLockTime(static_cast<int>(kStaleLock.count()));
+    if (!lock.tryLock(static_cast<int>(kLockWait.count()))) {
+        switch (lock.error()) {
+        case QLockFile::LockFailedError:
+            return refused(WriteFault::Locked);
+        case QLockFile::PermissionError:
+            return system_failure(EACCES);
+        default:
+            return system_failure(errno ? errno : EIO);
+        }
+    }
+    const ReadOutcome current = read_regular_file(path, max_bytes);
+    if (!current.failure.ok)
+        return current.failure;
+    const std::optional<QByteArray> changed = change(current.bytes);
+    if (!changed)
+        return {true, {}, WriteFault::None, 0};
+    return write_atomically(path, *changed, Target::RegularFile);
 }
 
 } // namespace files

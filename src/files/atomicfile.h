@@ -1,22 +1,82 @@
 #pragma once
 
-// Whole-file rewrites that never leave a half-written file: the bytes go to
-// a temporary file beside the target, which replaces the target only when
-// every byte has been written and flushed. That is for regular files (and
-// paths not there yet); a symbolic link is followed and its target rewritten
-// so the link stays; a FIFO, a terminal or a device is written in place,
-// never replaced; a directory is refused.
+// Every file the program writes goes through here, under one rule:
+// - a regular file (or a path not there yet) is replaced whole: the bytes go
+//   to a temporary file beside it, which takes its place only when every
+//   byte has been written and flushed; a failure leaves the old file, or no
+//   file, exactly as before;
+// - a symbolic link is followed and its target rewritten, so the link stays;
+// - a FIFO, a terminal or a device is written in place when the caller
+//   allows it (a listing may go to a pipe), never replaced, and never waited
+//   for: a FIFO nobody reads is refused at once, a reader that stops
+//   reading after kInPlaceWait; files that must be read back (mount files,
+//   the per-user stores) take only a regular file;
+// - a directory is refused.
+// Nothing here blocks for longer than kInPlaceWait or, for a store, its
+// lock's bounded wait.
 
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
+#include <functional>
+#include <optional>
+
 namespace files {
+
+// Why a write did not happen; the words belong to the application.
+enum class WriteFault {
+    None,
+    NoName,          // an empty path
+    Directory,       // a folder where a file is meant
+    NotRegular,      // a FIFO or device where only a regular file will do
+    NoReader,        // a FIFO that nobody reads
+    Stalled,         // a FIFO or device that took no more bytes within kInPlaceWait
+    TooLarge,        // an existing store too large to be one
+    Locked,          // another run held the store's lock throughout the wait
+    NoFolder,        // the store's folder could not be made: error says why
+    System,          // the system said no: system_error and error say why
+    NotMountFile,    // an existing file that is no mount file (mountfile.h)
+    UnreadableMount, // a mount file this version cannot read (mountfile.h)
+};
 
 struct WriteOutcome {
     bool ok = false;
-    QString error; // the system's reason when !ok
+    QString error; // the system's own reason, when there is one
+    WriteFault fault = WriteFault::None;
+    int system_error = 0; // errno, when the system refused
 };
 
-WriteOutcome write_atomically(const QString &path, const QByteArray &bytes);
+inline constexpr std::chrono::milliseconds kInPlaceWait{1000};
+
+enum class Target {
+    AnyFile,    // a FIFO, a terminal or a device is written in place
+    RegularFile // anything but a regular file (or a new one) is refused
+};
+
+WriteOutcome write_atomically(const QString &path, const QByteArray &bytes,
+                              Target target = Target::AnyFile);
+
+// The bytes of a regular file of at most max_bytes, read without ever
+// waiting (a FIFO put in its place meanwhile is not opened for good);
+// nothing when the file is not there.
+struct ReadOutcome {
+    std::optional<QByteArray> bytes;
+    WriteOutcome failure; // ok when the file was read or is missing
+};
+ReadOutcome read_regular_file(const QString &path, qint64 max_bytes);
+
+// How long a store waits for another run's change to finish; a lock whose
+// owner died is taken over at once, one older than kStaleLock in any case.
+inline constexpr std::chrono::milliseconds kLockWait{5000};
+inline constexpr std::chrono::milliseconds kStaleLock{30000};
+
+// Changes a per-user store so that runs at the same time lose nothing: under
+// a lock file beside it (path + ".lock"), the file is read again (nothing
+// when it is missing), change turns its bytes into the new ones (nothing:
+// leave the file as it is) and they replace it atomically. Only a regular
+// file of at most max_bytes is a store; the folder is made when needed.
+using StoreChange = std::function<std::optional<QByteArray>(const std::optional<QByteArray> &)>;
+WriteOutcome update_store(const QString &path, qint64 max_bytes, const StoreChange &change);
 
 } // namespace files

@@ -170,6 +170,15 @@ Parsed parse(const QByteArray &input)
         QByteArray raw = p.lines[i];
         if (raw.endsWith('\r'))
             raw.chop(1);
+        // Told apart from text that is not UTF-8: each has its own remedy.
+        if (raw.contains('\0')) {
+            p.error = MountError{number, {}, MountError::Kind::NulByte};
+            return p;
+        }
+        if (raw.contains('\r')) {
+            p.error = MountError{0, {}, MountError::Kind::CrLineEnds};
+            return p;
+        }
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString line = utf8.decode(raw);
         bool control = false;
@@ -382,27 +391,42 @@ QByteArray updated_mount_bytes(const QByteArray &original, const Mount &mount)
     return out;
 }
 
-WriteOutcome write_mount(const QString &path, const Mount &mount)
+MountWriteOutcome write_mount(const QString &path, const Mount &mount)
 {
-    const QFileInfo info(path);
-    // Nothing to lose in an empty file (made by touch, say).
-    if (!info.exists() || !info.isFile() || info.size() == 0)
-        return write_atomically(path, mount_bytes(mount));
-    if (info.size() > kMaxMountFileBytes)
-        return {false, QStringLiteral("マウントファイルではない大きなファイルがすでにあるため、"
-                                      "上書きしません")};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {false, QStringLiteral("すでにあるファイルを読めないため、上書きしません: %1")
-                           .arg(file.errorString())};
-    const QByteArray original = file.read(kMaxMountFileBytes);
-    file.close();
+    auto refused = [](WriteFault fault, std::optional<MountError> why = std::nullopt) {
+        MountWriteOutcome outcome;
+        outcome.fault = fault;
+        outcome.unreadable = std::move(why);
+        return outcome;
+    };
+    auto written = [](const WriteOutcome &outcome) {
+        MountWriteOutcome result;
+        static_cast<WriteOutcome &>(result) = outcome;
+        return result;
+    };
+    const ReadOutcome existing = read_regular_file(path, kMaxMountFileBytes);
+    if (!existing.failure.ok) {
+        if (existing.failure.fault == WriteFault::TooLarge)
+            return refused(WriteFault::NotMountFile);
+        return written(existing.failure);
+    }
+    // Nothing to lose in a new or an empty file (made by touch, say).
+    if (!existing.bytes || existing.bytes->isEmpty())
+        return written(write_atomically(path, mount_bytes(mount), Target::RegularFile));
+    const Parsed parsed = parse(*existing.bytes);
     // A file that is not a mount file (a listing, a document picked by
-    // mistake) is never replaced by one.
-    if (!parse(original).mount_file)
-        return {false, QStringLiteral("マウントファイルではないファイルがすでにあるため、"
-                                      "上書きしません")};
-    return write_atomically(path, updated_mount_bytes(original, mount));
+    // mistake) is never replaced by one; nor is a mount file this version
+    // cannot read: what it holds would be lost.
+    if (!parsed.mount_file) {
+        // Lines ended by CR alone hide the version line in the first one.
+        if (parsed.error && parsed.error->kind == MountError::Kind::CrLineEnds)
+            return refused(WriteFault::UnreadableMount, parsed.error);
+        return refused(WriteFault::NotMountFile);
+    }
+    if (parsed.error)
+        return refused(WriteFault::UnreadableMount, parsed.error);
+    return written(
+        write_atomically(path, updated_mount_bytes(*existing.bytes, mount), Target::RegularFile));
 }
 
 QString mount_error_text(const QString &path, const MountError &error)

@@ -48,10 +48,17 @@ struct Mount {
 };
 
 // Why a file is not a usable mount file; line is 1-based, 0 when the fault
-// belongs to no one line (a missing setting, the file as a whole).
+// belongs to no one line (a missing setting, the file as a whole). Faults
+// that are told by their kind carry no message.
 struct MountError {
+    enum class Kind {
+        Described,  // message says it
+        NulByte,    // a NUL byte: a binary file, or one damaged
+        CrLineEnds, // lines ended by CR alone (an old Mac editor)
+    };
     int line = 0;
     QString message;
+    Kind kind = Kind::Described;
 
     bool operator==(const MountError &) const = default;
 };
@@ -73,14 +80,22 @@ QByteArray mount_bytes(const Mount &mount);
 QByteArray updated_mount_bytes(const QByteArray &original, const Mount &mount);
 
 // Writes mount to path: an existing mount file keeps its comments and
-// unknown keys; any other existing regular file is refused, never replaced.
-WriteOutcome write_mount(const QString &path, const Mount &mount);
+// unknown keys. Nothing the program could not read back is ever replaced:
+// another file is refused (WriteFault::NotMountFile), and so is a mount file
+// this version cannot read (WriteFault::UnreadableMount, with the reason),
+// a newer one say; an empty file is written. Only a regular file, or a new
+// one, is written: never a FIFO or a device.
+struct MountWriteOutcome : WriteOutcome {
+    std::optional<MountError> unreadable; // why, for UnreadableMount
+};
+MountWriteOutcome write_mount(const QString &path, const Mount &mount);
 
 // A drive-train text as a box shows it. Unlike QString::fromStdString it
 // keeps a leading U+FEFF, which is part of what was typed.
 QString box_text(const std::string &text);
 
-// One line for the operator: the file, the line and what is wrong.
+// One line for the operator: the file, the line and what is wrong, for an
+// error of Kind::Described (the application words the others).
 QString mount_error_text(const QString &path, const MountError &error);
 
 // "2MHz" / "250kHz" as written; and read from those (any case, blanks

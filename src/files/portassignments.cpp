@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
 namespace files {
 
 namespace {
@@ -102,10 +105,79 @@ AssignmentsRead read_port_assignments(const QString &path)
 
 WriteOutcome write_port_assignments(const QString &path, const PortAssignments &assignments)
 {
-    const QString dir = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(dir))
-        return {false, QStringLiteral("フォルダー %1 を作れません").arg(dir)};
-    return write_atomically(path, port_assignments_bytes(assignments));
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return {false, QString::fromLocal8Bit(std::strerror(errno)), WriteFault::NoFolder, errno};
+    return write_atomically(path, port_assignments_bytes(assignments), Target::RegularFile);
+}
+
+QByteArray port_assignment_changed(const QByteArray &original, int number, const QString &device)
+{
+    const QByteArray key = port_key(number).toUtf8();
+    // The port a line sets, or 0.
+    auto port_of = [](const QByteArray &line) {
+        const QByteArray text = line.trimmed();
+        const qsizetype equals = text.indexOf('=');
+        if (text.startsWith('#') || text.startsWith(';') || equals < 0)
+            return 0;
+        const QByteArray name = text.left(equals).trimmed();
+        for (int n = 1; n <= kAssignedPorts; ++n) {
+            if (name == port_key(n).toUtf8())
+                return n;
+        }
+        return 0;
+    };
+    auto is_port_line = [&](const QByteArray &line) { return port_of(line) == number; };
+    QList<QByteArray> lines = original.split('\n');
+    const QByteArray setting = key + '=' + device.toUtf8();
+    if (device.isEmpty()) {
+        lines.removeIf(is_port_line);
+        return lines.join('\n');
+    }
+    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+        if (is_port_line(lines[i])) {
+            lines[i] = setting + (lines[i].endsWith('\r') ? "\r" : "");
+            return lines.join('\n');
+        }
+    }
+    if (original.isEmpty())
+        return port_assignments_bytes({}) + setting + '\n';
+    // A new port goes among the others in order: after the last lower one,
+    // else before the first higher one.
+    qsizetype after = -1;
+    qsizetype before = -1;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int n = port_of(lines[i]);
+        if (n > 0 && n < number)
+            after = i;
+        else if (n > number && before < 0)
+            before = i;
+    }
+    if (after >= 0 || before >= 0) {
+        const qsizetype at = after >= 0 ? after : before;
+        const bool cr = lines[at].endsWith('\r');
+        lines.insert(after >= 0 ? after + 1 : before, setting + (cr ? "\r" : ""));
+        return lines.join('\n');
+    }
+    const QByteArray eol = lines.first().endsWith('\r') ? "\r\n" : "\n";
+    QByteArray out = original;
+    if (!out.endsWith('\n'))
+        out += out.endsWith('\r') ? QByteArray("\n") : eol;
+    return out + setting + eol;
+}
+
+WriteOutcome change_port_assignment(const QString &path, int number, const QString &device)
+{
+    return update_store(path, kMaxFileBytes,
+                        [&](const std::optional<QByteArray> &current) -> std::optional<QByteArray> {
+                            // Nothing to clear where there is no file.
+                            if (!current && device.isEmpty())
+                                return std::nullopt;
+                            const QByteArray original = current.value_or(QByteArray());
+                            QByteArray changed = port_assignment_changed(original, number, device);
+                            if (current && changed == original)
+                                return std::nullopt;
+                            return changed;
+                        });
 }
 
 } // namespace files

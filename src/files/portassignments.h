@@ -49,4 +49,15 @@ AssignmentsRead read_port_assignments(const QString &path);
 // Rewrites the whole file, creating its directory when needed.
 WriteOutcome write_port_assignments(const QString &path, const PortAssignments &assignments);
 
+// original with port number (1 … kAssignedPorts) set to device, or cleared
+// when device is empty; every other line stays byte for byte: comments,
+// other ports, keys and lines this program does not read. A set port's last
+// line takes the new value (CR LF kept); a cleared port loses its lines; a
+// port with none gets one at the end.
+QByteArray port_assignment_changed(const QByteArray &original, int number, const QString &device);
+
+// One port changed in the file by port_assignment_changed, under the
+// store's lock, so runs at the same time lose nothing (see update_store).
+WriteOutcome change_port_assignment(const QString &path, int number, const QString &device);
+
 } // namespace files

@@ -11,8 +11,11 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -193,6 +196,9 @@ private slots:
     void portUsageErrors();
     void portFileNotWritable_data();
     void portFileNotWritable();
+    void portChangeKeepsLines_data();
+    void portChangeKeepsLines();
+    void racingPortChanges();
     void mountAsOptions_data();
     void mountAsOptions();
     void savedMountAsOptions_data();
@@ -920,6 +926,91 @@ void tst_Cli::portFileNotWritable()
     QCOMPARE(QString::fromUtf8(r.err).contains(file), !folderIsFile);
 }
 
+void tst_Cli::portChangeKeepsLines_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray mine = "# adapters on the pier\nbaud = 9600\nCom3=/dev/rw7300-old\n"
+                            "??? \xff\xfe not mine\n; Com4=/dev/commented\nCom12=/dev/rw7300-b\n";
+    QTest::newRow("set keeps comments, unknown keys and unreadable lines")
+        << mine << QStringList{"--set-port", "Com3=/dev/rw7300-new"} << 0
+        << QByteArray(mine).replace("rw7300-old", "rw7300-new");
+    QTest::newRow("clear keeps them too") << mine << QStringList{"--clear-port", "Com12"} << 0
+                                          << QByteArray(mine).replace("Com12=/dev/rw7300-b\n", "");
+    QByteArray garbage;
+    for (int i = 0; i < 3000; ++i)
+        garbage += static_cast<char>(i % 7 == 0 ? '\n' : (i * 53 + 1) % 256);
+    QTest::newRow("3 KB of garbage is kept, not replaced")
+        << garbage << QStringList{"--set-port", "Com2=/dev/rw7300-two"} << 0
+        << garbage + "\nCom2=/dev/rw7300-two\n";
+    const QByteArray huge = "Com1=/dev/x\n" + QByteArray(qsizetype{100} * 1024, '#');
+    QTest::newRow("too large to be the file: refused, kept")
+        << huge << QStringList{"--set-port", "Com2=/dev/rw7300-two"} << 5 << huge;
+}
+
+// --set-port and --clear-port change one port's line and nothing else.
+void tst_Cli::portChangeKeepsLines()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, after);
+    const QTemporaryDir config;
+    const QString file = ports_file(config.path());
+    QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+    QVERIFY(write_file(file, before));
+    const Run r = run(arguments, child_environment(config.path()));
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.err.isEmpty(), exitCode == 0);
+    QCOMPARE(file_bytes(file), after);
+}
+
+// Runs started together, setting and clearing different ports, lose
+// nothing, and none claims a change that is not in the file.
+void tst_Cli::racingPortChanges()
+{
+    constexpr int kRounds = 6;
+    const QTemporaryDir config;
+    const QString file = ports_file(config.path());
+    const QProcessEnvironment env = child_environment(config.path());
+    QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+    QVERIFY(write_file(file, "# mine\nCom9=/dev/rw7300-nine\n"));
+    for (int round = 0; round < kRounds; ++round) {
+        // Com3 is set in even rounds and cleared in odd ones, beside three
+        // ports set anew in each.
+        const QString tag = QString::number(round);
+        const QList<QStringList> changes{
+            {"--set-port", "Com1=/dev/rw7300-a" + tag},
+            {"--set-port", "Com2=/dev/rw7300-b" + tag},
+            round % 2 == 0 ? QStringList{"--set-port", "Com3=/dev/rw7300-c" + tag}
+                           : QStringList{"--clear-port", "Com3"},
+            {"--set-port", "Com20=/dev/rw7300-d" + tag},
+        };
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (const QStringList &arguments : changes) {
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->setProcessEnvironment(env);
+            runs.back()->start(QStringLiteral(SPEEDTABLE_EXE), arguments);
+        }
+        for (const auto &p : runs) {
+            QVERIFY(p->waitForFinished(30000));
+            QCOMPARE(p->exitCode(), 0);
+        }
+        QStringList expected{"# mine", "Com1=/dev/rw7300-a" + tag, "Com2=/dev/rw7300-b" + tag};
+        if (round % 2 == 0)
+            expected << "Com3=/dev/rw7300-c" + tag;
+        expected << "Com9=/dev/rw7300-nine"
+                 << "Com20=/dev/rw7300-d" + tag;
+        QStringList lines = QString::fromUtf8(file_bytes(file)).split('\n');
+        lines.removeAll(QString());
+        QCOMPARE(lines, expected);
+    }
+    QCOMPARE(QDir(QFileInfo(file).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"ports.conf"});
+}
+
 void tst_Cli::mountAsOptions_data()
 {
     QTest::addColumn<QStringList>("fileRa");
@@ -1053,28 +1144,54 @@ void tst_Cli::savedMountAsOptions()
 
 void tst_Cli::saveMountRefused_data()
 {
-    QTest::addColumn<QString>("inTheWay"); // document, folder or nothing (a folder missing)
+    QTest::addColumn<QString>("inTheWay"); // what stands at the path; nothing: a folder missing
+    QTest::addColumn<QByteArray>("bytes"); // a file's contents
     QTest::addColumn<QString>("reason");
-    QTest::newRow("a document") << "document" << QStringLiteral("マウントファイルではない");
-    QTest::newRow("a folder") << "folder" << QStringLiteral("フォルダーです");
-    QTest::newRow("in a folder not there") << "nothing"
-                                           << "";
+    const QString unreadable = QStringLiteral("読めないマウントファイルのため、上書きしません");
+    QByteArray version1("rw7300-mount = 1\nbase_clock = 2MHz\n");
+    for (const char *key : {"worm", "intermediate_gear", "motor", "reduction_gear", "microstep"})
+        version1 += QByteArray("ra.") + key + " = 2\ndec." + key + " = 2\n";
+    QTest::newRow("a document") << "file" << QByteArray("Dear diary,\nclear skies tonight.\n")
+                                << QStringLiteral("マウントファイルではない");
+    QTest::newRow("a newer mount file")
+        << "file"
+        << "# mine\n" + QByteArray(version1).replace("= 1\n", "= 2\n") + "tube = 80mm\n"
+        << unreadable + QStringLiteral(" (2 行目: 形式の版 2 は");
+    QTest::newRow("a version 1 file with a key twice") << "file" << version1 + "ra.worm = 180\n"
+                                                       << unreadable + QStringLiteral(" (13 行目:");
+    QTest::newRow("CR-only line ends") << "file" << QByteArray(version1).replace('\n', '\r')
+                                       << QStringLiteral("行末が CR だけです");
+    QTest::newRow("a FIFO without a reader")
+        << "fifo" << QByteArray() << QStringLiteral("通常のファイルではありません");
+    QTest::newRow("a character device")
+        << "device" << QByteArray() << QStringLiteral("通常のファイルではありません");
+    QTest::newRow("a folder") << "folder" << QByteArray() << QStringLiteral("フォルダーです");
+    QTest::newRow("in a folder not there") << "nothing" << QByteArray() << "";
 }
 
-// A file that is not a mount file is never replaced by one.
+// Nothing the program could not read back is replaced: the run says why and
+// what to do, and fails; a FIFO or a device is refused at once.
 void tst_Cli::saveMountRefused()
 {
     QFETCH(QString, inTheWay);
+    QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
     const QTemporaryDir dir;
-    const QByteArray document("Dear diary,\nclear skies tonight.\n");
     QString path = dir.filePath(QStringLiteral("em200.rw7300mount"));
-    if (inTheWay == QLatin1String("document"))
-        QVERIFY(write_file(path, document));
+    const QByteArray native = QFile::encodeName(path);
+    if (inTheWay == QLatin1String("file"))
+        QVERIFY(write_file(path, bytes));
+    else if (inTheWay == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    else if (inTheWay == QLatin1String("device") &&
+             ::mknod(native.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        QSKIP("no mknod here (needs root)");
     else if (inTheWay == QLatin1String("folder"))
         QVERIFY(QDir().mkpath(path));
-    else
+    else if (inTheWay == QLatin1String("nothing"))
         path = dir.filePath(QStringLiteral("missing/em200.rw7300mount"));
+    // run() gives up after its own limit, so a run stuck on the FIFO fails
+    // the test rather than holding it.
     const Run r = run({"--save-mount", path, "--clock", "250kHz"});
     QCOMPARE(r.exitCode, 7);
     QVERIFY(r.out.isEmpty());
@@ -1083,14 +1200,24 @@ void tst_Cli::saveMountRefused()
     QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: %1 を書き込めません: ").arg(path)) &&
                  err.contains(reason),
              qPrintable(err));
-    if (inTheWay == QLatin1String("document"))
-        QCOMPARE(file_bytes(path), document);
+    if (inTheWay == QLatin1String("file")) {
+        QCOMPARE(file_bytes(path), bytes);
+        QVERIFY2(err.contains(QStringLiteral("別の名前で保存してください")), qPrintable(err));
+    }
+    struct stat st {};
+    const bool there = ::lstat(native.constData(), &st) == 0;
+    QCOMPARE(there, inTheWay != QLatin1String("nothing"));
+    if (inTheWay == QLatin1String("fifo"))
+        QVERIFY(S_ISFIFO(st.st_mode));
+    if (inTheWay == QLatin1String("device"))
+        QVERIFY(S_ISCHR(st.st_mode));
     QCOMPARE(QFileInfo(path).isDir(), inTheWay == QLatin1String("folder"));
     // Nothing beside it either: no temporary file left, no folder made.
     const QStringList expected = inTheWay == QLatin1String("nothing")
                                      ? QStringList{}
                                      : QStringList{QStringLiteral("em200.rw7300mount")};
-    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+    QCOMPARE(QDir(dir.path())
+                 .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System),
              expected);
 }
 

@@ -1,4 +1,5 @@
 #include "beep.h"
+#include "fifowatchdog.h"
 #include "filebytes.h"
 #include "form1.h"
 
@@ -31,6 +32,8 @@ private slots:
     void pickWithMouse();
     void typingWritesNothing();
     void unwritableSettingsStaySilent();
+    void fifoHoldsNothing_data();
+    void fifoHoldsNothing();
     void restartRestoresPickedPort_data();
     void restartRestoresPickedPort();
 
@@ -196,6 +199,41 @@ void tst_WindowFiles::unwritableSettingsStaySilent()
     QCOMPARE(app::beep_count(), beeps + 1);
     QCOMPARE(combo()->currentText(), QStringLiteral("Com2"));
     QVERIFY(!m_window->findChild<QMessageBox *>());
+}
+
+void tst_WindowFiles::fifoHoldsNothing_data()
+{
+    QTest::addColumn<QString>("name"); // the file that is a FIFO nobody reads
+    QTest::newRow("Speed_Data.txt: 計算 warns") << "Speed_Data.txt";
+    QTest::newRow("PARAM.DAT: the pick goes on") << "PARAM.DAT";
+}
+
+// A FIFO nobody reads where a file is written is refused at once: the
+// window never waits for a reader, and never says it saved.
+void tst_WindowFiles::fifoHoldsNothing()
+{
+    QFETCH(QString, name);
+    const QString path = m_dir->filePath(name);
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    open_window(m_dir->path());
+    if (name == QLatin1String("PARAM.DAT")) {
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("PARAM\\.DAT: .*FIFO")));
+        const FifoWatchdog watchdog(path);
+        QTest::keyClick(combo(), Qt::Key_Down);
+        QCOMPARE(combo()->currentText(), QStringLiteral("Com2"));
+        return;
+    }
+    {
+        const FifoWatchdog watchdog(path);
+        calculate();
+    }
+    auto *warning = m_window->findChild<QMessageBox *>("listingFailure");
+    QVERIFY(warning);
+    QVERIFY2(warning->text().contains(QStringLiteral("FIFO を読んでいるプログラムがありません")),
+             qPrintable(warning->text()));
+    QCOMPARE(m_window->findChild<QLineEdit *>("Text8_0")->text(), QStringLiteral("57A7"));
+    warning->accept();
 }
 
 void tst_WindowFiles::restartRestoresPickedPort_data()

@@ -1,3 +1,4 @@
+#include "fifowatchdog.h"
 #include "filebytes.h"
 #include "form1.h"
 #include "mountfile.h"
@@ -21,10 +22,13 @@
 #include <QUrl>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <future>
 
 #include <map>
@@ -95,6 +99,11 @@ private slots:
     void historyFileThatIsNoFile();
     void unsavedEditsAsk_data();
     void unsavedEditsAsk();
+    void saveOverUnreadableRefused_data();
+    void saveOverUnreadableRefused();
+    void historyKeepsOtherWindows_data();
+    void historyKeepsOtherWindows();
+    void historyFullDiskReachesStatusLine();
 
 private:
     void start_window(const QString &file = {});
@@ -237,7 +246,9 @@ void tst_WindowMount::unusableFileChangesNothing_data()
         << "listing" << QStringLiteral("の 1 行目: マウントファイルではありません");
     QTest::newRow("missing value")
         << "value" << QStringLiteral("の 9 行目: ra.worm の値がありません");
-    QTest::newRow("binary garbage") << "binary" << QStringLiteral("マウントファイルではありません");
+    QTest::newRow("binary garbage")
+        << "binary" << QStringLiteral("の 1 行目: NUL バイトがあります");
+    QTest::newRow("CR-only line ends") << "cr" << QStringLiteral("行末が CR だけです");
     QTest::newRow("10 MB") << "large" << QStringLiteral("大きすぎます");
     QTest::newRow("directory") << "directory" << QStringLiteral("フォルダーです");
     QTest::newRow("FIFO") << "fifo" << QStringLiteral("通常のファイルではありません");
@@ -255,6 +266,8 @@ void tst_WindowMount::unusableFileChangesNothing()
         QVERIFY(write_file(path, good.replace("ra.worm = 180", "ra.worm =")));
     else if (kind == "binary")
         QVERIFY(write_file(path, QByteArray::fromHex("7f454c4602010100000000ff00fe")));
+    else if (kind == "cr")
+        QVERIFY(write_file(path, good.replace('\n', '\r')));
     else if (kind == "large")
         QVERIFY(write_file(path, good + QByteArray(qsizetype{10} << 20, '#')));
     else if (kind == "directory")
@@ -565,6 +578,118 @@ void tst_WindowMount::unsavedEditsAsk()
     edited.ra[1] = "3";
     QCOMPARE(read_all(first_path),
              answer == "saveMount" ? files::updated_mount_bytes(on_disk, edited) : on_disk);
+}
+
+void tst_WindowMount::saveOverUnreadableRefused_data()
+{
+    QTest::addColumn<QString>("kind"); // what the open file was replaced by
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    const QByteArray good = files::mount_bytes(em200());
+    QTest::newRow("a newer version")
+        << "file"
+        << "# mine\n" + QByteArray(good).replace("rw7300-mount = 1", "rw7300-mount = 2")
+        << QStringLiteral("形式の版 2 はこのプログラムより新しい");
+    QTest::newRow("version 1 with a key twice") << "file" << good + "ra.worm = 90\n"
+                                                << QStringLiteral("ra.worm が 2 回あります");
+    QTest::newRow("a FIFO") << "fifo" << QByteArray()
+                            << QStringLiteral("通常のファイルではありません");
+    QTest::newRow("a character device")
+        << "device" << QByteArray() << QStringLiteral("通常のファイルではありません");
+}
+
+// Ctrl+S over a file this version cannot read back leaves it as it is and
+// says why and what to do; nothing waits on a FIFO.
+void tst_WindowMount::saveOverUnreadableRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    start_window();
+    const QString path = write_mount(QStringLiteral("em200.rw7300mount"), em200());
+    drop_on(m_window.get(), path);
+    check_shows(em200());
+    const QByteArray native = QFile::encodeName(path);
+    QVERIFY(QFile::remove(path));
+    if (kind == "file")
+        QVERIFY(write_file(path, bytes));
+    else if (kind == "fifo")
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    else if (::mknod(native.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        QSKIP("no mknod here (needs root)");
+    box("Text1_2")->setText(QStringLiteral("800"));
+    {
+        const FifoWatchdog watchdog(path);
+        QTest::keyClick(box("Text1_0"), Qt::Key_S, Qt::ControlModifier);
+    }
+    auto *failure = m_window->findChild<QMessageBox *>("mountSaveFailure");
+    QVERIFY2(failure, qPrintable(status()));
+    QVERIFY2(failure->text().contains(path) && failure->text().contains(reason),
+             qPrintable(failure->text()));
+    QVERIFY(!status().contains(QStringLiteral("保存しました")));
+    struct stat st {};
+    QCOMPARE(::lstat(native.constData(), &st), 0);
+    if (kind == "file") {
+        QVERIFY(failure->text().contains(QStringLiteral("別の名前で保存してください")));
+        QCOMPARE(read_all(path), bytes);
+    } else {
+        QVERIFY(kind == "fifo" ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode));
+    }
+    QVERIFY(m_window->isWindowModified());
+}
+
+void tst_WindowMount::historyKeepsOtherWindows_data()
+{
+    QTest::addColumn<bool>("openLast"); // the first window turns it on, else opens a file
+    QTest::newRow("each opens a file") << false;
+    QTest::newRow("one turns on opening the last") << true;
+}
+
+// Two windows started together each read the list before the other wrote;
+// the second to write keeps the first one's change.
+void tst_WindowMount::historyKeepsOtherWindows()
+{
+    QFETCH(bool, openLast);
+    const QString path = m_config->filePath(QStringLiteral("rw7300-speedtable/mounts.conf"));
+    app::MountHistory first(path);
+    app::MountHistory second(path);
+    QCOMPARE(openLast ? first.set_open_last_at_start(true)
+                      : first.used(QStringLiteral("/m/a.rw7300mount"), QStringLiteral("A")),
+             QString());
+    QCOMPARE(second.used(QStringLiteral("/m/b.rw7300mount"), QStringLiteral("B")), QString());
+    const app::MountHistory after(path);
+    QStringList paths;
+    for (const app::RecentMount &r : after.recent())
+        paths << r.path;
+    QCOMPARE(paths, openLast ? QStringList{"/m/b.rw7300mount"}
+                             : QStringList({"/m/b.rw7300mount", "/m/a.rw7300mount"}));
+    QCOMPARE(after.open_last_at_start(), openLast);
+    QCOMPARE(second.recent().size(), paths.size());
+}
+
+// A list that cannot be written (the disk is full) is said on the status
+// line; the mount opens all the same.
+void tst_WindowMount::historyFullDiskReachesStatusLine()
+{
+    start_window();
+    const QString path = write_mount(QStringLiteral("em200.rw7300mount"), em200());
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    // Room for the lock file, not for the list.
+    rlimit full = saved;
+    full.rlim_cur = 120;
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    drop_on(m_window.get(), path);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old_handler);
+    check_shows(em200());
+    QVERIFY2(status().contains(QStringLiteral("最近使ったマウントの一覧を保存できません")),
+             qPrintable(status()));
+    const QString list = m_config->filePath(QStringLiteral("rw7300-speedtable/mounts.conf"));
+    QVERIFY(!QFileInfo::exists(list));
+    QCOMPARE(QDir(QFileInfo(list).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+             QStringList());
 }
 
 QTEST_MAIN(tst_WindowMount)

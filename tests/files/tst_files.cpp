@@ -62,11 +62,18 @@ private slots:
     void firstField_data();
     void firstField();
     void readParam();
+    void paramAtReadLimit_data();
+    void paramAtReadLimit();
     void parseAssignments_data();
     void parseAssignments();
     void assignmentsRoundTrip();
     void unusableAssignmentsFile_data();
     void unusableAssignmentsFile();
+    void changePortKeepsLines_data();
+    void changePortKeepsLines();
+    void storeTargets_data();
+    void storeTargets();
+    void staleLockTakenOver();
     void atomicRewrite();
     void rewriteByKind_data();
     void rewriteByKind();
@@ -200,6 +207,33 @@ void tst_Files::readParam()
     QVERIFY(!files::read_param(path)); // empty
 }
 
+void tst_Files::paramAtReadLimit_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("length"); // of the field read
+    constexpr int limit = 4096;
+    QTest::newRow("line end is the last byte read") << QByteArray(limit - 1, 'A') + "\n"
+                                                    << limit - 1;
+    QTest::newRow("field ends exactly at the limit, comma after")
+        << QByteArray(limit, 'A') + ",x\r\n"
+        << limit;
+    QTest::newRow("field one byte past the limit") << QByteArray(limit + 1, 'A') + "\r\n" << limit;
+}
+
+// Only the first 4 KiB are read: a field that ends there is whole, one
+// longer is cut at the limit, from the file as from its bytes.
+void tst_Files::paramAtReadLimit()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, length);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("PARAM.DAT"));
+    QVERIFY(write_file(path, bytes));
+    const QString expected(length, QLatin1Char('A'));
+    QCOMPARE(files::read_param(path), std::optional<QString>(expected));
+    QCOMPARE(files::parse_param(bytes), std::optional<QString>(expected));
+}
+
 void tst_Files::parseAssignments_data()
 {
     static const char kGarbage[] = "\0\x80"
@@ -288,6 +322,118 @@ void tst_Files::unusableAssignmentsFile()
     QCOMPARE(read.assignments, files::PortAssignments{});
 }
 
+void tst_Files::changePortKeepsLines_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("device"); // empty: cleared
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray mine = "# my adapters\r\nbaud=9600\r\nCom3 = /dev/old  \r\n"
+                            "not a setting\r\nCom12=/dev/b\r\n";
+    QTest::newRow("set: only the port's line changes, CR LF kept")
+        << mine << 3 << "/dev/new"
+        << QByteArray(mine).replace("Com3 = /dev/old  ", "Com3=/dev/new");
+    QTest::newRow("set: a new port goes in order")
+        << mine << 7 << "/dev/seven"
+        << QByteArray(mine).replace("not a setting\r\n", "Com7=/dev/seven\r\nnot a setting\r\n");
+    QTest::newRow("set: before the first higher port")
+        << mine << 1 << "/dev/one" << QByteArray(mine).replace("Com3 =", "Com1=/dev/one\r\nCom3 =");
+    QTest::newRow("set: a twice-set port, the last line")
+        << QByteArray("Com2=/a\nCom2=/b\n") << 2 << "/c" << QByteArray("Com2=/a\nCom2=/c\n");
+    QTest::newRow("clear: the port's lines go, nothing else")
+        << mine + "Com3=/dev/again\r\n"
+        << 3 << "" << QByteArray(mine).replace("Com3 = /dev/old  \r\n", "");
+    QTest::newRow("clear: a port not set") << mine << 9 << "" << mine;
+    QByteArray garbage(3000, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = static_cast<char>((i * 37 + 11) % 256);
+    garbage.replace('\n', 'x');
+    QTest::newRow("set: 3 KB of garbage kept byte for byte")
+        << garbage << 4 << "/dev/four" << garbage + "\nCom4=/dev/four\n";
+    QTest::newRow("set: no file yet") << QByteArray() << 5 << "/dev/five"
+                                      << files::port_assignments_bytes({}) + "Com5=/dev/five\n";
+}
+
+// A change touches one port's lines: comments, unknown keys and lines the
+// program cannot read stay as the operator wrote them.
+void tst_Files::changePortKeepsLines()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(int, port);
+    QFETCH(QString, device);
+    QFETCH(QByteArray, after);
+    QCOMPARE(files::port_assignment_changed(before, port, device), after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("config/ports.conf"));
+    if (!before.isEmpty()) {
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("config"))));
+        QVERIFY(write_file(path, before));
+    }
+    const files::WriteOutcome outcome = files::change_port_assignment(path, port, device);
+    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    QCOMPARE(read_all(path), after);
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("config"))).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"ports.conf"});
+}
+
+void tst_Files::storeTargets_data()
+{
+    using files::WriteFault;
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<WriteFault>("fault");
+    QTest::newRow("FIFO: refused, not waited on") << "fifo" << WriteFault::NotRegular;
+    QTest::newRow("directory") << "directory" << WriteFault::Directory;
+    QTest::newRow("too large: kept, not replaced") << "large" << WriteFault::TooLarge;
+}
+
+// A store must be read back: only a regular file of sensible size is one.
+void tst_Files::storeTargets()
+{
+    QFETCH(QString, kind);
+    QFETCH(files::WriteFault, fault);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ports.conf"));
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray large = "Com1=/dev/x\n" + QByteArray(qsizetype{100} * 1024, '#');
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    else if (kind == "directory")
+        QVERIFY(QDir().mkpath(path));
+    else
+        QVERIFY(write_file(path, large));
+    auto change = std::async(std::launch::async, [path] {
+        return files::change_port_assignment(path, 2, QStringLiteral("/dev/two"));
+    });
+    const bool prompt = change.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!prompt) // a writer lets the stuck reader go, so the test fails instead of hanging
+        ::close(::open(native.constData(), O_WRONLY | O_NONBLOCK));
+    QVERIFY(prompt);
+    const files::WriteOutcome outcome = change.get();
+    QVERIFY(!outcome.ok);
+    QCOMPARE(outcome.fault, fault);
+    if (kind == "large")
+        QCOMPARE(read_all(path), large);
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral(".lock")));
+}
+
+// A run killed while it held the lock does not lock the store for good.
+void tst_Files::staleLockTakenOver()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ports.conf"));
+    const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/write_helper");
+    QProcess p;
+    p.start(helper, {QStringLiteral("--die-holding-lock"), path});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+    QVERIFY(QFileInfo::exists(path + QStringLiteral(".lock")));
+    const auto started = std::chrono::steady_clock::now();
+    const files::WriteOutcome outcome = files::change_port_assignment(path, 2, "/dev/two");
+    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    QVERIFY(std::chrono::steady_clock::now() - started < files::kLockWait);
+    QCOMPARE(files::read_port_assignments(path).assignments[1], QStringLiteral("/dev/two"));
+}
+
 void tst_Files::atomicRewrite()
 {
     QTemporaryDir dir;
@@ -303,6 +449,8 @@ void tst_Files::rewriteByKind_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("ok");
     QTest::newRow("FIFO: the reader gets the bytes") << "fifo" << true;
+    QTest::newRow("FIFO without a reader: refused at once") << "lonely fifo" << false;
+    QTest::newRow("FIFO whose reader does not read: given up") << "stalled fifo" << false;
     QTest::newRow("character device stays a device") << "device" << true;
     QTest::newRow("symbolic link: target rewritten, link kept") << "link" << true;
     QTest::newRow("dangling link: target made") << "dangling" << true;
@@ -316,12 +464,16 @@ void tst_Files::rewriteByKind()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Speed_Data.txt"));
     const QString target = dir.filePath(QStringLiteral("real.txt"));
-    const QByteArray bytes = "listing\r\n";
+    // More than a pipe holds, for the reader that never reads.
+    const QByteArray bytes =
+        kind == "stalled fifo" ? QByteArray(1 << 20, 'x') : QByteArray("listing\r\n");
     int reader = -1; // the FIFO's far end, open before the write so it cannot block
-    if (kind == "fifo") {
+    if (kind.endsWith("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
-        QVERIFY(reader >= 0);
+        if (kind != "lonely fifo") {
+            reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+            QVERIFY(reader >= 0);
+        }
     } else if (kind == "device") {
         // The null device's numbers: whatever is written goes nowhere.
         if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
@@ -334,20 +486,41 @@ void tst_Files::rewriteByKind()
         QVERIFY(QDir().mkpath(path));
     }
 
-    const files::WriteOutcome outcome = files::write_atomically(path, bytes);
+    auto write = std::async(std::launch::async,
+                            [path, bytes] { return files::write_atomically(path, bytes); });
+    // Within the in-place limit, with room for a loaded machine; a FIFO
+    // writer stuck past it is let go by a reader, so the test fails instead
+    // of hanging.
+    const bool prompt = write.wait_for(files::kInPlaceWait * 5) == std::future_status::ready;
+    if (!prompt) {
+        const int unblock = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        while (write.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+            char sink[4096];
+            while (::read(unblock, sink, sizeof sink) > 0) {
+            }
+        }
+        ::close(unblock);
+    }
+    QVERIFY(prompt);
+    const files::WriteOutcome outcome = write.get();
     QByteArray got(256, '\0');
-    if (reader >= 0) {
+    if (kind == "fifo") {
         const auto n = ::read(reader, got.data(), static_cast<std::size_t>(got.size()));
         got.resize(n > 0 ? n : 0);
-        ::close(reader);
     }
     QCOMPARE(outcome.ok, ok);
-    QCOMPARE(outcome.error.isEmpty(), ok);
+    QCOMPARE(outcome.fault == files::WriteFault::None, ok);
     struct stat st {};
     QCOMPARE(::lstat(QFile::encodeName(path).constData(), &st), 0);
-    if (kind == "fifo") {
+    if (reader >= 0)
+        ::close(reader);
+    if (kind.endsWith("fifo")) {
         QVERIFY(S_ISFIFO(st.st_mode));
-        QCOMPARE(got, bytes);
+        if (kind == "fifo")
+            QCOMPARE(got, bytes);
+        else
+            QCOMPARE(outcome.fault, kind == "lonely fifo" ? files::WriteFault::NoReader
+                                                          : files::WriteFault::Stalled);
     } else if (kind == "device") {
         QVERIFY(S_ISCHR(st.st_mode));
     } else if (kind == "directory") {
@@ -393,11 +566,15 @@ void tst_Files::fullDiskKeepsOldFile_data()
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("size");  // bytes written
     QTest::addColumn<int>("limit"); // the file-size limit, for "rlimit"
-    QTest::newRow("file-size limit") << "rlimit" << 200000 << 65536;
+    QTest::addColumn<bool>("existed");
+    QTest::newRow("file-size limit") << "rlimit" << 200000 << 65536 << true;
     // A listing (about 1.7 KB) fits the write buffer: write() succeeds and
     // only the flush runs into the limit.
-    QTest::newRow("listing-size write fails only at the flush") << "rlimit" << 2000 << 1024;
-    QTest::newRow("full tmpfs") << "tmpfs" << 400000 << 0;
+    QTest::newRow("listing-size write fails only at the flush") << "rlimit" << 2000 << 1024 << true;
+    QTest::newRow("new file: nothing left behind") << "rlimit" << 200000 << 65536 << false;
+    QTest::newRow("new file, fails at the flush: nothing left behind")
+        << "rlimit" << 2000 << 1024 << false;
+    QTest::newRow("full tmpfs") << "tmpfs" << 400000 << 0 << true;
 }
 
 // A write that runs out of space part-way leaves the previous file exactly
@@ -407,17 +584,24 @@ void tst_Files::fullDiskKeepsOldFile()
     QFETCH(QString, how);
     QFETCH(int, size);
     QFETCH(int, limit);
+    QFETCH(bool, existed);
     QTemporaryDir dir;
     const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/write_helper");
     if (how == QLatin1String("rlimit")) {
         const QString path = dir.filePath(QStringLiteral("Speed_Data.txt"));
-        QVERIFY(write_file(path, "previous listing"));
+        if (existed)
+            QVERIFY(write_file(path, "previous listing"));
         QProcess p;
         p.start(helper, {path, QString::number(size), QString::number(limit)});
         QVERIFY(p.waitForFinished(30000));
         const QByteArray out = p.readAllStandardOutput();
         QCOMPARE(p.exitCode(), 1);
         QVERIFY2(out.startsWith("failed: ") && out.size() > 10, out.constData());
+        if (!existed) {
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                     QStringList{});
+            return;
+        }
         QCOMPARE(read_all(path), QByteArray("previous listing"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Speed_Data.txt"});
     } else {

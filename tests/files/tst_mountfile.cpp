@@ -5,7 +5,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <future>
@@ -62,6 +65,8 @@ private slots:
     void goodFiles();
     void badFiles_data();
     void badFiles();
+    void faultKinds_data();
+    void faultKinds();
     void roundTrip_data();
     void roundTrip();
     void rewriteKeepsTheRest();
@@ -69,6 +74,8 @@ private slots:
     void unusablePaths();
     void writeRefusals_data();
     void writeRefusals();
+    void writeTargets_data();
+    void writeTargets();
 };
 
 void tst_MountFile::goodFiles_data()
@@ -127,8 +134,6 @@ void tst_MountFile::badFiles_data()
     QTest::newRow("PARAM.DAT") << QByteArray("Com3\r\n") << 1 << not_mount;
     QTest::newRow("a Shift-JIS listing")
         << QByteArray("2026/12/07 21:00:00\r\n\x81\x40\r\n") << 1 << not_mount;
-    QTest::newRow("binary garbage")
-        << QByteArray::fromHex("7f454c460201010000000000000000000300") << 1 << not_mount;
     QTest::newRow("settings before the version") << "name = x\n" + body() << 1 << not_mount;
     QTest::newRow("missing value") << body().replace("ra.motor = 200", "ra.motor =") << 6
                                    << QStringLiteral("ra.motor の値がありません");
@@ -159,10 +164,6 @@ void tst_MountFile::badFiles_data()
                                               << QStringLiteral("UTF-8 のテキストではありません");
     QTest::newRow("control character")
         << body().replace("EM-200", "EM\x1b[2J") << 2 << QStringLiteral("制御文字");
-    QTest::newRow("NUL inside") << body().replace("16\n", QByteArray("1\0"
-                                                                     "6\n",
-                                                                     4))
-                                << 8 << QStringLiteral("制御文字");
 }
 
 void tst_MountFile::badFiles()
@@ -180,6 +181,37 @@ void tst_MountFile::badFiles()
     QCOMPARE(text.contains(QStringLiteral(" %1 行目").arg(line)), line > 0);
 }
 
+void tst_MountFile::faultKinds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<MountError::Kind>("kind");
+    QTest::newRow("binary garbage") << QByteArray::fromHex("7f454c460201010000000000000000000300")
+                                    << 1 << MountError::Kind::NulByte;
+    QTest::newRow("NUL inside a value") << body().replace("16\n", QByteArray("1\0"
+                                                                             "6\n",
+                                                                             4))
+                                        << 8 << MountError::Kind::NulByte;
+    QTest::newRow("CR-only line ends")
+        << body().replace('\n', '\r') << 0 << MountError::Kind::CrLineEnds;
+    QTest::newRow("CR-only after a CR LF start")
+        << "rw7300-mount = 1\r\n" + body().mid(body().indexOf('\n') + 1).replace('\n', '\r') << 0
+        << MountError::Kind::CrLineEnds;
+}
+
+// Told by their real cause, not as text that is not UTF-8.
+void tst_MountFile::faultKinds()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, line);
+    QFETCH(MountError::Kind, kind);
+    const files::MountRead read = files::parse_mount(bytes);
+    const auto *error = std::get_if<MountError>(&read);
+    QVERIFY2(error, qPrintable(describe(read)));
+    QCOMPARE(error->kind, kind);
+    QCOMPARE(error->line, line);
+}
+
 void tst_MountFile::roundTrip_data()
 {
     QTest::addColumn<QString>("text"); // put in every field of a mount
@@ -187,6 +219,8 @@ void tst_MountFile::roundTrip_data()
          {"", " 240", "240 ", "2,5", "16abc", "a \"b\"", "\"", "\\", "tab\there", "line\nbreak\r",
           "\x01\x7f", "#x", ";x", "=x", "é 十 星", "\u3000full-width blank", "\uFEFF1"})
         QTest::newRow(text) << files::box_text(text);
+    // Needs quoting, and holds every escapable character at once.
+    QTest::newRow("every escape together") << QStringLiteral(" \"q\" \\ \t\n\r\x01\x1f\x7f x\\\" ");
 }
 
 // Whatever a box can hold is read back the same, fresh or rewritten.
@@ -277,36 +311,89 @@ void tst_MountFile::unusablePaths()
 
 void tst_MountFile::writeRefusals_data()
 {
+    using files::WriteFault;
     QTest::addColumn<QByteArray>("existing");
-    QTest::addColumn<bool>("written");
-    QTest::newRow("a listing") << QByteArray("2026/12/07 21:00:00\r\n\x81\x40\r\n") << false;
-    QTest::newRow("a document") << QByteArray("Dear diary,\n") << false;
-    QTest::newRow("empty file") << QByteArray() << true;
-    QTest::newRow("binary") << QByteArray::fromHex("7f454c4602010100") << false;
+    QTest::addColumn<WriteFault>("fault");
+    QTest::newRow("a listing") << QByteArray("2026/12/07 21:00:00\r\n\x81\x40\r\n")
+                               << WriteFault::NotMountFile;
+    QTest::newRow("a document") << QByteArray("Dear diary,\n") << WriteFault::NotMountFile;
+    QTest::newRow("empty file") << QByteArray() << WriteFault::None;
+    QTest::newRow("binary") << QByteArray::fromHex("7f454c4602010100") << WriteFault::NotMountFile;
     QTest::newRow("a mount file with a fault")
-        << QByteArray("rw7300-mount = 1\nra.worm =\n") << true;
-    QTest::newRow("a mount file") << body() << true;
+        << QByteArray("rw7300-mount = 1\nra.worm =\n") << WriteFault::UnreadableMount;
+    QTest::newRow("a newer version with notes and more keys")
+        << "# mine\nrw7300-mount = 2\nmount.kind = GEM\n" + body().mid(body().indexOf('\n') + 1)
+        << WriteFault::UnreadableMount;
+    QTest::newRow("version 1 with a key twice")
+        << body("ra.worm = 180\n") << WriteFault::UnreadableMount;
+    QTest::newRow("CR-only line ends") << body().replace('\n', '\r') << WriteFault::UnreadableMount;
+    QTest::newRow("a mount file") << body() << WriteFault::None;
 }
 
-// Only a mount file is written over: a file picked by mistake stays.
+// Only a mount file this version reads is written over: anything else, a
+// newer mount file included, stays byte for byte.
 void tst_MountFile::writeRefusals()
 {
     QFETCH(QByteArray, existing);
-    QFETCH(bool, written);
+    QFETCH(files::WriteFault, fault);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("target"));
     QVERIFY(write_file(path, existing));
     Mount m = kEm200;
     m.dec[1] = "3";
-    const files::WriteOutcome outcome = files::write_mount(path, m);
-    QCOMPARE(outcome.ok, written);
-    if (written) {
+    const files::MountWriteOutcome outcome = files::write_mount(path, m);
+    QCOMPARE(outcome.fault, fault);
+    QCOMPARE(outcome.ok, fault == files::WriteFault::None);
+    QCOMPARE(outcome.unreadable.has_value(), fault == files::WriteFault::UnreadableMount);
+    if (outcome.ok)
         QCOMPARE(describe(files::read_mount(path)), describe(m));
-    } else {
-        QVERIFY(outcome.error.contains(QStringLiteral("上書きしません")));
+    else
         QCOMPARE(read_all(path), existing);
-    }
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"target"});
+}
+
+void tst_MountFile::writeTargets_data()
+{
+    using files::WriteFault;
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<WriteFault>("fault");
+    QTest::newRow("FIFO without a reader") << "fifo" << WriteFault::NotRegular;
+    QTest::newRow("character device") << "device" << WriteFault::NotRegular;
+    QTest::newRow("directory") << "directory" << WriteFault::Directory;
+    QTest::newRow("new file") << "missing" << WriteFault::None;
+}
+
+// A mount file must be read back: nothing but a regular file is written,
+// and nothing waits on a FIFO.
+void tst_MountFile::writeTargets()
+{
+    QFETCH(QString, kind);
+    QFETCH(files::WriteFault, fault);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("m.rw7300mount"));
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    else if (kind == "device" && ::mknod(native.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        QSKIP("no mknod here (needs root)");
+    else if (kind == "directory")
+        QVERIFY(QDir().mkpath(path));
+    auto write =
+        std::async(std::launch::async, [path] { return files::write_mount(path, kEm200); });
+    const bool prompt = write.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!prompt) // a reader lets the stuck writer go, so the test fails instead of hanging
+        ::close(::open(native.constData(), O_RDONLY | O_NONBLOCK));
+    QVERIFY(prompt);
+    const files::MountWriteOutcome outcome = write.get();
+    QCOMPARE(outcome.fault, fault);
+    struct stat st {};
+    QCOMPARE(::lstat(native.constData(), &st), 0);
+    if (kind == "fifo")
+        QVERIFY(S_ISFIFO(st.st_mode));
+    else if (kind == "device")
+        QVERIFY(S_ISCHR(st.st_mode));
+    else if (kind == "missing")
+        QCOMPARE(describe(files::read_mount(path)), describe(kEm200));
 }
 
 QTEST_GUILESS_MAIN(tst_MountFile)
