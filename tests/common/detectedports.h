@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QString>
 
+#include <utility>
+
 inline const QString kAdapterStableName =
     QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
 
@@ -43,7 +45,7 @@ using DeviceFiles = QHash<QString, QString>;
 // and looked up where it is.
 inline rwlink::Devices fake_devices(rwlink::PortLister ports, DeviceFiles files = {})
 {
-    const auto resolve = [files](const QString &path) -> QString {
+    const auto resolve = [files = std::move(files)](const QString &path) -> QString {
         if (!path.startsWith(QLatin1String("/dev/")))
             return QFileInfo(path).canonicalFilePath();
         QString at = path;
