@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(reread == parsed, "written and read back, the assignments changed");
     require(files::port_assignments_bytes(reread) == written, "written twice, the bytes differ");
 
-    const rwlink::PortMap map(parsed, {});
+    const rwlink::PortMap map(parsed, {}, {}); // nothing reported, nothing in /dev
     for (int n = 1; n <= rwlink::kPortCount; ++n) {
         const rwlink::PortMapping m = map.mapping(n);
         const QString &assigned = parsed[static_cast<std::size_t>(n - 1)];

@@ -675,7 +675,8 @@ std::variant<files::Mount, int> mount_of_run(const Options &options)
 }
 
 // Calculates, then writes the listing, prints and uploads as asked.
-int calculate_and_report(const Options &options, rwlink::Clock *clock)
+int calculate_and_report(const Options &options, rwlink::Clock *clock,
+                         const rwlink::Devices &devices)
 {
     const auto mount = mount_of_run(options);
     if (const int *failed = std::get_if<int>(&mount))
@@ -725,7 +726,7 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
                                      "そのまま送るには --force を付けてください。\n"));
         return kExitRefused;
     }
-    if (!upload_from_command_line(out, *options.upload, clock))
+    if (!upload_from_command_line(out, *options.upload, clock, devices))
         return kExitUpload;
     return 0;
 }
@@ -765,9 +766,9 @@ int save_mount(const Options &options)
 }
 
 // --ports: where each port name leads, as text or JSON.
-int list_ports(const Options &options)
+int list_ports(const Options &options, const rwlink::Devices &devices)
 {
-    const PortSettings settings;
+    const PortSettings settings(devices);
     // The window and an upload carry on as if nothing were assigned; so
     // does the list, but not without saying why.
     if (!settings.read_error().isEmpty())
@@ -785,9 +786,9 @@ int list_ports(const Options &options)
 }
 
 // --set-port and --clear-port, written to the file at once.
-int change_port(const Options &options)
+int change_port(const Options &options, const rwlink::Devices &devices)
 {
-    PortSettings settings;
+    PortSettings settings(devices);
     const files::WriteOutcome written = options.action == Action::SetPort
                                             ? settings.assign(options.port, options.device)
                                             : settings.clear(options.port);
@@ -819,7 +820,8 @@ bool wants_command_line(int argc, const char *const *argv)
     return false;
 }
 
-int run_command_line(const QStringList &arguments, rwlink::Clock *clock)
+int run_command_line(const QStringList &arguments, rwlink::Clock *clock,
+                     const rwlink::Devices &devices)
 {
     g_stdout_error = 0;
     g_stdout_error_said = false;
@@ -831,16 +833,16 @@ int run_command_line(const QStringList &arguments, rwlink::Clock *clock)
         const auto &options = std::get<Options>(parsed);
         switch (options.action) {
         case Action::Ports:
-            return list_ports(options);
+            return list_ports(options, devices);
         case Action::SaveMount:
             return save_mount(options);
         case Action::SetPort:
         case Action::ClearPort:
-            return change_port(options);
+            return change_port(options, devices);
         case Action::Calculate:
             break;
         }
-        return calculate_and_report(options, clock);
+        return calculate_and_report(options, clock, devices);
     }();
     // Another failure keeps its own status; otherwise output that did not
     // arrive is this run's failure.

@@ -4,6 +4,8 @@
 // without a display. The window opens only when none of these options is
 // given.
 
+#include "ports.h"
+
 #include <QStringList>
 
 namespace rwlink {
@@ -26,7 +28,9 @@ bool wants_command_line(int argc, const char *const *argv);
 // closed stream; said in one line on stderr), 7 the mount file of --mount
 // could not be read or that of --save-mount not written (one line on
 // stderr; nothing else is printed, written or sent). An upload paces on
-// clock when given, otherwise on the system's millisecond counter.
-int run_command_line(const QStringList &arguments, rwlink::Clock *clock = nullptr);
+// clock when given, otherwise on the system's millisecond counter; ports
+// are looked for among devices.
+int run_command_line(const QStringList &arguments, rwlink::Clock *clock = nullptr,
+                     const rwlink::Devices &devices = rwlink::system_devices());
 
 } // namespace app

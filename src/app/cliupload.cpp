@@ -102,11 +102,11 @@ QString pace_text(const std::vector<Steady::time_point> &writes)
 } // namespace
 
 bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
-                              rwlink::Clock *clock)
+                              rwlink::Clock *clock, const rwlink::Devices &devices)
 {
     // "Com1" … "Com20" lead where they lead in the window; anything else is
     // a device opened as it is named.
-    const PortSettings ports;
+    const PortSettings ports(devices);
     const auto number = rwlink::port_number_for(port);
     if (number && !ports.read_error().isEmpty())
         say(QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を読めません: %2。"

@@ -3,6 +3,7 @@
 // The Send button's upload, run from the command line.
 
 #include "calculate.h"
+#include "ports.h"
 
 #include <QString>
 
@@ -16,8 +17,10 @@ namespace app {
 // as in the window, or a device path) at the controller's pace, reporting
 // progress and the pace kept on stderr. Runs the application's event loop
 // until the upload ends. Paces on clock when given, otherwise on the
-// system's millisecond counter. True only when every command was written.
+// system's millisecond counter; port names lead among devices. True only
+// when every command was written.
 bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
-                              rwlink::Clock *clock = nullptr);
+                              rwlink::Clock *clock = nullptr,
+                              const rwlink::Devices &devices = rwlink::system_devices());
 
 } // namespace app

@@ -172,8 +172,8 @@ private:
     Form1 &m_form;
 };
 
-Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::PortLister ports, QWidget *parent)
-    : QWidget(parent), m_data_dir(std::move(data_dir)), m_port_settings(std::move(ports))
+Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QWidget *parent)
+    : QWidget(parent), m_data_dir(std::move(data_dir)), m_port_settings(std::move(devices))
 {
     MSComm1 = new rwlink::SerialLink(this);
     if (!clock) {

@@ -70,9 +70,10 @@ public:
     // data_dir holds PARAM.DAT and Speed_Data.txt (the program's directory).
     // The controller actions pace on clock when given (tests; it must
     // outlive the window), otherwise on the system's millisecond counter.
-    // ports lists the serial ports present (tests stand in a fixed list).
-    explicit Form1(QString data_dir, rwlink::Clock *clock = nullptr, rwlink::PortLister ports = {},
-                   QWidget *parent = nullptr);
+    // devices says which serial ports and device files the machine has
+    // (tests stand in their own).
+    explicit Form1(QString data_dir, rwlink::Clock *clock = nullptr,
+                   rwlink::Devices devices = rwlink::system_devices(), QWidget *parent = nullptr);
     ~Form1() override;
 
     std::int32_t current_base_clock() const { return base_clock; }

@@ -6,8 +6,8 @@
 
 namespace app {
 
-PortSettings::PortSettings(rwlink::PortLister lister, QString path)
-    : m_lister(lister ? std::move(lister) : rwlink::PortLister(rwlink::system_ports)),
+PortSettings::PortSettings(rwlink::Devices devices, QString path)
+    : m_devices(std::move(devices)),
       m_path(path.isEmpty() ? files::port_assignments_path() : std::move(path))
 {
     refresh();
@@ -18,7 +18,7 @@ void PortSettings::refresh()
     const files::AssignmentsRead read = files::read_port_assignments(m_path);
     m_assigned = read.assignments;
     m_read_error = read.error;
-    m_map = rwlink::PortMap(m_assigned, m_lister());
+    m_map = rwlink::PortMap(m_assigned, m_devices.ports(), m_devices.resolve);
 }
 
 files::WriteOutcome PortSettings::assign(int number, const QString &device)
@@ -49,7 +49,7 @@ files::WriteOutcome PortSettings::store(int number, const QString &device)
     const files::AssignmentsRead read = files::read_port_assignments(m_path);
     m_assigned = read.assignments;
     m_read_error = read.error;
-    m_map = rwlink::PortMap(m_assigned, m_map.detected());
+    m_map = rwlink::PortMap(m_assigned, m_map.detected(), m_devices.resolve);
     return written;
 }
 

@@ -13,9 +13,9 @@ namespace app {
 
 class PortSettings {
 public:
-    // Lists the system's ports and keeps the user's file unless told
+    // Asks the machine for its ports and keeps the user's file unless told
     // otherwise (tests stand in both).
-    explicit PortSettings(rwlink::PortLister lister = {}, QString path = {});
+    explicit PortSettings(rwlink::Devices devices = rwlink::system_devices(), QString path = {});
 
     // Reads the file again and looks for the ports present.
     void refresh();
@@ -33,7 +33,7 @@ public:
 private:
     files::WriteOutcome store(int number, const QString &device);
 
-    rwlink::PortLister m_lister;
+    rwlink::Devices m_devices;
     QString m_path;
     QString m_read_error;
     files::PortAssignments m_assigned{};

@@ -1,19 +1,11 @@
 #include "ports.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSerialPortInfo>
-
 #include <algorithm>
 #include <utility>
 
 namespace rwlink {
 
 namespace {
-
-// udev's stable names: they stay the same when an adapter is plugged
-// back in and comes up under another number.
-const QString kStableNameDir = QStringLiteral("/dev/serial/by-id");
 
 bool any_assigned(const Assignments &assigned)
 {
@@ -23,39 +15,23 @@ bool any_assigned(const Assignments &assigned)
 
 } // namespace
 
-QList<DetectedPort> system_ports()
+void add_stable_names(QList<DetectedPort> &ports, const QStringList &links,
+                      const DeviceResolver &resolve)
 {
-    QList<DetectedPort> ports;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        DetectedPort port;
-        port.location = info.systemLocation();
-        port.description = info.description();
-        port.manufacturer = info.manufacturer();
-        port.serial_number = info.serialNumber();
-        if (info.hasVendorIdentifier())
-            port.vendor_id = info.vendorIdentifier();
-        if (info.hasProductIdentifier())
-            port.product_id = info.productIdentifier();
-        ports << port;
-    }
-#ifdef Q_OS_LINUX
-    const QDir by_id(kStableNameDir);
-    for (const QFileInfo &link :
-         by_id.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        const QString target = link.canonicalFilePath();
+    for (const QString &link : links) {
+        const QString target = resolve(link);
+        if (target.isEmpty())
+            continue;
         for (DetectedPort &port : ports) {
             if (port.location == target && port.stable_name.isEmpty())
-                port.stable_name = link.absoluteFilePath();
+                port.stable_name = link;
         }
     }
-#endif
-    std::sort(ports.begin(), ports.end(),
-              [](const DetectedPort &a, const DetectedPort &b) { return a.location < b.location; });
-    return ports;
 }
 
-PortMap::PortMap(Assignments assigned, QList<DetectedPort> detected)
-    : m_assigned(std::move(assigned)), m_detected(std::move(detected))
+PortMap::PortMap(Assignments assigned, QList<DetectedPort> detected, DeviceResolver resolve)
+    : m_assigned(std::move(assigned)), m_detected(std::move(detected)),
+      m_resolve(std::move(resolve))
 {
 }
 
@@ -68,7 +44,7 @@ std::optional<DetectedPort> PortMap::find(const QString &device) const
             return port;
     }
     // Another link to a detected device (made by hand, say).
-    const QString target = QFileInfo(device).canonicalFilePath();
+    const QString target = resolved(device);
     if (target.isEmpty())
         return std::nullopt;
     for (const DetectedPort &port : m_detected) {
@@ -121,12 +97,17 @@ PortMapping PortMap::mapping(int number) const
     if (m.detected)
         m.presence = Presence::Detected;
 #ifndef Q_OS_WIN
-    else if (QFileInfo::exists(m.device))
+    else if (!resolved(m.device).isEmpty())
         m.presence = Presence::Exists;
 #endif
     else
         m.presence = Presence::Missing;
     return m;
+}
+
+QString PortMap::resolved(const QString &device) const
+{
+    return m_resolve ? m_resolve(device) : QString();
 }
 
 QString default_device(int n)

@@ -8,7 +8,9 @@
 //                   ─► Com1 is that adapter
 //   otherwise       ─► the platform's own n-th port (COMn, /dev/ttyS<n-1>)
 //
-// The ports present come from a lister, so tests can stand in a fixed list.
+// What the machine has (the ports it reports, the device files there) comes
+// in as Devices, so tests stand in their own and see the same whatever is
+// plugged in.
 
 #include "commands.h"
 
@@ -39,8 +41,24 @@ struct DetectedPort {
 
 using PortLister = std::function<QList<DetectedPort>()>;
 
-// Every serial device present now, by location.
-QList<DetectedPort> system_ports();
+// Where a device path leads once every link is followed; empty when nothing
+// is there.
+using DeviceResolver = std::function<QString(const QString &)>;
+
+struct Devices {
+    PortLister ports;
+    DeviceResolver resolve;
+};
+
+// The machine's own: the serial ports it reports, with their stable names
+// from /dev/serial/by-id, and its file system. Kept apart in
+// systemdevices.cpp, which nothing else needs.
+Devices system_devices();
+
+// Gives each port without a stable name the first of links (the entries of
+// a stable-name folder) that leads to its location.
+void add_stable_names(QList<DetectedPort> &ports, const QStringList &links,
+                      const DeviceResolver &resolve);
 
 // The device of port n, in the order above.
 enum class PortSource { Override, Assigned, SingleAdapter, Default };
@@ -72,8 +90,8 @@ using Assignments = std::array<QString, kPortCount>;
 
 class PortMap {
 public:
-    PortMap() = default; // nothing assigned, nothing detected
-    PortMap(Assignments assigned, QList<DetectedPort> detected);
+    PortMap() = default; // nothing assigned, detected or there
+    PortMap(Assignments assigned, QList<DetectedPort> detected, DeviceResolver resolve);
 
     PortMapping mapping(int number) const;
     const QList<DetectedPort> &detected() const { return m_detected; }
@@ -86,8 +104,11 @@ public:
     std::optional<DetectedPort> find(const QString &device) const;
 
 private:
+    QString resolved(const QString &device) const;
+
     Assignments m_assigned{};
     QList<DetectedPort> m_detected;
+    DeviceResolver m_resolve;
 };
 
 // The platform's own device for port n.

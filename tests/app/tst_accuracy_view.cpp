@@ -1,6 +1,8 @@
 #include "calculate.h"
+#include "detectedports.h"
 #include "form1.h"
 #include "listing.h"
+#include "privatesettings.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -33,13 +35,15 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<PrivateSettings> m_settings;
     std::unique_ptr<Form1> m_window;
 };
 
 void tst_AccuracyView::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_window = std::make_unique<Form1>(m_dir->path());
+    m_settings = std::make_unique<PrivateSettings>();
+    m_window = std::make_unique<Form1>(m_dir->path(), nullptr, no_devices());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -47,6 +51,7 @@ void tst_AccuracyView::init()
 void tst_AccuracyView::cleanup()
 {
     m_window.reset();
+    m_settings.reset();
     m_dir.reset();
 }
 

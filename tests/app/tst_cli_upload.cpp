@@ -145,7 +145,7 @@ void tst_CliUpload::forced()
     const int status = app::run_command_line(
         QStringList{"rw7300-speedtable", "--calculate", "--json"} + kWideTotal +
             QStringList{"--upload", QStringLiteral("Com%1").arg(kPort), "--force"},
-        &clock);
+        &clock, no_devices());
     QCOMPARE(status, 0);
     const QStringList bodies = PtyLine::bodies(line.read_all());
     QCOMPARE(bodies.size(), 109);
@@ -190,7 +190,7 @@ void tst_CliUpload::uploadReachesDevice()
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 0);
         const QString device = assignment.section('=', 1);
-        const app::PortSettings settings;
+        const app::PortSettings settings(no_devices());
         QCOMPARE(settings.path(), ports_file());
         QVERIFY(settings.read_error().isEmpty());
         QCOMPARE(settings.map().assignments()[2], device);
@@ -202,7 +202,8 @@ void tst_CliUpload::uploadReachesDevice()
 
     FakeClock clock;
     const int status = app::run_command_line(
-        QStringList{"rw7300-speedtable", "--calculate", "--json", "--upload", port}, &clock);
+        QStringList{"rw7300-speedtable", "--calculate", "--json", "--upload", port}, &clock,
+        no_devices());
     QCOMPARE(status, 0);
     QCOMPARE(PtyLine::bodies(line.read_all()), default_upload());
     QCOMPARE(clock.moves(), 108);
@@ -250,8 +251,7 @@ void tst_CliUpload::portsOfDetectedDevices()
         usb_adapter(QStringLiteral("/dev/ttyUSB0"), kAdapterStableName)};
     if (twoAdapters)
         ports << second_adapter();
-    app::PortSettings settings([ports] { return ports; },
-                               dir.filePath(QStringLiteral("ports.conf")));
+    app::PortSettings settings(fake_devices(ports), dir.filePath(QStringLiteral("ports.conf")));
     if (!assignment.isEmpty())
         QVERIFY(
             settings.assign(assignment.section('=', 0, 0).toInt(), assignment.section('=', 1)).ok);

@@ -1,4 +1,6 @@
+#include "detectedports.h"
 #include "form1.h"
+#include "privatesettings.h"
 #include "translations.h"
 
 #include <QComboBox>
@@ -97,6 +99,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<PrivateSettings> m_settings;
     std::unique_ptr<Form1> m_window;
 };
 
@@ -104,7 +107,8 @@ void tst_Form1::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_window = std::make_unique<Form1>(m_dir->path());
+    m_settings = std::make_unique<PrivateSettings>();
+    m_window = std::make_unique<Form1>(m_dir->path(), nullptr, no_devices());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -112,6 +116,7 @@ void tst_Form1::init()
 void tst_Form1::cleanup()
 {
     m_window.reset();
+    m_settings.reset();
 }
 
 void tst_Form1::startUpState()

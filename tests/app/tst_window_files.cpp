@@ -1,7 +1,9 @@
 #include "beep.h"
+#include "detectedports.h"
 #include "fifowatchdog.h"
 #include "filebytes.h"
 #include "form1.h"
+#include "privatesettings.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -40,7 +42,7 @@ private slots:
 private:
     void open_window(const QString &dir)
     {
-        m_window = std::make_unique<Form1>(dir);
+        m_window = std::make_unique<Form1>(dir, nullptr, no_devices());
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -52,6 +54,7 @@ private:
     QComboBox *combo() const { return m_window->findChild<QComboBox *>("Combo1"); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<PrivateSettings> m_settings;
     std::unique_ptr<Form1> m_window;
 };
 
@@ -59,11 +62,13 @@ void tst_WindowFiles::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    m_settings = std::make_unique<PrivateSettings>();
 }
 
 void tst_WindowFiles::cleanup()
 {
     m_window.reset();
+    m_settings.reset();
     m_dir.reset();
 }
 

@@ -1,7 +1,9 @@
 #include "beep.h"
 #include "calculate.h"
+#include "detectedports.h"
 #include "fakeclock.h"
 #include "form1.h"
+#include "privatesettings.h"
 #include "ptyline.h"
 #include "scopedenv.h"
 #include "uploadbodies.h"
@@ -128,6 +130,7 @@ private:
     QMessageBox *warning() const { return m_window->findChild<QMessageBox *>("linkFailure"); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<PrivateSettings> m_settings;
     std::unique_ptr<PtyLine> m_line;
     std::unique_ptr<FakeClock> m_time;
     std::unique_ptr<Form1> m_window;
@@ -136,10 +139,11 @@ private:
 void tst_WindowLink::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<PrivateSettings>(); // before the line sets its own port
     m_line = std::make_unique<PtyLine>(kPort);
     QVERIFY(m_line->ok());
     m_time = std::make_unique<FakeClock>(1000);
-    m_window = std::make_unique<Form1>(m_dir->path(), m_time.get());
+    m_window = std::make_unique<Form1>(m_dir->path(), m_time.get(), no_devices());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     use_port(kPort);
@@ -150,6 +154,7 @@ void tst_WindowLink::cleanup()
     m_window.reset();
     m_time.reset();
     m_line.reset();
+    m_settings.reset();
     m_dir.reset();
 }
 

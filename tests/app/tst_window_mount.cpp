@@ -1,3 +1,4 @@
+#include "detectedports.h"
 #include "fifowatchdog.h"
 #include "filebytes.h"
 #include "form1.h"
@@ -152,7 +153,7 @@ void tst_WindowMount::cleanup()
 void tst_WindowMount::start_window(const QString &file)
 {
     m_window.reset();
-    m_window = std::make_unique<Form1>(m_data->path());
+    m_window = std::make_unique<Form1>(m_data->path(), nullptr, no_devices());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_window->start_with_mount(file);

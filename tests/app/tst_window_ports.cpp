@@ -85,6 +85,7 @@ private:
     std::unique_ptr<ScopedEnv> m_config_env;
     std::vector<std::unique_ptr<ScopedEnv>> m_no_overrides;
     QList<DetectedPort> m_present;
+    DeviceFiles m_files; // /dev besides the ports present
     std::unique_ptr<FakeClock> m_time;
     std::unique_ptr<Form1> m_window;
 };
@@ -98,6 +99,7 @@ void tst_WindowPorts::init()
         m_no_overrides.push_back(std::make_unique<ScopedEnv>(
             ("RW7300_COM" + QByteArray::number(n)).constData(), QByteArray()));
     m_present = {usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1")};
+    m_files.clear();
     m_time = std::make_unique<FakeClock>(1000);
 }
 
@@ -114,7 +116,8 @@ void tst_WindowPorts::cleanup()
 void tst_WindowPorts::start_window()
 {
     m_window.reset();
-    m_window = std::make_unique<Form1>(m_data->path(), m_time.get(), [this] { return m_present; });
+    m_window = std::make_unique<Form1>(m_data->path(), m_time.get(),
+                                       fake_devices([this] { return m_present; }, m_files));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }

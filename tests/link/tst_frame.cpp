@@ -12,6 +12,19 @@
 using namespace rwlink;
 using calc::Axis;
 
+namespace {
+
+// "PATH" is a device under /dev; "PATH>TARGET" a link to another entry.
+DeviceFiles device_files(const QStringList &entries)
+{
+    DeviceFiles files;
+    for (const QString &entry : entries)
+        files.insert(entry.section('>', 0, 0), entry.section('>', 1));
+    return files;
+}
+
+} // namespace
+
 Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(calc::Axis)
 Q_DECLARE_METATYPE(rwlink::PortSource)
@@ -29,6 +42,8 @@ private slots:
     void portMapping();
     void stableNameKept_data();
     void stableNameKept();
+    void stableNamesFound_data();
+    void stableNamesFound();
     void rowBody_data();
     void rowBody();
     void valueBodies_data();
@@ -95,6 +110,7 @@ void tst_Frame::portMapping_data()
     QTest::addColumn<QByteArray>("variable");  // RW7300_COM<port>; null = unset
     QTest::addColumn<QStringList>("assigned"); // "N=DEVICE"; FILE stands for an ordinary file
     QTest::addColumn<QList<DetectedPort>>("present");
+    QTest::addColumn<QStringList>("files"); // what /dev holds besides
     QTest::addColumn<QString>("device");
     QTest::addColumn<PortSource>("source");
     QTest::addColumn<Presence>("presence");
@@ -106,44 +122,66 @@ void tst_Frame::portMapping_data()
     const QList<DetectedPort> two_adapters{usb_adapter("/dev/ttyUSB0", kAdapterStableName),
                                            usb_adapter("/dev/ttyUSB1")};
     QTest::newRow("first built-in port")
-        << 1 << QByteArray() << QStringList() << none << "/dev/ttyS0" << S::Default << P::Missing;
+        << 1 << QByteArray() << QStringList() << none << QStringList() << "/dev/ttyS0" << S::Default
+        << P::Missing;
     QTest::newRow("last built-in port")
-        << 20 << QByteArray() << QStringList() << none << "/dev/ttyS19" << S::Default << P::Missing;
+        << 20 << QByteArray() << QStringList() << none << QStringList() << "/dev/ttyS19"
+        << S::Default << P::Missing;
     QTest::newRow("reported built-in port")
         << 1 << QByteArray() << QStringList() << QList<DetectedPort>{built_in_port("/dev/ttyS0")}
-        << "/dev/ttyS0" << S::Default << P::Detected;
+        << QStringList() << "/dev/ttyS0" << S::Default << P::Detected;
     QTest::newRow("variable overrides the assignment")
-        << 3 << QByteArray("/dev/ttyACM0") << QStringList{"3=/dev/ttyUSB1"} << none
+        << 3 << QByteArray("/dev/ttyACM0") << QStringList{"3=/dev/ttyUSB1"} << none << QStringList()
         << "/dev/ttyACM0" << S::Override << P::Missing;
-    QTest::newRow("empty variable is unset") << 3 << QByteArray("") << QStringList{"3=/dev/ttyUSB1"}
-                                             << none << "/dev/ttyUSB1" << S::Assigned << P::Missing;
+    QTest::newRow("empty variable is unset")
+        << 3 << QByteArray("") << QStringList{"3=/dev/ttyUSB1"} << none << QStringList()
+        << "/dev/ttyUSB1" << S::Assigned << P::Missing;
     QTest::newRow("assignment") << 3 << QByteArray() << QStringList{"3=/dev/ttyUSB0"} << one_adapter
-                                << "/dev/ttyUSB0" << S::Assigned << P::Detected;
+                                << QStringList() << "/dev/ttyUSB0" << S::Assigned << P::Detected;
     QTest::newRow("assigned stable name found under another number")
         << 3 << QByteArray() << QStringList{"3=" + kAdapterStableName}
-        << QList<DetectedPort>{usb_adapter("/dev/ttyUSB1", kAdapterStableName)}
+        << QList<DetectedPort>{usb_adapter("/dev/ttyUSB1", kAdapterStableName)} << QStringList()
         << kAdapterStableName << S::Assigned << P::Detected;
     QTest::newRow("assigned adapter absent")
         << 3 << QByteArray() << QStringList{"3=" + kAdapterStableName}
-        << QList<DetectedPort>{usb_adapter("/dev/ttyUSB1")} << kAdapterStableName << S::Assigned
+        << QList<DetectedPort>{usb_adapter("/dev/ttyUSB1")} << QStringList() << kAdapterStableName
+        << S::Assigned << P::Missing;
+    // The machine's link to an adapter it no longer reports: a device file,
+    // not a port.
+    QTest::newRow("stable name left where no adapter is reported")
+        << 3 << QByteArray() << QStringList{"3=" + kAdapterStableName}
+        << QList<DetectedPort>{usb_adapter("/dev/ttyUSB1")}
+        << QStringList{kAdapterStableName + ">/dev/ttyUSB0", "/dev/ttyUSB0"} << kAdapterStableName
+        << S::Assigned << P::Exists;
+    QTest::newRow("built-in port's file there but not reported")
+        << 2 << QByteArray() << QStringList() << none << QStringList{"/dev/ttyS1"} << "/dev/ttyS1"
+        << S::Default << P::Exists;
+    QTest::newRow("a link made by hand to a reported adapter")
+        << 6 << QByteArray() << QStringList{"6=/dev/mount-ra"} << one_adapter
+        << QStringList{"/dev/mount-ra>/dev/ttyUSB0", "/dev/ttyUSB0"} << "/dev/mount-ra"
+        << S::Assigned << P::Detected;
+    QTest::newRow("a link leading nowhere")
+        << 6 << QByteArray() << QStringList{"6=/dev/mount-ra"} << one_adapter
+        << QStringList{"/dev/mount-ra>/dev/ttyUSB5"} << "/dev/mount-ra" << S::Assigned
         << P::Missing;
     QTest::newRow("assigned file that is no serial port")
-        << 4 << QByteArray() << QStringList{"4=FILE"} << none << "FILE" << S::Assigned << P::Exists;
+        << 4 << QByteArray() << QStringList{"4=FILE"} << none << QStringList() << "FILE"
+        << S::Assigned << P::Exists;
     QTest::newRow("one adapter and nothing assigned: Com1 is the adapter")
-        << 1 << QByteArray() << QStringList() << one_adapter << kAdapterStableName
+        << 1 << QByteArray() << QStringList() << one_adapter << QStringList() << kAdapterStableName
         << S::SingleAdapter << P::Detected;
     QTest::newRow("the one adapter is for Com1 only")
-        << 2 << QByteArray() << QStringList() << one_adapter << "/dev/ttyS1" << S::Default
-        << P::Missing;
+        << 2 << QByteArray() << QStringList() << one_adapter << QStringList() << "/dev/ttyS1"
+        << S::Default << P::Missing;
     QTest::newRow("two adapters: the operator chooses")
-        << 1 << QByteArray() << QStringList() << two_adapters << "/dev/ttyS0" << S::Default
-        << P::Missing;
+        << 1 << QByteArray() << QStringList() << two_adapters << QStringList() << "/dev/ttyS0"
+        << S::Default << P::Missing;
     QTest::newRow("any assignment ends the first-use rule")
-        << 1 << QByteArray() << QStringList{"5=/dev/ttyUSB7"} << one_adapter << "/dev/ttyS0"
-        << S::Default << P::Detected;
+        << 1 << QByteArray() << QStringList{"5=/dev/ttyUSB7"} << one_adapter << QStringList()
+        << "/dev/ttyS0" << S::Default << P::Detected;
     QTest::newRow("variable overrides the first-use rule")
-        << 1 << QByteArray("/dev/ttyACM0") << QStringList() << one_adapter << "/dev/ttyACM0"
-        << S::Override << P::Missing;
+        << 1 << QByteArray("/dev/ttyACM0") << QStringList() << one_adapter << QStringList()
+        << "/dev/ttyACM0" << S::Override << P::Missing;
 }
 
 void tst_Frame::portMapping()
@@ -155,6 +193,7 @@ void tst_Frame::portMapping()
     QFETCH(QByteArray, variable);
     QFETCH(QStringList, assigned);
     QFETCH(QList<DetectedPort>, present);
+    QFETCH(QStringList, files);
     QFETCH(QString, device);
     QFETCH(PortSource, source);
     QFETCH(Presence, presence);
@@ -175,11 +214,8 @@ void tst_Frame::portMapping()
     // Another port's variable must not leak into this one.
     const ScopedEnv other(port == 1 ? "RW7300_COM2" : "RW7300_COM1", "/dev/elsewhere");
 
-    // The built-in ports' device files are there on some machines and not
-    // on others; the rest of each row does not depend on it.
-    if (presence == Presence::Missing && device.startsWith("/dev/ttyS") && QFile::exists(device))
-        presence = Presence::Exists;
-    const PortMapping m = PortMap(table, present).mapping(port);
+    const PortMapping m =
+        PortMap(table, present, fake_devices(present, device_files(files)).resolve).mapping(port);
     QCOMPARE(m.number, port);
     QCOMPARE(m.device, device);
     QCOMPARE(m.source, source);
@@ -203,9 +239,53 @@ void tst_Frame::stableNameKept()
 {
     QFETCH(QString, device);
     QFETCH(QString, kept);
-    const PortMap map(
-        {}, {usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1")});
+    const QList<DetectedPort> present{usb_adapter("/dev/ttyUSB0", kAdapterStableName),
+                                      usb_adapter("/dev/ttyUSB1")};
+    const PortMap map({}, present, fake_devices(present).resolve);
     QCOMPARE(map.stable_name(device), kept);
+}
+
+void tst_Frame::stableNamesFound_data()
+{
+    QTest::addColumn<QStringList>("links"); // the stable-name folder: "NAME>TARGET"
+    QTest::addColumn<QStringList>("named"); // "LOCATION=STABLE NAME" of the two ports
+    const QString adapter = kAdapterStableName;
+    const QString other = QStringLiteral("/dev/serial/by-id/usb-Prolific_PL2303-if00-port0");
+    QTest::newRow("link to a reported adapter")
+        << QStringList{adapter + ">/dev/ttyUSB0"}
+        << QStringList{"/dev/ttyUSB0=" + adapter, "/dev/ttyUSB1="};
+    QTest::newRow("link through another link")
+        << QStringList{adapter + ">/dev/usb-serial", "/dev/usb-serial>/dev/ttyUSB1"}
+        << QStringList{"/dev/ttyUSB0=", "/dev/ttyUSB1=" + adapter};
+    QTest::newRow("link to a device not reported")
+        << QStringList{adapter + ">/dev/ttyACM0"} << QStringList{"/dev/ttyUSB0=", "/dev/ttyUSB1="};
+    QTest::newRow("link leading nowhere")
+        << QStringList{adapter + ">/dev/ttyUSB9"} << QStringList{"/dev/ttyUSB0=", "/dev/ttyUSB1="};
+    QTest::newRow("two links to one adapter: the first kept")
+        << QStringList{adapter + ">/dev/ttyUSB0", other + ">/dev/ttyUSB0"}
+        << QStringList{"/dev/ttyUSB0=" + adapter, "/dev/ttyUSB1="};
+    QTest::newRow("one link each")
+        << QStringList{other + ">/dev/ttyUSB1", adapter + ">/dev/ttyUSB0"}
+        << QStringList{"/dev/ttyUSB0=" + adapter, "/dev/ttyUSB1=" + other};
+}
+
+void tst_Frame::stableNamesFound()
+{
+    QFETCH(QStringList, links);
+    QFETCH(QStringList, named);
+    QList<DetectedPort> ports{usb_adapter("/dev/ttyUSB0"), usb_adapter("/dev/ttyUSB1")};
+    QStringList entries = links;
+    entries << "/dev/ttyUSB0"
+            << "/dev/ttyUSB1"
+            << "/dev/ttyACM0";
+    QStringList names;
+    for (const QString &link : links)
+        names << link.section('>', 0, 0);
+    add_stable_names(ports, names, fake_devices(ports, device_files(entries)).resolve);
+    QStringList got;
+    for (const DetectedPort &port : ports)
+        got << port.location + '=' + port.stable_name;
+    QCOMPARE(got, named);
 }
 
 void tst_Frame::rowBody_data()

@@ -5,8 +5,10 @@
 
 #include "calculate.h"
 #include "cliupload.h"
+#include "detectedports.h"
 #include "fakeclock.h"
 #include "form1.h"
+#include "privatesettings.h"
 #include "scopedenv.h"
 
 #include <QComboBox>
@@ -123,8 +125,9 @@ void tst_RoundTrip::commandLineUpload()
     Simulator sim(link);
     QVERIFY(sim.ready());
 
+    const PrivateSettings settings;
     FakeClock time;
-    QVERIFY(app::upload_from_command_line(calculated(baseClock), link, &time));
+    QVERIFY(app::upload_from_command_line(calculated(baseClock), link, &time, no_devices()));
     QCOMPARE(time.moved_ms(), qint64(108) * 151);
     check_summary(sim.summary(), baseClock);
 }
@@ -141,10 +144,11 @@ void tst_RoundTrip::windowSend()
     const QString link = dir.filePath(QStringLiteral("controller"));
     Simulator sim(link);
     QVERIFY(sim.ready());
+    const PrivateSettings settings;
     const ScopedEnv com2("RW7300_COM2", link.toLocal8Bit());
 
     FakeClock time;
-    app::Form1 window(dir.path(), &time);
+    app::Form1 window(dir.path(), &time, no_devices());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("Com2"));
