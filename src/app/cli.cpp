@@ -114,10 +114,15 @@ QStringList without_qt_options(const QStringList &arguments)
     return kept;
 }
 
+// The mistake and where help is, no more: the whole help after it would
+// scroll the one line that matters off the screen.
 int usage_error(const QCommandLineParser &parser, const QString &message)
 {
-    print(stderr, QStringLiteral("rw7300-speedtable: %1\n\n").arg(message));
-    print(stderr, parser.helpText());
+    Q_UNUSED(parser);
+    print(stderr,
+          QStringLiteral("rw7300-speedtable: %1\n"
+                         "rw7300-speedtable: 使い方は rw7300-speedtable --help で表示します。\n")
+              .arg(message));
     return kExitUsage;
 }
 
@@ -515,6 +520,15 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
+    // The last of two values would win unseen: a script that appends an
+    // option to one given earlier would get what it did not read.
+    for (const QCommandLineOption &option :
+         {ra, dec, clock, mount, listing, upload, save_mount, mount_name, set_port, clear_port}) {
+        if (parser.values(option).size() > 1)
+            return usage_error(parser,
+                               QStringLiteral("--%1 が二度以上あります。一度だけ指定してください。")
+                                   .arg(option.names().constFirst()));
+    }
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         print(stdout, parser.helpText());
         if (parser.isSet(QStringLiteral("help-all")))
@@ -560,10 +574,6 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         options.action = Action::Ports;
         return options;
     }
-    // One port per run keeps the line it prints, and a failure, about one port.
-    if (parser.values(set_port).size() > 1 || parser.values(clear_port).size() > 1)
-        return usage_error(parser, QStringLiteral("--set-port and --clear-port take one port "
-                                                  "per run"));
     if (parser.isSet(set_port)) {
         const auto assignment = port_assignment_option(parser.value(set_port));
         if (const auto *message = std::get_if<QString>(&assignment))
