@@ -425,7 +425,9 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
             "Exit status: 0 done, 1 malformed options, 2 calculation failed or upload "
             "refused,\n3 listing not written, 4 upload incomplete, 5 port assignments not "
             "written,\n6 standard output not written (disk full, closed), 7 mount file not "
-            "read or\nwritten.")
+            "read or\nwritten, 130 or 143 upload stopped by SIGINT or SIGTERM (after the frame "
+            "being "
+            "written;\nhow many commands went out is said).")
             .arg(QDir::toNativeSeparators(
                      data_directory(QCoreApplication::applicationDirPath(), false)),
                  QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix));
@@ -733,9 +735,11 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
                                      "そのまま送るには --force を付けてください。\n"));
         return kExitRefused;
     }
-    if (!upload_from_command_line(out, *options.upload, clock))
-        return kExitUpload;
-    return 0;
+    const UploadEnd upload = upload_from_command_line(out, *options.upload, clock);
+    // Stopped by a signal: the status a shell gives a program the signal ended.
+    if (upload.signal != 0)
+        return 128 + upload.signal;
+    return upload.complete ? 0 : kExitUpload;
 }
 
 // --save-mount: the mount of this run, written to a file or standard output.
