@@ -14,6 +14,7 @@
 #include "portsettings.h"
 #include "porttext.h"
 #include "sendcheck.h"
+#include "systemname.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -365,6 +366,11 @@ struct Options {
     std::optional<calc::DriveTrainTexts> ra;
     std::optional<calc::DriveTrainTexts> dec;
     std::optional<std::int32_t> base_clock;
+    // The file names as given, in the system's bytes: Qt's text of a name
+    // that is not UTF-8 leads to some other file.
+    QByteArray mount_bytes;
+    QByteArray save_mount_bytes;
+    QByteArray listing_bytes;
     std::optional<QString> mount;      // --mount FILE
     QString save_mount;                // --save-mount FILE, - for stdout
     std::optional<QString> mount_name; // --mount-name NAME
@@ -617,10 +623,12 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         // An unset shell variable must not read some file by chance.
         if (options.mount->isEmpty())
             return usage_error(parser, QStringLiteral("--mount needs a file name"));
+        options.mount_bytes = option_bytes(QStringLiteral("mount"), *options.mount);
     }
     if (parser.isSet(save_mount)) {
         options.action = Action::SaveMount;
         options.save_mount = parser.value(save_mount);
+        options.save_mount_bytes = option_bytes(QStringLiteral("save-mount"), options.save_mount);
         if (options.save_mount.isEmpty())
             return usage_error(parser, QStringLiteral("--save-mount needs a file name (- for "
                                                       "standard output)"));
@@ -631,6 +639,7 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
 
     if (parser.isSet(listing)) {
         options.listing = parser.value(listing);
+        options.listing_bytes = option_bytes(QStringLiteral("listing"), *options.listing);
         if (options.listing->isEmpty())
             return usage_error(parser, QStringLiteral("--listing needs a file name (- for "
                                                       "standard output)"));
@@ -667,7 +676,8 @@ std::variant<files::Mount, int> mount_of_run(const Options &options)
 {
     files::Mount mount;
     if (options.mount) {
-        auto read = files::read_mount(*options.mount);
+        const ReadablePath path(options.mount_bytes);
+        auto read = files::read_mount(path.path());
         if (const auto *error = std::get_if<files::MountError>(&read)) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
                               .arg(files::mount_error_text(*options.mount, *error)));
@@ -704,7 +714,9 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock)
         write_bytes(stdout, files::speed_data_now(out.base_clock, out.speed_table));
     } else if (options.listing) {
         const QString &path = *options.listing;
-        const auto written = files::write_speed_data(path, out.base_clock, out.speed_table);
+        const auto written = write_named(options.listing_bytes, [&](const QString &named) {
+            return files::write_speed_data(named, out.base_clock, out.speed_table);
+        });
         if (!written.ok) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
                               .arg(path, written.error));
@@ -755,7 +767,8 @@ int save_mount(const Options &options)
     } else if (!options.mount && !to_stdout) {
         // A mount file saved over keeps its name; a new one is named after
         // its file.
-        const files::MountRead existing = files::read_mount(options.save_mount);
+        const ReadablePath path(options.save_mount_bytes);
+        const files::MountRead existing = files::read_mount(path.path());
         const auto *kept = std::get_if<files::Mount>(&existing);
         mount.name = kept ? kept->name : QFileInfo(options.save_mount).completeBaseName();
     }
@@ -763,7 +776,9 @@ int save_mount(const Options &options)
         write_bytes(stdout, files::mount_bytes(mount));
         return 0;
     }
-    const files::WriteOutcome written = files::write_mount(options.save_mount, mount);
+    const files::WriteOutcome written =
+        write_named(options.save_mount_bytes,
+                    [&](const QString &path) { return files::write_mount(path, mount); });
     if (!written.ok) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
                           .arg(options.save_mount, written.error));

@@ -2,6 +2,7 @@
 #include "datadir.h"
 #include "form1.h"
 #include "startup.h"
+#include "systemname.h"
 #include "translations.h"
 
 #include <QApplication>
@@ -57,6 +58,7 @@ int main(int argc, char *argv[])
     // A reader gone from a pipe is a write error, said and given status 6
     // (see --help), not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
+    app::keep_argument_bytes(argc, argv);
     app::drop_relative_base_directories();
     // The command line must work without a display, so it never creates a
     // GUI application.

@@ -10,9 +10,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <csignal>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -177,6 +180,8 @@ private slots:
     void repeatedOption();
     void relativeBaseDirectories_data();
     void relativeBaseDirectories();
+    void namesInSystemBytes_data();
+    void namesInSystemBytes();
     void listingToStandardOutput();
     void jsonDefaults();
     void jsonOptions_data();
@@ -371,6 +376,124 @@ void tst_Cli::repeatedOption()
     QVERIFY2(lines[1].contains("--help"), qPrintable(lines[1]));
     QVERIFY(QDir(work.path()).isEmpty());
     QVERIFY(QDir(config.path()).isEmpty());
+}
+
+namespace {
+
+// A name that is not UTF-8, as a file system may hold it.
+const QByteArray kByteName("bad\xffname.rw7300mount");
+
+bool write_raw(const QByteArray &path, const QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, bytes.constData(), bytes.size()) == bytes.size();
+    return ::close(fd) == 0 && written;
+}
+
+// The file's bytes, or "<none>" when there is none by that name.
+QByteArray read_raw(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return "<none>";
+    QByteArray bytes;
+    char chunk[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
+        bytes.append(chunk, n);
+    ::close(fd);
+    return bytes;
+}
+
+// Entries of a folder, counted by the system: Qt passes over names that are
+// not UTF-8.
+int raw_entries(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr)
+        return -1;
+    int n = 0;
+    while (const dirent *entry = ::readdir(dir))
+        n += std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0;
+    ::closedir(dir);
+    return n;
+}
+
+} // namespace
+
+void tst_Cli::namesInSystemBytes_data()
+{
+    QTest::addColumn<QByteArray>("existing"); // the named file before, empty: none
+    QTest::addColumn<bool>("decoy");          // a mount file named with U+FFFD in its place
+    QTest::addColumn<QString>("command");     // sh; EXE the program, "$N" the name
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("holds"); // in the named file after; "<none>": no file
+    QTest::addColumn<QString>("out");      // a part of stdout
+    const QByteArray mount = mount_text("Garden", {"100", "2", "200", "10", "16"},
+                                        {"144", "2.5", "200", "10", "16"}, "2MHz");
+    QTest::newRow("save a new mount file")
+        << QByteArray() << true << "EXE --save-mount \"$N\" --ra 100,2,200,10,16" << 0
+        << QByteArray("ra.worm = 100\n") << "";
+    QTest::newRow("save over a mount file, its comment kept")
+        << mount + "# kept\n"
+        << true << "EXE --save-mount \"$N\" --ra 101,2,200,10,16" << 0
+        << QByteArray("ra.worm = 101\n") << "";
+    QTest::newRow("read a mount file") << mount << true << "EXE --calculate --json --mount \"$N\""
+                                       << 0 << mount << "\"total\":\" 6400000\"";
+    QTest::newRow("mount file not there, a decoy beside it")
+        << QByteArray() << true << "EXE --calculate --mount \"$N\"" << 7 << QByteArray("<none>")
+        << "";
+    QTest::newRow("listing") << QByteArray() << false << "EXE --calculate --listing \"$N\"" << 0
+                             << QByteArray("#:&RA01=") << "";
+    QTest::newRow("listing in a folder whose name is not UTF-8")
+        << QByteArray() << false
+        << "mkdir \"$N.d\" && EXE --calculate --listing \"$N.d/x.txt\" && "
+           "mv \"$N.d/x.txt\" \"$N\" && rmdir \"$N.d\""
+        << 0 << QByteArray("#:&RA01=") << "";
+    QTest::newRow("listing into a folder not there")
+        << QByteArray() << false << "EXE --calculate --listing \"$N.d/x.txt\"" << 3
+        << QByteArray("<none>") << "";
+}
+
+// A name given in bytes that are not UTF-8 opens, reads and writes the file
+// it names, and no other: no file named with U+FFFD is made or read, and no
+// name used on the way is left behind.
+void tst_Cli::namesInSystemBytes()
+{
+    QFETCH(QByteArray, existing);
+    QFETCH(bool, decoy);
+    QFETCH(QString, command);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, holds);
+    QFETCH(QString, out);
+    const QTemporaryDir dir;
+    const QByteArray named = QFile::encodeName(dir.path()) + '/' + kByteName;
+    if (!existing.isEmpty())
+        QVERIFY(write_raw(named, existing));
+    const QString decoy_name = dir.filePath(QFile::decodeName(kByteName));
+    const QByteArray decoy_bytes =
+        mount_text("Decoy", {"1", "1", "1", "1", "1"}, {"1", "1", "1", "1", "1"}, "2MHz");
+    if (decoy)
+        QVERIFY(write_file(decoy_name, decoy_bytes));
+
+    QProcess process;
+    process.setProcessEnvironment(child_environment(shared_config_home()));
+    process.setWorkingDirectory(dir.path());
+    process.start(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("N=\"$(printf 'bad\\377name.rw7300mount')\"; ") +
+                                   command.replace("EXE", QStringLiteral(SPEEDTABLE_EXE))});
+    QVERIFY(process.waitForFinished(30000));
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY2(process.readAllStandardOutput().contains(out.toUtf8()), err);
+    const QByteArray after = read_raw(named);
+    QVERIFY2(holds == "<none>" ? after == holds : after.contains(holds), after);
+    if (decoy)
+        QCOMPARE(file_bytes(decoy_name), decoy_bytes);
+    QCOMPARE(raw_entries(dir.path()), int(holds != "<none>") + int(decoy));
 }
 
 void tst_Cli::relativeBaseDirectories_data()
