@@ -432,8 +432,7 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
             "refused,\n3 listing not written, 4 upload incomplete, 5 port assignments not "
             "written,\n6 standard output not written (disk full, closed), 7 mount file not "
             "read or\nwritten, 130 or 143 upload stopped by SIGINT or SIGTERM (after the frame "
-            "being "
-            "written;\nhow many commands went out is said).")
+            "being\nwritten; how many commands went out is said).")
             .arg(QDir::toNativeSeparators(
                      data_directory(QCoreApplication::applicationDirPath(), false)),
                  QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix));
