@@ -54,9 +54,11 @@ rwlink::DetectedPort second_adapter()
 QString port_lock_file(const QString &path)
 {
     const QString name = QStringLiteral("LCK..") + QString(path).replace('/', '_');
-    for (const char *folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
-                               "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
-        const QString candidate = QLatin1String(folder) + QLatin1Char('/') + name;
+    const QStringList folders{"/var/lock",         "/etc/locks", "/var/spool/locks",
+                              "/var/spool/uucp",   "/tmp",       "/var/tmp",
+                              "/var/lock/lockdev", "/run/lock",  QDir::tempPath()};
+    for (const QString &folder : folders) {
+        const QString candidate = folder + QLatin1Char('/') + name;
         if (QFileInfo::exists(candidate))
             return candidate;
     }
