@@ -124,7 +124,7 @@ void tst_RoundTrip::commandLineUpload()
     QVERIFY(sim.ready());
 
     FakeClock time;
-    QVERIFY(app::upload_from_command_line(calculated(baseClock), link, &time));
+    QVERIFY(app::upload_from_command_line(calculated(baseClock), link, &time).complete);
     QCOMPARE(time.moved_ms(), qint64(108) * 151);
     check_summary(sim.summary(), baseClock);
 }
