@@ -131,7 +131,7 @@ files::WriteOutcome write_named(const QByteArray &name,
     }
     auto drop_stand_in = qScopeGuard([&] { ::unlinkat(folder_fd, stand_in.constData(), 0); });
 
-    const files::WriteOutcome outcome = write(folder_path + QString::fromLatin1(stand_in));
+    files::WriteOutcome outcome = write(folder_path + QString::fromLatin1(stand_in));
     if (!outcome.ok)
         return outcome;
     struct stat written {};

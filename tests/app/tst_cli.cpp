@@ -441,7 +441,7 @@ void tst_Cli::namesInSystemBytes_data()
         << true << "EXE --save-mount \"$N\" --ra 101,2,200,10,16" << 0
         << QByteArray("ra.worm = 101\n") << "";
     QTest::newRow("read a mount file") << mount << true << "EXE --calculate --json --mount \"$N\""
-                                       << 0 << mount << "\"total\":\" 6400000\"";
+                                       << 0 << mount << R"("total":" 6400000")";
     QTest::newRow("mount file not there, a decoy beside it")
         << QByteArray() << true << "EXE --calculate --mount \"$N\"" << 7 << QByteArray("<none>")
         << "";

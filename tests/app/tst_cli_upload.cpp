@@ -58,7 +58,7 @@ QString port_lock_file(const QString &path)
                               "/var/spool/uucp",   "/tmp",       "/var/tmp",
                               "/var/lock/lockdev", "/run/lock",  QDir::tempPath()};
     for (const QString &folder : folders) {
-        const QString candidate = folder + QLatin1Char('/') + name;
+        QString candidate = folder + QLatin1Char('/') + name;
         if (QFileInfo::exists(candidate))
             return candidate;
     }
@@ -70,7 +70,7 @@ QByteArray read_frames(int master, int count)
 {
     QByteArray bytes;
     pollfd fd{master, POLLIN, 0};
-    while (bytes.count('#') < 2 * count && ::poll(&fd, 1, 2000) > 0) {
+    while (bytes.count('#') < qsizetype{2} * count && ::poll(&fd, 1, 2000) > 0) {
         char chunk[256];
         const ssize_t n = ::read(master, chunk, sizeof chunk);
         if (n <= 0)

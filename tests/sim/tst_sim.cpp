@@ -590,7 +590,7 @@ void tst_Sim::anomalyLinesBounded_data()
     QTest::addColumn<int>("flagged"); // anomalies counted; -1: more than are kept
     QTest::addColumn<int>("lines");   // "!" lines shown
     QRandomGenerator random(7300);
-    QByteArray noise(256 * 1024, Qt::Uninitialized);
+    QByteArray noise(qsizetype{256} * 1024, Qt::Uninitialized);
     random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
     QTest::newRow("a few unknown commands") << QByteArray("#:=FOO#").repeated(10) << 10 << 10;
     QTest::newRow("as many as are kept") << QByteArray("#:=FOO#").repeated(1000) << 1000 << 1000;
