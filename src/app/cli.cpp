@@ -15,6 +15,7 @@
 #include "portsettings.h"
 #include "porttext.h"
 #include "sendcheck.h"
+#include "systemname.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -115,10 +116,15 @@ QStringList without_qt_options(const QStringList &arguments)
     return kept;
 }
 
+// The mistake and where help is, no more: the whole help after it would
+// scroll the one line that matters off the screen.
 int usage_error(const QCommandLineParser &parser, const QString &message)
 {
-    print(stderr, QStringLiteral("rw7300-speedtable: %1\n\n").arg(message));
-    print(stderr, parser.helpText());
+    Q_UNUSED(parser);
+    print(stderr,
+          QStringLiteral("rw7300-speedtable: %1\n"
+                         "rw7300-speedtable: 使い方は rw7300-speedtable --help で表示します。\n")
+              .arg(message));
     return kExitUsage;
 }
 
@@ -361,6 +367,11 @@ struct Options {
     std::optional<calc::DriveTrainTexts> ra;
     std::optional<calc::DriveTrainTexts> dec;
     std::optional<std::int32_t> base_clock;
+    // The file names as given, in the system's bytes: Qt's text of a name
+    // that is not UTF-8 leads to some other file.
+    QByteArray mount_bytes;
+    QByteArray save_mount_bytes;
+    QByteArray listing_bytes;
     std::optional<QString> mount;      // --mount FILE
     QString save_mount;                // --save-mount FILE, - for stdout
     std::optional<QString> mount_name; // --mount-name NAME
@@ -421,7 +432,8 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
             "Exit status: 0 done, 1 malformed options, 2 calculation failed or upload "
             "refused,\n3 listing not written, 4 upload incomplete, 5 port assignments not "
             "written,\n6 standard output not written (disk full, closed), 7 mount file not "
-            "read or\nwritten.")
+            "read or\nwritten, 130 or 143 upload stopped by SIGINT or SIGTERM (after the frame "
+            "being\nwritten; how many commands went out is said).")
             .arg(QDir::toNativeSeparators(
                      data_directory(QCoreApplication::applicationDirPath(), false)),
                  QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix));
@@ -517,6 +529,15 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
 
     if (!parser.parse(arguments))
         return usage_error(parser, parser.errorText());
+    // The last of two values would win unseen: a script that appends an
+    // option to one given earlier would get what it did not read.
+    for (const QCommandLineOption &option :
+         {ra, dec, clock, mount, listing, upload, save_mount, mount_name, set_port, clear_port}) {
+        if (parser.values(option).size() > 1)
+            return usage_error(parser,
+                               QStringLiteral("--%1 が二度以上あります。一度だけ指定してください。")
+                                   .arg(option.names().constFirst()));
+    }
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         print(stdout, parser.helpText());
         if (parser.isSet(QStringLiteral("help-all")))
@@ -562,10 +583,6 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         options.action = Action::Ports;
         return options;
     }
-    // One port per run keeps the line it prints, and a failure, about one port.
-    if (parser.values(set_port).size() > 1 || parser.values(clear_port).size() > 1)
-        return usage_error(parser, QStringLiteral("--set-port and --clear-port take one port "
-                                                  "per run"));
     if (parser.isSet(set_port)) {
         const auto assignment = port_assignment_option(parser.value(set_port));
         if (const auto *message = std::get_if<QString>(&assignment))
@@ -607,10 +624,12 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         // An unset shell variable must not read some file by chance.
         if (options.mount->isEmpty())
             return usage_error(parser, QStringLiteral("--mount needs a file name"));
+        options.mount_bytes = option_bytes(QStringLiteral("mount"), *options.mount);
     }
     if (parser.isSet(save_mount)) {
         options.action = Action::SaveMount;
         options.save_mount = parser.value(save_mount);
+        options.save_mount_bytes = option_bytes(QStringLiteral("save-mount"), options.save_mount);
         if (options.save_mount.isEmpty())
             return usage_error(parser, QStringLiteral("--save-mount needs a file name (- for "
                                                       "standard output)"));
@@ -621,6 +640,7 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
 
     if (parser.isSet(listing)) {
         options.listing = parser.value(listing);
+        options.listing_bytes = option_bytes(QStringLiteral("listing"), *options.listing);
         if (options.listing->isEmpty())
             return usage_error(parser, QStringLiteral("--listing needs a file name (- for "
                                                       "standard output)"));
@@ -657,7 +677,8 @@ std::variant<files::Mount, int> mount_of_run(const Options &options)
 {
     files::Mount mount;
     if (options.mount) {
-        auto read = files::read_mount(*options.mount);
+        const ReadablePath path(options.mount_bytes);
+        auto read = files::read_mount(path.path());
         if (const auto *error = std::get_if<files::MountError>(&read)) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
                               .arg(mount_problem_text(*options.mount, *error)));
@@ -695,7 +716,9 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
         write_bytes(stdout, files::speed_data_now(out.base_clock, out.speed_table));
     } else if (options.listing) {
         const QString &path = *options.listing;
-        const auto written = files::write_speed_data(path, out.base_clock, out.speed_table);
+        const auto written = write_named(options.listing_bytes, [&](const QString &named) {
+            return files::write_speed_data(named, out.base_clock, out.speed_table);
+        });
         if (!written.ok) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
                               .arg(path, write_failure_text(written)));
@@ -726,9 +749,11 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
                                      "そのまま送るには --force を付けてください。\n"));
         return kExitRefused;
     }
-    if (!upload_from_command_line(out, *options.upload, clock, devices))
-        return kExitUpload;
-    return 0;
+    const UploadEnd upload = upload_from_command_line(out, *options.upload, clock, devices);
+    // Stopped by a signal: the status a shell gives a program the signal ended.
+    if (upload.signal != 0)
+        return 128 + upload.signal;
+    return upload.complete ? 0 : kExitUpload;
 }
 
 // --save-mount: the mount of this run, written to a file or standard output.
@@ -744,7 +769,8 @@ int save_mount(const Options &options)
     } else if (!options.mount && !to_stdout) {
         // A mount file saved over keeps its name; a new one is named after
         // its file.
-        const files::MountRead existing = files::read_mount(options.save_mount);
+        const ReadablePath path(options.save_mount_bytes);
+        const files::MountRead existing = files::read_mount(path.path());
         const auto *kept = std::get_if<files::Mount>(&existing);
         mount.name = kept ? kept->name : QFileInfo(options.save_mount).completeBaseName();
     }
@@ -752,7 +778,15 @@ int save_mount(const Options &options)
         write_bytes(stdout, files::mount_bytes(mount));
         return 0;
     }
-    const files::MountWriteOutcome written = files::write_mount(options.save_mount, mount);
+    files::MountWriteOutcome written;
+    const files::WriteOutcome named =
+        write_named(options.save_mount_bytes, [&](const QString &path) {
+            written = files::write_mount(path, mount);
+            return static_cast<const files::WriteOutcome &>(written);
+        });
+    // Written under a stand-in name but not renamed into place: that failure.
+    if (written.ok && !named.ok)
+        static_cast<files::WriteOutcome &>(written) = named;
     if (!written.ok) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
                           .arg(options.save_mount, mount_write_failure_text(written)));

@@ -27,9 +27,10 @@ bool wants_command_line(int argc, const char *const *argv);
 // --clear-port), 6 standard output could not be written (a full disk, a
 // closed stream; said in one line on stderr), 7 the mount file of --mount
 // could not be read or that of --save-mount not written (one line on
-// stderr; nothing else is printed, written or sent). An upload paces on
-// clock when given, otherwise on the system's millisecond counter; ports
-// are looked for among devices.
+// stderr; nothing else is printed, written or sent), 130 or 143 an upload
+// stopped by SIGINT or SIGTERM. An upload paces on clock when given,
+// otherwise on the system's millisecond counter; ports are looked for among
+// devices.
 int run_command_line(const QStringList &arguments, rwlink::Clock *clock = nullptr,
                      const rwlink::Devices &devices = rwlink::system_devices());
 

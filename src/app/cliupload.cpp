@@ -9,12 +9,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSocketNotifier>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace app {
@@ -76,6 +82,85 @@ private:
     bool m_terminal = false;
 };
 
+volatile sig_atomic_t g_signal_pipe = -1;
+
+void note_signal(int signal_number)
+{
+    const int saved = errno;
+    const auto byte = static_cast<unsigned char>(signal_number);
+    // A full pipe already holds a byte that wakes the loop.
+    const ssize_t written = ::write(g_signal_pipe, &byte, 1);
+    static_cast<void>(written);
+    errno = saved;
+}
+
+// SIGINT and SIGTERM while an upload runs: the handler only writes the
+// signal's number into a pipe; the event loop reads it between frames, so a
+// frame is never cut, and the upload ends the way the window's cancel ends
+// it (the port closed, its lock file gone). The handlers before it come back
+// when it goes.
+class StopSignals {
+public:
+    explicit StopSignals(std::function<void(int)> stop)
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        m_read_end = ends[0];
+        g_signal_pipe = ends[1];
+        m_notifier = std::make_unique<QSocketNotifier>(m_read_end, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                         [this, stop = std::move(stop)] {
+                             unsigned char byte = 0;
+                             while (::read(m_read_end, &byte, 1) == 1) {
+                                 if (m_caught == 0)
+                                     m_caught = byte;
+                             }
+                             if (m_caught != 0)
+                                 stop(m_caught);
+                         });
+        struct sigaction action {};
+        action.sa_handler = &note_signal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, &m_previous_int);
+        ::sigaction(SIGTERM, &action, &m_previous_term);
+        m_installed = true;
+    }
+    ~StopSignals()
+    {
+        if (m_installed) {
+            ::sigaction(SIGINT, &m_previous_int, nullptr);
+            ::sigaction(SIGTERM, &m_previous_term, nullptr);
+        }
+        m_notifier.reset();
+        if (m_read_end >= 0) {
+            const int write_end = g_signal_pipe;
+            g_signal_pipe = -1;
+            ::close(write_end);
+            ::close(m_read_end);
+        }
+    }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    // The first signal that stopped the upload; 0: none.
+    int caught() const { return m_caught; }
+
+private:
+    int m_read_end = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    struct sigaction m_previous_int {};
+    struct sigaction m_previous_term {};
+    bool m_installed = false;
+    int m_caught = 0;
+};
+
+const char *signal_name(int signal_number)
+{
+    return signal_number == SIGINT ? "SIGINT" : signal_number == SIGTERM ? "SIGTERM" : "signal";
+}
+
 using Steady = std::chrono::steady_clock;
 
 double milliseconds(Steady::duration d)
@@ -101,8 +186,8 @@ QString pace_text(const std::vector<Steady::time_point> &writes)
 
 } // namespace
 
-bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
-                              rwlink::Clock *clock, const rwlink::Devices &devices)
+UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &port,
+                                   rwlink::Clock *clock, const rwlink::Devices &devices)
 {
     // "Com1" … "Com20" lead where they lead in the window; anything else is
     // a device opened as it is named.
@@ -135,6 +220,7 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
                          result = r;
                          QCoreApplication::quit();
                      });
+    StopSignals stop_signals([&runner](int) { runner.cancel(); });
     if (runner.start(port, std::move(action)))
         QCoreApplication::exec();
     boxes->finish_line();
@@ -142,9 +228,13 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
         say(QStringLiteral("rw7300-speedtable: %1 commands sent%2\n")
                 .arg(result.commands_written)
                 .arg(pace_text(writes)));
-        return true;
+        return {true, 0};
     }
-    QString message = result.open_failure
+    const int stopped_by =
+        result.outcome == rwlink::ActionResult::Outcome::Cancelled ? stop_signals.caught() : 0;
+    QString message = stopped_by != 0 ? QStringLiteral("%1 を受けて送信を止めました。")
+                                            .arg(QLatin1String(signal_name(stopped_by)))
+                      : result.open_failure
                           ? open_failure_text(*result.open_failure, ports.map(), true)
                           : result.error_text;
     if (message.isEmpty())
@@ -156,7 +246,7 @@ bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
             .arg(message)
             .arg(result.commands_written)
             .arg(commands));
-    return false;
+    return {false, stopped_by};
 }
 
 } // namespace app

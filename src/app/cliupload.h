@@ -13,14 +13,20 @@ class Clock;
 
 namespace app {
 
+struct UploadEnd {
+    bool complete = false; // every command written
+    int signal = 0;        // SIGINT or SIGTERM that stopped it, 0: none
+};
+
 // Sends the 109 commands of a calculation to port ("Com1" … "Com20", mapped
 // as in the window, or a device path) at the controller's pace, reporting
 // progress and the pace kept on stderr. Runs the application's event loop
 // until the upload ends. Paces on clock when given, otherwise on the
-// system's millisecond counter; port names lead among devices. True only
-// when every command was written.
-bool upload_from_command_line(const calc::CalcOutput &out, const QString &port,
-                              rwlink::Clock *clock = nullptr,
-                              const rwlink::Devices &devices = rwlink::system_devices());
+// system's millisecond counter; port names lead among devices. SIGINT or
+// SIGTERM stops it after the frame being written, closes the port and says
+// how many commands went out.
+UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &port,
+                                   rwlink::Clock *clock = nullptr,
+                                   const rwlink::Devices &devices = rwlink::system_devices());
 
 } // namespace app

@@ -1,6 +1,8 @@
 #include "cli.h"
 #include "datadir.h"
 #include "form1.h"
+#include "startup.h"
+#include "systemname.h"
 #include "translations.h"
 
 #include <QApplication>
@@ -8,9 +10,10 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
+#include <optional>
 
 namespace {
 
@@ -41,33 +44,6 @@ private:
 
 } // namespace
 
-namespace app {
-
-// Without a display Qt aborts with advice about reinstalling; say what is
-// wrong and what works instead. Null when a display (or a platform chosen
-// by -platform or QT_QPA_PLATFORM) is there.
-const char *missing_display(int argc, char **argv)
-{
-#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0)
-            return nullptr;
-    }
-    for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        if (!qEnvironmentVariableIsEmpty(variable))
-            return nullptr;
-    }
-    return "rw7300-speedtable: no display (DISPLAY and WAYLAND_DISPLAY are unset), so no window; "
-           "the tables are calculated without one by: rw7300-speedtable --calculate (see --help)";
-#else
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    return nullptr;
-#endif
-}
-
-} // namespace app
-
 namespace {
 
 void name_application()
@@ -79,6 +55,11 @@ void name_application()
 
 int main(int argc, char *argv[])
 {
+    // A reader gone from a pipe is a write error, said and given status 6
+    // (see --help), not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    app::keep_argument_bytes(argc, argv);
+    app::drop_relative_base_directories();
     // The command line must work without a display, so it never creates a
     // GUI application.
     if (app::wants_command_line(argc, argv)) {
@@ -87,11 +68,11 @@ int main(int argc, char *argv[])
         return app::run_command_line(QCoreApplication::arguments());
     }
 
-    if (const char *missing = app::missing_display(argc, argv)) {
-        std::fprintf(stderr, "%s\n", missing);
+    if (app::said_no_display(argc, argv))
         return 1;
-    }
+    std::optional<app::PlatformStart> platform_start(std::in_place);
     QApplication application(argc, argv); // takes Qt's own options (-platform …)
+    platform_start.reset();
     name_application();
     // One argument that is no option is a mount file to open the window with.
     const QStringList rest = QCoreApplication::arguments().mid(1);

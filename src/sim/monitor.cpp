@@ -198,7 +198,17 @@ void Monitor::show_frame(const LineEvent &event)
 void Monitor::flag(Timestamp at, const QString &kind, const QString &detail)
 {
     m_state.note_anomaly(kind, detail);
-    const QString text = QStringLiteral("! ") + detail;
+    // Shown as far as the summary keeps them: a line of noise would
+    // otherwise write several times its own size.
+    const qint64 count = m_state.anomalies();
+    if (count > ControllerState::kKeptAnomalies + 1)
+        return;
+    const QString text =
+        count <= ControllerState::kKeptAnomalies
+            ? QStringLiteral("! ") + detail
+            : QStringLiteral("! more than %1 anomalies: the rest are counted in the summary, "
+                             "not shown")
+                  .arg(ControllerState::kKeptAnomalies);
     m_lines << time_column(at) << "  " << (m_colour ? kRed + text + kReset : text) << Qt::endl;
 }
 

@@ -10,8 +10,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+
+#include <csignal>
+#include <cstring>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -170,6 +177,14 @@ class tst_Cli : public QObject {
 private slots:
     void hostileSurroundings_data();
     void hostileSurroundings();
+    void closedPipe_data();
+    void closedPipe();
+    void repeatedOption_data();
+    void repeatedOption();
+    void relativeBaseDirectories_data();
+    void relativeBaseDirectories();
+    void namesInSystemBytes_data();
+    void namesInSystemBytes();
     void listingToStandardOutput();
     void jsonDefaults();
     void jsonOptions_data();
@@ -243,8 +258,20 @@ void tst_Cli::hostileSurroundings_data()
         << "EXE -platform offscreen a.rw7300mount b.rw7300mount" << 1 << ""
         << "unexpected argument: a.rw7300mount";
     QTest::newRow("no display") << "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM EXE" << 1
-                                << ""
-                                << "no display";
+                                << "" << QStringLiteral("ディスプレイがない");
+    QTest::newRow("X display not there")
+        << "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_SESSION_TYPE= DISPLAY=:59999 EXE" << 1
+        << "" << QStringLiteral("ディスプレイ (DISPLAY=:59999) を使えない");
+    QTest::newRow("Wayland display not there")
+        << "env -u DISPLAY -u QT_QPA_PLATFORM XDG_SESSION_TYPE=wayland "
+           "WAYLAND_DISPLAY=/nonexistent/rw7300-wayland EXE"
+        << 1 << "" << QStringLiteral("WAYLAND_DISPLAY=/nonexistent/rw7300-wayland) を使えない");
+    QTest::newRow("platform named, display not there")
+        << "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb EXE" << 1 << ""
+        << QStringLiteral("(QT_QPA_PLATFORM=xcb) を使えない");
+    QTest::newRow("display not there, mount file named")
+        << "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:59999 EXE m.rw7300mount" << 1 << ""
+        << QStringLiteral("--calculate");
 }
 
 // What shells, desktops and full disks do to a run: never a false success,
@@ -265,8 +292,256 @@ void tst_Cli::hostileSurroundings()
     QCOMPARE(process.exitCode(), exitCode);
     QVERIFY2(out.isEmpty() || got_out.startsWith(out), qPrintable(got_out.left(200)));
     QVERIFY2(got_err.contains(err), qPrintable(got_err));
-    if (exitCode == 6 || shell.contains("DISPLAY"))
+    if (exitCode == 6 || shell.contains("DISPLAY")) {
         QCOMPARE(got_err.count('\n'), 1); // one line says it
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    }
+    if (shell.contains("DISPLAY"))
+        QVERIFY2(got_err.contains("--calculate") && got_err.contains("--help"),
+                 qPrintable(got_err));
+}
+
+void tst_Cli::closedPipe_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("JSON") << QStringList{"--calculate", "--json"};
+    QTest::newRow("report") << QStringList{"--calculate"};
+    QTest::newRow("listing on standard output") << QStringList{"--calculate", "--listing", "-"};
+    QTest::newRow("mount file on standard output") << QStringList{"--save-mount", "-"};
+    QTest::newRow("port list") << QStringList{"--ports"};
+    QTest::newRow("help") << QStringList{"--help"};
+}
+
+// A pipe whose reader has gone: status 6 and one line, as --help promises,
+// not a death by SIGPIPE. The child gets the signal's default action, as
+// from a shell, whatever this test process does with it.
+void tst_Cli::closedPipe()
+{
+    QFETCH(QStringList, arguments);
+    int ends[2];
+    QCOMPARE(::pipe(ends), 0);
+    ::close(ends[0]);
+    QProcess process;
+    process.setProcessEnvironment(child_environment(shared_config_home()));
+    process.setChildProcessModifier([write_end = ends[1]] {
+        ::signal(SIGPIPE, SIG_DFL);
+        ::dup2(write_end, STDOUT_FILENO);
+    });
+    process.start(QStringLiteral(SPEEDTABLE_EXE), arguments);
+    const bool finished = process.waitForFinished(30000);
+    ::close(ends[1]);
+    QVERIFY(finished);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 6);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.contains(QStringLiteral("標準出力に書き込めませんでした")), qPrintable(err));
+}
+
+void tst_Cli::repeatedOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("option");
+    const QString mount = QStringLiteral("m.rw7300mount");
+    QTest::newRow("ra") << QStringList{"--calculate", "--ra", "240,2,200,10,16", "--ra",
+                                       "144,2,200,10,16"}
+                        << "--ra";
+    QTest::newRow("dec, the same value twice")
+        << QStringList{"--calculate", "--dec", "1,1,1,1,1", "--dec", "1,1,1,1,1"} << "--dec";
+    QTest::newRow("clock") << QStringList{"--calculate", "--clock", "2MHz", "--clock=250kHz"}
+                           << "--clock";
+    QTest::newRow("listing to a file and to standard output")
+        << QStringList{"--calculate", "--listing", "F.txt", "--listing", "-"} << "--listing";
+    QTest::newRow("mount") << QStringList{"--calculate", "--mount", mount, "--mount", mount}
+                           << "--mount";
+    QTest::newRow("upload") << QStringList{"--calculate", "--upload", "Com1", "--upload", "Com2"}
+                            << "--upload";
+    QTest::newRow("save-mount") << QStringList{"--save-mount", mount, "--save-mount", "-"}
+                                << "--save-mount";
+    QTest::newRow("mount-name") << QStringList{"--save-mount", mount, "--mount-name", "a",
+                                               "--mount-name", "b"}
+                                << "--mount-name";
+    QTest::newRow("clear-port") << QStringList{"--clear-port", "Com1", "--clear-port", "Com2"}
+                                << "--clear-port";
+}
+
+// The last of two values would be used unseen; a usage error names the
+// option, in one line and a pointer to --help, and nothing is written.
+void tst_Cli::repeatedOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, option);
+    const QTemporaryDir config;
+    const QTemporaryDir work;
+    const Run r = run(arguments, child_environment(config.path()), work.path());
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.isEmpty());
+    const QStringList lines = QString::fromUtf8(r.err).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].contains(option + QStringLiteral(" が二度以上")), qPrintable(lines[0]));
+    QVERIFY2(lines[1].contains("--help"), qPrintable(lines[1]));
+    QVERIFY(QDir(work.path()).isEmpty());
+    QVERIFY(QDir(config.path()).isEmpty());
+}
+
+namespace {
+
+// A name that is not UTF-8, as a file system may hold it.
+const QByteArray kByteName("bad\xffname.rw7300mount");
+
+bool write_raw(const QByteArray &path, const QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, bytes.constData(), bytes.size()) == bytes.size();
+    return ::close(fd) == 0 && written;
+}
+
+// The file's bytes, or "<none>" when there is none by that name.
+QByteArray read_raw(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return "<none>";
+    QByteArray bytes;
+    char chunk[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
+        bytes.append(chunk, n);
+    ::close(fd);
+    return bytes;
+}
+
+// Entries of a folder, counted by the system: Qt passes over names that are
+// not UTF-8.
+int raw_entries(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr)
+        return -1;
+    int n = 0;
+    while (const dirent *entry = ::readdir(dir))
+        n += std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0;
+    ::closedir(dir);
+    return n;
+}
+
+} // namespace
+
+void tst_Cli::namesInSystemBytes_data()
+{
+    QTest::addColumn<QByteArray>("existing"); // the named file before, empty: none
+    QTest::addColumn<bool>("decoy");          // a mount file named with U+FFFD in its place
+    QTest::addColumn<QString>("command");     // sh; EXE the program, "$N" the name
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("holds"); // in the named file after; "<none>": no file
+    QTest::addColumn<QString>("out");      // a part of stdout
+    const QByteArray mount = mount_text("Garden", {"100", "2", "200", "10", "16"},
+                                        {"144", "2.5", "200", "10", "16"}, "2MHz");
+    QTest::newRow("save a new mount file")
+        << QByteArray() << true << "EXE --save-mount \"$N\" --ra 100,2,200,10,16" << 0
+        << QByteArray("ra.worm = 100\n") << "";
+    QTest::newRow("save over a mount file, its comment kept")
+        << mount + "# kept\n"
+        << true << "EXE --save-mount \"$N\" --ra 101,2,200,10,16" << 0
+        << QByteArray("ra.worm = 101\n") << "";
+    QTest::newRow("read a mount file") << mount << true << "EXE --calculate --json --mount \"$N\""
+                                       << 0 << mount << R"("total":" 6400000")";
+    QTest::newRow("mount file not there, a decoy beside it")
+        << QByteArray() << true << "EXE --calculate --mount \"$N\"" << 7 << QByteArray("<none>")
+        << "";
+    QTest::newRow("listing") << QByteArray() << false << "EXE --calculate --listing \"$N\"" << 0
+                             << QByteArray("#:&RA01=") << "";
+    QTest::newRow("listing in a folder whose name is not UTF-8")
+        << QByteArray() << false
+        << "mkdir \"$N.d\" && EXE --calculate --listing \"$N.d/x.txt\" && "
+           "mv \"$N.d/x.txt\" \"$N\" && rmdir \"$N.d\""
+        << 0 << QByteArray("#:&RA01=") << "";
+    QTest::newRow("listing into a folder not there")
+        << QByteArray() << false << "EXE --calculate --listing \"$N.d/x.txt\"" << 3
+        << QByteArray("<none>") << "";
+}
+
+// A name given in bytes that are not UTF-8 opens, reads and writes the file
+// it names, and no other: no file named with U+FFFD is made or read, and no
+// name used on the way is left behind.
+void tst_Cli::namesInSystemBytes()
+{
+    QFETCH(QByteArray, existing);
+    QFETCH(bool, decoy);
+    QFETCH(QString, command);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, holds);
+    QFETCH(QString, out);
+    const QTemporaryDir dir;
+    const QByteArray named = QFile::encodeName(dir.path()) + '/' + kByteName;
+    if (!existing.isEmpty())
+        QVERIFY(write_raw(named, existing));
+    const QString decoy_name = dir.filePath(QFile::decodeName(kByteName));
+    const QByteArray decoy_bytes =
+        mount_text("Decoy", {"1", "1", "1", "1", "1"}, {"1", "1", "1", "1", "1"}, "2MHz");
+    if (decoy)
+        QVERIFY(write_file(decoy_name, decoy_bytes));
+
+    QProcess process;
+    process.setProcessEnvironment(child_environment(shared_config_home()));
+    process.setWorkingDirectory(dir.path());
+    process.start(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("N=\"$(printf 'bad\\377name.rw7300mount')\"; ") +
+                                   command.replace("EXE", QStringLiteral(SPEEDTABLE_EXE))});
+    QVERIFY(process.waitForFinished(30000));
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY2(process.readAllStandardOutput().contains(out.toUtf8()), err);
+    const QByteArray after = read_raw(named);
+    QVERIFY2(holds == "<none>" ? after == holds : after.contains(holds), after);
+    if (decoy)
+        QCOMPARE(file_bytes(decoy_name), decoy_bytes);
+    QCOMPARE(raw_entries(dir.path()), int(holds != "<none>") + int(decoy));
+}
+
+void tst_Cli::relativeBaseDirectories_data()
+{
+    QTest::addColumn<QStringList>("environment"); // @home, @work: the test's folders
+    QTest::addColumn<QString>("kept");            // where ports.conf goes
+    QTest::newRow("absolute config home")
+        << QStringList{"XDG_CONFIG_HOME=@home/conf"} << "@home/conf/rw7300-speedtable/ports.conf";
+    QTest::newRow("relative config home") << QStringList{"XDG_CONFIG_HOME=relative/dir"}
+                                          << "@home/.config/rw7300-speedtable/ports.conf";
+    QTest::newRow("dot-relative config home")
+        << QStringList{"XDG_CONFIG_HOME=./conf"} << "@home/.config/rw7300-speedtable/ports.conf";
+    QTest::newRow("relative homes of every kind")
+        << QStringList{"XDG_CONFIG_HOME=c", "XDG_DATA_HOME=d",   "XDG_STATE_HOME=s",
+                       "XDG_CACHE_HOME=k",  "XDG_RUNTIME_DIR=r", "XDG_CONFIG_DIRS=x:y",
+                       "XDG_DATA_DIRS=z"}
+        << "@home/.config/rw7300-speedtable/ports.conf";
+}
+
+// A relative base directory is ignored, as the base-directory rules say:
+// the assignments go under the home folder, never under the folder the
+// program was started in; --help names the same place.
+void tst_Cli::relativeBaseDirectories()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(QString, kept);
+    const QTemporaryDir home;
+    const QTemporaryDir work;
+    QProcessEnvironment env = child_environment(home.path());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.insert(QStringLiteral("HOME"), home.path());
+    for (const QString &entry : environment)
+        env.insert(entry.section('=', 0, 0), entry.section('=', 1).replace("@home", home.path()));
+    kept.replace("@home", home.path());
+
+    Run r = run({"--help"}, env, work.path());
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains(kept.toUtf8()), r.out);
+    r = run({"--set-port", "Com3=/dev/rw7300-three"}, env, work.path());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(assignment_lines(kept), QStringList{"Com3=/dev/rw7300-three"});
+    QVERIFY(QDir(work.path()).isEmpty());
 }
 
 // "-" is standard output: the listing's own bytes, no report beside them.
@@ -383,7 +658,10 @@ void tst_Cli::malformedOptions()
     const Run r = run(arguments);
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.out.isEmpty());
-    QVERIFY(r.err.contains("--calculate"));
+    // The mistake and a pointer to the help, not the help itself.
+    const QStringList lines = QString::fromUtf8(r.err).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[1].contains("rw7300-speedtable --help"), qPrintable(lines[1]));
 }
 
 void tst_Cli::calculationFailure()
@@ -823,7 +1101,7 @@ void tst_Cli::portUsageErrors_data()
     QTest::newRow("set and clear")
         << QStringList{"--set-port", "Com3=/x", "--clear-port", "Com4"} << "only one of";
     QTest::newRow("two ports set")
-        << QStringList{"--set-port", "Com3=/x", "--set-port", "Com4=/y"} << "one port per run";
+        << QStringList{"--set-port", "Com3=/x", "--set-port", "Com4=/y"} << "--set-port が二度以上";
     QTest::newRow("JSON of a change")
         << QStringList{"--set-port", "Com3=/x", "--json"} << "--json needs --calculate or --ports";
     QTest::newRow("listing of the port list")
@@ -1136,7 +1414,9 @@ void tst_Cli::savedMountAsOptions()
 
     if (!existing.isEmpty())
         return; // rewritten in place, not in the fresh layout
-    r = run(QStringList{"--save-mount", "-"} + save + QStringList{"--mount-name", name});
+    // The name the file got, given once: a second --mount-name is refused.
+    r = run(QStringList{"--save-mount", "-"} + save +
+            (save.contains("--mount-name") ? QStringList{} : QStringList{"--mount-name", name}));
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, file_bytes(saved));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("-"))));

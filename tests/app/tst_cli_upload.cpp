@@ -21,9 +21,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +48,38 @@ rwlink::DetectedPort second_adapter()
     return port;
 }
 
+// The lock file the serial port keeps for the device at path, where Qt's
+// serial port puts it: a name made of the path in the first lock folder it
+// can write. Empty when there is none.
+QString port_lock_file(const QString &path)
+{
+    const QString name = QStringLiteral("LCK..") + QString(path).replace('/', '_');
+    const QStringList folders{"/var/lock",         "/etc/locks", "/var/spool/locks",
+                              "/var/spool/uucp",   "/tmp",       "/var/tmp",
+                              "/var/lock/lockdev", "/run/lock",  QDir::tempPath()};
+    for (const QString &folder : folders) {
+        QString candidate = folder + QLatin1Char('/') + name;
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+// Reads the line until count frames have come, or two seconds of silence.
+QByteArray read_frames(int master, int count)
+{
+    QByteArray bytes;
+    pollfd fd{master, POLLIN, 0};
+    while (bytes.count('#') < qsizetype{2} * count && ::poll(&fd, 1, 2000) > 0) {
+        char chunk[256];
+        const ssize_t n = ::read(master, chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        bytes.append(chunk, n);
+    }
+    return bytes;
+}
+
 } // namespace
 
 class tst_CliUpload : public QObject {
@@ -59,6 +95,8 @@ private slots:
     void uploadReachesDevice();
     void portsOfDetectedDevices_data();
     void portsOfDetectedDevices();
+    void stoppedBySignal_data();
+    void stoppedBySignal();
 
 private:
     QString ports_file() const;
@@ -103,15 +141,20 @@ void tst_CliUpload::refused_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reason"); // on stderr
+    // Lines naming a value, one each: only values the upload sends, so the
+    // rates (which it does not send) never, though the report warns of them.
+    QTest::addColumn<int>("problems");
     QTest::newRow("total beyond six digits")
-        << kWideTotal << QStringLiteral("赤経 総ステップ数: 値 245760000");
+        << kWideTotal << QStringLiteral("赤経 総ステップ数: 値 245760000") << 1;
     QTest::newRow("total beyond six digits, JSON printed")
-        << QStringList{"--json"} + kWideTotal << QStringLiteral("赤経 総ステップ数: 値 245760000");
-    QTest::newRow("negative rows") << QStringList{"--ra", "-240,2,200,10,16"}
-                                   << QStringLiteral("赤経 テーブル 50: 分周値 -45 が負");
+        << QStringList{"--json"} + kWideTotal << QStringLiteral("赤経 総ステップ数: 値 245760000")
+        << 1;
+    QTest::newRow("negative rows and rates: 50 rows and the total")
+        << QStringList{"--ra", "-240,2,200,10,16"}
+        << QStringLiteral("赤経 テーブル 50: 分周値 -45 が負") << 51;
     QTest::newRow("rows rounded to zero")
         << QStringList{"--dec", "1500000000,1,1,1,1"}
-        << QStringLiteral("赤緯 テーブル 50: 送られる分周値が「0000」");
+        << QStringLiteral("赤緯 テーブル 50: 送られる分周値が「0000」") << 6;
 }
 
 // Refused before the port is opened: the pseudo-terminal hears nothing. It
@@ -120,6 +163,7 @@ void tst_CliUpload::refused()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, reason);
+    QFETCH(int, problems);
     PtyLine line(kPort);
     QVERIFY(line.ok());
     QProcess process;
@@ -133,6 +177,10 @@ void tst_CliUpload::refused()
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(err.contains(reason) && err.contains(QStringLiteral("--force")), qPrintable(err));
     QVERIFY2(!err.contains(QStringLiteral("uploading")), qPrintable(err));
+    const QStringList lines = err.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), problems + 1); // and the line saying nothing was sent
+    for (const char *rate : {"太陽時", "月時", "Kingslate"})
+        QVERIFY2(!err.contains(QString::fromUtf8(rate)), qPrintable(err));
     QCOMPARE(line.read_all(), QByteArray());
 }
 
@@ -294,6 +342,50 @@ void tst_CliUpload::portsOfDetectedDevices()
     const QStringList lines = app::ports_text(settings).split('\n');
     for (const QString &line : text)
         QVERIFY2(lines.contains(line), qPrintable(line + " in\n" + lines.join('\n')));
+}
+
+void tst_CliUpload::stoppedBySignal_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130 << "SIGINT";
+    QTest::newRow("terminated") << int(SIGTERM) << 143 << "SIGTERM";
+}
+
+// A signal during an upload at the real pace: the frame being written is
+// finished, the count of what went out is said, the port and its lock file
+// are released, and the status is the shell's for that signal.
+void tst_CliUpload::stoppedBySignal()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, exitCode);
+    QFETCH(QString, name);
+    PtyLine line(kPort);
+    QVERIFY(line.ok());
+    QProcess process;
+    process.setProcessEnvironment(child_environment());
+    process.start(QStringLiteral(SPEEDTABLE_EXE),
+                  {"--calculate", "--json", "--upload", line.path()});
+    QVERIFY(process.waitForStarted());
+    QByteArray bytes = read_frames(line.master(), 3);
+    QVERIFY2(bytes.count('#') >= 6, bytes);
+    const QString lock = port_lock_file(line.path());
+    QVERIFY2(!lock.isEmpty(), "no lock file for the port while it is open");
+    QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signalNumber), 0);
+    QVERIFY(process.waitForFinished(10000));
+    bytes += line.read_all();
+
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QStringList sent = PtyLine::bodies(bytes);
+    QVERIFY(sent.size() >= 3 && sent.size() < 109);
+    QCOMPARE(sent, default_upload().mid(0, sent.size())); // whole frames only
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains(name + QStringLiteral(" を受けて送信を止めました")) &&
+                 err.contains(QStringLiteral("送信済みのコマンド: %1 個 / 109").arg(sent.size())),
+             qPrintable(err));
+    QVERIFY2(!QFileInfo::exists(lock), qPrintable(lock));
 }
 
 QTEST_GUILESS_MAIN(tst_CliUpload)

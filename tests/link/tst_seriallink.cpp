@@ -31,6 +31,8 @@ private slots:
     void actionInsideActionKeepsPort();
     void lostLineFails();
     void closeDrainsWhatTheLineHolds();
+    void bytesOnLineWhenSendReturns_data();
+    void bytesOnLineWhenSendReturns();
 };
 
 void tst_SerialLink::portSelection_data()
@@ -213,6 +215,41 @@ void tst_SerialLink::closeDrainsWhatTheLineHolds()
     QVERIFY(!link.is_open());
     QCOMPARE(received.size(), body.size() + 3);
     QVERIFY(received.startsWith("#:AAAA") && received.endsWith("AAAA#"));
+}
+
+void tst_SerialLink::bytesOnLineWhenSendReturns_data()
+{
+    QTest::addColumn<QStringList>("bodies");
+    QTest::newRow("one command") << QStringList{"=SD"};
+    QTest::newRow("a row") << QStringList{"&RA01=57A7"};
+    QTest::newRow("three in a row") << QStringList{"=TCLK1", "&XRA00EA6000", "=NEW"};
+}
+
+// The pause after a command is measured from its write, so the bytes must be
+// with the driver when send_command returns, not when the event loop next
+// runs: none runs here.
+void tst_SerialLink::bytesOnLineWhenSendReturns()
+{
+    QFETCH(QStringList, bodies);
+    PtyLine line(5);
+    QVERIFY(line.ok());
+    SerialLink link;
+    QVERIFY(link.open_port("Com5"));
+    for (const QString &body : bodies) {
+        QVERIFY(link.send_command(body));
+        const QByteArray expected = "#:" + body.toLatin1() + "#";
+        QByteArray received;
+        pollfd fd{line.master(), POLLIN, 0};
+        while (received.size() < expected.size() && ::poll(&fd, 1, 2000) > 0) {
+            char chunk[64];
+            const ssize_t n = ::read(line.master(), chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            received.append(chunk, n);
+        }
+        QCOMPARE(received, expected);
+    }
+    link.close_port();
 }
 
 QTEST_GUILESS_MAIN(tst_SerialLink)

@@ -127,7 +127,8 @@ void tst_RoundTrip::commandLineUpload()
 
     const PrivateSettings settings;
     FakeClock time;
-    QVERIFY(app::upload_from_command_line(calculated(baseClock), link, &time, no_devices()));
+    QVERIFY(app::upload_from_command_line(calculated(baseClock), link, &time, no_devices())
+                .complete);
     QCOMPARE(time.moved_ms(), qint64(108) * 151);
     check_summary(sim.summary(), baseClock);
 }

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -217,6 +218,8 @@ private slots:
     void gapTolerance_data();
     void gapTolerance();
     void floodKeepsMemoryBounded();
+    void anomalyLinesBounded_data();
+    void anomalyLinesBounded();
 };
 
 void tst_Sim::summary_data()
@@ -579,6 +582,53 @@ void tst_Sim::floodKeepsMemoryBounded()
     // Kept whole, the flood's lines take some 180 MB; kept bounded, about 11.
     QVERIFY2(grown < 48L * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(grown)));
 #endif
+}
+
+void tst_Sim::anomalyLinesBounded_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("flagged"); // anomalies counted; -1: more than are kept
+    QTest::addColumn<int>("lines");   // "!" lines shown
+    QRandomGenerator random(7300);
+    QByteArray noise(qsizetype{256} * 1024, Qt::Uninitialized);
+    random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    QTest::newRow("a few unknown commands") << QByteArray("#:=FOO#").repeated(10) << 10 << 10;
+    QTest::newRow("as many as are kept") << QByteArray("#:=FOO#").repeated(1000) << 1000 << 1000;
+    QTest::newRow("one more than are kept, and a line saying so")
+        << QByteArray("#:=FOO#").repeated(1001) << 1001 << 1001;
+    QTest::newRow("many more") << QByteArray("#:=FOO#").repeated(3000) << 3000 << 1001;
+    QTest::newRow("binary noise") << noise << -1 << 1001;
+}
+
+// The lines of what the controller could not take stop where the summary's
+// list stops; a line says so, and the summary still counts every one.
+void tst_Sim::anomalyLinesBounded()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, flagged);
+    QFETCH(int, lines);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ctl");
+    QProcess process;
+    QSignalSpy finished(&process, &QProcess::finished);
+    start_sim(process, link, kQuickExit + QStringList{"--json", "--min-gap", "0"});
+    if (QTest::currentTestFailed())
+        return;
+    Line line(link);
+    QVERIFY(line.ok());
+    QVERIFY(line.write(bytes));
+    Outcome outcome;
+    wait_for_exit(process, finished, outcome, kFloodLimit);
+    if (QTest::currentTestFailed())
+        return;
+    const QJsonObject summary = summary_of(outcome);
+    const int counted = summary["anomalies"].toInt();
+    if (flagged >= 0)
+        QCOMPARE(counted, flagged);
+    else
+        QVERIFY2(counted > 1001, qPrintable(QString::number(counted)));
+    QCOMPARE(count_lines(outcome.err, kAnomalyLine), lines);
+    QCOMPARE(outcome.err.contains("the rest are counted in the summary"), counted > 1000);
 }
 
 QTEST_GUILESS_MAIN(tst_Sim)
