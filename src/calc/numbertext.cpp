@@ -29,21 +29,58 @@ constexpr int kDisplayDigits = 15;
 // back the same.
 constexpr int kSmallestFixedExponent = -5;
 
+void skip_blanks(std::string_view text, std::size_t &pos)
+{
+    while (pos < text.size() && is_blank(text[pos]))
+        ++pos;
+}
+
+char peek(std::string_view text, std::size_t pos)
+{
+    return pos < text.size() ? text[pos] : '\0';
+}
+
+// The exponent after the mantissa, blanks allowed anywhere, moving pos past
+// it; 0, with pos left alone, when no digit follows the letter.
+long read_exponent(std::string_view text, std::size_t &pos)
+{
+    skip_blanks(text, pos);
+    if (peek(text, pos) != 'E' && peek(text, pos) != 'e')
+        return 0;
+    const std::size_t mark = pos;
+    ++pos;
+    skip_blanks(text, pos);
+    bool negative = false;
+    if (peek(text, pos) == '+' || peek(text, pos) == '-') {
+        negative = peek(text, pos) == '-';
+        ++pos;
+    }
+    long exponent = 0;
+    bool any = false;
+    for (;;) {
+        skip_blanks(text, pos);
+        if (!is_digit(peek(text, pos)))
+            break;
+        any = true;
+        exponent = std::min(exponent * 10 + (peek(text, pos) - '0'), kExponentClamp);
+        ++pos;
+    }
+    if (!any) {
+        pos = mark; // "1E" or "1E+": the letter does not belong to the number
+        return 0;
+    }
+    return negative ? -exponent : exponent;
+}
+
 } // namespace
 
 double lenient_parse(std::string_view text)
 {
     std::size_t pos = 0;
-    auto skip_blanks = [&] {
-        while (pos < text.size() && is_blank(text[pos]))
-            ++pos;
-    };
-    auto peek = [&]() -> char { return pos < text.size() ? text[pos] : '\0'; };
-
-    skip_blanks();
+    skip_blanks(text, pos);
     bool negative = false;
-    if (peek() == '+' || peek() == '-') {
-        negative = peek() == '-';
+    if (peek(text, pos) == '+' || peek(text, pos) == '-') {
+        negative = peek(text, pos) == '-';
         ++pos;
     }
 
@@ -52,8 +89,8 @@ double lenient_parse(std::string_view text)
     bool seen_point = false;
     long point_shift = 0; // digits after the point
     for (;;) {
-        skip_blanks();
-        const char c = peek();
+        skip_blanks(text, pos);
+        const char c = peek(text, pos);
         if (is_digit(c)) {
             mantissa.push_back(c);
             if (seen_point)
@@ -68,34 +105,7 @@ double lenient_parse(std::string_view text)
     }
     if (mantissa.empty())
         return 0.0;
-
-    long exponent = 0;
-    skip_blanks();
-    if (peek() == 'E' || peek() == 'e') {
-        const std::size_t mark = pos;
-        ++pos;
-        skip_blanks();
-        bool exp_negative = false;
-        if (peek() == '+' || peek() == '-') {
-            exp_negative = peek() == '-';
-            ++pos;
-        }
-        bool any = false;
-        for (;;) {
-            skip_blanks();
-            if (!is_digit(peek()))
-                break;
-            any = true;
-            exponent = std::min(exponent * 10 + (peek() - '0'), kExponentClamp);
-            ++pos;
-        }
-        if (!any) {
-            exponent = 0; // "1E" or "1E+": the letter does not belong to the number
-            pos = mark;
-        } else if (exp_negative) {
-            exponent = -exponent;
-        }
-    }
+    const long exponent = read_exponent(text, pos);
 
     // Leading zeros carry no value; dropping them keeps the digit count honest
     // for the overflow test below.
