@@ -62,45 +62,64 @@ struct Options {
     std::optional<QString> link;   // --link: where to publish the pseudo-terminal
 };
 
+// The options the simulator takes, in the order --help lists them.
+struct OptionSet {
+    QCommandLineOption device;
+    QCommandLineOption link;
+    QCommandLineOption idle;
+    QCommandLineOption json;
+    QCommandLineOption gap;
+    QCommandLineOption tolerance;
+};
+
+OptionSet option_set()
+{
+    const double tolerance_ms =
+        std::chrono::duration<double, std::milli>(Monitor::Settings{}.gap_tolerance).count();
+    return OptionSet{
+        {QStringLiteral("device"), QStringLiteral("Listen on serial port DEV (9600 8N1) instead."),
+         QStringLiteral("DEV")},
+        {QStringLiteral("link"),
+         QStringLiteral("Make PATH a symbolic link to the pseudo-terminal once listening "
+                        "(an old link is replaced); removed at exit."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("idle-exit"),
+         QStringLiteral("Sum up and exit once the line has been quiet for SECONDS."),
+         QStringLiteral("SECONDS")},
+        {QStringLiteral("json"),
+         QStringLiteral("Summary as one JSON object on stdout; frame lines go to stderr.")},
+        {QStringLiteral("min-gap"),
+         QStringLiteral("Flag frames ending less than MS after the previous one (default %1, the "
+                        "tool's pause; 0: never).")
+             .arg(rwlink::kCommandGap.count()),
+         QStringLiteral("MS"), QString::number(rwlink::kCommandGap.count())},
+        {QStringLiteral("gap-tolerance"),
+         QStringLiteral("Allow gaps this many MS under --min-gap before flagging them, for the "
+                        "delay between a byte's arrival and this program reading it (default "
+                        "%1). The summary gives the true minimum either way.")
+             .arg(tolerance_ms),
+         QStringLiteral("MS"), QString::number(tolerance_ms)},
+    };
+}
+
+// Milliseconds from 0 to kLongestGap, as --min-gap and --gap-tolerance take them.
+std::optional<std::chrono::microseconds> gap_value(const QString &text)
+{
+    bool ok = false;
+    const std::chrono::duration<double, std::milli> gap(text.toDouble(&ok));
+    if (!ok || !std::isfinite(gap.count()) || gap < 0ms || gap > kLongestGap)
+        return std::nullopt;
+    return std::chrono::round<std::chrono::microseconds>(gap);
+}
+
 // The options, or the exit status when the arguments end the run here:
 // help or version printed, or a usage error.
 std::variant<Options, int> parse_options(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(kDescription);
-    const QCommandLineOption device_option(
-        QStringLiteral("device"), QStringLiteral("Listen on serial port DEV (9600 8N1) instead."),
-        QStringLiteral("DEV"));
-    const QCommandLineOption link_option(
-        QStringLiteral("link"),
-        QStringLiteral("Make PATH a symbolic link to the pseudo-terminal once listening "
-                       "(an old link is replaced); removed at exit."),
-        QStringLiteral("PATH"));
-    const QCommandLineOption idle_option(
-        QStringLiteral("idle-exit"),
-        QStringLiteral("Sum up and exit once the line has been quiet for SECONDS."),
-        QStringLiteral("SECONDS"));
-    const QCommandLineOption json_option(
-        QStringLiteral("json"),
-        QStringLiteral("Summary as one JSON object on stdout; frame lines go to stderr."));
-    const QCommandLineOption gap_option(
-        QStringLiteral("min-gap"),
-        QStringLiteral("Flag frames ending less than MS after the previous one (default %1, the "
-                       "tool's pause; 0: never).")
-            .arg(rwlink::kCommandGap.count()),
-        QStringLiteral("MS"), QString::number(rwlink::kCommandGap.count()));
-    const QCommandLineOption tolerance_option(
-        QStringLiteral("gap-tolerance"),
-        QStringLiteral("Allow gaps this many MS under --min-gap before flagging them, for the "
-                       "delay between a byte's arrival and this program reading it (default "
-                       "%1). The summary gives the true minimum either way.")
-            .arg(std::chrono::duration<double, std::milli>(Monitor::Settings{}.gap_tolerance)
-                     .count()),
-        QStringLiteral("MS"),
-        QString::number(
-            std::chrono::duration<double, std::milli>(Monitor::Settings{}.gap_tolerance).count()));
-    parser.addOptions(
-        {device_option, link_option, idle_option, json_option, gap_option, tolerance_option});
+    const OptionSet o = option_set();
+    parser.addOptions({o.device, o.link, o.idle, o.json, o.gap, o.tolerance});
     const QCommandLineOption help_option = parser.addHelpOption();
     const QCommandLineOption version_option = parser.addVersionOption();
 
@@ -118,40 +137,32 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         return usage_error(
             QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst()),
             parser);
-    if (parser.isSet(device_option) && parser.isSet(link_option))
+    if (parser.isSet(o.device) && parser.isSet(o.link))
         return usage_error(QStringLiteral("--link names a pseudo-terminal; not with --device"),
                            parser);
 
     Options options;
     Monitor::Settings &settings = options.settings;
-    settings.json = parser.isSet(json_option);
-    if (parser.isSet(idle_option)) {
+    settings.json = parser.isSet(o.json);
+    if (parser.isSet(o.idle)) {
         bool ok = false;
-        const std::chrono::duration<double> idle(parser.value(idle_option).toDouble(&ok));
+        const std::chrono::duration<double> idle(parser.value(o.idle).toDouble(&ok));
         if (!ok || !std::isfinite(idle.count()) || idle <= 0s || idle > kLongestIdle)
             return usage_error(QStringLiteral("--idle-exit takes seconds, more than 0"), parser);
         settings.idle_exit = std::max(1ms, std::chrono::round<std::chrono::milliseconds>(idle));
     }
-    {
-        bool ok = false;
-        const std::chrono::duration<double, std::milli> gap(parser.value(gap_option).toDouble(&ok));
-        if (!ok || !std::isfinite(gap.count()) || gap < 0ms || gap > kLongestGap)
-            return usage_error(QStringLiteral("--min-gap takes milliseconds, 0 or more"), parser);
-        settings.min_gap = std::chrono::round<std::chrono::microseconds>(gap);
-    }
-    {
-        bool ok = false;
-        const std::chrono::duration<double, std::milli> tolerance(
-            parser.value(tolerance_option).toDouble(&ok));
-        if (!ok || !std::isfinite(tolerance.count()) || tolerance < 0ms || tolerance > kLongestGap)
-            return usage_error(QStringLiteral("--gap-tolerance takes milliseconds, 0 or more"),
-                               parser);
-        settings.gap_tolerance = std::chrono::round<std::chrono::microseconds>(tolerance);
-    }
-    if (parser.isSet(device_option))
-        options.device = parser.value(device_option);
-    if (parser.isSet(link_option))
-        options.link = parser.value(link_option);
+    const auto gap = gap_value(parser.value(o.gap));
+    if (!gap)
+        return usage_error(QStringLiteral("--min-gap takes milliseconds, 0 or more"), parser);
+    settings.min_gap = *gap;
+    const auto tolerance = gap_value(parser.value(o.tolerance));
+    if (!tolerance)
+        return usage_error(QStringLiteral("--gap-tolerance takes milliseconds, 0 or more"), parser);
+    settings.gap_tolerance = *tolerance;
+    if (parser.isSet(o.device))
+        options.device = parser.value(o.device);
+    if (parser.isSet(o.link))
+        options.link = parser.value(o.link);
     return options;
 }
 
