@@ -241,22 +241,21 @@ void tst_Cli::hostileSurroundings_data()
         << "EXE -platform offscreen -style fusion --calculate" << 0
         << QStringLiteral("基本クロック") << "";
     QTest::newRow("port name out of range") << "EXE --calculate --upload Com21" << 1 << ""
-                                            << "Com21 is no port name";
+                                            << QStringLiteral("Com21 はポート名ではありません");
     QTest::newRow("port name in the wrong case") << "EXE --calculate --upload com3" << 1 << ""
-                                                 << "com3 is no port name";
+                                                 << QStringLiteral("com3 はポート名ではありません");
     QTest::newRow("empty listing name") << "EXE --calculate --listing ''" << 1 << ""
-                                        << "--listing needs a file name";
-    QTest::newRow("listing and JSON on stdout") << "EXE --calculate --json --listing -" << 1 << ""
-                                                << "both want standard output";
+                                        << QStringLiteral("--listing にはファイル名が必要です");
+    QTest::newRow("listing and JSON on stdout")
+        << "EXE --calculate --json --listing -" << 1 << "" << QStringLiteral("一緒には使えません");
     // One argument that is no option is a mount file for the window, which
     // opens (and here quits at its first paint) even when the file is not there.
     QTest::newRow("a mount file opens the window")
         << "RW7300_BENCH_STARTUP=1 EXE -platform offscreen /nonexistent/m.rw7300mount" << 0
         << "shown "
         << "";
-    QTest::newRow("two mount files")
-        << "EXE -platform offscreen a.rw7300mount b.rw7300mount" << 1 << ""
-        << "unexpected argument: a.rw7300mount";
+    QTest::newRow("two mount files") << "EXE -platform offscreen a.rw7300mount b.rw7300mount" << 1
+                                     << "" << QStringLiteral("余計な引数「a.rw7300mount」");
     QTest::newRow("no display") << "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM EXE" << 1
                                 << "" << QStringLiteral("ディスプレイがない");
     QTest::newRow("X display not there")
@@ -1074,62 +1073,74 @@ void tst_Cli::portUsageErrors_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
     QTest::newRow("port above Com20")
-        << QStringList{"--set-port", "Com21=/x"} << "unknown port \"Com21\"";
+        << QStringList{"--set-port", "Com21=/x"} << QStringLiteral("ポート名「Com21」はありません");
     QTest::newRow("port name in lower case")
-        << QStringList{"--set-port", "com3=/x"} << "unknown port \"com3\"";
+        << QStringList{"--set-port", "com3=/x"} << QStringLiteral("ポート名「com3」はありません");
     QTest::newRow("port number with a leading zero")
-        << QStringList{"--set-port", "Com03=/x"} << "unknown port \"Com03\"";
+        << QStringList{"--set-port", "Com03=/x"} << QStringLiteral("ポート名「Com03」はありません");
     QTest::newRow("no equals sign") << QStringList{"--set-port", "Com3"} << "PORT=DEVICE";
-    QTest::newRow("no device") << QStringList{"--set-port", "Com3="} << "names no device";
-    QTest::newRow("blank device") << QStringList{"--set-port", "Com3=  "} << "names no device";
+    QTest::newRow("no device") << QStringList{"--set-port", "Com3="}
+                               << QStringLiteral("にデバイスがありません");
+    QTest::newRow("blank device") << QStringList{"--set-port", "Com3=  "}
+                                  << QStringLiteral("にデバイスがありません");
     QTest::newRow("port name as the device")
-        << QStringList{"--set-port", "Com3=Com5"} << "is a port name, not a device";
+        << QStringList{"--set-port", "Com3=Com5"}
+        << QStringLiteral("はポート名で、デバイスではありません");
     QTest::newRow("control character in the device")
-        << QStringList{"--set-port", "Com3=/dev/tty\tUSB0"} << "control character";
+        << QStringList{"--set-port", "Com3=/dev/tty\tUSB0"} << QStringLiteral("制御文字");
     QTest::newRow("device far too long")
-        << QStringList{"--set-port", "Com3=/" + QString(2000, 'x')} << "far too long";
+        << QStringList{"--set-port", "Com3=/" + QString(2000, 'x')} << QStringLiteral("長すぎます");
     QTest::newRow("clear below Com1")
-        << QStringList{"--clear-port", "Com0"} << "unknown port \"Com0\"";
+        << QStringList{"--clear-port", "Com0"} << QStringLiteral("ポート名「Com0」はありません");
     QTest::newRow("clear a device, not a port")
-        << QStringList{"--clear-port", "/dev/ttyUSB0"} << "unknown port";
-    QTest::newRow("upload to nothing")
-        << QStringList{"--calculate", "--upload", ""} << "--upload needs a port";
+        << QStringList{"--clear-port", "/dev/ttyUSB0"}
+        << QStringLiteral("ポート名「/dev/ttyUSB0」はありません");
+    QTest::newRow("upload to nothing") << QStringList{"--calculate", "--upload", ""}
+                                       << QStringLiteral("--upload にはポートが必要です");
     QTest::newRow("set with calculate")
-        << QStringList{"--calculate", "--set-port", "Com3=/x"} << "only one of";
+        << QStringList{"--calculate", "--set-port", "Com3=/x"} << QStringLiteral("一つだけ");
     QTest::newRow("list and set") << QStringList{"--ports", "--set-port", "Com3=/x"}
-                                  << "only one of";
-    QTest::newRow("set and clear")
-        << QStringList{"--set-port", "Com3=/x", "--clear-port", "Com4"} << "only one of";
+                                  << QStringLiteral("一つだけ");
+    QTest::newRow("set and clear") << QStringList{"--set-port", "Com3=/x", "--clear-port", "Com4"}
+                                   << QStringLiteral("一つだけ");
     QTest::newRow("two ports set")
         << QStringList{"--set-port", "Com3=/x", "--set-port", "Com4=/y"} << "--set-port が二度以上";
     QTest::newRow("JSON of a change")
-        << QStringList{"--set-port", "Com3=/x", "--json"} << "--json needs --calculate or --ports";
-    QTest::newRow("listing of the port list")
-        << QStringList{"--ports", "--listing", "x.txt"} << "need --calculate";
-    QTest::newRow("upload with a change")
-        << QStringList{"--clear-port", "Com3", "--upload", "Com3"} << "need --calculate";
-    QTest::newRow("nothing to do") << QStringList{"--"} << "nothing to do";
+        << QStringList{"--set-port", "Com3=/x", "--json"}
+        << QStringLiteral("--json は --calculate か --ports と一緒に");
+    QTest::newRow("listing of the port list") << QStringList{"--ports", "--listing", "x.txt"}
+                                              << QStringLiteral("は --calculate と一緒に");
+    QTest::newRow("upload with a change") << QStringList{"--clear-port", "Com3", "--upload", "Com3"}
+                                          << QStringLiteral("は --calculate と一緒に");
+    QTest::newRow("nothing to do")
+        << QStringList{"--"} << QStringLiteral("することが指定されていません");
     QTest::newRow("mount file of the port list")
-        << QStringList{"--ports", "--mount", "m.rw7300mount"} << "need --calculate or --save-mount";
+        << QStringList{"--ports", "--mount", "m.rw7300mount"}
+        << QStringLiteral("は --calculate か --save-mount と一緒に");
     QTest::newRow("mount file of nothing")
-        << QStringList{"--mount", "m.rw7300mount"} << "need --calculate or --save-mount";
-    QTest::newRow("empty mount file name")
-        << QStringList{"--calculate", "--mount", ""} << "--mount needs a file name";
-    QTest::newRow("save to nothing")
-        << QStringList{"--save-mount", ""} << "--save-mount needs a file name";
+        << QStringList{"--mount", "m.rw7300mount"}
+        << QStringLiteral("は --calculate か --save-mount と一緒に");
+    QTest::newRow("empty mount file name") << QStringList{"--calculate", "--mount", ""}
+                                           << QStringLiteral("--mount にはファイル名が必要です");
+    QTest::newRow("save to nothing") << QStringList{"--save-mount", ""}
+                                     << QStringLiteral("--save-mount にはファイル名が必要です");
     QTest::newRow("save and calculate")
-        << QStringList{"--calculate", "--save-mount", "m.rw7300mount"} << "only one of";
-    QTest::newRow("JSON of a saved mount") << QStringList{"--save-mount", "m.rw7300mount", "--json"}
-                                           << "--json needs --calculate or --ports";
+        << QStringList{"--calculate", "--save-mount", "m.rw7300mount"}
+        << QStringLiteral("一つだけ");
+    QTest::newRow("JSON of a saved mount")
+        << QStringList{"--save-mount", "m.rw7300mount", "--json"}
+        << QStringLiteral("--json は --calculate か --ports と一緒に");
     QTest::newRow("listing of a saved mount")
-        << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x.txt"} << "need --calculate";
+        << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x.txt"}
+        << QStringLiteral("は --calculate と一緒に");
     QTest::newRow("name without saving") << QStringList{"--calculate", "--mount-name", "EM-200"}
-                                         << "--mount-name needs --save-mount";
+                                         << QStringLiteral("--mount-name は --save-mount と一緒に");
     QTest::newRow("saved drive train of four values")
         << QStringList{"--save-mount", "m.rw7300mount", "--ra", "240,2,200,10"}
-        << "--ra needs five";
+        << QStringLiteral("--ra には五つの値");
     QTest::newRow("saved clock unknown")
-        << QStringList{"--save-mount", "m.rw7300mount", "--clock", "3MHz"} << "unknown clock";
+        << QStringList{"--save-mount", "m.rw7300mount", "--clock", "3MHz"}
+        << QStringLiteral("基本クロック「3MHz」は使えません");
 }
 
 // A usage error writes nothing: not the assignments, not a listing.

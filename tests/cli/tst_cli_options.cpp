@@ -1,0 +1,235 @@
+// The command line's options read without starting a process: what each
+// accepts, each usage error in Japanese in one line, and the exit statuses
+// --help lists.
+
+#include "exitstatus.h"
+#include "options.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <set>
+
+using app::Action;
+
+namespace {
+
+QStringList program(const QStringList &arguments)
+{
+    return QStringList{QStringLiteral("rw7300-speedtable")} + arguments;
+}
+
+} // namespace
+
+class tst_CliOptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void usageError_data();
+    void usageError();
+    void accepted_data();
+    void accepted();
+    void printed_data();
+    void printed();
+    void exitStatuses();
+
+private:
+    QTemporaryDir m_config;
+};
+
+void tst_CliOptions::initTestCase()
+{
+    // --help names where the assignments are kept: somewhere of the test's.
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    qputenv("HOME", QFile::encodeName(m_config.path()));
+}
+
+void tst_CliOptions::usageError_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message"); // a part of the one line
+    QTest::newRow("unknown option")
+        << QStringList{"--bogus"} << "--bogus というオプションはありません";
+    QTest::newRow("unknown short option") << QStringList{"-x"} << "-x というオプションはありません";
+    QTest::newRow("value missing") << QStringList{"--calculate", "--ra"} << "--ra には値が必要です";
+    QTest::newRow("value to a switch")
+        << QStringList{"--calculate=yes"} << "--calculate は値を取りません";
+    QTest::newRow("given twice") << QStringList{"--calculate", "--clock", "2MHz", "--clock=250kHz"}
+                                 << "--clock が二度以上";
+    QTest::newRow("twice before help")
+        << QStringList{"--help", "--ra", "1", "--ra", "2"} << "--ra が二度以上";
+    QTest::newRow("stray argument") << QStringList{"--calculate", "extra"} << "余計な引数「extra」";
+    QTest::newRow("two runs") << QStringList{"--calculate", "--ports"} << "一つだけ";
+    QTest::newRow("nothing to do") << QStringList{"--"} << "することが指定されていません";
+    QTest::newRow("ra without a run") << QStringList{"--ports", "--ra", "1,2,3,4,5"}
+                                      << "--ra は --calculate か --save-mount と一緒に";
+    QTest::newRow("mount alone") << QStringList{"--mount", "m.rw7300mount"}
+                                 << "--mount は --calculate か --save-mount と一緒に";
+    QTest::newRow("json of a change") << QStringList{"--set-port", "Com3=/x", "--json"}
+                                      << "--json は --calculate か --ports と一緒に";
+    QTest::newRow("listing of a saved mount")
+        << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x"}
+        << "--listing は --calculate と一緒に";
+    QTest::newRow("name without saving") << QStringList{"--calculate", "--mount-name", "E"}
+                                         << "--mount-name は --save-mount と一緒に";
+    QTest::newRow("force without upload")
+        << QStringList{"--calculate", "--force"} << "--force は --upload と一緒に";
+    QTest::newRow("four values") << QStringList{"--calculate", "--ra", "240,2,200,10"}
+                                 << "--ra には五つの値";
+    QTest::newRow("six values") << QStringList{"--calculate", "--dec", "1,2,3,4,5,6"}
+                                << "--dec には五つの値";
+    QTest::newRow("unknown clock")
+        << QStringList{"--calculate", "--clock", "3MHz"} << "基本クロック「3MHz」は使えません";
+    QTest::newRow("empty mount") << QStringList{"--calculate", "--mount", ""}
+                                 << "--mount にはファイル名が必要です";
+    QTest::newRow("empty listing")
+        << QStringList{"--calculate", "--listing", ""} << "--listing にはファイル名が必要です";
+    QTest::newRow("listing and JSON on stdout")
+        << QStringList{"--calculate", "--json", "--listing", "-"} << "一緒には使えません";
+    QTest::newRow("empty save") << QStringList{"--save-mount", ""}
+                                << "--save-mount にはファイル名が必要です";
+    QTest::newRow("upload to nothing")
+        << QStringList{"--calculate", "--upload", ""} << "--upload にはポートが必要です";
+    QTest::newRow("upload to Com21")
+        << QStringList{"--calculate", "--upload", "Com21"} << "Com21 はポート名ではありません";
+    QTest::newRow("upload to com3")
+        << QStringList{"--calculate", "--upload", "com3"} << "com3 はポート名ではありません";
+    QTest::newRow("set Com21") << QStringList{"--set-port", "Com21=/x"}
+                               << "ポート名「Com21」はありません";
+    QTest::newRow("set without equals") << QStringList{"--set-port", "Com3"} << "PORT=DEVICE";
+    QTest::newRow("set blank device")
+        << QStringList{"--set-port", "Com3=  "} << "Com3= にデバイスがありません";
+    QTest::newRow("set a port name")
+        << QStringList{"--set-port", "Com3=Com5"} << "Com5 はポート名で、デバイスではありません";
+    QTest::newRow("set a control character")
+        << QStringList{"--set-port", "Com3=/dev/a\tb"} << "制御文字";
+    QTest::newRow("clear Com0") << QStringList{"--clear-port", "Com0"}
+                                << "ポート名「Com0」はありません";
+}
+
+// One line naming the mistake, then where the help is: three lines at most.
+void tst_CliOptions::usageError()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const app::ParsedOptions parsed = app::parse_options(program(arguments));
+    const auto *error = std::get_if<app::UsageError>(&parsed);
+    QVERIFY(error);
+    QVERIFY2(error->message.contains(message), qPrintable(error->message));
+    QVERIFY(!error->message.contains(QLatin1Char('\n')));
+    const QStringList lines = app::usage_error_text(*error).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines[0].startsWith(QStringLiteral("rw7300-speedtable: ")));
+    QVERIFY2(lines[1].contains(QStringLiteral("詳しくは rw7300-speedtable --help")),
+             qPrintable(lines[1]));
+}
+
+void tst_CliOptions::accepted_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("upload"); // "" none
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<bool>("json");
+    const int calculate = int(Action::Calculate);
+    QTest::newRow("calculate") << QStringList{"--calculate"} << calculate << 0 << ""
+                               << "" << false << false;
+    QTest::newRow("upload forced")
+        << QStringList{"--calculate", "--upload", "Com3", "--force"} << calculate << 0 << ""
+        << "Com3" << true << false;
+    QTest::newRow("force before upload")
+        << QStringList{"--force", "--calculate", "--upload=/d"} << calculate << 0 << ""
+        << "/d" << true << false;
+    QTest::newRow("JSON listing to a file")
+        << QStringList{"--calculate", "--json", "--listing", "-x"} << calculate << 0 << ""
+        << "" << false << true;
+    QTest::newRow("ports as JSON")
+        << QStringList{"--json", "--ports"} << int(Action::Ports) << 0 << ""
+        << "" << false << true;
+    QTest::newRow("set Com20") << QStringList{"--set-port", "Com20= /dev/ttyUSB0 "}
+                               << int(Action::SetPort) << 20 << "/dev/ttyUSB0"
+                               << "" << false << false;
+    QTest::newRow("set a relative path")
+        << QStringList{"--set-port", "Com1=./ttyRW"} << int(Action::SetPort) << 1
+        << QDir::current().absoluteFilePath("ttyRW") << "" << false << false;
+    QTest::newRow("set a bare name")
+        << QStringList{"--set-port", "Com2=ttyS0"} << int(Action::SetPort) << 2 << "ttyS0"
+        << "" << false << false;
+    QTest::newRow("clear Com1") << QStringList{"--clear-port", "Com1"} << int(Action::ClearPort)
+                                << 1 << ""
+                                << "" << false << false;
+    QTest::newRow("save a mount") << QStringList{"--save-mount", "-", "--clock", "250 kHz"}
+                                  << int(Action::SaveMount) << 0 << ""
+                                  << "" << false << false;
+}
+
+void tst_CliOptions::accepted()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QFETCH(int, port);
+    QFETCH(QString, device);
+    QFETCH(QString, upload);
+    QFETCH(bool, force);
+    QFETCH(bool, json);
+    const app::ParsedOptions parsed = app::parse_options(program(arguments));
+    if (const auto *error = std::get_if<app::UsageError>(&parsed))
+        QFAIL(qPrintable(error->message));
+    const auto *options = std::get_if<app::Options>(&parsed);
+    QVERIFY(options);
+    QCOMPARE(int(options->action), action);
+    QCOMPARE(options->port, port);
+    QCOMPARE(options->device, device);
+    QCOMPARE(options->upload.value_or(QString()), upload);
+    QCOMPARE(options->force, force);
+    QCOMPARE(options->json, json);
+}
+
+void tst_CliOptions::printed_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("starts");
+    QTest::newRow("help") << QStringList{"--help"} << "Usage:";
+    QTest::newRow("help with a run") << QStringList{"--calculate", "-h"} << "Usage:";
+    QTest::newRow("help-all") << QStringList{"--help-all"} << "Usage:";
+    QTest::newRow("version") << QStringList{"--version"} << "rw7300-speedtable ";
+}
+
+void tst_CliOptions::printed()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, starts);
+    const app::ParsedOptions parsed = app::parse_options(program(arguments));
+    const auto *printed = std::get_if<app::Printed>(&parsed);
+    QVERIFY(printed);
+    QVERIFY2(printed->text.startsWith(starts), qPrintable(printed->text.left(200)));
+}
+
+// Each status once, in the table's order, and --help says every one of them.
+void tst_CliOptions::exitStatuses()
+{
+    std::set<int> codes;
+    for (std::size_t i = 0; i < app::kExitStatuses.size(); ++i) {
+        const app::ExitStatusRow &row = app::kExitStatuses[i];
+        QCOMPARE(int(row.status), int(i));
+        QCOMPARE(app::exit_code(row.status), row.code);
+        QVERIFY(codes.insert(row.code).second);
+    }
+    QCOMPARE(app::exit_code(app::ExitStatus::Done), 0);
+    QCOMPARE(app::exit_code(app::ExitStatus::Usage), 1);
+    const auto parsed = app::parse_options(program({"--help"}));
+    const QString help = std::get<app::Printed>(parsed).text.simplified();
+    for (const app::ExitStatusRow &row : app::kExitStatuses) {
+        const QString item = QStringLiteral("%1 %2").arg(row.code).arg(row.meaning);
+        QVERIFY2(help.contains(item), qPrintable(item));
+    }
+    QVERIFY(help.contains(QStringLiteral("130 or 143 upload stopped")));
+}
+
+QTEST_GUILESS_MAIN(tst_CliOptions)
+#include "tst_cli_options.moc"
