@@ -1,3 +1,5 @@
+#include "exitstatus.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +27,14 @@
 #include <vector>
 
 namespace {
+
+using app::ExitStatus;
+
+// The statuses as the program's own table has them.
+constexpr int status(ExitStatus which)
+{
+    return app::exit_code(which);
+}
 
 struct Run {
     int exitCode = -1;
@@ -232,9 +242,11 @@ void tst_Cli::hostileSurroundings_data()
     QTest::addColumn<QString>("err"); // a part of stderr, when it matters
     const QString written = QStringLiteral("標準出力に書き込めませんでした");
     QTest::newRow("JSON to a full device")
-        << "EXE --calculate --json >/dev/full" << 6 << "" << written;
-    QTest::newRow("report to a closed stdout") << "EXE --calculate >&-" << 6 << "" << written;
-    QTest::newRow("port list to a full device") << "EXE --ports >/dev/full" << 6 << "" << written;
+        << "EXE --calculate --json >/dev/full" << status(ExitStatus::Output) << "" << written;
+    QTest::newRow("report to a closed stdout")
+        << "EXE --calculate >&-" << status(ExitStatus::Output) << "" << written;
+    QTest::newRow("port list to a full device")
+        << "EXE --ports >/dev/full" << status(ExitStatus::Output) << "" << written;
     QTest::newRow("help-all") << "EXE --help-all" << 0 << "Usage:"
                               << "";
     QTest::newRow("Qt's window options before ours")
@@ -291,7 +303,7 @@ void tst_Cli::hostileSurroundings()
     QCOMPARE(process.exitCode(), exitCode);
     QVERIFY2(out.isEmpty() || got_out.startsWith(out), qPrintable(got_out.left(200)));
     QVERIFY2(got_err.contains(err), qPrintable(got_err));
-    if (exitCode == 6 || shell.contains("DISPLAY")) {
+    if (exitCode == status(ExitStatus::Output) || shell.contains("DISPLAY")) {
         QCOMPARE(got_err.count('\n'), 1); // one line says it
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     }
@@ -331,7 +343,7 @@ void tst_Cli::closedPipe()
     ::close(ends[1]);
     QVERIFY(finished);
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 6);
+    QCOMPARE(process.exitCode(), status(ExitStatus::Output));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QCOMPARE(err.count('\n'), 1);
     QVERIFY2(err.contains(QStringLiteral("標準出力に書き込めませんでした")), qPrintable(err));
@@ -373,7 +385,7 @@ void tst_Cli::repeatedOption()
     const QTemporaryDir config;
     const QTemporaryDir work;
     const Run r = run(arguments, child_environment(config.path()), work.path());
-    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.exitCode, status(ExitStatus::Usage));
     QVERIFY(r.out.isEmpty());
     const QStringList lines = QString::fromUtf8(r.err).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
@@ -655,7 +667,7 @@ void tst_Cli::malformedOptions()
 {
     QFETCH(QStringList, arguments);
     const Run r = run(arguments);
-    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.exitCode, status(ExitStatus::Usage));
     QVERIFY(r.out.isEmpty());
     // The mistake and a pointer to the help, not the help itself.
     const QStringList lines = QString::fromUtf8(r.err).split('\n', Qt::SkipEmptyParts);
@@ -666,7 +678,7 @@ void tst_Cli::malformedOptions()
 void tst_Cli::calculationFailure()
 {
     const Run r = run({"--calculate", "--json", "--dec", "144,abc,200,10,16"});
-    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.exitCode, status(ExitStatus::CalculationOrRefused));
     QVERIFY(r.out.isEmpty());
     const QString err = QString::fromUtf8(r.err);
     QCOMPARE(err.count('\n'), 1);
@@ -693,7 +705,7 @@ void tst_Cli::listing()
     QVERIFY(bytes.contains("\r\n#:&RA01=0AF5#\r\n"));
 
     r = run({"--calculate", "--listing", dir.filePath(QStringLiteral("missing/dir/x.txt"))});
-    QCOMPARE(r.exitCode, 3);
+    QCOMPARE(r.exitCode, status(ExitStatus::Listing));
     QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("x.txt")));
 }
 
@@ -774,7 +786,7 @@ void tst_Cli::uploadToMissingPort()
     if (!assignment.isEmpty())
         QCOMPARE(run({"--set-port", assignment}, env).exitCode, 0);
     const Run r = run({"--calculate", "--json", "--upload", port}, env);
-    QCOMPARE(r.exitCode, 4);
+    QCOMPARE(r.exitCode, status(ExitStatus::Upload));
     QVERIFY(QJsonDocument::fromJson(r.out).isObject());
     const QString err = QString::fromUtf8(r.err);
     QVERIFY2(err.contains(device) && err.contains(QStringLiteral("0 個")) && err.contains(hint),
@@ -1151,7 +1163,7 @@ void tst_Cli::portUsageErrors()
     const QTemporaryDir config;
     const QTemporaryDir work;
     const Run r = run(arguments, child_environment(config.path()), work.path());
-    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.exitCode, status(ExitStatus::Usage));
     QVERIFY(r.out.isEmpty());
     const QString err = QString::fromUtf8(r.err);
     QVERIFY2(err.startsWith(QStringLiteral("rw7300-speedtable: ")) &&
@@ -1196,7 +1208,7 @@ void tst_Cli::portFileNotWritable()
     }
     const QProcessEnvironment env = child_environment(config.path());
     Run r = run(arguments, env);
-    QCOMPARE(r.exitCode, 5);
+    QCOMPARE(r.exitCode, status(ExitStatus::PortFile));
     QVERIFY(r.out.isEmpty());
     const QString err = QString::fromUtf8(r.err);
     QCOMPARE(err.count('\n'), 1);
@@ -1484,7 +1496,7 @@ void tst_Cli::saveMountRefused()
     // run() gives up after its own limit, so a run stuck on the FIFO fails
     // the test rather than holding it.
     const Run r = run({"--save-mount", path, "--clock", "250kHz"});
-    QCOMPARE(r.exitCode, 7);
+    QCOMPARE(r.exitCode, status(ExitStatus::Mount));
     QVERIFY(r.out.isEmpty());
     const QString err = QString::fromUtf8(r.err);
     QCOMPARE(err.count('\n'), 1);
@@ -1558,7 +1570,7 @@ void tst_Cli::unusableMountFile()
                                   {"--save-mount", saved, "--mount", path}};
     for (const QStringList &arguments : runs) {
         const Run r = run(arguments);
-        QCOMPARE(r.exitCode, 7);
+        QCOMPARE(r.exitCode, status(ExitStatus::Mount));
         QVERIFY(r.out.isEmpty());
         const QString err = QString::fromUtf8(r.err);
         QCOMPARE(err.count('\n'), 1);
@@ -1571,4 +1583,5 @@ void tst_Cli::unusableMountFile()
 }
 
 QTEST_APPLESS_MAIN(tst_Cli)
+#include "exitstatus.h"
 #include "tst_cli.moc"

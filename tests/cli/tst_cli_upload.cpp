@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "cliports.h"
 #include "detectedports.h"
+#include "exitstatus.h"
 #include "fakeclock.h"
 #include "portsettings.h"
 #include "ptyline.h"
@@ -30,6 +31,14 @@
 #include <unistd.h>
 
 namespace {
+
+using app::ExitStatus;
+
+// The statuses as the program's own table has them.
+constexpr int status(ExitStatus which)
+{
+    return app::exit_code(which);
+}
 
 constexpr int kPort = 1;
 const QStringList kWideTotal{"--ra", "240,2,200,10,256"};
@@ -172,7 +181,7 @@ void tst_CliUpload::refused()
                   QStringList{"--calculate"} + arguments + QStringList{"--upload", line.path()});
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(process.exitCode(), status(ExitStatus::CalculationOrRefused));
     QVERIFY(!process.readAllStandardOutput().isEmpty());
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(err.contains(reason) && err.contains(QStringLiteral("--force")), qPrintable(err));
