@@ -137,16 +137,6 @@ public:
     }
 };
 
-const calc::DriveTrainTexts &train_of(const calc::CalcInput &input, calc::Axis axis)
-{
-    return axis == calc::Axis::Ra ? input.ra : input.dec;
-}
-
-const calc::AxisOutput &output_of(const calc::CalcOutput &output, calc::Axis axis)
-{
-    return axis == calc::Axis::Ra ? output.ra : output.dec;
-}
-
 } // namespace
 
 // The upload's view of the window: each box is read when its command is
@@ -164,10 +154,10 @@ public:
     rwlink::StepVerdict check(calc::Axis axis, int index) override
     {
         const auto remaining = [this, axis, index] {
-            return m_form.upload_values_from(axis, index);
+            return m_form.m_send.upload_from(axis, index);
         };
-        return m_form.m_actions->gate(index == kTotalIndex ? m_form.total_value(axis, total(axis))
-                                                           : m_form.entry_value(axis, index),
+        return m_form.m_actions->gate(index == kTotalIndex ? m_form.m_send.total(axis, total(axis))
+                                                           : m_form.m_send.entry(axis, index),
                                       remaining);
     }
 
@@ -208,7 +198,7 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     window.bars = {ProgressBar1, ProgressBar2};
     window.status = m_status_line;
     window.ports = m_ports.get();
-    window.clock = [this] { return calculated_clock(); };
+    window.clock = [this] { return m_send.clock(); };
     window.calculate = [this] { return calculate(); };
     m_actions = std::make_unique<ActionControl>(std::move(window), clock, this);
 
@@ -238,18 +228,18 @@ void Form1::connect_boxes()
     for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
         const AxisBoxes b = boxes(axis);
         for (QLineEdit *box : b.train)
-            connect(box, &QLineEdit::textChanged, this, &Form1::update_all_entries);
+            connect(box, &QLineEdit::textChanged, this, [this] { m_send.mark_all(); });
         for (QLineEdit *box : {b.total, b.total_hex}) {
             connect(box, &QLineEdit::textChanged, this, [this, axis] {
                 if (!m_writing_results)
-                    update_total(axis);
+                    m_send.mark_total(axis);
             });
         }
         for (std::size_t k = 0; k < b.hex.size(); ++k) {
             for (QLineEdit *box : {b.decimal[k], b.hex[k]}) {
                 connect(box, &QLineEdit::textChanged, this, [this, axis, k] {
                     if (!m_writing_results)
-                        update_entry(axis, static_cast<int>(k));
+                        m_send.mark_entry(axis, static_cast<int>(k));
                 });
             }
         }
@@ -475,7 +465,7 @@ void Form1::Option1_Click(int index)
 {
     base_clock = index == 0 ? calc::kClock2MHz : calc::kClock250kHz;
     // The upload announces this clock with the divisors in the boxes.
-    update_all_entries();
+    m_send.mark_all();
 }
 
 void Form1::Command1_Click()
@@ -508,9 +498,8 @@ bool Form1::calculate()
     show_results(out);
     m_writing_results = false;
     SpeedTable = out.speed_table;
-    m_calculated = input;
-    m_calculated_output = out;
-    update_all_entries();
+    m_send.calculated(input, out);
+    m_send.mark_all();
     write_speed_data();
     return true;
 }
@@ -533,130 +522,6 @@ void Form1::show_results(const calc::CalcOutput &out)
         Text7[kRows + k]->setText(q(out.rates[k].decimal));
         Text8[kRows + k]->setText(q(out.rates[k].hex));
     }
-}
-
-void Form1::update_all_entries()
-{
-    if (!m_calculated)
-        return;
-    for (int k = 0; k < kRaBoxes; ++k)
-        update_entry(calc::Axis::Ra, k);
-    for (int k = 0; k < kRows; ++k)
-        update_entry(calc::Axis::Dec, k);
-    update_total(calc::Axis::Ra);
-    update_total(calc::Axis::Dec);
-}
-
-void Form1::update_entry(calc::Axis axis, int index)
-{
-    if (!m_calculated)
-        return;
-    const AxisBoxes b = boxes(axis);
-    const calc::EntryAccuracy entry = calc::entry_accuracy(
-        base_clock, train_of(*m_calculated, axis), axis, index, b.hex[index]->text().toStdString());
-    const QString accuracy = q(accuracy_tooltip(entry));
-    const auto issue = check_send(entry_value(axis, index), calculated_clock());
-    mark(b.hex[index], issue, accuracy);
-    mark(b.decimal[index], issue, accuracy);
-}
-
-void Form1::update_total(calc::Axis axis)
-{
-    if (!m_calculated)
-        return;
-    const AxisBoxes b = boxes(axis);
-    const QString resolution = q(resolution_tooltip(
-        calc::axis_accuracy(base_clock, train_of(*m_calculated, axis), axis, {})));
-    const auto issue = check_send(total_value(axis, b.total_hex->text()), calculated_clock());
-    mark(b.total, issue, resolution);
-    mark(b.total_hex, issue, {});
-}
-
-void Form1::mark(QLineEdit *box, const std::optional<SendIssue> &issue, const QString &details)
-{
-    const QString key = issue ? problem_key(issue->problem) : QString();
-    QString tip = details;
-    if (issue)
-        tip = problem_text(*issue, calculated_clock()) +
-              (details.isEmpty() ? QString() : QStringLiteral("\n\n") + details);
-    box->setToolTip(tip);
-    if (box->property("sendProblem").toString() == key)
-        return;
-    box->setProperty("sendProblem", key);
-    set_marked(box, issue.has_value());
-}
-
-CalculatedClock Form1::calculated_clock() const
-{
-    CalculatedClock clock;
-    if (m_calculated)
-        clock.calculated = m_calculated->base_clock;
-    clock.selected = base_clock;
-    return clock;
-}
-
-ValueToSend Form1::entry_value(calc::Axis axis, int index) const
-{
-    const AxisBoxes b = boxes(axis);
-    ValueToSend value;
-    value.place = q(axis_name(axis) + " " + entry_name(index));
-    value.kind = index < kRows ? calc::ValueKind::Row : calc::ValueKind::Rate;
-    value.text = b.hex[index]->text();
-    value.decimal_text = b.decimal[index]->text();
-    if (m_calculated_output && train_changed(axis)) {
-        const calc::AxisOutput &out = output_of(*m_calculated_output, axis);
-        const std::string &put =
-            index < kRows ? out.hex_rows[index] : m_calculated_output->rates[index - kRows].hex;
-        value.train_changed = value.text == q(put);
-    }
-    return value;
-}
-
-ValueToSend Form1::total_value(calc::Axis axis, const QString &hex_text) const
-{
-    ValueToSend value;
-    value.place = q(axis_name(axis)) + QStringLiteral(" 総ステップ数");
-    value.kind = calc::ValueKind::Total;
-    value.text = hex_text;
-    value.decimal_text = boxes(axis).total->text();
-    value.follows_clock = false;
-    if (m_calculated_output && train_changed(axis)) {
-        const calc::AxisOutput &out = output_of(*m_calculated_output, axis);
-        value.train_changed = value.decimal_text == q(out.total) && hex_text == q(out.total_hex);
-    }
-    return value;
-}
-
-bool Form1::train_changed(calc::Axis axis) const
-{
-    if (!m_calculated)
-        return false;
-    const auto &boxes_now = boxes(axis).train;
-    const calc::DriveTrainTexts &used = train_of(*m_calculated, axis);
-    for (std::size_t i = 0; i < boxes_now.size(); ++i) {
-        if (boxes_now[i]->text().toStdString() != used[i])
-            return true;
-    }
-    return false;
-}
-
-std::vector<ValueToSend> Form1::upload_values_from(calc::Axis axis, int index) const
-{
-    // In the upload's order: RA rows, DEC rows, RA total, DEC total.
-    std::vector<ValueToSend> values;
-    const bool rows = index != rwlink::UploadSource::kTotalIndex;
-    if (rows && axis == calc::Axis::Ra) {
-        for (int k = index; k < kRows; ++k)
-            values.push_back(entry_value(calc::Axis::Ra, k));
-    }
-    if (rows) {
-        for (int k = axis == calc::Axis::Dec ? index : 0; k < kRows; ++k)
-            values.push_back(entry_value(calc::Axis::Dec, k));
-    }
-    if (rows || axis == calc::Axis::Ra)
-        values.push_back(total_value(calc::Axis::Ra, Text11->text()));
-    values.push_back(total_value(calc::Axis::Dec, Text12->text()));
-    return values;
 }
 
 void Form1::write_speed_data()
@@ -696,7 +561,7 @@ void Form1::Command2_Click()
     if (m_actions->is_running())
         return;
     m_actions->check_then(
-        upload_values(),
+        m_send.upload_from(calc::Axis::Ra, 0),
         [this] {
             m_actions->start(rwlink::upload_action(std::make_shared<BoxReader>(*this)),
                              QStringLiteral("送信"), Command2, true);
@@ -711,12 +576,12 @@ void Form1::send_rate(int box)
     QPushButton *button =
         std::array{Command3, Command4, Command5}[static_cast<std::size_t>(box - kRows)];
     m_actions->check_then(
-        {entry_value(calc::Axis::Ra, box)},
+        {m_send.entry(calc::Axis::Ra, box)},
         [this, box, button] {
             m_actions->start(rwlink::rate_action([this, box] { return Text8[box]->text(); },
                                                  [this, box] {
                                                      const ValueToSend value =
-                                                         entry_value(calc::Axis::Ra, box);
+                                                         m_send.entry(calc::Axis::Ra, box);
                                                      return m_actions->gate(value, [value] {
                                                          return std::vector{value};
                                                      });
@@ -740,12 +605,12 @@ void Form1::send_total(calc::Axis axis)
         return;
     }
     m_actions->check_then(
-        {total_value(axis, q(*digits))},
+        {m_send.total(axis, q(*digits))},
         [this, axis, decimal, hex, button] {
             auto action = rwlink::total_action(
                 axis, decimal->text(), [hex](const QString &text) { hex->setText(text); },
                 [this, axis](const QString &digits) {
-                    const ValueToSend value = total_value(axis, digits);
+                    const ValueToSend value = m_send.total(axis, digits);
                     return m_actions->gate(value, [value] { return std::vector{value}; });
                 });
             if (action)
@@ -756,7 +621,7 @@ void Form1::send_total(calc::Axis axis)
 
 bool Form1::refuse_before_calculate()
 {
-    if (m_calculated && Text7[0]->text() != kBlank)
+    if (m_send.any_calculated() && Text7[0]->text() != kBlank)
         return false;
     system_beep();
     show_status(

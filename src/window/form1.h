@@ -20,10 +20,11 @@
 // current texts, including anything the operator typed over them.
 
 #include "actioncontrol.h"
+#include "axisboxes.h"
 #include "calculate.h"
 #include "mountcontrol.h"
 #include "ports.h"
-#include "sendcheckview.h"
+#include "sendvalues.h"
 #include "speedtable.h"
 
 #include <QString>
@@ -33,7 +34,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <vector>
 
 class QButtonGroup;
@@ -54,17 +54,6 @@ namespace app {
 
 class PortControls;
 class StatusLine;
-
-// One axis's boxes, so that RA and DEC are handled by the same lines.
-struct AxisBoxes {
-    const std::array<QLineEdit *, 5> &train; // Text1 / Text4
-    QLineEdit *total;                        // Text2 / Text5
-    QLineEdit *reference;                    // Text3 / Text6
-    std::span<QLineEdit *const> decimal;     // Text7 / Text9 (RA: and the three rates)
-    std::span<QLineEdit *const> hex;         // Text8 / Text10
-    QLineEdit *total_hex;                    // Text11 / Text12
-    QProgressBar *bar;                       // ProgressBar1 / ProgressBar2
-};
 
 // Names: the controls, their handlers and the members and procedures the
 // tool's design names (base_clock, SpeedTable, MSComm1, Form_Load,
@@ -126,20 +115,6 @@ private:
     void send_total(calc::Axis axis);
     void drive_train_menu(QWidget *from, const QPoint &at);
 
-    // What each action will send, checked before it goes and marked on the
-    // boxes after each Calculate and edit.
-    ValueToSend entry_value(calc::Axis axis, int index) const;
-    ValueToSend total_value(calc::Axis axis, const QString &hex_text) const;
-    // The axis's drive-train boxes no longer hold what the last Calculate used.
-    bool train_changed(calc::Axis axis) const;
-    std::vector<ValueToSend> upload_values() const { return upload_values_from(calc::Axis::Ra, 0); }
-    // From a row (0…49) or the total (rwlink::UploadSource::kTotalIndex) on.
-    std::vector<ValueToSend> upload_values_from(calc::Axis axis, int index) const;
-    CalculatedClock calculated_clock() const;
-    void update_entry(calc::Axis axis, int index);
-    void update_total(calc::Axis axis);
-    void update_all_entries();
-    void mark(QLineEdit *box, const std::optional<SendIssue> &issue, const QString &details);
     bool calculate(); // Calculate; false when it could not, the window unchanged
     bool refuse_before_calculate();
     void show_status(const QString &text);
@@ -197,13 +172,11 @@ private:
     std::unique_ptr<ActionControl> m_actions;
     std::unique_ptr<MountControl> m_mounts; // the drive trains kept in mount files
     bool m_mount_answered = false;          // asked about unsaved mount edits on closing
-    // The drive trains of the last successful Calculate; the accuracy
-    // tooltips measure the hex boxes against the speeds they were made for.
-    std::optional<calc::CalcInput> m_calculated;
-    std::optional<calc::CalcOutput> m_calculated_output; // what it put into the boxes
     bool m_writing_results = false;
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;
+    // What the actions will send, and the marks on the boxes.
+    SendValues m_send{[this](calc::Axis axis) { return boxes(axis); }, base_clock};
 };
 
 } // namespace app
