@@ -1,10 +1,10 @@
 #include "form1.h"
 
-#include "accuracy.h"
 #include "accuracytext.h"
 #include "alerts.h"
 #include "beep.h"
 #include "calculate.h"
+#include "controls.h"
 #include "filetext.h"
 #include "fonts.h"
 #include "geometry.h"
@@ -19,7 +19,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QDateTime>
 #include <QDir>
 #include <QFrame>
 #include <QIcon>
@@ -31,9 +30,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
-#include <QValidator>
-
-#include <algorithm>
 
 namespace app {
 
@@ -56,56 +52,6 @@ constexpr int kRowLabelShift = -50;
 
 const QString kBlank = QStringLiteral(" ");
 
-QString indexed(const char *name, int index)
-{
-    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
-}
-
-template <class Widget> Widget *make(QWidget *parent, const QString &name)
-{
-    auto *widget = new Widget(parent);
-    widget->setObjectName(name);
-    return widget;
-}
-
-QLineEdit *text_box(QWidget *parent, const QString &name, int left, int top, int width, int height,
-                    const QString &text = {})
-{
-    auto *box = make<QLineEdit>(parent, name);
-    box->setText(text);
-    place(box, left, top, width, height);
-    return box;
-}
-
-QLabel *auto_label(QWidget *parent, const QString &name, int left, int top, const QString &caption)
-{
-    auto *label = make<QLabel>(parent, name);
-    label->setText(caption);
-    place_auto(label, left, top);
-    return label;
-}
-
-QPushButton *button(QWidget *parent, const QString &name, int left, int top, int width, int height,
-                    const QString &caption)
-{
-    auto *b = make<QPushButton>(parent, name);
-    b->setText(caption);
-    b->setAutoDefault(false);
-    place(b, left, top, width, height);
-    return b;
-}
-
-// A one-pixel horizontal rule from (x1, y) to (x2, y).
-QFrame *rule(QWidget *parent, const QString &name, int x1, int y, int x2)
-{
-    auto *line = make<QFrame>(parent, name);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setLineWidth(1);
-    place(line, x1, y, x2 - x1, static_cast<int>(kTwipsPerPixel));
-    return line;
-}
-
 QProgressBar *progress_bar(QWidget *parent, const QString &name, int top)
 {
     auto *bar = make<QProgressBar>(parent, name);
@@ -121,21 +67,6 @@ QString q(const std::string &text)
 {
     return QString::fromStdString(text);
 }
-
-// A hex box shows what will be sent: letters typed or pasted become upper
-// case as they come in (texts set by Calculate are not validated).
-class UpperCaseLetters : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString &input, int & /*pos*/) const override
-    {
-        for (QChar &c : input) {
-            if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-                c = QChar(c.unicode() - 'a' + 'A');
-        }
-        return Acceptable;
-    }
-};
 
 } // namespace
 
@@ -189,8 +120,8 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     for (QPushButton *b : {Command1, Command2, Command3, Command4, Command5, Command6, Command7})
         b->installEventFilter(this);
 
-    m_ports = std::make_unique<PortControls>(this, static_cast<PortCombo *>(Combo1), m_port_button,
-                                             m_status_line, std::move(devices));
+    m_ports = std::make_unique<PortControls>(this, Combo1, m_port_button, m_status_line,
+                                             std::move(devices));
     connect(m_ports.get(), &PortControls::picked, this, &Form1::Combo1_Click);
     ActionWindow window;
     window.window = this;

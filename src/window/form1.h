@@ -37,7 +37,6 @@
 #include <vector>
 
 class QButtonGroup;
-class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -52,6 +51,7 @@ class Clock;
 
 namespace app {
 
+class PortCombo;
 class PortControls;
 class StatusLine;
 
@@ -141,7 +141,7 @@ private:
     QPushButton *Command5 = nullptr;
     QPushButton *Command6 = nullptr;
     QPushButton *Command7 = nullptr;
-    QComboBox *Combo1 = nullptr;
+    PortCombo *Combo1 = nullptr;
     QToolButton *m_port_button = nullptr; // opens 「ポート設定」
     QLineEdit *Text11 = nullptr;
     QLineEdit *Text12 = nullptr;

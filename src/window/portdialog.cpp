@@ -1,5 +1,6 @@
 #include "portdialog.h"
 
+#include "alerts.h"
 #include "filetext.h"
 #include "portsettings.h"
 #include "porttext.h"
@@ -255,7 +256,7 @@ void PortDialog::show_selected()
 void PortDialog::say(const QString &text, bool trouble)
 {
     m_message->setText(text);
-    m_message->setStyleSheet(trouble ? QStringLiteral("color: #b00000;") : QString());
+    set_marked(m_message, trouble); // the window's one mark, not a colour of its own
 }
 
 } // namespace app
