@@ -9,36 +9,34 @@
 //   Ctrl+O / Ctrl+S, the drive-train area's menu, a dropped file ──► MountControl
 //        ──► Text1/Text4 and Option1 filled from a mount file, or saved to one
 //   Combo1 (a picked port) ──► Combo1_Click ──► files::write_param (PARAM.DAT)
-//   「…」/ Combo1's menu ──► PortDialog ──► PortSettings (the per-user port
-//        assignments) ──► the PortMap MSComm1 opens its device by
+//   「…」/ Combo1's menu ──► PortControls ──► PortDialog ──► PortSettings
+//        (the per-user port assignments) ──► the PortMap MSComm1 opens its
+//        device by
 //   Command2…Command7 ──► rwlink::upload_action / rate_action / total_action
-//        ──► rwlink::ActionRunner over MSComm1, reading each box when its
-//        command is built; the window hears progress and the end as signals
+//        ──► ActionControl ──► rwlink::ActionRunner over MSComm1, reading
+//        each box when its command is built
 //
 // The boxes are the store of every computed value: later actions read their
 // current texts, including anything the operator typed over them.
 
-#include "actionrunner.h"
+#include "actioncontrol.h"
+#include "axisboxes.h"
 #include "calculate.h"
 #include "mountcontrol.h"
-#include "portsettings.h"
-#include "sendcheckview.h"
+#include "ports.h"
+#include "sendvalues.h"
 #include "speedtable.h"
 
-#include <QElapsedTimer>
-#include <QSet>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class QButtonGroup;
-class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -49,10 +47,13 @@ class QToolButton;
 
 namespace rwlink {
 class Clock;
-class SerialLink;
 } // namespace rwlink
 
 namespace app {
+
+class PortCombo;
+class PortControls;
+class StatusLine;
 
 // Names: the controls, their handlers and the members and procedures the
 // tool's design names (base_clock, SpeedTable, MSComm1, Form_Load,
@@ -91,7 +92,7 @@ public:
 
     // Once the window shows: opens the mount file given on the command
     // line, or else the last one used when the operator asked for that.
-    void start_with_mount(const QString &file) { m_mounts->start(file); }
+    void start_with_mount(const QString &file);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -101,58 +102,19 @@ protected:
 private:
     void build_drive_train_block();
     void build_command_band();
+    void build_port_box();
     void build_tables();
     void set_tab_order();
+    void connect_boxes();
     void Form_Load();
     void load_param();
+    AxisBoxes boxes(calc::Axis axis) const;
     void show_results(const calc::CalcOutput &out);
     void write_speed_data();
-    void show_warning(const QString &object_name, const QString &title, const QString &message);
     void send_rate(int box);
     void send_total(calc::Axis axis);
-    // One controller action at a time: the other controller buttons wait
-    // until it ends.
-    void start_action(rwlink::Action action, const QString &name, bool upload);
-    void action_finished(const rwlink::ActionResult &result);
-    // Each value is checked again when its command is built: a frame breaker
-    // stops the action, a problem the operator did not confirm at the start
-    // holds it until they answer.
-    // remaining: the values the action will still send, this one first.
-    rwlink::StepVerdict gate(const ValueToSend &value,
-                             const std::function<std::vector<ValueToSend>()> &remaining);
-    void ask_held(int written);
-    void show_result(const QString &text);
-    void set_controller_buttons_enabled(bool enabled);
-    void report_link_failure(const rwlink::ActionResult &result);
-    // Where the port names lead: looked for again before each action and
-    // whenever the list opens; shown in the list, the tooltip and a mark.
-    void refresh_ports();
-    int port_in_use() const; // the number the next action opens
-    void update_port_view();
-    void show_port_status();
-    void open_port_dialog();
-    void port_menu(QWidget *from, const QPoint &at);
     void drive_train_menu(QWidget *from, const QPoint &at);
 
-    // What each action will send, checked before it goes and marked on the
-    // boxes after each Calculate and edit.
-    ValueToSend entry_value(calc::Axis axis, int index) const;
-    ValueToSend total_value(calc::Axis axis, const QString &hex_text) const;
-    // The axis's drive-train boxes no longer hold what the last Calculate used.
-    bool train_changed(calc::Axis axis) const;
-    std::vector<ValueToSend> upload_values() const { return upload_values_from(calc::Axis::Ra, 0); }
-    // From a row (0…49) or the total (rwlink::UploadSource::kTotalIndex) on.
-    std::vector<ValueToSend> upload_values_from(calc::Axis axis, int index) const;
-    CalculatedClock calculated_clock() const;
-    void update_entry(calc::Axis axis, int index);
-    void update_total(calc::Axis axis);
-    void update_all_entries();
-    void mark(QLineEdit *box, const std::optional<SendIssue> &issue, const QString &details);
-    // Runs go unless a value would break its frame (refused) or the
-    // operator, asked about the other problems, declines; again repeats the
-    // whole request after a Calculate the operator chose in the question.
-    void check_then(const std::vector<ValueToSend> &values, std::function<void()> go,
-                    std::function<void()> again);
     bool calculate(); // Calculate; false when it could not, the window unchanged
     bool refuse_before_calculate();
     void show_status(const QString &text);
@@ -179,7 +141,7 @@ private:
     QPushButton *Command5 = nullptr;
     QPushButton *Command6 = nullptr;
     QPushButton *Command7 = nullptr;
-    QComboBox *Combo1 = nullptr;
+    PortCombo *Combo1 = nullptr;
     QToolButton *m_port_button = nullptr; // opens 「ポート設定」
     QLineEdit *Text11 = nullptr;
     QLineEdit *Text12 = nullptr;
@@ -199,33 +161,22 @@ private:
     std::array<QLineEdit *, kRows> Text9{};
     std::array<QLineEdit *, kRows> Text10{};
 
-    rwlink::SerialLink *MSComm1 = nullptr;
-    std::unique_ptr<rwlink::Clock> m_own_clock;
-    rwlink::ActionRunner *m_runner = nullptr;
-    bool m_uploading = false; // the running action is the upload
-    QString m_action_name;    // for the status line: "送信", "太陽時" …
-    QElapsedTimer m_action_time;
-    QPushButton *m_pending_button = nullptr; // asked for a single command, maybe after a question
-    QPushButton *m_action_button = nullptr;  // started the running action
-    QWidget *m_focus_parked = nullptr;       // where the focus went when that was disabled
-    bool m_close_confirmed = false;          // the operator chose to stop the action and close
-    bool m_mount_answered = false;           // asked about unsaved mount edits on closing
-    QLabel *m_status_line = nullptr;         // what the last action did, where the bars stand
+    StatusLine *m_status_line = nullptr; // what the last action did, where the bars stand
     QString m_data_dir;
-    PortSettings m_port_settings;
-    MountControl *m_mounts = nullptr; // the drive trains kept in mount files
-    bool m_combo_typing = false;      // typed text committed in Combo1: not a pick
-    // The drive trains of the last successful Calculate; the accuracy
-    // tooltips measure the hex boxes against the speeds they were made for.
-    std::optional<calc::CalcInput> m_calculated;
-    std::optional<calc::CalcOutput> m_calculated_output; // what it put into the boxes
-    QSet<QString> m_confirmed;            // confirmed_key of what the operator let go
-    std::vector<SendIssue> m_step_issues; // what held or stopped the running action
-    int m_action_planned = 0;             // commands of the running action
-    std::int32_t m_action_clock = 0;      // the clock when it started (the upload sends it)
+    // The parts that act on the controls are held by the window's own part:
+    // they go, with every connection and event filter they set, before
+    // QWidget's destructor hides the window and deletes the controls, so
+    // nothing they hear then reaches a window half gone. The port controls
+    // (and MSComm1) outlive the actions that send through them.
+    std::unique_ptr<PortControls> m_ports;
+    std::unique_ptr<ActionControl> m_actions;
+    std::unique_ptr<MountControl> m_mounts; // the drive trains kept in mount files
+    bool m_mount_answered = false;          // asked about unsaved mount edits on closing
     bool m_writing_results = false;
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;
+    // What the actions will send, and the marks on the boxes.
+    SendValues m_send{[this](calc::Axis axis) { return boxes(axis); }, base_clock};
 };
 
 } // namespace app

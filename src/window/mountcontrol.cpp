@@ -1,5 +1,6 @@
 #include "mountcontrol.h"
 
+#include "alerts.h"
 #include "filetext.h"
 
 #include <QAbstractButton>
@@ -114,8 +115,9 @@ bool MountControl::open(const QString &path, Report report)
     if (const auto *error = std::get_if<files::MountError>(&read)) {
         const QString text = mount_problem_text(shown_path(absolute), *error);
         if (report == Report::Dialog) {
-            warn(QStringLiteral("mountFailure"), QStringLiteral("マウントを開けません"),
-                 text + QStringLiteral("\n\n画面の値は変更していません。"));
+            show_warning(m_window, QStringLiteral("mountFailure"),
+                         QStringLiteral("マウントを開けません"),
+                         text + QStringLiteral("\n\n画面の値は変更していません。"));
             emit status(QStringLiteral("マウントを開けませんでした: %1").arg(text));
         } else {
             emit status(QStringLiteral("前回のマウントを開けませんでした: %1").arg(text));
@@ -144,7 +146,8 @@ bool MountControl::save_to(const QString &path, const QString &name)
     if (!outcome.ok) {
         const QString text = QStringLiteral("%1 を保存できません: %2")
                                  .arg(shown_path(absolute), mount_write_failure_text(outcome));
-        warn(QStringLiteral("mountSaveFailure"), QStringLiteral("保存できません"), text);
+        show_warning(m_window, QStringLiteral("mountSaveFailure"), QStringLiteral("保存できません"),
+                     text);
         emit status(text);
         return false;
     }
@@ -351,9 +354,10 @@ void MountControl::ask_rename()
         renamed.name = name;
         const files::MountWriteOutcome outcome = files::write_mount(*m_path, renamed);
         if (!outcome.ok) {
-            warn(QStringLiteral("mountSaveFailure"), QStringLiteral("保存できません"),
-                 QStringLiteral("%1 を保存できません: %2")
-                     .arg(shown_path(*m_path), mount_write_failure_text(outcome)));
+            show_warning(m_window, QStringLiteral("mountSaveFailure"),
+                         QStringLiteral("保存できません"),
+                         QStringLiteral("%1 を保存できません: %2")
+                             .arg(shown_path(*m_path), mount_write_failure_text(outcome)));
             return;
         }
         const QString note = opened(*m_path, renamed);
@@ -394,15 +398,6 @@ void MountControl::fill_recent(QMenu *menu)
         if (!error.isEmpty())
             emit status(QStringLiteral("設定を保存できません: %1").arg(error));
     });
-}
-
-void MountControl::warn(const QString &object_name, const QString &title, const QString &text)
-{
-    // Window-modal but not blocking, like the window's other messages.
-    auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, m_window);
-    box->setObjectName(object_name);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
 }
 
 QString MountControl::start_directory() const

@@ -54,15 +54,12 @@ public:
     // The mount actions, then a separator, at the top of menu.
     void add_to_menu(QMenu *menu);
 
-    const std::optional<QString> &open_path() const { return m_path; }
-
     // The boxes no longer hold what the open mount file does.
     bool modified() const;
     // Runs go at once when nothing would be lost; otherwise asks first
     // whether to save, discard or cancel (the default), and runs go after a
     // save that worked or a discard.
     void ask_then(const std::function<void()> &go);
-    const MountHistory &history() const { return m_history; }
 
 signals:
     void status(const QString &text);
@@ -83,7 +80,6 @@ private:
     void ask_save();
     void ask_rename();
     void fill_recent(QMenu *menu);
-    void warn(const QString &object_name, const QString &title, const QString &text);
     QString start_directory() const;
 
     QWidget *m_window;

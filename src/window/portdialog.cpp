@@ -1,5 +1,6 @@
 #include "portdialog.h"
 
+#include "alerts.h"
 #include "filetext.h"
 #include "portsettings.h"
 #include "porttext.h"
@@ -76,21 +77,7 @@ PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
                         QStringLiteral("VID:PID"), QStringLiteral("固定名")});
     layout->addWidget(m_detected, 2);
 
-    auto *assign_row = new QHBoxLayout;
-    assign_row->addWidget(new QLabel(QStringLiteral("デバイス:"), this));
-    m_device = new QLineEdit(this);
-    m_device->setObjectName(QStringLiteral("devicePath"));
-    m_device->setPlaceholderText(QStringLiteral("一覧から選ぶか、パスを入力 (例: /dev/ttyUSB0)"));
-    assign_row->addWidget(m_device, 1);
-    m_assign = new QPushButton(QStringLiteral("割り当て"), this);
-    m_assign->setObjectName(QStringLiteral("assignButton"));
-    m_assign->setAutoDefault(false);
-    assign_row->addWidget(m_assign);
-    m_clear = new QPushButton(QStringLiteral("割り当てを解除"), this);
-    m_clear->setObjectName(QStringLiteral("clearButton"));
-    m_clear->setAutoDefault(false);
-    assign_row->addWidget(m_clear);
-    layout->addLayout(assign_row);
+    layout->addLayout(assign_row());
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("portMessage"));
@@ -111,6 +98,39 @@ PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
 
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(refresh_button, &QPushButton::clicked, this, &PortDialog::refresh);
+    connect_tables();
+
+    resize(680, 560);
+    m_settings.refresh();
+    fill();
+    select_number(number);
+    if (!m_settings.read_error().isEmpty())
+        say(QStringLiteral("割り当てのファイルを読めません: %1").arg(m_settings.read_error()),
+            true);
+}
+
+// The device box and the two buttons that keep or clear its assignment.
+QHBoxLayout *PortDialog::assign_row()
+{
+    auto *row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("デバイス:"), this));
+    m_device = new QLineEdit(this);
+    m_device->setObjectName(QStringLiteral("devicePath"));
+    m_device->setPlaceholderText(QStringLiteral("一覧から選ぶか、パスを入力 (例: /dev/ttyUSB0)"));
+    row->addWidget(m_device, 1);
+    m_assign = new QPushButton(QStringLiteral("割り当て"), this);
+    m_assign->setObjectName(QStringLiteral("assignButton"));
+    m_assign->setAutoDefault(false);
+    row->addWidget(m_assign);
+    m_clear = new QPushButton(QStringLiteral("割り当てを解除"), this);
+    m_clear->setObjectName(QStringLiteral("clearButton"));
+    m_clear->setAutoDefault(false);
+    row->addWidget(m_clear);
+    return row;
+}
+
+void PortDialog::connect_tables()
+{
     connect(m_assign, &QPushButton::clicked, this, &PortDialog::assign);
     connect(m_clear, &QPushButton::clicked, this, &PortDialog::clear_assignment);
     connect(m_device, &QLineEdit::returnPressed, this, &PortDialog::assign);
@@ -123,14 +143,6 @@ PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
         }
     });
     connect(m_detected, &QTableWidget::cellDoubleClicked, this, [this] { assign(); });
-
-    resize(680, 560);
-    m_settings.refresh();
-    fill();
-    select_number(number);
-    if (!m_settings.read_error().isEmpty())
-        say(QStringLiteral("割り当てのファイルを読めません: %1").arg(m_settings.read_error()),
-            true);
 }
 
 int PortDialog::selected_number() const
@@ -244,7 +256,7 @@ void PortDialog::show_selected()
 void PortDialog::say(const QString &text, bool trouble)
 {
     m_message->setText(text);
-    m_message->setStyleSheet(trouble ? QStringLiteral("color: #b00000;") : QString());
+    set_marked(m_message, trouble); // the window's one mark, not a colour of its own
 }
 
 } // namespace app

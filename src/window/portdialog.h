@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -35,6 +36,8 @@ signals:
     void assignments_changed();
 
 private:
+    QHBoxLayout *assign_row();
+    void connect_tables(); // the editing buttons and the two tables
     void fill();
     void show_selected();
     void say(const QString &text, bool trouble);

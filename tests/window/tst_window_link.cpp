@@ -9,6 +9,8 @@
 #include "uploadbodies.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -76,6 +78,8 @@ private slots:
     void clockSwitchedAsks();
     void singleCommandBeforeCalculateSendsNothing_data();
     void singleCommandBeforeCalculateSendsNothing();
+    void windowGoesWhileBusy_data();
+    void windowGoesWhileBusy();
 
 private:
     QLineEdit *box(const QString &name) const { return m_window->findChild<QLineEdit *>(name); }
@@ -888,4 +892,47 @@ void tst_WindowLink::singleCommandBeforeCalculateSendsNothing()
 }
 
 QTEST_MAIN(tst_WindowLink)
+void tst_WindowLink::windowGoesWhileBusy_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("port text typed, not picked") << false;
+    QTest::newRow("and an upload held at its question") << true;
+}
+
+// The window going while the port box holds typed text with the focus, and
+// perhaps an upload waits on a question: hiding it takes the focus away,
+// which the port box reads as a commit, yet nothing of the window may act
+// on that any more: no PARAM.DAT, no beep, no frame after it.
+void tst_WindowLink::windowGoesWhileBusy()
+{
+    QFETCH(bool, held);
+    click("Command1");
+    if (held) {
+        m_time->set_on_move([&] {
+            if (m_time->moves() != 10)
+                return;
+            QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
+            click("Command1"); // values for the other clock: the upload holds
+        });
+        click("Command2");
+        QTRY_VERIFY(runner()->is_held());
+        QVERIFY(shown("sendPaused"));
+    }
+    const int frames = PtyLine::bodies(m_line->read_all()).size();
+    QCOMPARE(frames, held ? 10 : 0);
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QLineEdit *typed = m_window->findChild<QComboBox *>("Combo1")->lineEdit();
+    typed->setFocus();
+    QTRY_VERIFY(typed->hasFocus());
+    typed->clear();
+    QTest::keyClicks(typed, QStringLiteral("Com3")); // an entry's text
+    const int beeps = app::beep_count();
+    m_window.reset();
+    QTest::qWait(50); // whatever the going window left queued runs now
+    QVERIFY(!QFile::exists(QDir(m_dir->path()).filePath("PARAM.DAT")));
+    QCOMPARE(app::beep_count(), beeps);
+    QVERIFY(PtyLine::bodies(m_line->read_all()).isEmpty());
+}
+
 #include "tst_window_link.moc"

@@ -1,0 +1,322 @@
+#include "actioncontrol.h"
+
+#include "alerts.h"
+#include "beep.h"
+#include "frame.h"
+#include "portcontrols.h"
+#include "porttext.h"
+#include "statusline.h"
+#include "systemclock.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTime>
+
+#include <algorithm>
+
+namespace app {
+
+namespace {
+
+rwlink::Clock &pacing_clock(rwlink::Clock *given, std::unique_ptr<rwlink::Clock> &own)
+{
+    if (given)
+        return *given;
+    own = std::make_unique<rwlink::SystemClock>();
+    return *own;
+}
+
+} // namespace
+
+ActionControl::ActionControl(ActionWindow window, rwlink::Clock *clock, QObject *parent)
+    : QObject(parent), m_window(std::move(window)),
+      m_runner(m_window.ports->link(), pacing_clock(clock, m_own_clock), this)
+{
+    setObjectName(QStringLiteral("actionControl"));
+    m_runner.setObjectName(QStringLiteral("actionRunner"));
+    connect(&m_runner, &rwlink::ActionRunner::finished, this, &ActionControl::finished);
+    connect(&m_runner, &rwlink::ActionRunner::held, this, &ActionControl::ask_held);
+}
+
+ActionControl::~ActionControl() = default;
+
+void ActionControl::check_then(const std::vector<ValueToSend> &values, std::function<void()> go,
+                               std::function<void()> again)
+{
+    m_confirmed.clear();
+    const std::vector<SendIssue> issues = send_issues(values, m_window.clock());
+    for (const SendIssue &issue : issues) {
+        if (issue.problem != calc::SendProblem::BreaksFrame)
+            continue;
+        system_beep();
+        m_window.status->say(QStringLiteral("送信しませんでした: %1 に送れない文字があります。")
+                                 .arg(issue.value.place));
+        show_warning(m_window.window, QStringLiteral("sendRefused"),
+                     QStringLiteral("送信できません"), refusal_text(issue));
+        return;
+    }
+    if (issues.empty()) {
+        go();
+        return;
+    }
+    // Window-modal but not blocking, like the warnings; cancel is the default.
+    auto *question = new QMessageBox(QMessageBox::Warning, QStringLiteral("送信の確認"),
+                                     confirmation_text(issues),
+                                     QMessageBox::Yes | QMessageBox::Cancel, m_window.window);
+    question->setObjectName(QStringLiteral("sendConfirmation"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->button(QMessageBox::Yes)->setText(QStringLiteral("このまま送信"));
+    question->button(QMessageBox::Cancel)->setText(QStringLiteral("やめる"));
+    // Values made for another clock or drive train: calculating first is
+    // usually what the operator meant.
+    QPushButton *calculate_first = nullptr;
+    const bool stale = std::any_of(issues.begin(), issues.end(), [](const SendIssue &issue) {
+        return issue.problem == calc::SendProblem::Stale;
+    });
+    if (stale && m_window.clock().calculated) {
+        calculate_first =
+            question->addButton(QStringLiteral("計算してから送信"), QMessageBox::ActionRole);
+        calculate_first->setObjectName(QStringLiteral("calculateFirst"));
+    }
+    question->setDefaultButton(QMessageBox::Cancel);
+    QSet<QString> keys;
+    for (const SendIssue &issue : issues)
+        keys.insert(confirmed_key(issue));
+    connect(question, &QMessageBox::finished, this,
+            [this, question, calculate_first, keys, go = std::move(go), again = std::move(again)] {
+                if (m_runner.is_running())
+                    return;
+                if (question->clickedButton() == question->button(QMessageBox::Yes)) {
+                    m_confirmed = keys;
+                    go();
+                } else if (calculate_first && question->clickedButton() == calculate_first) {
+                    if (m_window.calculate())
+                        again();
+                } else {
+                    m_window.status->say(QStringLiteral("送信をやめました。"));
+                }
+            });
+    question->open();
+}
+
+rwlink::StepVerdict ActionControl::gate(const ValueToSend &value,
+                                        const std::function<std::vector<ValueToSend>()> &remaining)
+{
+    // Judged against the clock the action announced, not the option now: a
+    // Calculate for another clock midway would not match it. An edited drive
+    // train alone changes no value, and the values were checked at the start.
+    CalculatedClock clock = m_window.clock();
+    clock.selected = m_action_clock;
+    const auto judge = [&clock](ValueToSend v) {
+        v.train_changed = false;
+        return check_send(v, clock);
+    };
+    const auto issue = judge(value);
+    if (!issue || m_confirmed.contains(confirmed_key(*issue)))
+        return rwlink::StepVerdict::Send;
+    if (issue->problem == calc::SendProblem::BreaksFrame) {
+        m_step_issues = {*issue};
+        return rwlink::StepVerdict::Stop;
+    }
+    // One question for everything still to go that nobody confirmed; a
+    // frame breaker among them stops the action when its turn comes.
+    m_step_issues.clear();
+    for (const ValueToSend &next : remaining()) {
+        auto later = judge(next);
+        if (later && later->problem != calc::SendProblem::BreaksFrame &&
+            !m_confirmed.contains(confirmed_key(*later)))
+            m_step_issues.push_back(std::move(*later));
+    }
+    return rwlink::StepVerdict::Hold;
+}
+
+void ActionControl::ask_held(int written)
+{
+    if (m_step_issues.empty()) {
+        m_runner.cancel();
+        return;
+    }
+    auto *question = new QMessageBox(QMessageBox::Warning, QStringLiteral("送信の一時停止"),
+                                     paused_text(m_step_issues, written, m_action_planned),
+                                     QMessageBox::NoButton, m_window.window);
+    question->setObjectName(QStringLiteral("sendPaused"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *go_on =
+        question->addButton(QStringLiteral("送って続ける"), QMessageBox::AcceptRole);
+    go_on->setObjectName(QStringLiteral("sendHeldValues"));
+    QPushButton *stop = question->addButton(QStringLiteral("送信を中止"), QMessageBox::RejectRole);
+    stop->setObjectName(QStringLiteral("stopSending"));
+    question->setDefaultButton(stop);
+    question->setEscapeButton(stop);
+    QSet<QString> keys;
+    for (const SendIssue &issue : m_step_issues)
+        keys.insert(confirmed_key(issue));
+    connect(question, &QMessageBox::finished, this, [this, question, go_on, keys] {
+        if (!m_runner.is_held())
+            return;
+        if (question->clickedButton() == go_on) {
+            m_confirmed.unite(keys);
+            m_runner.resume();
+        } else {
+            m_runner.cancel();
+        }
+    });
+    question->open();
+}
+
+void ActionControl::show_bars(bool shown)
+{
+    for (QProgressBar *bar : m_window.bars) {
+        if (shown)
+            bar->setValue(0); // each action's bars count from nothing
+        bar->setVisible(shown);
+    }
+    m_window.status->setVisible(!shown);
+}
+
+void ActionControl::start(rwlink::Action action, const QString &name, QPushButton *button,
+                          bool upload)
+{
+    if (upload)
+        show_bars(true);
+    m_window.ports->refresh(); // an adapter may have come or gone since
+    m_action_button = button;
+    m_step_issues.clear();
+    m_action_clock = m_window.clock().selected;
+    m_action_planned = static_cast<int>(action.size());
+    if (!m_runner.start(m_window.ports->port_text(), std::move(action))) {
+        if (upload)
+            show_bars(false);
+        return;
+    }
+    m_uploading = upload;
+    m_action_name = name;
+    m_action_time.start();
+    QWidget *window = m_window.window;
+    const bool button_had_focus = m_action_button && window->focusWidget() == m_action_button;
+    set_buttons_enabled(false);
+    // Disabling the button moved the focus on (into the port box, text
+    // selected); it comes back at the end unless the operator moves it.
+    m_focus_parked = button_had_focus ? window->focusWidget() : nullptr;
+}
+
+void ActionControl::finished(const rwlink::ActionResult &result)
+{
+    set_buttons_enabled(true);
+    if (m_action_button && m_focus_parked && m_window.window->focusWidget() == m_focus_parked)
+        m_action_button->setFocus(Qt::OtherFocusReason);
+    m_focus_parked = nullptr;
+    if (m_uploading) {
+        for (QProgressBar *bar : m_window.bars)
+            bar->hide();
+        if (result.ok())
+            system_beep();
+    }
+    const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    const QString seconds = QString::number(m_action_time.elapsed() / 1000.0, 'f', 1);
+    const QString what =
+        m_uploading ? QStringLiteral("送信") : m_action_name + QStringLiteral(" の送信");
+    // The line is one way: where the frames were written is all there is
+    // to know, so the line names the port and its device.
+    QString where = result.port;
+    if (!result.device.isEmpty())
+        where += QStringLiteral(" (%1)").arg(QDir::toNativeSeparators(result.device));
+    const QString count =
+        QStringLiteral("%1 / %2 個").arg(result.commands_written).arg(result.commands_planned);
+    StatusLine *line = m_window.status;
+    switch (result.outcome) {
+    case rwlink::ActionResult::Outcome::Done:
+        line->say_result(QStringLiteral("%1完了: %2 個 → %3 %4 秒 %5")
+                             .arg(what)
+                             .arg(result.commands_written)
+                             .arg(where, seconds, at));
+        break;
+    case rwlink::ActionResult::Outcome::Cancelled:
+        line->say_result(
+            QStringLiteral("%1を中止しました: %2 送信済み → %3 %4").arg(what, count, where, at));
+        break;
+    case rwlink::ActionResult::Outcome::Stopped:
+        system_beep();
+        line->say_result(
+            QStringLiteral("%1を止めました (%2 に送れない文字): %3 送信済み → %4 %5")
+                .arg(what, m_step_issues.empty() ? QString() : m_step_issues.front().value.place,
+                     count, where, at));
+        if (!m_step_issues.empty())
+            show_warning(m_window.window, QStringLiteral("sendRefused"),
+                         QStringLiteral("送信を止めました"),
+                         refusal_text(m_step_issues.front()) +
+                             QStringLiteral("\n\n送信済みのコマンド: %1。コントローラーには途中"
+                                            "までの値が残ります。")
+                                 .arg(count));
+        break;
+    case rwlink::ActionResult::Outcome::Failed:
+        line->say_result(
+            QStringLiteral("送信できませんでした: %1 送信済み → %2 %3 (詳しくはメッセージ)")
+                .arg(count, where, at));
+        m_window.ports->refresh_after_failure(); // an adapter pulled, for one
+        report_link_failure(result);
+        break;
+    }
+    m_uploading = false;
+}
+
+void ActionControl::set_buttons_enabled(bool enabled)
+{
+    for (QPushButton *b : m_window.buttons)
+        b->setEnabled(enabled);
+}
+
+void ActionControl::report_link_failure(const rwlink::ActionResult &result)
+{
+    QString message =
+        result.open_failure
+            ? open_failure_text(*result.open_failure, m_window.ports->settings().map(), false)
+            : result.error_text;
+    if (!result.failed_command.isEmpty()) {
+        message += QStringLiteral("\n\n止まったコマンド: %1")
+                       .arg(QString::fromLatin1(rwlink::frame(result.failed_command)));
+    }
+    message += QStringLiteral("\n送信済みのコマンド: %1 個").arg(result.commands_written);
+    show_warning(m_window.window, QStringLiteral("linkFailure"), QStringLiteral("送信できません"),
+                 message);
+}
+
+bool ActionControl::keeps_window_open(const std::function<void(bool stop)> &answered)
+{
+    if (!m_runner.is_running() || m_close_confirmed) {
+        m_runner.cancel();
+        return false;
+    }
+    if (m_window.window->findChild<QMessageBox *>(QStringLiteral("closeConfirmation")))
+        return true;
+    // Stopping halfway leaves the controller with part of a table and no
+    // final "=SD": ask first.
+    auto *question = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("送信中"),
+        QStringLiteral("コントローラーへ送信しています。中止しますか？\n\n中止すると、"
+                       "コントローラーには途中までの値が残ります。"),
+        QMessageBox::NoButton, m_window.window);
+    question->setObjectName(QStringLiteral("closeConfirmation"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    // Buttons of our own: the standard Yes and No carry the style's icons,
+    // which here would paint stopping as the good choice.
+    QPushButton *stop =
+        question->addButton(QStringLiteral("中止して閉じる"), QMessageBox::DestructiveRole);
+    stop->setObjectName(QStringLiteral("stopAndClose"));
+    QPushButton *keep =
+        question->addButton(QStringLiteral("送信を続ける"), QMessageBox::RejectRole);
+    keep->setObjectName(QStringLiteral("keepSending"));
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    connect(question, &QMessageBox::finished, this, [this, question, stop, answered] {
+        const bool stopping = question->clickedButton() == stop;
+        m_close_confirmed = stopping;
+        answered(stopping);
+    });
+    question->open();
+    return true;
+}
+
+} // namespace app

@@ -1,0 +1,100 @@
+#pragma once
+
+// The controller actions as the window runs them: one at a time, checked
+// before they go (a value that would break its frame is refused, the other
+// problems asked about), checked again as each command is built, held for
+// a question when a value changed for the worse on the way, and their end
+// said on the status line (and in a message when the port failed).
+
+#include "actionrunner.h"
+#include "actions.h"
+#include "sendcheckview.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+namespace rwlink {
+class Clock;
+} // namespace rwlink
+
+namespace app {
+
+class PortControls;
+class StatusLine;
+
+// What an action touches on the window besides its values.
+struct ActionWindow {
+    QWidget *window = nullptr;              // parent of the questions
+    std::array<QPushButton *, 6> buttons{}; // Command2…Command7, the upload first
+    std::array<QProgressBar *, 2> bars{};   // RA, DEC rows of an upload
+    StatusLine *status = nullptr;
+    PortControls *ports = nullptr;          // the link, and the port picked
+    std::function<CalculatedClock()> clock; // the last Calculate's clock and the option now
+    std::function<bool()> calculate;        // a Calculate chosen in a question; false if it failed
+};
+
+class ActionControl : public QObject {
+    Q_OBJECT
+
+public:
+    // The actions pace on clock when given (tests; it must outlive this),
+    // otherwise on the system's millisecond counter.
+    ActionControl(ActionWindow window, rwlink::Clock *clock, QObject *parent);
+    ~ActionControl() override;
+
+    bool is_running() const { return m_runner.is_running(); }
+
+    // Runs go unless a value would break its frame (refused) or the
+    // operator, asked about the other problems, declines; again repeats the
+    // whole request after a Calculate the operator chose in the question.
+    void check_then(const std::vector<ValueToSend> &values, std::function<void()> go,
+                    std::function<void()> again);
+    // button: the one that asked (its focus comes back at the end); an
+    // upload shows the progress bars instead of the status line.
+    void start(rwlink::Action action, const QString &name, QPushButton *button, bool upload);
+    // Each value is checked again when its command is built: a frame breaker
+    // stops the action, a problem the operator did not confirm at the start
+    // holds it until they answer.
+    // remaining: the values the action will still send, this one first.
+    rwlink::StepVerdict gate(const ValueToSend &value,
+                             const std::function<std::vector<ValueToSend>()> &remaining);
+
+    // On closing the window: true while it must stay open, an action
+    // running that the operator has not chosen to stop; they are asked,
+    // and answered(true) means stop and close. Otherwise what was already
+    // written drains before the port closes.
+    bool keeps_window_open(const std::function<void(bool stop)> &answered);
+
+private:
+    void ask_held(int written);
+    void finished(const rwlink::ActionResult &result);
+    void report_link_failure(const rwlink::ActionResult &result);
+    void show_bars(bool shown);
+    void set_buttons_enabled(bool enabled);
+
+    ActionWindow m_window;
+    std::unique_ptr<rwlink::Clock> m_own_clock;
+    rwlink::ActionRunner m_runner; // after the clock it paces on
+    bool m_uploading = false;      // the running action is the upload
+    QString m_action_name;         // for the status line: "送信", "太陽時" …
+    QElapsedTimer m_action_time;
+    QPushButton *m_action_button = nullptr; // started the running action
+    QWidget *m_focus_parked = nullptr;      // where the focus went when that was disabled
+    bool m_close_confirmed = false;         // the operator chose to stop the action and close
+    QSet<QString> m_confirmed;              // confirmed_key of what the operator let go
+    std::vector<SendIssue> m_step_issues;   // what held or stopped the running action
+    int m_action_planned = 0;               // commands of the running action
+    std::int32_t m_action_clock = 0;        // the clock when it started (the upload sends it)
+};
+
+} // namespace app
