@@ -593,7 +593,7 @@ void Form1::update_total(calc::Axis axis)
 
 void Form1::mark(QLineEdit *box, const std::optional<SendIssue> &issue, const QString &details)
 {
-    const QString key = issue ? problem_key(issue->problem) : QString();
+    const QString key = issue ? QString::fromLatin1(calc::problem_key(issue->problem)) : QString();
     QString tip = details;
     if (issue)
         tip = problem_text(*issue, calculated_clock()) +

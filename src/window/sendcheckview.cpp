@@ -149,27 +149,10 @@ QString problem_text(const SendIssue &issue, const CalculatedClock &clock)
     return {};
 }
 
-QString problem_key(calc::SendProblem problem)
-{
-    switch (problem) {
-    case calc::SendProblem::BreaksFrame:
-        return QStringLiteral("breaks_frame");
-    case calc::SendProblem::Unreadable:
-        return QStringLiteral("unreadable");
-    case calc::SendProblem::CutByWidth:
-        return QStringLiteral("cut_by_width");
-    case calc::SendProblem::UnusableSpeed:
-        return QStringLiteral("unusable_speed");
-    case calc::SendProblem::Stale:
-        return QStringLiteral("stale");
-    }
-    return {};
-}
-
 QString confirmed_key(const SendIssue &issue)
 {
-    return issue.value.place + QChar(0x1F) + problem_key(issue.problem) + QChar(0x1F) +
-           QString::fromStdString(issue.check.sent);
+    return issue.value.place + QChar(0x1F) + QString::fromLatin1(calc::problem_key(issue.problem)) +
+           QChar(0x1F) + QString::fromStdString(issue.check.sent);
 }
 
 QString refusal_text(const SendIssue &issue)

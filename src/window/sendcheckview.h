@@ -52,9 +52,6 @@ std::vector<SendIssue> send_issues(const std::vector<ValueToSend> &values,
 // fix it.
 QString problem_text(const SendIssue &issue, const CalculatedClock &clock);
 
-// The key a marked box carries in its "sendProblem" property.
-QString problem_key(calc::SendProblem problem);
-
 // The same problem of the same place with the same bytes on the wire: what
 // the operator confirmed once needs no second question.
 QString confirmed_key(const SendIssue &issue);
