@@ -18,7 +18,8 @@ const QString kNameKey = QStringLiteral("name");
 const QString kClockKey = QStringLiteral("base_clock");
 constexpr std::array<const char *, 5> kPartKeys = {"worm", "intermediate_gear", "motor",
                                                    "reduction_gear", "microstep"};
-// The column headings of the window, for messages and the file's comments.
+// The column headings of the window (the words' part_name), for messages
+// and the file's comments: what the file holds is written by this unit.
 constexpr std::array<const char *, 5> kPartNames = {"ウォーム", "中間ギア", "モーター", "減速ギア",
                                                     "ﾏｲｸﾛｽﾃｯﾌﾟ"};
 constexpr int kDriveTrainKeys = 10;
@@ -345,9 +346,12 @@ QByteArray mount_bytes(const Mount &mount)
           << QStringLiteral("# 基本クロック: 2MHz または 250kHz")
           << setting(kClockKey, clock_text(mount.base_clock));
     for (const bool ra : {true, false}) {
+        QStringList names;
+        for (const char *name : kPartNames)
+            names << QString::fromUtf8(name);
         lines << QString()
               << (ra ? QStringLiteral("# 赤経: ") : QStringLiteral("# 赤緯: ")) +
-                     QStringLiteral("ウォーム × 中間ギア × モーター × 減速ギア × ﾏｲｸﾛｽﾃｯﾌﾟ");
+                     names.join(QStringLiteral(" × "));
         for (std::size_t part = 0; part < kPartKeys.size(); ++part)
             lines << part_setting(ra, part, mount);
     }

@@ -140,8 +140,10 @@ QString problem_text(const SendIssue &issue, const CalculatedClock &clock)
         if (!clock.calculated)
             return QStringLiteral("まだ計算していません。「計算」を押してください。");
         if (issue.value.train_changed)
-            return QStringLiteral("計算した後で駆動系 (ウォーム〜ﾏｲｸﾛｽﾃｯﾌﾟ) の値が変わりました。"
-                                  "この値は前の駆動系のものです。「計算」を押し直してください。");
+            return QStringLiteral("計算した後で駆動系 (%1〜%2) の値が変わりました。"
+                                  "この値は前の駆動系のものです。「計算」を押し直してください。")
+                .arg(QString::fromStdString(part_name(calc::kWorm)),
+                     QString::fromStdString(part_name(calc::kMicrostep)));
         return QStringLiteral("基本クロックが計算したとき (%1) と違います (いまは %2)。"
                               "「計算」を押し直してください。")
             .arg(clock_name(*clock.calculated), clock_name(clock.selected));

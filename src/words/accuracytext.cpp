@@ -66,7 +66,8 @@ std::string problem_text(const calc::EntryAccuracy &entry)
                           "駆動系の値を確かめてください。";
         const std::string divisor = std::to_string(p.fit->divisor);
         if (p.fit->change == calc::FitChange::SlowClock)
-            return text + "250 kHz の基本クロックにすると " + divisor + " で収まります。";
+            return text + clock_caption(p.fit->base_clock) + " の基本クロックにすると " + divisor +
+                   " で収まります。";
         return text + "ﾏｲｸﾛｽﾃｯﾌﾟを " + std::to_string(p.fit->microstep) + " にすると " + divisor +
                " で収まります。";
     }
@@ -104,7 +105,7 @@ std::string problem_note(const calc::EntryAccuracy &entry)
             return text + "; no simple fit";
         const std::string divisor = std::to_string(p.fit->divisor);
         if (p.fit->change == calc::FitChange::SlowClock)
-            return text + "; 250 kHz gives " + divisor;
+            return text + "; " + clock_caption(p.fit->base_clock) + " gives " + divisor;
         return text + "; microstep " + std::to_string(p.fit->microstep) + " gives " + divisor;
     }
     case calc::Unrepresentable::DivisorZero:
@@ -186,24 +187,6 @@ std::string place_of(const calc::CalcFailure &f)
 }
 
 } // namespace
-
-std::string clock_caption(std::int32_t base_clock)
-{
-    return base_clock == calc::kClock2MHz ? "2 MHz" : "250 kHz";
-}
-
-std::string axis_name(calc::Axis axis)
-{
-    return axis == calc::Axis::Ra ? "赤経" : "赤緯";
-}
-
-std::string entry_name(int index)
-{
-    static const char *const kRateNames[calc::kRateCount] = {"太陽時", "月時", "Kingslate"};
-    if (index >= calc::kSolarRow)
-        return kRateNames[index - calc::kSolarRow];
-    return "テーブル " + calc::row_number(index + 1);
-}
 
 std::string failure_message(const calc::CalcFailure &f)
 {

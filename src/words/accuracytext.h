@@ -7,6 +7,7 @@
 
 #include "accuracy.h"
 #include "calculate.h"
+#include "names.h"
 #include "sendcheck.h"
 
 #include <cstdint>
@@ -14,16 +15,6 @@
 #include <string_view>
 
 namespace app {
-
-// "赤経" or "赤緯".
-std::string axis_name(calc::Axis axis);
-
-// "2 MHz" or "250 kHz", as the clock option reads.
-std::string clock_caption(std::int32_t base_clock);
-
-// An entry by its index: "テーブル 04" for a row, "太陽時", "月時" or
-// "Kingslate" for the RA tracking rates.
-std::string entry_name(int index);
 
 // A one-line description of a failed Calculate naming the axis, the place
 // and the cause.
