@@ -15,6 +15,7 @@
 #include "portsettings.h"
 #include "porttext.h"
 #include "sendcheck.h"
+#include "sendtext.h"
 #include "systemname.h"
 
 #include <QCommandLineParser>
