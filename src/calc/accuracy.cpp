@@ -204,4 +204,19 @@ TableAccuracy accuracy_for(const CalcInput &input,
             axis_accuracy(input.base_clock, input.dec, Axis::Dec, dec_hex_rows)};
 }
 
+std::string_view reason_key(Unrepresentable reason)
+{
+    switch (reason) {
+    case Unrepresentable::DivisorTooLarge:
+        return "divisor_too_large";
+    case Unrepresentable::DivisorZero:
+        return "divisor_zero";
+    case Unrepresentable::DivisorNegative:
+        return "divisor_negative";
+    case Unrepresentable::NotHexadecimal:
+        return "not_hexadecimal";
+    }
+    return {};
+}
+
 } // namespace calc

@@ -35,6 +35,10 @@ enum class Unrepresentable {
     NotHexadecimal,  // the four characters sent are not all hexadecimal digits
 };
 
+// The name a reason goes by in the JSON report: "divisor_too_large",
+// "divisor_zero", "divisor_negative", "not_hexadecimal".
+std::string_view reason_key(Unrepresentable reason);
+
 enum class FitChange {
     SlowClock,       // the 250 kHz base clock
     LargerMicrostep, // a larger microstep factor, at the same clock

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace calc {
 
@@ -20,6 +21,8 @@ inline constexpr double kKingDay = 86190;
 
 inline constexpr int kRateCount = 3; // solar, lunar, King
 inline constexpr std::array<double, kRateCount> kRateDays = {kSolarDay, kLunarDay, kKingDay};
+// Their names in the JSON report.
+inline constexpr std::array<std::string_view, kRateCount> kRateKeys = {"solar", "lunar", "king"};
 
 // Speed-table row multipliers, in sidereal rates. Rows 3/4 and 13/14/15
 // repeat on purpose: the controller has a slot for each.

@@ -155,4 +155,21 @@ SendCheck check_value(ValueKind kind, std::string_view value_text, std::string_v
     return check;
 }
 
+std::string_view problem_key(SendProblem problem)
+{
+    switch (problem) {
+    case SendProblem::BreaksFrame:
+        return "breaks_frame";
+    case SendProblem::Unreadable:
+        return "unreadable";
+    case SendProblem::CutByWidth:
+        return "cut_by_width";
+    case SendProblem::UnusableSpeed:
+        return "unusable_speed";
+    case SendProblem::Stale:
+        return "stale";
+    }
+    return {};
+}
+
 } // namespace calc

@@ -21,6 +21,11 @@ enum class SendProblem {
     Stale,         // the clock option differs from the last Calculate's, or none was made
 };
 
+// The name a problem goes by in the JSON report and in a marked box's
+// property: "breaks_frame", "unreadable", "cut_by_width", "unusable_speed",
+// "stale".
+std::string_view problem_key(SendProblem problem);
+
 enum class ValueKind {
     Row,   // a table row: the hex box's text cut or zero-filled to four characters
     Rate,  // a tracking rate into RA entry 05: the hex box's text as it stands

@@ -157,7 +157,7 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
                   "\n");
     else if (!listing_to_stdout)
         print(stdout, report(out, accuracy, checks));
-    // Seen before a 16 s upload starts; and an output that failed stops the
+    // Seen before the upload starts; and an output that failed stops the
     // run here, before anything is sent.
     if (!stdout_delivered())
         return exit_code(ExitStatus::Output);

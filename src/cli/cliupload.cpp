@@ -2,6 +2,7 @@
 
 #include "actionrunner.h"
 #include "frame.h"
+#include "pacing.h"
 #include "portsettings.h"
 #include "porttext.h"
 #include "seriallink.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -204,12 +206,15 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
         link.use_device(port);
     rwlink::ActionRunner runner(link, clock ? *clock : system_clock);
     auto boxes = std::make_shared<CalculatedBoxes>(out);
-    say(number ? QStringLiteral("rw7300-speedtable: uploading to %1 (%2), about 16 s\n")
-                     .arg(port, ports.mapping(*number).device)
-               : QStringLiteral("rw7300-speedtable: uploading to %1, about 16 s\n").arg(port));
-
     rwlink::Action action = rwlink::upload_action(boxes);
     const int commands = static_cast<int>(action.size());
+    const QString length = QString::number(
+        std::lround(std::chrono::duration<double>(rwlink::action_length(action.size())).count()));
+    say(number
+            ? QStringLiteral("rw7300-speedtable: uploading to %1 (%2), about %3 s\n")
+                  .arg(port, ports.mapping(*number).device, length)
+            : QStringLiteral("rw7300-speedtable: uploading to %1, about %2 s\n").arg(port, length));
+
     std::vector<Steady::time_point> writes;
     writes.reserve(action.size());
     QObject::connect(&runner, &rwlink::ActionRunner::progress, &runner,

@@ -3,6 +3,7 @@
 #include "accuracytext.h"
 #include "numbertext.h"
 #include "sendcheck.h"
+#include "sendtext.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -20,12 +21,10 @@ QString q(const std::string &text)
 
 QJsonObject send_json(const calc::SendCheck &check)
 {
-    static const char *const kProblems[] = {"breaks_frame", "unreadable", "cut_by_width",
-                                            "unusable_speed", "stale"};
     return QJsonObject{
         {"sent", QString::fromLatin1(check.sent.data(), qsizetype(check.sent.size()))},
         {"problem", check.problem
-                        ? QJsonValue(QLatin1String(kProblems[static_cast<int>(*check.problem)]))
+                        ? QJsonValue(QLatin1String(calc::problem_key(*check.problem)))
                         : QJsonValue(QJsonValue::Null)}};
 }
 
@@ -41,8 +40,6 @@ QJsonObject total_accuracy_json(const calc::SendCheck &check)
 
 QJsonObject accuracy_json(const calc::EntryAccuracy &e)
 {
-    static const char *const kReasons[] = {"divisor_too_large", "divisor_zero", "divisor_negative",
-                                           "not_hexadecimal"};
     QJsonObject o{
         {"asked_hz", e.asked_hz}, {"sent", q(e.sent)}, {"representable", !e.problem.has_value()}};
     if (e.got_hz)
@@ -52,7 +49,7 @@ QJsonObject accuracy_json(const calc::EntryAccuracy &e)
     if (e.drift_arcsec_per_hour)
         o.insert("drift_arcsec_per_hour", *e.drift_arcsec_per_hour);
     if (e.problem) {
-        o.insert("problem", QLatin1String(kReasons[static_cast<int>(e.problem->reason)]));
+        o.insert("problem", QLatin1String(calc::reason_key(e.problem->reason)));
         o.insert("divisor", e.problem->divisor);
         if (const auto &fit = e.problem->fit) {
             QJsonObject f{{"divisor", fit->divisor}};
@@ -148,10 +145,9 @@ QJsonDocument to_json(const calc::CalcOutput &out, const calc::TableAccuracy &ac
                       const SendChecks &checks)
 {
     QJsonObject rates;
-    static const char *const kRateKeys[calc::kRateCount] = {"solar", "lunar", "king"};
     for (int k = 0; k < calc::kRateCount; ++k) {
         const calc::RateOutput &rate = out.rates[k];
-        rates.insert(QLatin1String(kRateKeys[k]),
+        rates.insert(QLatin1String(calc::kRateKeys[k]),
                      box_pair(rate.decimal, rate.hex, accuracy.ra.entries[calc::kSolarRow + k],
                               checks.rates[k]));
     }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <variant>
 
 namespace files {
 
@@ -18,7 +19,8 @@ const QString kNameKey = QStringLiteral("name");
 const QString kClockKey = QStringLiteral("base_clock");
 constexpr std::array<const char *, 5> kPartKeys = {"worm", "intermediate_gear", "motor",
                                                    "reduction_gear", "microstep"};
-// The column headings of the window, for messages and the file's comments.
+// The column headings of the window (the words' part_name), for messages
+// and the file's comments: what the file holds is written by this unit.
 constexpr std::array<const char *, 5> kPartNames = {"ウォーム", "中間ギア", "モーター", "減速ギア",
                                                     "ﾏｲｸﾛｽﾃｯﾌﾟ"};
 constexpr int kDriveTrainKeys = 10;
@@ -148,6 +150,97 @@ struct Parsed {
     QHash<QString, int> line_of; // known key → 0-based line
 };
 
+// One line as text: its CR dropped, told apart from a NUL byte, lines ended
+// by CR alone, text that is not UTF-8 and control characters, each of which
+// has its own remedy. mount_file: the version line was found before it.
+std::variant<QString, MountError> line_text(QByteArray raw, int number, bool mount_file)
+{
+    if (raw.endsWith('\r'))
+        raw.chop(1);
+    if (raw.contains('\0'))
+        return MountError{number, {}, MountError::Kind::NulByte};
+    if (raw.contains('\r'))
+        return MountError{0, {}, MountError::Kind::CrLineEnds};
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString line = utf8.decode(raw);
+    bool control = false;
+    for (const QChar c : line)
+        control = control || (is_control(c) && c != QLatin1Char('\t'));
+    if (!utf8.hasError() && !control)
+        return line;
+    if (!mount_file)
+        return MountError{number, QStringLiteral("マウントファイルではありません "
+                                                 "(UTF-8 のテキストではありません)")};
+    return MountError{number, utf8.hasError() ? QStringLiteral("UTF-8 のテキストではありません")
+                                              : QStringLiteral("制御文字があります")};
+}
+
+// Why the value of the version line cannot be read; empty when it can.
+QString version_fault(const QString &value)
+{
+    bool ok = false;
+    const int version = value.toInt(&ok);
+    if (!ok || version < 1)
+        return QStringLiteral("形式の版「%1」が読めません").arg(value);
+    if (version > kMountFormatVersion)
+        return QStringLiteral("形式の版 %1 はこのプログラムより新しいものです "
+                              "(読めるのは版 %2 まで)")
+            .arg(version)
+            .arg(kMountFormatVersion);
+    return {};
+}
+
+// The drive-train setting a key names: 0–4 RA, 5–9 DEC; -1 for none.
+int part_of(const QString &key)
+{
+    for (int k = 0; k < kDriveTrainKeys; ++k) {
+        if (key == part_key(k < 5, static_cast<std::size_t>(k % 5)))
+            return k;
+    }
+    return -1;
+}
+
+// Puts the value of a known setting into the mount; why it cannot be, or
+// empty. seen marks the clock (index kDriveTrainKeys) and each part.
+QString take(Mount &mount, std::array<bool, kDriveTrainKeys + 1> &seen, const QString &key,
+             const Value &value)
+{
+    if (key == kNameKey) {
+        mount.name = value.text;
+        return {};
+    }
+    if (value.text.isEmpty() && !value.quoted)
+        return QStringLiteral("%1 の値がありません (空にするには \"\" と書きます)").arg(key);
+    if (key == kClockKey) {
+        const auto clock = clock_from_text(value.text);
+        if (!clock)
+            return QStringLiteral("base_clock の値「%1」は 2MHz でも 250kHz でもありません")
+                .arg(value.text);
+        mount.base_clock = *clock;
+        seen[kDriveTrainKeys] = true;
+        return {};
+    }
+    const int part = part_of(key);
+    auto &texts = part < 5 ? mount.ra : mount.dec;
+    texts[static_cast<std::size_t>(part % 5)] = value.text.toStdString();
+    seen[static_cast<std::size_t>(part)] = true;
+    return {};
+}
+
+// The first setting a whole file lacks, as said; empty when none is missing.
+QString missing_setting(const std::array<bool, kDriveTrainKeys + 1> &seen)
+{
+    if (!seen[kDriveTrainKeys])
+        return QStringLiteral("base_clock (基本クロック) がありません");
+    for (int k = 0; k < kDriveTrainKeys; ++k) {
+        if (!seen[static_cast<std::size_t>(k)])
+            return QStringLiteral("%1 (%2) がありません")
+                .arg(part_key(k < 5, static_cast<std::size_t>(k % 5)),
+                     part_name(k < 5, static_cast<std::size_t>(k % 5)));
+    }
+    return {};
+}
+
 Parsed parse(const QByteArray &input)
 {
     Parsed p;
@@ -163,35 +256,15 @@ Parsed parse(const QByteArray &input)
         QStringLiteral("マウントファイルではありません (最初の設定が「%1 = %2」ではありません)")
             .arg(kVersionKey)
             .arg(kMountFormatVersion);
-    std::array<bool, kDriveTrainKeys> have_part{};
-    bool have_clock = false;
+    std::array<bool, kDriveTrainKeys + 1> seen{}; // each part, then the clock
     for (qsizetype i = 0; i < p.lines.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        QByteArray raw = p.lines[i];
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        // Told apart from text that is not UTF-8: each has its own remedy.
-        if (raw.contains('\0')) {
-            p.error = MountError{number, {}, MountError::Kind::NulByte};
+        const auto line = line_text(p.lines[i], number, p.mount_file);
+        if (const auto *error = std::get_if<MountError>(&line)) {
+            p.error = *error;
             return p;
         }
-        if (raw.contains('\r')) {
-            p.error = MountError{0, {}, MountError::Kind::CrLineEnds};
-            return p;
-        }
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        const QString line = utf8.decode(raw);
-        bool control = false;
-        for (const QChar c : line)
-            control = control || (is_control(c) && c != QLatin1Char('\t'));
-        if (utf8.hasError() || control) {
-            if (!p.mount_file)
-                return fail(number, QStringLiteral("マウントファイルではありません "
-                                                   "(UTF-8 のテキストではありません)"));
-            return fail(number, utf8.hasError() ? QStringLiteral("UTF-8 のテキストではありません")
-                                                : QStringLiteral("制御文字があります"));
-        }
-        const QString text = line.trimmed();
+        const QString text = std::get<QString>(line).trimmed();
         if (text.isEmpty() || text.startsWith(QLatin1Char('#')) ||
             text.startsWith(QLatin1Char(';')))
             continue;
@@ -204,68 +277,26 @@ Parsed parse(const QByteArray &input)
         } else if (equals < 0) {
             return fail(number, QStringLiteral("「キー = 値」の形ではありません"));
         }
-        const Value parsed_value = value_of(text.mid(equals + 1));
-        if (!parsed_value.error.isEmpty())
-            return fail(number, QStringLiteral("%1 の値: %2").arg(key, parsed_value.error));
-        const QString &value = parsed_value.text;
-        const bool quoted = parsed_value.quoted;
+        const Value value = value_of(text.mid(equals + 1));
+        if (!value.error.isEmpty())
+            return fail(number, QStringLiteral("%1 の値: %2").arg(key, value.error));
         if (p.line_of.contains(key))
             return fail(number, QStringLiteral("%1 が 2 回あります (%2 行目にもあります)")
                                     .arg(key)
                                     .arg(p.line_of.value(key) + 1));
-        if (key == kVersionKey) {
-            bool ok = false;
-            const int version = value.toInt(&ok);
-            if (!ok || version < 1)
-                return fail(number, QStringLiteral("形式の版「%1」が読めません").arg(value));
-            if (version > kMountFormatVersion)
-                return fail(number, QStringLiteral("形式の版 %1 はこのプログラムより新しいものです "
-                                                   "(読めるのは版 %2 まで)")
-                                        .arg(version)
-                                        .arg(kMountFormatVersion));
-            p.line_of.insert(key, static_cast<int>(i));
-            continue;
-        }
-        int part = -1;
-        for (int k = 0; k < kDriveTrainKeys; ++k) {
-            if (key == part_key(k < 5, static_cast<std::size_t>(k % 5)))
-                part = k;
-        }
-        if (part < 0 && key != kNameKey && key != kClockKey)
+        const bool known = key == kVersionKey || key == kNameKey || key == kClockKey;
+        if (!known && part_of(key) < 0)
             continue; // a later field, or a note of the operator's
         p.line_of.insert(key, static_cast<int>(i));
-        if (key == kNameKey) {
-            p.mount.name = value;
-            continue;
-        }
-        if (value.isEmpty() && !quoted)
-            return fail(
-                number,
-                QStringLiteral("%1 の値がありません (空にするには \"\" と書きます)").arg(key));
-        if (key == kClockKey) {
-            const auto clock = clock_from_text(value);
-            if (!clock)
-                return fail(number, QStringLiteral(
-                                        "base_clock の値「%1」は 2MHz でも 250kHz でもありません")
-                                        .arg(value));
-            p.mount.base_clock = *clock;
-            have_clock = true;
-            continue;
-        }
-        auto &texts = part < 5 ? p.mount.ra : p.mount.dec;
-        texts[static_cast<std::size_t>(part % 5)] = value.toStdString();
-        have_part[static_cast<std::size_t>(part)] = true;
+        const QString fault =
+            key == kVersionKey ? version_fault(value.text) : take(p.mount, seen, key, value);
+        if (!fault.isEmpty())
+            return fail(number, fault);
     }
     if (!p.mount_file)
         return fail(0, not_mount);
-    if (!have_clock)
-        return fail(0, QStringLiteral("base_clock (基本クロック) がありません"));
-    for (int k = 0; k < kDriveTrainKeys; ++k) {
-        if (!have_part[static_cast<std::size_t>(k)])
-            return fail(0, QStringLiteral("%1 (%2) がありません")
-                               .arg(part_key(k < 5, static_cast<std::size_t>(k % 5)),
-                                    part_name(k < 5, static_cast<std::size_t>(k % 5))));
-    }
+    if (const QString missing = missing_setting(seen); !missing.isEmpty())
+        return fail(0, missing);
     return p;
 }
 
@@ -345,9 +376,12 @@ QByteArray mount_bytes(const Mount &mount)
           << QStringLiteral("# 基本クロック: 2MHz または 250kHz")
           << setting(kClockKey, clock_text(mount.base_clock));
     for (const bool ra : {true, false}) {
+        QStringList names;
+        for (const char *name : kPartNames)
+            names << QString::fromUtf8(name);
         lines << QString()
               << (ra ? QStringLiteral("# 赤経: ") : QStringLiteral("# 赤緯: ")) +
-                     QStringLiteral("ウォーム × 中間ギア × モーター × 減速ギア × ﾏｲｸﾛｽﾃｯﾌﾟ");
+                     names.join(QStringLiteral(" × "));
         for (std::size_t part = 0; part < kPartKeys.size(); ++part)
             lines << part_setting(ra, part, mount);
     }

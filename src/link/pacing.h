@@ -10,12 +10,21 @@
 // the counter to turn negative.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 namespace rwlink {
 
 // The pause after each command.
 inline constexpr std::chrono::milliseconds kCommandGap{150};
+
+// The least time an action of this many commands takes: the pauses between
+// them, each command's own writing aside.
+constexpr std::chrono::milliseconds action_length(std::size_t commands)
+{
+    return commands == 0 ? std::chrono::milliseconds{0}
+                         : kCommandGap * static_cast<std::int64_t>(commands - 1);
+}
 
 class Pause {
 public:

@@ -9,6 +9,7 @@
 #include "fonts.h"
 #include "geometry.h"
 #include "listing.h"
+#include "names.h"
 #include "numbertext.h"
 #include "portcontrols.h"
 #include "portview.h"
@@ -195,13 +196,16 @@ AxisBoxes Form1::boxes(calc::Axis axis) const
 
 void Form1::build_drive_train_block()
 {
-    static const char *const kHeadings[7] = {"ウォーム",  "中間ギア",     "モーター",  "減速ギア",
-                                             "ﾏｲｸﾛｽﾃｯﾌﾟ", "総ステップ数", "基準周波数"};
+    const QString kHeadings[7] = {
+        q(part_name(calc::kWorm)),      q(part_name(calc::kIntermediateGear)),
+        q(part_name(calc::kMotor)),     q(part_name(calc::kReductionGear)),
+        q(part_name(calc::kMicrostep)), QStringLiteral("総ステップ数"),
+        QStringLiteral("基準周波数")};
     static constexpr int kHeadingLeft[7] = {840, 1800, 2760, 3600, 4560, 5640, 6960};
     for (int i = 0; i < 7; ++i) {
         Label5[i] = make<QLabel>(this, indexed("Label5", i));
         Label5[i]->setFont(caption_font());
-        Label5[i]->setText(QString::fromUtf8(kHeadings[i]));
+        Label5[i]->setText(kHeadings[i]);
         place_auto(Label5[i], kHeadingLeft[i], i == 4 ? 45 : 50);
     }
     Label1[0] = auto_label(this, indexed("Label1", 0), 360, 360, QStringLiteral("赤経"));
@@ -240,12 +244,9 @@ void Form1::build_command_band()
 {
     Command2 =
         button(this, QStringLiteral("Command2"), 8760, 1200, 735, 375, QStringLiteral("送信"));
-    Command3 =
-        button(this, QStringLiteral("Command3"), 120, 1320, 615, 300, QStringLiteral("太陽時"));
-    Command4 =
-        button(this, QStringLiteral("Command4"), 2520, 1320, 615, 300, QStringLiteral("月時"));
-    Command5 =
-        button(this, QStringLiteral("Command5"), 5040, 1320, 855, 300, QStringLiteral("Kingslate"));
+    Command3 = button(this, QStringLiteral("Command3"), 120, 1320, 615, 300, q(rate_name(0)));
+    Command4 = button(this, QStringLiteral("Command4"), 2520, 1320, 615, 300, q(rate_name(1)));
+    Command5 = button(this, QStringLiteral("Command5"), 5040, 1320, 855, 300, q(rate_name(2)));
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
@@ -284,10 +285,10 @@ void Form1::build_command_band()
     m_option1_group = new QButtonGroup(this);
     m_option1_group->setExclusive(true);
     Option1[0] = make<QRadioButton>(Picture1, indexed("Option1", 0));
-    Option1[0]->setText(QStringLiteral("2 MHz"));
+    Option1[0]->setText(q(clock_caption(calc::kClock2MHz)));
     place(Option1[0], 0, 120, 855, 255);
     Option1[1] = make<QRadioButton>(Picture1, indexed("Option1", 1));
-    Option1[1]->setText(QStringLiteral("250 kHz"));
+    Option1[1]->setText(q(clock_caption(calc::kClock250kHz)));
     place(Option1[1], 960, 120, 1095, 255);
     for (int i = 0; i < 2; ++i) {
         m_option1_group->addButton(Option1[i], i);

@@ -70,7 +70,7 @@ void SendValues::mark_total(calc::Axis axis) const
 void SendValues::mark(QLineEdit *box, const std::optional<SendIssue> &issue,
                       const QString &details) const
 {
-    const QString key = issue ? problem_key(issue->problem) : QString();
+    const QString key = issue ? QLatin1String(calc::problem_key(issue->problem)) : QString();
     QString tip = details;
     if (issue)
         tip = problem_text(*issue, clock()) +

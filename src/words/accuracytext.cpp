@@ -29,13 +29,6 @@ std::string signed_fixed(double value, int decimals)
     return text;
 }
 
-std::string integer_text(double value)
-{
-    if (std::isfinite(value) && std::fabs(value) < 1e15)
-        return format("%.0f", value);
-    return calc::display_form(value).substr(value < 0 ? 0 : 1);
-}
-
 std::string hz_text(double hz)
 {
     return format("%.4f", hz) + " Hz";
@@ -66,7 +59,8 @@ std::string problem_text(const calc::EntryAccuracy &entry)
                           "駆動系の値を確かめてください。";
         const std::string divisor = std::to_string(p.fit->divisor);
         if (p.fit->change == calc::FitChange::SlowClock)
-            return text + "250 kHz の基本クロックにすると " + divisor + " で収まります。";
+            return text + clock_caption(p.fit->base_clock) + " の基本クロックにすると " + divisor +
+                   " で収まります。";
         return text + "ﾏｲｸﾛｽﾃｯﾌﾟを " + std::to_string(p.fit->microstep) + " にすると " + divisor +
                " で収まります。";
     }
@@ -104,7 +98,7 @@ std::string problem_note(const calc::EntryAccuracy &entry)
             return text + "; no simple fit";
         const std::string divisor = std::to_string(p.fit->divisor);
         if (p.fit->change == calc::FitChange::SlowClock)
-            return text + "; 250 kHz gives " + divisor;
+            return text + "; " + clock_caption(p.fit->base_clock) + " gives " + divisor;
         return text + "; microstep " + std::to_string(p.fit->microstep) + " gives " + divisor;
     }
     case calc::Unrepresentable::DivisorZero:
@@ -113,60 +107,6 @@ std::string problem_note(const calc::EntryAccuracy &entry)
         return "divisor " + integer_text(p.divisor) + " negative";
     case calc::Unrepresentable::NotHexadecimal:
         return "sends \"" + ascii(entry.sent) + "\": not hex";
-    }
-    return {};
-}
-
-// A report line stays one line of printable ASCII, whatever a box holds.
-std::string visible(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", byte);
-            out += buf;
-        } else
-            out.push_back(byte < 0x80 ? c : '?');
-    }
-    return out;
-}
-
-std::string send_problem_text(int place, const calc::SendCheck &check,
-                              std::string_view decimal_text)
-{
-    const bool total = place == kTotalPlace;
-    const std::string digits =
-        std::to_string(total ? calc::kTotalValueDigits : calc::kRowValueDigits);
-    const std::string what = total ? "値" : "分周値";
-    const std::string sent = "「" + visible(check.sent) + "」";
-    const double decimal = calc::lenient_parse(decimal_text);
-    switch (*check.problem) {
-    case calc::SendProblem::BreaksFrame:
-        return sent + "に # か制御文字か ASCII 以外の文字があり、コマンドの区切りが崩れます。";
-    case calc::SendProblem::Unreadable: {
-        std::string why = "16進数でない文字があります";
-        if (check.read_fault == calc::ReadFault::LowerCase)
-            why = "小文字です";
-        else if (check.read_fault == calc::ReadFault::WrongLength)
-            why = std::to_string(check.sent.size()) + " 桁です";
-        return sent + "はコントローラーが読める " + digits +
-               " 桁の16進数（0-9 と大文字の A-F）ではありません（" + why + "）。";
-    }
-    case calc::SendProblem::CutByWidth:
-        if (decimal >= (total ? calc::kTotalLimit : calc::kDivisorLimit))
-            return what + " " + integer_text(decimal) + " は " + digits +
-                   " 桁の16進数に収まりません（上位桁が失われ" + sent + "が送られます）。";
-        return "16進の欄が " + digits + " 文字を超えるため先頭の文字が失われ、" + sent +
-               "が送られます。";
-    case calc::SendProblem::UnusableSpeed:
-        if (check.sent.find_first_not_of('0') == std::string::npos)
-            return "送られる" + what + "が" + sent + "です。コントローラーは 0 では動けません。";
-        return what + " " + integer_text(decimal) + " が負のため、2 の補数" + sent +
-               "として送られます。";
-    case calc::SendProblem::Stale:
-        return "最後の計算の後で基本クロックが変わったか、まだ計算していません。";
     }
     return {};
 }
@@ -187,22 +127,11 @@ std::string place_of(const calc::CalcFailure &f)
 
 } // namespace
 
-std::string clock_caption(std::int32_t base_clock)
+std::string integer_text(double value)
 {
-    return base_clock == calc::kClock2MHz ? "2 MHz" : "250 kHz";
-}
-
-std::string axis_name(calc::Axis axis)
-{
-    return axis == calc::Axis::Ra ? "赤経" : "赤緯";
-}
-
-std::string entry_name(int index)
-{
-    static const char *const kRateNames[calc::kRateCount] = {"太陽時", "月時", "Kingslate"};
-    if (index >= calc::kSolarRow)
-        return kRateNames[index - calc::kSolarRow];
-    return "テーブル " + calc::row_number(index + 1);
+    if (std::isfinite(value) && std::fabs(value) < 1e15)
+        return format("%.0f", value);
+    return calc::display_form(value).substr(value < 0 ? 0 : 1);
 }
 
 std::string failure_message(const calc::CalcFailure &f)
@@ -228,13 +157,6 @@ std::string failure_message(const calc::CalcFailure &f)
 std::string problem_summary(const calc::EntryAccuracy &entry)
 {
     return entry_head(entry) + ": " + problem_text(entry);
-}
-
-std::string send_problem_summary(calc::Axis axis, int place, const calc::SendCheck &check,
-                                 std::string_view decimal_text)
-{
-    const std::string where = place == kTotalPlace ? "総ステップ数" : entry_name(place);
-    return axis_name(axis) + " " + where + ": " + send_problem_text(place, check, decimal_text);
 }
 
 std::string accuracy_tooltip(const calc::EntryAccuracy &entry)

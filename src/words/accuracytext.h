@@ -7,23 +7,13 @@
 
 #include "accuracy.h"
 #include "calculate.h"
-#include "sendcheck.h"
+#include "names.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace app {
-
-// "赤経" or "赤緯".
-std::string axis_name(calc::Axis axis);
-
-// "2 MHz" or "250 kHz", as the clock option reads.
-std::string clock_caption(std::int32_t base_clock);
-
-// An entry by its index: "テーブル 04" for a row, "太陽時", "月時" or
-// "Kingslate" for the RA tracking rates.
-std::string entry_name(int index);
 
 // A one-line description of a failed Calculate naming the axis, the place
 // and the cause.
@@ -34,15 +24,9 @@ std::string failure_message(const calc::CalcFailure &failure);
 // with a problem.
 std::string problem_summary(const calc::EntryAccuracy &entry);
 
-// Where a send check looked: an entry by its index (as entry_name), or the
-// axis total.
-inline constexpr int kTotalPlace = -1;
-
-// One line on a value the controller cannot take as it would go out: the
-// axis and the place, what goes wrong and the bytes sent. decimal_text is
-// the box the value was calculated from. Only for checks with a problem.
-std::string send_problem_summary(calc::Axis axis, int place, const calc::SendCheck &check,
-                                 std::string_view decimal_text);
+// A whole number as the messages write it: "70000", "-3"; past what
+// doubles count exactly, the display form ("1.2E+20").
+std::string integer_text(double value);
 
 // Tooltip of a hex box: the row, the asked and the resulting rate, the error
 // and the drift; or the problem summary and the rates.

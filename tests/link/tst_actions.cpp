@@ -293,6 +293,10 @@ void tst_Actions::uploadSequence()
     QCOMPARE(frames.mid(frames.size() - 4, 2), (QStringList{"&XRA00EA6000", "&XDEC00AFC800"}));
     // A pause after every command but the last.
     QCOMPARE(rig.time.moved_ms(), qint64(expected.size() - 1) * kPause);
+    // The length the command line announces: the same pauses, less the one
+    // counter step each takes past its gap.
+    QCOMPARE(rig.time.moved_ms() - action_length(expected.size()).count(),
+             qint64(expected.size() - 1));
     QCOMPARE(boxes->raSent, one_to(50));
     QCOMPARE(boxes->decSent, one_to(50));
 }
