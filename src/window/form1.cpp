@@ -8,6 +8,7 @@
 #include "fonts.h"
 #include "frame.h"
 #include "geometry.h"
+#include "linktext.h"
 #include "listing.h"
 #include "numbertext.h"
 #include "portdialog.h"
@@ -322,7 +323,7 @@ void Form1::build_command_band()
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // the list is fixed
     for (int n = 1; n <= 20; ++n)
-        Combo1->addItem(QStringLiteral("Com%1").arg(n));
+        Combo1->addItem(rwlink::port_name(n));
     Combo1->setCurrentIndex(0);
     place(Combo1, 7680, 1320, 975, 315);
     // Only a pick from the list, by mouse or keyboard; typing writes nothing.
@@ -763,7 +764,7 @@ void Form1::send_total(calc::Axis axis)
     const auto digits = calc::hex6_from_text(decimal->text().toStdString());
     if (!digits) {
         show_warning(QStringLiteral("linkFailure"), QStringLiteral("送信できません"),
-                     rwlink::total_out_of_range_text(decimal->text()));
+                     total_out_of_range_text(decimal->text()));
         return;
     }
     check_then(
@@ -1034,7 +1035,7 @@ void Form1::report_link_failure(const rwlink::ActionResult &result)
 {
     QString message = result.open_failure
                           ? open_failure_text(*result.open_failure, m_port_settings.map(), false)
-                          : result.error_text;
+                          : link_failure_text(result.failure);
     if (!result.failed_command.isEmpty()) {
         message += QStringLiteral("\n\n止まったコマンド: %1")
                        .arg(QString::fromLatin1(rwlink::frame(result.failed_command)));
