@@ -164,9 +164,11 @@ void SerialLink::on_port_error(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ResourceError && error != QSerialPort::WriteError &&
         error != QSerialPort::ReadError)
         return;
-    // A port closed by the caller fails only its drain.
     if (m_draining) {
-        close_now();
+        // A full line is no failure: Qt tries again when it takes more,
+        // and the watchdog bounds the wait. Anything else ends the drain.
+        if (system_error_of(m_last_errno, m_port.errorString()) != EAGAIN)
+            close_now();
         return;
     }
     // Once the far side is gone, Qt repeats the error as fast as it can

@@ -16,7 +16,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <variant>
+
+#include <poll.h>
+#include <unistd.h>
 
 using namespace rwlink;
 using calc::Axis;
@@ -140,6 +144,8 @@ private slots:
     void checkedSteps_data();
     void checkedSteps();
     void oneActionAtATime();
+    void nextActionAfterTheDrain_data();
+    void nextActionAfterTheDrain();
     void destroyedRunnerClosesPort();
     void rateFrames_data();
     void rateFrames();
@@ -477,6 +483,60 @@ void tst_Actions::oneActionAtATime()
     QCOMPARE(result->commands_written, 109);
     QCOMPARE(PtyLine::bodies(line.read_all()), upload_frames("=TCLK1", *boxes, *boxes));
     QVERIFY(!rig.runner.start("Com7", {}));
+}
+
+void tst_Actions::nextActionAfterTheDrain_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::newRow("the same port") << "Com7";
+    QTest::newRow("another port") << "Com8";
+}
+
+// An action started while the last one's bytes still drain sends nothing
+// until they are out and the port is closed; nothing of either is lost.
+void tst_Actions::nextActionAfterTheDrain()
+{
+    QFETCH(QString, port);
+    PtyLine seven(7), eight(8);
+    QVERIFY(seven.ok() && eight.ok());
+    Rig rig;
+    const QString big(400000, QLatin1Char('7'));
+    // The long command last, so it is still queued when the action ends.
+    const auto first = run(rig.runner, "Com7",
+                           Action{{[] { return QStringLiteral("=NEW"); }}, {[&] { return big; }}});
+    QVERIFY(first && first->ok());
+    QVERIFY(rig.link.is_draining()); // the far end has read nothing yet
+
+    QStringList events;
+    connect(&rig.link, &SerialLink::closed, this, [&] { events << "closed"; });
+    connect(&rig.runner, &ActionRunner::progress, this,
+            [&](int n) { events << QString::number(n); });
+    QSignalSpy finished(&rig.runner, &ActionRunner::finished);
+    QVERIFY(rig.runner.start(port, rate_action([] { return QStringLiteral("2BF2"); })));
+    const QByteArray firstBytes = "#:=NEW##:" + big.toLatin1() + "#";
+    const QByteArray secondBytes = "#:&RA052BF2##:=NEW##:=SD#";
+    const QByteArray expectSeven = port == "Com7" ? firstBytes + secondBytes : firstBytes;
+    QByteArray gotSeven;
+    std::thread reader([&] {
+        pollfd fd{seven.master(), POLLIN, 0};
+        while (gotSeven.size() < expectSeven.size() && ::poll(&fd, 1, 3000) > 0) {
+            char chunk[4096];
+            const ssize_t n = ::read(seven.master(), chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            gotSeven.append(chunk, n);
+        }
+    });
+    const bool done = finished.wait(10000);
+    reader.join();
+    QVERIFY(done);
+    QVERIFY(finished.first().first().value<ActionResult>().ok());
+    QCOMPARE(gotSeven.size(), expectSeven.size());
+    QCOMPARE(gotSeven, expectSeven);
+    if (port == "Com8")
+        QCOMPARE(eight.read_all(), secondBytes);
+    QVERIFY(events.size() >= 4);
+    QCOMPARE(events.mid(0, 4), QStringList({"closed", "1", "2", "3"}));
 }
 
 void tst_Actions::destroyedRunnerClosesPort()
