@@ -16,6 +16,7 @@
 #include "porttext.h"
 #include "sendcheck.h"
 #include "systemname.h"
+#include "systemtext.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -97,7 +98,8 @@ bool stdout_delivered()
     if (std::exchange(g_stdout_error_said, true))
         return false;
     print(stderr, QStringLiteral("rw7300-speedtable: 標準出力に書き込めませんでした (%1)。\n")
-                      .arg(QString::fromLocal8Bit(std::strerror(g_stdout_error))));
+                      .arg(system_reason_text(
+                          g_stdout_error, QString::fromLocal8Bit(std::strerror(g_stdout_error)))));
     return false;
 }
 

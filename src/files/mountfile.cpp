@@ -139,6 +139,58 @@ struct Parsed {
     QHash<QString, int> line_of; // known key → 0-based line
 };
 
+// Line number (1-based) of the file as text: its fault, or its text in line.
+std::optional<MountError> decode_line(QByteArray raw, int number, bool mount_file, QString &line)
+{
+    if (raw.endsWith('\r'))
+        raw.chop(1);
+    // Told apart from text that is not UTF-8: each has its own remedy.
+    if (raw.contains('\0'))
+        return MountError{number, MountError::Kind::NulByte};
+    if (raw.contains('\r'))
+        return MountError{0, MountError::Kind::CrLineEnds};
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    line = utf8.decode(raw);
+    bool control = false;
+    for (const QChar c : line)
+        control = control || (is_control(c) && c != QLatin1Char('\t'));
+    if (!utf8.hasError() && !control)
+        return std::nullopt;
+    if (!mount_file)
+        return MountError{number, MountError::Kind::NotText};
+    return MountError{number, utf8.hasError() ? MountError::Kind::NotUtf8
+                                              : MountError::Kind::ControlCharacter};
+}
+
+std::optional<MountError> version_fault(int number, const QString &key, const QString &value)
+{
+    bool ok = false;
+    const int version = value.toInt(&ok);
+    if (!ok || version < 1)
+        return MountError{number, MountError::Kind::BadVersion, key, value};
+    if (version > kMountFormatVersion)
+        return MountError{number, MountError::Kind::NewerVersion, key, value, version};
+    return std::nullopt;
+}
+
+// The first setting a whole file lacks.
+std::optional<MountError> missing_setting(bool have_clock,
+                                          const std::array<bool, kDriveTrainKeys> &have_part)
+{
+    if (!have_clock)
+        return MountError{0, MountError::Kind::NoClock, kClockKey};
+    for (int k = 0; k < kDriveTrainKeys; ++k) {
+        if (!have_part[static_cast<std::size_t>(k)]) {
+            MountError error{0, MountError::Kind::NoPart,
+                             part_key(k < 5, static_cast<std::size_t>(k % 5))};
+            error.axis = k < 5 ? calc::Axis::Ra : calc::Axis::Dec;
+            error.part = static_cast<calc::DriveTrainField>(k % 5);
+            return error;
+        }
+    }
+    return std::nullopt;
+}
+
 Parsed parse(const QByteArray &input)
 {
     Parsed p;
@@ -155,27 +207,9 @@ Parsed parse(const QByteArray &input)
     bool have_clock = false;
     for (qsizetype i = 0; i < p.lines.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        QByteArray raw = p.lines[i];
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        // Told apart from text that is not UTF-8: each has its own remedy.
-        if (raw.contains('\0')) {
-            return fail(number, MountError::Kind::NulByte);
-        }
-        if (raw.contains('\r')) {
-            return fail(0, MountError::Kind::CrLineEnds);
-        }
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        const QString line = utf8.decode(raw);
-        bool control = false;
-        for (const QChar c : line)
-            control = control || (is_control(c) && c != QLatin1Char('\t'));
-        if (utf8.hasError() || control) {
-            if (!p.mount_file)
-                return fail(number, MountError::Kind::NotText);
-            return fail(number, utf8.hasError() ? MountError::Kind::NotUtf8
-                                                : MountError::Kind::ControlCharacter);
-        }
+        QString line;
+        if ((p.error = decode_line(p.lines[i], number, p.mount_file, line)))
+            return p;
         const QString text = line.trimmed();
         if (text.isEmpty() || text.startsWith(QLatin1Char('#')) ||
             text.startsWith(QLatin1Char(';')))
@@ -197,12 +231,8 @@ Parsed parse(const QByteArray &input)
         if (p.line_of.contains(key))
             return fail(number, MountError::Kind::Twice, key, {}, p.line_of.value(key) + 1);
         if (key == kVersionKey) {
-            bool ok = false;
-            const int version = value.toInt(&ok);
-            if (!ok || version < 1)
-                return fail(number, MountError::Kind::BadVersion, key, value);
-            if (version > kMountFormatVersion)
-                return fail(number, MountError::Kind::NewerVersion, key, value, version);
+            if ((p.error = version_fault(number, key, value)))
+                return p;
             p.line_of.insert(key, static_cast<int>(i));
             continue;
         }
@@ -234,16 +264,7 @@ Parsed parse(const QByteArray &input)
     }
     if (!p.mount_file)
         return fail(0, MountError::Kind::NotMountFile);
-    if (!have_clock)
-        return fail(0, MountError::Kind::NoClock, kClockKey);
-    for (int k = 0; k < kDriveTrainKeys; ++k) {
-        if (!have_part[static_cast<std::size_t>(k)]) {
-            fail(0, MountError::Kind::NoPart, part_key(k < 5, static_cast<std::size_t>(k % 5)));
-            p.error->axis = k < 5 ? calc::Axis::Ra : calc::Axis::Dec;
-            p.error->part = static_cast<calc::DriveTrainField>(k % 5);
-            return p;
-        }
-    }
+    p.error = missing_setting(have_clock, have_part);
     return p;
 }
 

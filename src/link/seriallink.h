@@ -64,7 +64,7 @@ public:
     // Takes the port number from the combo box text when it is one of
     // "Com1" … "Com20" (otherwise the last one stays), discards pending
     // input and opens the port's device. On a port already open the name is
-    // ignored and the open port kept. False, with error_text() and
+    // ignored and the open port kept. False, with failure() and
     // open_failure(), when the port cannot be opened.
     bool open_port(const QString &combo_text);
 
@@ -90,7 +90,8 @@ public:
     // Open and taking commands; false while a closed port still drains.
     bool is_open() const { return m_port.isOpen() && !m_draining; }
     // A closed port whose last bytes still go out; opening it again takes
-    // the port back as it is, opening another device ends the drain.
+    // the port back as it is, opening another device ends the drain (the
+    // ActionRunner waits for closed() instead).
     bool is_draining() const { return m_draining; }
     int port_number() const { return m_number; }
     // The device the port was last opened on, or tried.

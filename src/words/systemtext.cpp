@@ -1,5 +1,7 @@
 #include "systemtext.h"
 
+#include "atomicfile.h"
+
 #include <cerrno>
 
 namespace app {
@@ -38,6 +40,12 @@ QString system_reason_text(int system_error, const QString &system_text)
         }
     }
     return system_text;
+}
+
+QString file_reason_text(const QFileDevice &file, int error_number)
+{
+    return system_reason_text(files::checked_system_error(error_number, file.errorString()),
+                              file.errorString());
 }
 
 QString serial_reason_text(QSerialPort::SerialPortError error, int system_error,
