@@ -1,3 +1,4 @@
+#include "filetext.h"
 #include "linktext.h"
 #include "systemtext.h"
 
@@ -16,6 +17,8 @@ private slots:
     void linkFailures_data();
     void linkFailures();
     void totalOutOfRange();
+    void fileReasons_data();
+    void fileReasons();
 };
 
 void tst_LinkText::systemReasons_data()
@@ -98,6 +101,35 @@ void tst_LinkText::totalOutOfRange()
     const QString text = app::total_out_of_range_text(QStringLiteral(" 4294967296 "));
     QVERIFY2(text.contains(QStringLiteral("総ステップ数 4294967296 が 32 ビット")),
              qPrintable(text));
+}
+
+void tst_LinkText::fileReasons_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("reason"); // what the system or Qt said
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("the system's words for its number")
+        << ENOSPC << qt_error_string(ENOSPC) << QStringLiteral("空き容量がありません");
+    QTest::newRow("no words given: the number alone")
+        << EACCES << QString() << QStringLiteral("権限がありません");
+    QTest::newRow("Qt's own words: a stale number is not the cause")
+        << ENOSPC << QStringLiteral("Could not create the temporary file")
+        << QStringLiteral("Could not create the temporary file");
+    QTest::newRow("no number") << 0 << QStringLiteral("Odd") << QStringLiteral("Odd");
+}
+
+// A write that the system refused says why in Japanese when the table knows
+// the number, and only when the reason given really is that number's.
+void tst_LinkText::fileReasons()
+{
+    QFETCH(int, error);
+    QFETCH(QString, reason);
+    QFETCH(QString, expected);
+    files::WriteOutcome outcome;
+    outcome.fault = files::WriteFault::System;
+    outcome.error = reason;
+    outcome.system_error = files::checked_system_error(error, reason);
+    QCOMPARE(app::write_failure_text(outcome), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_LinkText)
