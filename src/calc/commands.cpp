@@ -10,6 +10,20 @@ std::string framed(std::string_view body)
     return frame;
 }
 
+std::string port_name(int number)
+{
+    return "Com" + std::to_string(number);
+}
+
+std::optional<int> port_number(std::string_view name)
+{
+    for (int n = 1; n <= kPortCount; ++n) {
+        if (name == port_name(n))
+            return n;
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string_view> clock_body(std::int32_t base_clock)
 {
     if (base_clock == kClock2MHz)

@@ -21,8 +21,13 @@ inline constexpr std::int32_t kClock250kHz = 250000;
 // Rows of each axis's speed table; the controller numbers them 1…50.
 inline constexpr int kTableRows = 50;
 
-// The serial ports the window offers: "Com1" … "Com20".
+// The serial ports the window offers: "Com1" … "Com20". Every list of the
+// ports, PARAM.DAT and the per-user port file name them so.
 inline constexpr int kPortCount = 20;
+std::string port_name(int number); // "Com3"
+// The number of "Com1" … "Com20" exactly so written; none for any other
+// text (other case, blanks, leading zero, out of range).
+std::optional<int> port_number(std::string_view name);
 
 // The five drive-train boxes of an axis, in window order.
 enum DriveTrainField { kWorm, kIntermediateGear, kMotor, kReductionGear, kMicrostep };

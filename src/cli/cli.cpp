@@ -14,6 +14,7 @@
 #include "porttext.h"
 #include "report.h"
 #include "systemname.h"
+#include "systemtext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -74,7 +75,8 @@ bool stdout_delivered()
     if (std::exchange(g_stdout_error_said, true))
         return false;
     print(stderr, QStringLiteral("rw7300-speedtable: 標準出力に書き込めませんでした (%1)。\n")
-                      .arg(QString::fromLocal8Bit(std::strerror(g_stdout_error))));
+                      .arg(system_reason_text(
+                          g_stdout_error, QString::fromLocal8Bit(std::strerror(g_stdout_error)))));
     return false;
 }
 

@@ -99,7 +99,7 @@ QString ports_text(const PortSettings &settings)
     QStringList lines;
     lines << QStringLiteral("割り当ての保存先: %1").arg(QDir::toNativeSeparators(settings.path()));
     QList<QStringList> users(map.detected().size()); // ports opening each detected device
-    for (int n = 1; n <= rwlink::kPortCount; ++n) {
+    for (int n = 1; n <= calc::kPortCount; ++n) {
         const rwlink::PortMapping m = map.mapping(n);
         lines << mapping_line(map, m);
         if (const qsizetype i = m.detected ? map.detected().indexOf(*m.detected) : -1; i >= 0)
@@ -123,7 +123,7 @@ QJsonArray ports_json(const rwlink::PortMap &map)
 {
     QJsonArray array;
     QList<bool> used(map.detected().size(), false);
-    for (int n = 1; n <= rwlink::kPortCount; ++n) {
+    for (int n = 1; n <= calc::kPortCount; ++n) {
         const rwlink::PortMapping m = map.mapping(n);
         if (const qsizetype i = m.detected ? map.detected().indexOf(*m.detected) : -1; i >= 0)
             used[i] = true;

@@ -2,6 +2,7 @@
 
 #include "actionrunner.h"
 #include "frame.h"
+#include "linktext.h"
 #include "pacing.h"
 #include "portsettings.h"
 #include "porttext.h"
@@ -221,9 +222,14 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
                      [&writes] { writes.push_back(Steady::now()); });
     rwlink::ActionResult result;
     QObject::connect(&runner, &rwlink::ActionRunner::finished, &runner,
-                     [&result](const rwlink::ActionResult &r) {
+                     [&result, &link](const rwlink::ActionResult &r) {
                          result = r;
-                         QCoreApplication::quit();
+                         // The last frames reach the line before the program ends.
+                         if (link.is_draining())
+                             QObject::connect(&link, &rwlink::SerialLink::closed,
+                                              &QCoreApplication::quit);
+                         else
+                             QCoreApplication::quit();
                      });
     StopSignals stop_signals([&runner](int) { runner.cancel(); });
     if (runner.start(port, std::move(action)))
@@ -241,7 +247,7 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
                                             .arg(QLatin1String(signal_name(stopped_by)))
                       : result.open_failure
                           ? open_failure_text(*result.open_failure, ports.map(), true)
-                          : result.error_text;
+                          : link_failure_text(result.failure);
     if (message.isEmpty())
         message = QStringLiteral("送信が中断されました。");
     if (!result.failed_command.isEmpty())

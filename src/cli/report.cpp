@@ -23,9 +23,8 @@ QJsonObject send_json(const calc::SendCheck &check)
 {
     return QJsonObject{
         {"sent", QString::fromLatin1(check.sent.data(), qsizetype(check.sent.size()))},
-        {"problem", check.problem
-                        ? QJsonValue(QLatin1String(calc::problem_key(*check.problem)))
-                        : QJsonValue(QJsonValue::Null)}};
+        {"problem", check.problem ? QJsonValue(QLatin1String(calc::problem_key(*check.problem)))
+                                  : QJsonValue(QJsonValue::Null)}};
 }
 
 // The six-digit total has no rate to be accurate about; only whether it fits.

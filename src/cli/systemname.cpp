@@ -1,5 +1,7 @@
 #include "systemname.h"
 
+#include "systemtext.h"
+
 #include <QFile>
 #include <QScopeGuard>
 
@@ -26,7 +28,7 @@ bool is_text(const QByteArray &name)
 
 [[maybe_unused]] QString reason(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return system_reason_text(error, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 #ifdef Q_OS_UNIX

@@ -26,7 +26,7 @@ WriteOutcome refused(WriteFault fault)
 WriteOutcome system_failure(int error, const QString &reason = {})
 {
     return {false, reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason,
-            WriteFault::System, error};
+            WriteFault::System, checked_system_error(error, reason)};
 }
 
 QByteArray native(const QString &path)
@@ -97,6 +97,13 @@ WriteOutcome replace_file(const QString &path, const QByteArray &bytes)
 }
 
 } // namespace
+
+int checked_system_error(int error, const QString &reason)
+{
+    if (error == 0 || reason.isEmpty())
+        return error;
+    return reason.contains(qt_error_string(error)) ? error : 0;
+}
 
 WriteOutcome write_atomically(const QString &path, const QByteArray &bytes, Target target)
 {

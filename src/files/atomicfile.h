@@ -40,9 +40,13 @@ enum class WriteFault {
     UnreadableMount, // a mount file this version cannot read (mountfile.h)
 };
 
+// error when reason is the system's own words for it (or there are none);
+// 0 otherwise, so that a stale errno is never given as the cause.
+int checked_system_error(int error, const QString &reason);
+
 struct WriteOutcome {
     bool ok = false;
-    QString error; // the system's own reason, when there is one
+    QString error; // the system's own words, when it said no
     WriteFault fault = WriteFault::None;
     int system_error = 0; // errno, when the system refused
 };

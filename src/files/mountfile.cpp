@@ -7,33 +7,23 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <cerrno>
 #include <optional>
-#include <variant>
 
 namespace files {
 
 namespace {
 
-const QString kVersionKey = QStringLiteral("rw7300-mount");
+const QString &kVersionKey = kMountVersionKey;
 const QString kNameKey = QStringLiteral("name");
 const QString kClockKey = QStringLiteral("base_clock");
 constexpr std::array<const char *, 5> kPartKeys = {"worm", "intermediate_gear", "motor",
                                                    "reduction_gear", "microstep"};
-// The column headings of the window (the words' part_name), for messages
-// and the file's comments: what the file holds is written by this unit.
-constexpr std::array<const char *, 5> kPartNames = {"ウォーム", "中間ギア", "モーター", "減速ギア",
-                                                    "ﾏｲｸﾛｽﾃｯﾌﾟ"};
 constexpr int kDriveTrainKeys = 10;
 
 QString part_key(bool ra, std::size_t part)
 {
     return QLatin1String(ra ? "ra." : "dec.") + QLatin1String(kPartKeys[part]);
-}
-
-QString part_name(bool ra, std::size_t part)
-{
-    return (ra ? QStringLiteral("赤経の") : QStringLiteral("赤緯の")) +
-           QString::fromUtf8(kPartNames[part]);
 }
 
 bool is_control(QChar c)
@@ -44,12 +34,13 @@ bool is_control(QChar c)
 struct Value {
     QString text;
     bool quoted = false;
-    QString error; // why the text after "=" is no value
+    std::optional<MountError::Kind> error; // why the text after "=" is no value
+    QString detail;                        // the escape that is not one
 };
 
-Value failed(const QString &why)
+Value failed(MountError::Kind why, const QString &detail = {})
 {
-    return Value{{}, true, why};
+    return Value{{}, true, why, detail};
 }
 
 // The value after "=": bare (blanks around it dropped) or quoted.
@@ -57,14 +48,14 @@ Value value_of(const QString &raw)
 {
     const QString v = raw.trimmed();
     if (!v.startsWith(QLatin1Char('"')))
-        return Value{v, false, {}};
+        return Value{v, false, std::nullopt, {}};
     QString out;
     for (qsizetype i = 1; i < v.size(); ++i) {
         const QChar c = v[i];
         if (c == QLatin1Char('"')) {
             if (i + 1 != v.size())
-                return failed(QStringLiteral("閉じる引用符 (\") の後に文字があります"));
-            return Value{out, true, {}};
+                return failed(MountError::Kind::TextAfterQuote);
+            return Value{out, true, std::nullopt, {}};
         }
         if (c != QLatin1Char('\\')) {
             out += c;
@@ -91,18 +82,16 @@ Value value_of(const QString &raw)
                 return at < v.size() && QStringLiteral("0123456789abcdefABCDEF").contains(v[at]);
             };
             if (!hex(i + 1) || !hex(i + 2))
-                return failed(QStringLiteral("\\x の後には 16 進数が 2 桁要ります"));
+                return failed(MountError::Kind::ShortHexEscape);
             out += QChar(static_cast<char16_t>(v.mid(i + 1, 2).toUShort(nullptr, 16)));
             i += 2;
             break;
         }
         default:
-            return failed(QStringLiteral("\\%1 は使えません (使えるのは \\\" \\\\ \\t \\n "
-                                         "\\r \\xHH)")
-                              .arg(v[i]));
+            return failed(MountError::Kind::UnknownEscape, QString(v[i]));
         }
     }
-    return failed(QStringLiteral("閉じる引用符 (\") がありません"));
+    return failed(MountError::Kind::Unclosed);
 }
 
 QString written_value(const QString &value)
@@ -150,95 +139,56 @@ struct Parsed {
     QHash<QString, int> line_of; // known key → 0-based line
 };
 
-// One line as text: its CR dropped, told apart from a NUL byte, lines ended
-// by CR alone, text that is not UTF-8 and control characters, each of which
-// has its own remedy. mount_file: the version line was found before it.
-std::variant<QString, MountError> line_text(QByteArray raw, int number, bool mount_file)
+// Line number (1-based) of the file as text: its fault, or its text in line.
+std::optional<MountError> decode_line(QByteArray raw, int number, bool mount_file, QString &line)
 {
     if (raw.endsWith('\r'))
         raw.chop(1);
+    // Told apart from text that is not UTF-8: each has its own remedy.
     if (raw.contains('\0'))
-        return MountError{number, {}, MountError::Kind::NulByte};
+        return MountError{number, MountError::Kind::NulByte};
     if (raw.contains('\r'))
-        return MountError{0, {}, MountError::Kind::CrLineEnds};
+        return MountError{0, MountError::Kind::CrLineEnds};
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString line = utf8.decode(raw);
+    line = utf8.decode(raw);
     bool control = false;
     for (const QChar c : line)
         control = control || (is_control(c) && c != QLatin1Char('\t'));
     if (!utf8.hasError() && !control)
-        return line;
+        return std::nullopt;
     if (!mount_file)
-        return MountError{number, QStringLiteral("マウントファイルではありません "
-                                                 "(UTF-8 のテキストではありません)")};
-    return MountError{number, utf8.hasError() ? QStringLiteral("UTF-8 のテキストではありません")
-                                              : QStringLiteral("制御文字があります")};
+        return MountError{number, MountError::Kind::NotText};
+    return MountError{number, utf8.hasError() ? MountError::Kind::NotUtf8
+                                              : MountError::Kind::ControlCharacter};
 }
 
-// Why the value of the version line cannot be read; empty when it can.
-QString version_fault(const QString &value)
+std::optional<MountError> version_fault(int number, const QString &key, const QString &value)
 {
     bool ok = false;
     const int version = value.toInt(&ok);
     if (!ok || version < 1)
-        return QStringLiteral("形式の版「%1」が読めません").arg(value);
+        return MountError{number, MountError::Kind::BadVersion, key, value};
     if (version > kMountFormatVersion)
-        return QStringLiteral("形式の版 %1 はこのプログラムより新しいものです "
-                              "(読めるのは版 %2 まで)")
-            .arg(version)
-            .arg(kMountFormatVersion);
-    return {};
+        return MountError{number, MountError::Kind::NewerVersion, key, value, version};
+    return std::nullopt;
 }
 
-// The drive-train setting a key names: 0–4 RA, 5–9 DEC; -1 for none.
-int part_of(const QString &key)
+// The first setting a whole file lacks.
+std::optional<MountError> missing_setting(bool have_clock,
+                                          const std::array<bool, kDriveTrainKeys> &have_part)
 {
+    if (!have_clock)
+        return MountError{0, MountError::Kind::NoClock, kClockKey};
     for (int k = 0; k < kDriveTrainKeys; ++k) {
-        if (key == part_key(k < 5, static_cast<std::size_t>(k % 5)))
-            return k;
+        if (!have_part[static_cast<std::size_t>(k)]) {
+            MountError error{0, MountError::Kind::NoPart,
+                             part_key(k < 5, static_cast<std::size_t>(k % 5))};
+            error.axis = k < 5 ? calc::Axis::Ra : calc::Axis::Dec;
+            error.part = static_cast<calc::DriveTrainField>(k % 5);
+            return error;
+        }
     }
-    return -1;
-}
-
-// Puts the value of a known setting into the mount; why it cannot be, or
-// empty. seen marks the clock (index kDriveTrainKeys) and each part.
-QString take(Mount &mount, std::array<bool, kDriveTrainKeys + 1> &seen, const QString &key,
-             const Value &value)
-{
-    if (key == kNameKey) {
-        mount.name = value.text;
-        return {};
-    }
-    if (value.text.isEmpty() && !value.quoted)
-        return QStringLiteral("%1 の値がありません (空にするには \"\" と書きます)").arg(key);
-    if (key == kClockKey) {
-        const auto clock = clock_from_text(value.text);
-        if (!clock)
-            return QStringLiteral("base_clock の値「%1」は 2MHz でも 250kHz でもありません")
-                .arg(value.text);
-        mount.base_clock = *clock;
-        seen[kDriveTrainKeys] = true;
-        return {};
-    }
-    const int part = part_of(key);
-    auto &texts = part < 5 ? mount.ra : mount.dec;
-    texts[static_cast<std::size_t>(part % 5)] = value.text.toStdString();
-    seen[static_cast<std::size_t>(part)] = true;
-    return {};
-}
-
-// The first setting a whole file lacks, as said; empty when none is missing.
-QString missing_setting(const std::array<bool, kDriveTrainKeys + 1> &seen)
-{
-    if (!seen[kDriveTrainKeys])
-        return QStringLiteral("base_clock (基本クロック) がありません");
-    for (int k = 0; k < kDriveTrainKeys; ++k) {
-        if (!seen[static_cast<std::size_t>(k)])
-            return QStringLiteral("%1 (%2) がありません")
-                .arg(part_key(k < 5, static_cast<std::size_t>(k % 5)),
-                     part_name(k < 5, static_cast<std::size_t>(k % 5)));
-    }
-    return {};
+    return std::nullopt;
 }
 
 Parsed parse(const QByteArray &input)
@@ -248,23 +198,19 @@ Parsed parse(const QByteArray &input)
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     p.lines = bytes.split('\n');
-    auto fail = [&p](int line, const QString &message) {
-        p.error = MountError{line, message};
+    auto fail = [&p](int line, MountError::Kind kind, const QString &key = {},
+                     const QString &text = {}, qint64 number = 0) {
+        p.error = MountError{line, kind, key, text, number};
         return p;
     };
-    const QString not_mount =
-        QStringLiteral("マウントファイルではありません (最初の設定が「%1 = %2」ではありません)")
-            .arg(kVersionKey)
-            .arg(kMountFormatVersion);
-    std::array<bool, kDriveTrainKeys + 1> seen{}; // each part, then the clock
+    std::array<bool, kDriveTrainKeys> have_part{};
+    bool have_clock = false;
     for (qsizetype i = 0; i < p.lines.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        const auto line = line_text(p.lines[i], number, p.mount_file);
-        if (const auto *error = std::get_if<MountError>(&line)) {
-            p.error = *error;
+        QString line;
+        if ((p.error = decode_line(p.lines[i], number, p.mount_file, line)))
             return p;
-        }
-        const QString text = std::get<QString>(line).trimmed();
+        const QString text = line.trimmed();
         if (text.isEmpty() || text.startsWith(QLatin1Char('#')) ||
             text.startsWith(QLatin1Char(';')))
             continue;
@@ -272,31 +218,53 @@ Parsed parse(const QByteArray &input)
         const QString key = equals < 0 ? QString() : text.left(equals).trimmed().toLower();
         if (!p.mount_file) {
             if (key != kVersionKey)
-                return fail(number, not_mount);
+                return fail(number, MountError::Kind::NotMountFile);
             p.mount_file = true;
         } else if (equals < 0) {
-            return fail(number, QStringLiteral("「キー = 値」の形ではありません"));
+            return fail(number, MountError::Kind::NotKeyValue);
         }
-        const Value value = value_of(text.mid(equals + 1));
-        if (!value.error.isEmpty())
-            return fail(number, QStringLiteral("%1 の値: %2").arg(key, value.error));
+        const Value parsed_value = value_of(text.mid(equals + 1));
+        if (parsed_value.error)
+            return fail(number, *parsed_value.error, key, parsed_value.detail);
+        const QString &value = parsed_value.text;
+        const bool quoted = parsed_value.quoted;
         if (p.line_of.contains(key))
-            return fail(number, QStringLiteral("%1 が 2 回あります (%2 行目にもあります)")
-                                    .arg(key)
-                                    .arg(p.line_of.value(key) + 1));
-        const bool known = key == kVersionKey || key == kNameKey || key == kClockKey;
-        if (!known && part_of(key) < 0)
+            return fail(number, MountError::Kind::Twice, key, {}, p.line_of.value(key) + 1);
+        if (key == kVersionKey) {
+            if ((p.error = version_fault(number, key, value)))
+                return p;
+            p.line_of.insert(key, static_cast<int>(i));
+            continue;
+        }
+        int part = -1;
+        for (int k = 0; k < kDriveTrainKeys; ++k) {
+            if (key == part_key(k < 5, static_cast<std::size_t>(k % 5)))
+                part = k;
+        }
+        if (part < 0 && key != kNameKey && key != kClockKey)
             continue; // a later field, or a note of the operator's
         p.line_of.insert(key, static_cast<int>(i));
-        const QString fault =
-            key == kVersionKey ? version_fault(value.text) : take(p.mount, seen, key, value);
-        if (!fault.isEmpty())
-            return fail(number, fault);
+        if (key == kNameKey) {
+            p.mount.name = value;
+            continue;
+        }
+        if (value.isEmpty() && !quoted)
+            return fail(number, MountError::Kind::NoValue, key);
+        if (key == kClockKey) {
+            const auto clock = clock_from_text(value);
+            if (!clock)
+                return fail(number, MountError::Kind::BadClock, key, value);
+            p.mount.base_clock = *clock;
+            have_clock = true;
+            continue;
+        }
+        auto &texts = part < 5 ? p.mount.ra : p.mount.dec;
+        texts[static_cast<std::size_t>(part % 5)] = value.toStdString();
+        have_part[static_cast<std::size_t>(part)] = true;
     }
     if (!p.mount_file)
-        return fail(0, not_mount);
-    if (const QString missing = missing_setting(seen); !missing.isEmpty())
-        return fail(0, missing);
+        return fail(0, MountError::Kind::NotMountFile);
+    p.error = missing_setting(have_clock, have_part);
     return p;
 }
 
@@ -344,26 +312,31 @@ MountRead parse_mount(const QByteArray &bytes)
 
 MountRead read_mount(const QString &path)
 {
+    using Kind = MountError::Kind;
     const QFileInfo info(path);
     if (!info.exists())
-        return MountError{0, QStringLiteral("ファイルが見つかりません")};
+        return MountError{0, Kind::Missing};
     if (info.isDir())
-        return MountError{0, QStringLiteral("フォルダーです。マウントファイルを選んでください")};
+        return MountError{0, Kind::Folder};
     // A FIFO or a device would block or never end.
     if (!info.isFile())
-        return MountError{0, QStringLiteral("通常のファイルではありません")};
+        return MountError{0, Kind::NotRegular};
     if (info.size() > kMaxMountFileBytes)
-        return MountError{0,
-                          QStringLiteral("マウントファイルではありません (%1 バイトは大きすぎます)")
-                              .arg(info.size())};
+        return MountError{0, Kind::TooLarge, {}, {}, info.size()};
+    auto unreadable = [](const QFile &file, int error_number) {
+        MountError error{0, Kind::Unreadable, {}, file.errorString()};
+        error.system_error = checked_system_error(error_number, error.text);
+        return error;
+    };
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
-        return MountError{0, QStringLiteral("読めません: %1").arg(file.errorString())};
+        return unreadable(file, errno);
     const QByteArray bytes = file.read(kMaxMountFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return MountError{0, QStringLiteral("読めません: %1").arg(file.errorString())};
+        return unreadable(file, errno);
     if (bytes.size() > kMaxMountFileBytes)
-        return MountError{0, QStringLiteral("マウントファイルではありません (大きすぎます)")};
+        return MountError{0, Kind::TooLarge};
     return parse_mount(bytes);
 }
 
@@ -376,12 +349,9 @@ QByteArray mount_bytes(const Mount &mount)
           << QStringLiteral("# 基本クロック: 2MHz または 250kHz")
           << setting(kClockKey, clock_text(mount.base_clock));
     for (const bool ra : {true, false}) {
-        QStringList names;
-        for (const char *name : kPartNames)
-            names << QString::fromUtf8(name);
         lines << QString()
               << (ra ? QStringLiteral("# 赤経: ") : QStringLiteral("# 赤緯: ")) +
-                     names.join(QStringLiteral(" × "));
+                     QStringLiteral("ウォーム × 中間ギア × モーター × 減速ギア × ﾏｲｸﾛｽﾃｯﾌﾟ");
         for (std::size_t part = 0; part < kPartKeys.size(); ++part)
             lines << part_setting(ra, part, mount);
     }
@@ -461,13 +431,6 @@ MountWriteOutcome write_mount(const QString &path, const Mount &mount)
         return refused(WriteFault::UnreadableMount, parsed.error);
     return written(
         write_atomically(path, updated_mount_bytes(*existing.bytes, mount), Target::RegularFile));
-}
-
-QString mount_error_text(const QString &path, const MountError &error)
-{
-    if (error.line > 0)
-        return QStringLiteral("%1 の %2 行目: %3").arg(path).arg(error.line).arg(error.message);
-    return QStringLiteral("%1: %2").arg(path, error.message);
 }
 
 } // namespace files

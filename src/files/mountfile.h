@@ -34,6 +34,7 @@
 namespace files {
 
 inline const QString kMountSuffix = QStringLiteral("rw7300mount");
+inline const QString kMountVersionKey = QStringLiteral("rw7300-mount");
 inline constexpr int kMountFormatVersion = 1;
 // A mount file is well under a kilobyte; anything this size is not one.
 inline constexpr qint64 kMaxMountFileBytes = qint64{64} * 1024;
@@ -47,18 +48,43 @@ struct Mount {
     bool operator==(const Mount &) const = default;
 };
 
-// Why a file is not a usable mount file; line is 1-based, 0 when the fault
-// belongs to no one line (a missing setting, the file as a whole). Faults
-// that are told by their kind carry no message.
+// Why a file is not a usable mount file, as facts the application words;
+// line is 1-based, 0 when the fault belongs to no one line (a missing
+// setting, the file as a whole).
 struct MountError {
     enum class Kind {
-        Described,  // message says it
-        NulByte,    // a NUL byte: a binary file, or one damaged
-        CrLineEnds, // lines ended by CR alone (an old Mac editor)
+        NotMountFile,     // the first setting is not the version line, or there is none
+        NotText,          // not UTF-8 text before the version line
+        NotUtf8,          // a later line is not UTF-8
+        ControlCharacter, // a control character other than a tab
+        NulByte,          // a NUL byte: a binary file, or one damaged
+        CrLineEnds,       // lines ended by CR alone (an old Mac editor)
+        NotKeyValue,      // a line that is not "key = value"
+        TextAfterQuote,   // key's quoted value goes on after its closing quote
+        Unclosed,         // key's quoted value has no closing quote
+        ShortHexEscape,   // key's value has \x without two hex digits
+        UnknownEscape,    // key's value has \ before text, a character no escape has
+        Twice,            // key set again; number: the line it was first set on
+        BadVersion,       // text: the version that is no number
+        NewerVersion,     // number: the version
+        NoValue,          // key has nothing after "="
+        BadClock,         // text: the base clock that is neither
+        NoClock,          // the base clock is missing
+        NoPart,           // key is missing: axis and part say which box it is
+        Missing,          // read_mount: no file there
+        Folder,           //   a folder
+        NotRegular,       //   a FIFO or a device
+        TooLarge,         //   number: its size, 0 when it grew while read
+        Unreadable,       //   system_error and text: why
     };
     int line = 0;
-    QString message;
-    Kind kind = Kind::Described;
+    Kind kind = Kind::NotMountFile;
+    QString key;
+    QString text;
+    qint64 number = 0;
+    calc::Axis axis = calc::Axis::Ra;
+    calc::DriveTrainField part = calc::kWorm;
+    int system_error = 0;
 
     bool operator==(const MountError &) const = default;
 };
@@ -93,10 +119,6 @@ MountWriteOutcome write_mount(const QString &path, const Mount &mount);
 // A drive-train text as a box shows it. Unlike QString::fromStdString it
 // keeps a leading U+FEFF, which is part of what was typed.
 QString box_text(const std::string &text);
-
-// One line for the operator: the file, the line and what is wrong, for an
-// error of Kind::Described (the application words the others).
-QString mount_error_text(const QString &path, const MountError &error);
 
 // "2MHz" / "250kHz" as written; and read from those (any case, blanks
 // anywhere) or the number of hertz.

@@ -18,7 +18,7 @@ constexpr qsizetype kMaxDeviceLength = 1024;
 
 QString port_key(int n)
 {
-    return QStringLiteral("Com%1").arg(n);
+    return QString::fromStdString(calc::port_name(n));
 }
 
 } // namespace
@@ -57,7 +57,7 @@ PortAssignments parse_port_assignments(const QByteArray &bytes)
             continue;
         const QString key = line.left(equals).trimmed();
         const QString device = line.mid(equals + 1).trimmed();
-        for (int n = 1; n <= kAssignedPorts; ++n) {
+        for (int n = 1; n <= calc::kPortCount; ++n) {
             if (key == port_key(n)) {
                 assignments[static_cast<std::size_t>(n - 1)] =
                     acceptable_device(device) ? device : QString();
@@ -71,7 +71,7 @@ PortAssignments parse_port_assignments(const QByteArray &bytes)
 QByteArray port_assignments_bytes(const PortAssignments &assignments)
 {
     QString text = QStringLiteral("# rw7300-speedtable: the serial device of each port name\n");
-    for (int n = 1; n <= kAssignedPorts; ++n) {
+    for (int n = 1; n <= calc::kPortCount; ++n) {
         const QString &device = assignments[static_cast<std::size_t>(n - 1)];
         if (acceptable_device(device))
             text += port_key(n) + QLatin1Char('=') + device + QLatin1Char('\n');
@@ -87,16 +87,20 @@ AssignmentsRead read_port_assignments(const QString &path)
         return read;
     // A FIFO or a device would block or never end.
     if (!info.isFile()) {
-        read.error = QStringLiteral("通常のファイルではありません");
+        read.fault = AssignmentsRead::Fault::NotRegular;
         return read;
     }
     if (info.size() > kMaxFileBytes) {
-        read.error = QStringLiteral("大きすぎます (%1 バイト)").arg(info.size());
+        read.fault = AssignmentsRead::Fault::TooLarge;
+        read.size = info.size();
         return read;
     }
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
-        read.error = file.errorString();
+        read.fault = AssignmentsRead::Fault::Unreadable;
+        read.reason = file.errorString();
+        read.system_error = checked_system_error(errno, read.reason);
         return read;
     }
     read.assignments = parse_port_assignments(file.read(kMaxFileBytes));
@@ -120,7 +124,7 @@ QByteArray port_assignment_changed(const QByteArray &original, int number, const
         if (text.startsWith('#') || text.startsWith(';') || equals < 0)
             return 0;
         const QByteArray name = text.left(equals).trimmed();
-        for (int n = 1; n <= kAssignedPorts; ++n) {
+        for (int n = 1; n <= calc::kPortCount; ++n) {
             if (name == port_key(n).toUtf8())
                 return n;
         }

@@ -21,8 +21,7 @@
 
 namespace files {
 
-inline constexpr int kAssignedPorts = calc::kPortCount;
-using PortAssignments = std::array<QString, kAssignedPorts>; // [n - 1]; empty: none
+using PortAssignments = std::array<QString, calc::kPortCount>; // [n - 1]; empty: none
 
 inline const QString kPortsFileName = QStringLiteral("ports.conf");
 
@@ -38,8 +37,19 @@ PortAssignments parse_port_assignments(const QByteArray &bytes);
 QByteArray port_assignments_bytes(const PortAssignments &assignments);
 
 struct AssignmentsRead {
+    enum class Fault {
+        None,
+        NotRegular, // a FIFO, a device or a folder
+        TooLarge,   // size says how large
+        Unreadable, // system_error and reason say why
+    };
     PortAssignments assignments{};
-    QString error; // set when the file is there but cannot be used
+    Fault fault = Fault::None; // set when the file is there but cannot be used
+    qint64 size = 0;
+    int system_error = 0;
+    QString reason; // the system's own words
+
+    bool ok() const { return fault == Fault::None; }
 };
 
 // A missing file is no error: nothing is assigned. Only a regular file of
@@ -49,7 +59,7 @@ AssignmentsRead read_port_assignments(const QString &path);
 // Rewrites the whole file, creating its directory when needed.
 WriteOutcome write_port_assignments(const QString &path, const PortAssignments &assignments);
 
-// original with port number (1 … kAssignedPorts) set to device, or cleared
+// original with port number (1 … calc::kPortCount) set to device, or cleared
 // when device is empty; every other line stays byte for byte: comments,
 // other ports, keys and lines this program does not read. A set port's last
 // line takes the new value (CR LF kept); a cleared port loses its lines; a

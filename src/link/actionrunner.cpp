@@ -85,8 +85,19 @@ void ActionRunner::on_alarm()
 
 void ActionRunner::open()
 {
+    if (m_link.is_draining()) {
+        // The last action's final bytes go out first.
+        connect(
+            &m_link, &SerialLink::closed, this,
+            [this, run = m_run] {
+                if (run == m_run && m_phase == Phase::Opening)
+                    open();
+            },
+            Qt::SingleShotConnection);
+        return;
+    }
     if (!m_link.open_port(m_port_text)) {
-        m_result.error_text = m_link.error_text();
+        m_result.failure = m_link.failure();
         m_result.open_failure = m_link.open_failure();
         finish(ActionResult::Outcome::Failed);
         return;
@@ -161,7 +172,7 @@ void ActionRunner::on_link_lost()
 void ActionRunner::fail()
 {
     m_result.failed_command = m_last_body;
-    m_result.error_text = m_link.error_text();
+    m_result.failure = m_link.failure();
     finish(ActionResult::Outcome::Failed);
 }
 
@@ -174,20 +185,8 @@ void ActionRunner::finish(ActionResult::Outcome outcome)
     m_link.close_port();
     m_result.outcome = outcome;
     const ActionResult result = m_result;
-    switch (outcome) {
-    case ActionResult::Outcome::Done:
-        emit completed(result);
-        break;
-    case ActionResult::Outcome::Failed:
-        emit failed(result);
-        break;
-    case ActionResult::Outcome::Cancelled:
-        emit cancelled(result);
-        break;
-    case ActionResult::Outcome::Stopped:
+    if (outcome == ActionResult::Outcome::Stopped)
         emit stopped(result);
-        break;
-    }
     emit finished(result);
 }
 

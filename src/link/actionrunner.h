@@ -7,21 +7,23 @@
 // idle and the window stays live.
 //
 //   start ─► open_port ─► send ─► pause ─► send ─► … ─► send ─► close_port
-//                                                          └─► completed
-//   cancel() at any point ─► close_port (what was written drains) ─► cancelled
-//   port lost or a write failing ─► the port is closed ─► failed
+//                                                          └─► Done
+//   cancel() at any point ─► close_port (what was written drains) ─► Cancelled
+//   port lost or a write failing ─► the port is closed ─► Failed
 //   a step's check says Hold ─► held, port open ─► resume() ─► (rest of the
 //        pause) ─► the step is checked and built again ─► …
-//   a step's check says Stop ─► close_port, that command unsent ─► stopped
+//   a step's check says Stop ─► close_port, that command unsent ─► Stopped
 //
 // One action at a time: start() refuses while one runs. Every end is
-// signalled once, and finished() follows each of completed(), failed(),
-// cancelled() and stopped().
+// signalled once by finished(), its result telling which; stopped() comes
+// just before it for a Stop. An action started while the last one's bytes
+// still drain opens the port once they are out.
 
 #include "actions.h"
 #include "alarm.h"
 #include "pacing.h"
 #include "ports.h"
+#include "seriallink.h"
 
 #include <QObject>
 #include <QString>
@@ -33,18 +35,17 @@
 namespace rwlink {
 
 class Clock;
-class SerialLink;
 
 struct ActionResult {
     enum class Outcome { Done, Cancelled, Failed, Stopped };
 
     Outcome outcome = Outcome::Done;
-    int commands_written = 0; // frames handed to the port (skipped ones not counted)
-    int commands_planned = 0; // the action's length
-    QString port;             // the port name it was started on
-    QString device;           // the device that port opened, once it did
-    QString failed_command;   // body being sent, or last sent, when the failure showed
-    QString error_text;
+    int commands_written = 0;           // frames handed to the port (skipped ones not counted)
+    int commands_planned = 0;           // the action's length
+    QString port;                       // the port name it was started on
+    QString device;                     // the device that port opened, once it did
+    QString failed_command;             // body being sent, or last sent, when the failure showed
+    std::optional<LinkFailure> failure; // what the link reported
     std::optional<OpenFailure> open_failure; // the port did not open
 
     bool ok() const { return outcome == Outcome::Done; }
@@ -83,9 +84,6 @@ signals:
     void progress(int commands_written);
     // A step's check asked to wait; the port stays open.
     void held(int commands_written);
-    void completed(const rwlink::ActionResult &result);
-    void failed(const rwlink::ActionResult &result);
-    void cancelled(const rwlink::ActionResult &result);
     // A step's check ended the action before its command.
     void stopped(const rwlink::ActionResult &result);
     void finished(const rwlink::ActionResult &result);

@@ -81,11 +81,4 @@ std::optional<Action> total_action(Axis axis, const QString &decimal_total_text,
                   fixed(kStoreData)};
 }
 
-QString total_out_of_range_text(const QString &decimal_total_text)
-{
-    return QStringLiteral("総ステップ数 %1 が 32 ビット整数の範囲外のため、"
-                          "送れません。計算し直してください。")
-        .arg(decimal_total_text.trimmed());
-}
-
 } // namespace rwlink

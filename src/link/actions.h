@@ -75,7 +75,4 @@ std::optional<Action> total_action(
         return StepVerdict::Send;
     });
 
-// Why a total cannot be sent, in the window's words.
-QString total_out_of_range_text(const QString &decimal_total_text);
-
 } // namespace rwlink

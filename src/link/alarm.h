@@ -32,7 +32,6 @@ public:
     // replaces the one pending.
     void start(TimePoint when);
     void stop();
-    bool is_active() const { return m_active; }
 
 signals:
     void rang();

@@ -19,20 +19,12 @@ QString text(std::string_view ascii)
 QByteArray frame(const QString &body)
 {
     // The same character rule as the send check, so what it judges is what goes out.
-    const std::string wire = calc::wire_text(body.toStdString());
-    QByteArray bytes(calc::kFrameOpen.data(), qsizetype(calc::kFrameOpen.size()));
-    bytes.append(wire.data(), qsizetype(wire.size()));
-    bytes.append(calc::kFrameClose);
-    return bytes;
+    return QByteArray::fromStdString(calc::framed(calc::wire_text(body.toStdString())));
 }
 
 std::optional<int> port_number_for(const QString &name)
 {
-    for (int n = 1; n <= kPortCount; ++n) {
-        if (name == QStringLiteral("Com%1").arg(n))
-            return n;
-    }
-    return std::nullopt;
+    return calc::port_number(name.toStdString());
 }
 
 QString row_body(calc::Axis axis, int row, const QString &box_text)

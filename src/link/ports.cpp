@@ -15,6 +15,11 @@ bool any_assigned(const Assignments &assigned)
 
 } // namespace
 
+QString port_name(int number)
+{
+    return QString::fromStdString(calc::port_name(number));
+}
+
 void add_stable_names(QList<DetectedPort> &ports, const QStringList &links,
                       const DeviceResolver &resolve)
 {
@@ -79,7 +84,7 @@ PortMapping PortMap::mapping(int number) const
 {
     PortMapping m;
     m.number = number;
-    const bool in_range = number >= 1 && number <= kPortCount;
+    const bool in_range = number >= 1 && number <= calc::kPortCount;
     if (const auto device = override_device(number)) {
         m.device = *device;
         m.source = PortSource::Override;

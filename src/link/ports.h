@@ -23,7 +23,8 @@
 
 namespace rwlink {
 
-inline constexpr int kPortCount = calc::kPortCount;
+// "Com3": the port names the window lists and PARAM.DAT keeps.
+QString port_name(int number);
 
 // A serial device the system reports.
 struct DetectedPort {
@@ -81,12 +82,13 @@ struct PortMapping {
 struct OpenFailure {
     enum class Kind { Missing, Busy, NoPermission, Other };
     Kind kind = Kind::Other;
-    PortMapping mapping; // number 0 when a device path was opened directly
-    QString reason;      // the system's words
+    PortMapping mapping;  // number 0 when a device path was opened directly
+    QString reason;       // the system's words
+    int system_error = 0; // errno, when the reason is known to be one
 };
 
 // Assigned devices by port number (index n - 1); empty where none.
-using Assignments = std::array<QString, kPortCount>;
+using Assignments = std::array<QString, calc::kPortCount>;
 
 class PortMap {
 public:

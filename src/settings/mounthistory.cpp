@@ -2,6 +2,7 @@
 
 #include "atomicfile.h"
 #include "filetext.h"
+#include "systemtext.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+
+#include <cerrno>
 
 namespace app {
 
@@ -114,7 +117,7 @@ bool MountHistory::load_bytes(const QByteArray &bytes, QString *error)
     QTemporaryFile scratch(m_path + QStringLiteral(".XXXXXX"));
     if (!scratch.open() || scratch.write(bytes) != bytes.size() || !scratch.flush()) {
         *error = QStringLiteral("%1 を読み直せません: %2")
-                     .arg(QDir::toNativeSeparators(m_path), scratch.errorString());
+                     .arg(QDir::toNativeSeparators(m_path), file_reason_text(scratch, errno));
         return false;
     }
     load(scratch.fileName());
@@ -128,7 +131,7 @@ QByteArray MountHistory::ini_bytes(QString *error) const
     QTemporaryFile scratch(m_path + QStringLiteral(".XXXXXX"));
     if (!scratch.open()) {
         *error = QStringLiteral("%1 を書き込めません: %2")
-                     .arg(QDir::toNativeSeparators(m_path), scratch.errorString());
+                     .arg(QDir::toNativeSeparators(m_path), file_reason_text(scratch, errno));
         return {};
     }
     {
@@ -151,7 +154,7 @@ QByteArray MountHistory::ini_bytes(QString *error) const
     QFile written(scratch.fileName());
     if (!written.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("%1 を書き込めません: %2")
-                     .arg(QDir::toNativeSeparators(m_path), written.errorString());
+                     .arg(QDir::toNativeSeparators(m_path), file_reason_text(written, errno));
         return {};
     }
     const QByteArray bytes = written.readAll();

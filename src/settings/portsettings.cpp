@@ -1,5 +1,6 @@
 #include "portsettings.h"
 
+#include "filetext.h"
 #include "frame.h"
 
 #include <utility>
@@ -17,7 +18,7 @@ void PortSettings::refresh()
 {
     const files::AssignmentsRead read = files::read_port_assignments(m_path);
     m_assigned = read.assignments;
-    m_read_error = read.error;
+    m_read_error = assignments_read_failure_text(read);
     m_map = rwlink::PortMap(m_assigned, m_devices.ports(), m_devices.resolve);
 }
 
@@ -41,14 +42,14 @@ files::WriteOutcome PortSettings::clear(int number)
 
 files::WriteOutcome PortSettings::store(int number, const QString &device)
 {
-    if (number < 1 || number > files::kAssignedPorts)
-        return {false, QStringLiteral("ポート番号は 1〜%1 です").arg(files::kAssignedPorts)};
+    if (number < 1 || number > calc::kPortCount)
+        return {false, QStringLiteral("ポート番号は 1〜%1 です").arg(calc::kPortCount)};
     // Only this port's line changes, in the file as it is now: what another
     // run wrote meanwhile, and whatever the operator wrote, stays.
     const files::WriteOutcome written = files::change_port_assignment(m_path, number, device);
     const files::AssignmentsRead read = files::read_port_assignments(m_path);
     m_assigned = read.assignments;
-    m_read_error = read.error;
+    m_read_error = assignments_read_failure_text(read);
     m_map = rwlink::PortMap(m_assigned, m_map.detected(), m_devices.resolve);
     return written;
 }

@@ -3,6 +3,7 @@
 #include "alerts.h"
 #include "beep.h"
 #include "frame.h"
+#include "linktext.h"
 #include "portcontrols.h"
 #include "porttext.h"
 #include "statusline.h"
@@ -273,7 +274,7 @@ void ActionControl::report_link_failure(const rwlink::ActionResult &result)
     QString message =
         result.open_failure
             ? open_failure_text(*result.open_failure, m_window.ports->settings().map(), false)
-            : result.error_text;
+            : link_failure_text(result.failure);
     if (!result.failed_command.isEmpty()) {
         message += QStringLiteral("\n\n止まったコマンド: %1")
                        .arg(QString::fromLatin1(rwlink::frame(result.failed_command)));

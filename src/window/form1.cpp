@@ -8,6 +8,7 @@
 #include "filetext.h"
 #include "fonts.h"
 #include "geometry.h"
+#include "linktext.h"
 #include "listing.h"
 #include "names.h"
 #include "numbertext.h"
@@ -304,8 +305,8 @@ void Form1::build_port_box()
     Combo1 = make<PortCombo>(this, QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // the list is fixed
-    for (int n = 1; n <= 20; ++n)
-        Combo1->addItem(QStringLiteral("Com%1").arg(n));
+    for (int n = 1; n <= calc::kPortCount; ++n)
+        Combo1->addItem(rwlink::port_name(n));
     Combo1->setCurrentIndex(0);
     place(Combo1, 7680, 1320, 975, 315);
     // Reached from the keyboard through the port box's menu, so the tab
@@ -533,7 +534,7 @@ void Form1::send_total(calc::Axis axis)
     const auto digits = calc::hex6_from_text(decimal->text().toStdString());
     if (!digits) {
         show_warning(this, QStringLiteral("linkFailure"), QStringLiteral("送信できません"),
-                     rwlink::total_out_of_range_text(decimal->text()));
+                     total_out_of_range_text(decimal->text()));
         return;
     }
     m_actions->check_then(

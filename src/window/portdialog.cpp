@@ -61,7 +61,7 @@ PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
     m_mappings = table(this, QStringLiteral("mappingTable"),
                        {QStringLiteral("ポート"), QStringLiteral("デバイス"),
                         QStringLiteral("状態"), QStringLiteral("決め方")});
-    m_mappings->setRowCount(rwlink::kPortCount);
+    m_mappings->setRowCount(calc::kPortCount);
     layout->addWidget(m_mappings, 3);
 
     auto *detected_row = new QHBoxLayout;
@@ -147,12 +147,12 @@ void PortDialog::connect_tables()
 
 int PortDialog::selected_number() const
 {
-    return qBound(1, m_mappings->currentRow() + 1, rwlink::kPortCount);
+    return qBound(1, m_mappings->currentRow() + 1, calc::kPortCount);
 }
 
 void PortDialog::select_number(int number)
 {
-    m_mappings->setCurrentCell(qBound(1, number, rwlink::kPortCount) - 1, 0);
+    m_mappings->setCurrentCell(qBound(1, number, calc::kPortCount) - 1, 0);
     show_selected();
 }
 
@@ -213,7 +213,7 @@ void PortDialog::clear_assignment()
 
 void PortDialog::fill()
 {
-    for (int n = 1; n <= rwlink::kPortCount; ++n) {
+    for (int n = 1; n <= calc::kPortCount; ++n) {
         const rwlink::PortMapping m = m_settings.mapping(n);
         set_cell(m_mappings, n - 1, 0, port_name(n));
         set_cell(m_mappings, n - 1, 1, m.device);

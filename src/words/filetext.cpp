@@ -1,24 +1,107 @@
 #include "filetext.h"
 
+#include "systemtext.h"
+
+#include <array>
+
 namespace app {
 
 namespace {
 
-QString mount_fault_text(const files::MountError &error)
+// The column headings of the window's drive-train boxes.
+constexpr std::array<const char *, 5> kPartNames = {"ウォーム", "中間ギア", "モーター", "減速ギア",
+                                                    "ﾏｲｸﾛｽﾃｯﾌﾟ"};
+
+QString part_name(calc::Axis axis, calc::DriveTrainField part)
 {
+    return (axis == calc::Axis::Ra ? QStringLiteral("赤経の") : QStringLiteral("赤緯の")) +
+           QString::fromUtf8(kPartNames[static_cast<std::size_t>(part)]);
+}
+
+// What is wrong with the text after key's "=".
+QString value_fault_text(const files::MountError &error)
+{
+    using Kind = files::MountError::Kind;
     switch (error.kind) {
-    case files::MountError::Kind::NulByte:
-        return QStringLiteral("NUL バイトがあります (テキストのファイルではないか、壊れています)");
-    case files::MountError::Kind::CrLineEnds:
-        return QStringLiteral(
-            "行末が CR だけです。行末を LF または CR LF にして保存し直してください");
-    case files::MountError::Kind::Described:
+    case Kind::TextAfterQuote:
+        return QStringLiteral("閉じる引用符 (\") の後に文字があります");
+    case Kind::ShortHexEscape:
+        return QStringLiteral("\\x の後には 16 進数が 2 桁要ります");
+    case Kind::UnknownEscape:
+        return QStringLiteral("\\%1 は使えません (使えるのは \\\" \\\\ \\t \\n \\r \\xHH)")
+            .arg(error.text);
+    default:
         break;
     }
-    return error.message;
+    return QStringLiteral("閉じる引用符 (\") がありません");
 }
 
 } // namespace
+
+QString mount_fault_text(const files::MountError &error)
+{
+    using Kind = files::MountError::Kind;
+    switch (error.kind) {
+    case Kind::NotMountFile:
+        return QStringLiteral(
+                   "マウントファイルではありません (最初の設定が「%1 = %2」ではありません)")
+            .arg(files::kMountVersionKey)
+            .arg(files::kMountFormatVersion);
+    case Kind::NotText:
+        return QStringLiteral("マウントファイルではありません (UTF-8 のテキストではありません)");
+    case Kind::NotUtf8:
+        return QStringLiteral("UTF-8 のテキストではありません");
+    case Kind::ControlCharacter:
+        return QStringLiteral("制御文字があります");
+    case Kind::NulByte:
+        return QStringLiteral("NUL バイトがあります (テキストのファイルではないか、壊れています)");
+    case Kind::CrLineEnds:
+        return QStringLiteral(
+            "行末が CR だけです。行末を LF または CR LF にして保存し直してください");
+    case Kind::NotKeyValue:
+        return QStringLiteral("「キー = 値」の形ではありません");
+    case Kind::TextAfterQuote:
+    case Kind::Unclosed:
+    case Kind::ShortHexEscape:
+    case Kind::UnknownEscape:
+        return QStringLiteral("%1 の値: %2").arg(error.key, value_fault_text(error));
+    case Kind::Twice:
+        return QStringLiteral("%1 が 2 回あります (%2 行目にもあります)")
+            .arg(error.key)
+            .arg(error.number);
+    case Kind::BadVersion:
+        return QStringLiteral("形式の版「%1」が読めません").arg(error.text);
+    case Kind::NewerVersion:
+        return QStringLiteral(
+                   "形式の版 %1 はこのプログラムより新しいものです (読めるのは版 %2 まで)")
+            .arg(error.number)
+            .arg(files::kMountFormatVersion);
+    case Kind::NoValue:
+        return QStringLiteral("%1 の値がありません (空にするには \"\" と書きます)").arg(error.key);
+    case Kind::BadClock:
+        return QStringLiteral("%1 の値「%2」は 2MHz でも 250kHz でもありません")
+            .arg(error.key, error.text);
+    case Kind::NoClock:
+        return QStringLiteral("%1 (基本クロック) がありません").arg(error.key);
+    case Kind::NoPart:
+        return QStringLiteral("%1 (%2) がありません")
+            .arg(error.key, part_name(error.axis, error.part));
+    case Kind::Missing:
+        return QStringLiteral("ファイルが見つかりません");
+    case Kind::Folder:
+        return QStringLiteral("フォルダーです。マウントファイルを選んでください");
+    case Kind::NotRegular:
+        return QStringLiteral("通常のファイルではありません");
+    case Kind::TooLarge:
+        if (error.number > 0)
+            return QStringLiteral("マウントファイルではありません (%1 バイトは大きすぎます)")
+                .arg(error.number);
+        return QStringLiteral("マウントファイルではありません (大きすぎます)");
+    case Kind::Unreadable:
+        break;
+    }
+    return QStringLiteral("読めません: %1").arg(system_reason_text(error.system_error, error.text));
+}
 
 QString write_failure_text(const files::WriteOutcome &outcome)
 {
@@ -42,7 +125,8 @@ QString write_failure_text(const files::WriteOutcome &outcome)
                               "しばらくしてからやり直してください")
             .arg(std::chrono::duration<double>(files::kLockWait).count());
     case WriteFault::NoFolder:
-        return QStringLiteral("保存先のフォルダーを作れません: %1").arg(outcome.error);
+        return QStringLiteral("保存先のフォルダーを作れません: %1")
+            .arg(system_reason_text(outcome.system_error, outcome.error));
     case WriteFault::NotMountFile:
         return QStringLiteral("マウントファイルではないファイルがすでにあるため、上書きしません。"
                               "別の名前で保存してください");
@@ -53,7 +137,7 @@ QString write_failure_text(const files::WriteOutcome &outcome)
     case WriteFault::None:
         break;
     }
-    return outcome.error;
+    return system_reason_text(outcome.system_error, outcome.error);
 }
 
 QString mount_write_failure_text(const files::MountWriteOutcome &outcome)
@@ -67,12 +151,30 @@ QString mount_write_failure_text(const files::MountWriteOutcome &outcome)
         .arg(where, mount_fault_text(why));
 }
 
+QString assignments_read_failure_text(const files::AssignmentsRead &read)
+{
+    using Fault = files::AssignmentsRead::Fault;
+    switch (read.fault) {
+    case Fault::None:
+        return {};
+    case Fault::NotRegular:
+        return QStringLiteral("通常のファイルではありません");
+    case Fault::TooLarge:
+        return QStringLiteral("大きすぎます (%1 バイト)").arg(read.size);
+    case Fault::Unreadable:
+        break;
+    }
+    return system_reason_text(read.system_error, read.reason);
+}
+
 QString mount_problem_text(const QString &path, const files::MountError &error)
 {
-    files::MountError described = error;
-    described.message = mount_fault_text(error);
-    described.kind = files::MountError::Kind::Described;
-    return files::mount_error_text(path, described);
+    if (error.line > 0)
+        return QStringLiteral("%1 の %2 行目: %3")
+            .arg(path)
+            .arg(error.line)
+            .arg(mount_fault_text(error));
+    return QStringLiteral("%1: %2").arg(path, mount_fault_text(error));
 }
 
 } // namespace app

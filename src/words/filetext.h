@@ -5,6 +5,7 @@
 
 #include "atomicfile.h"
 #include "mountfile.h"
+#include "portassignments.h"
 
 #include <QString>
 
@@ -15,6 +16,12 @@ QString write_failure_text(const files::WriteOutcome &outcome);
 
 // Why saving a mount failed, with what to do, without the file's name.
 QString mount_write_failure_text(const files::MountWriteOutcome &outcome);
+
+// Why the port assignments file cannot be used; empty when it can.
+QString assignments_read_failure_text(const files::AssignmentsRead &read);
+
+// What is wrong with a mount file, without the file's name.
+QString mount_fault_text(const files::MountError &error);
 
 // One line for a mount file that cannot be used: the file, the line and
 // what is wrong.

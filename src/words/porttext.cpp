@@ -1,5 +1,7 @@
 #include "porttext.h"
 
+#include "systemtext.h"
+
 #include <QStringList>
 
 namespace app {
@@ -12,11 +14,6 @@ QString hex4(quint16 id)
 }
 
 } // namespace
-
-QString port_name(int number)
-{
-    return QStringLiteral("Com%1").arg(number);
-}
 
 QString source_text(const rwlink::PortMapping &mapping)
 {
@@ -129,11 +126,11 @@ QString open_failure_text(const rwlink::OpenFailure &failure, const rwlink::Port
     using Kind = rwlink::OpenFailure::Kind;
     const rwlink::PortMapping &m = failure.mapping;
     const bool direct = m.number == 0;
+    const QString reason = system_reason_text(failure.system_error, failure.reason);
     QString text =
-        direct
-            ? QStringLiteral("デバイス %1 を開けませんでした (%2)。").arg(m.device, failure.reason)
-            : QStringLiteral("%1 のデバイス %2 を開けませんでした (%3)。")
-                  .arg(port_name(m.number), m.device, failure.reason);
+        direct ? QStringLiteral("デバイス %1 を開けませんでした (%2)。").arg(m.device, reason)
+               : QStringLiteral("%1 のデバイス %2 を開けませんでした (%3)。")
+                     .arg(port_name(m.number), m.device, reason);
     switch (failure.kind) {
     case Kind::Missing:
         text += QStringLiteral(

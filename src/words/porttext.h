@@ -13,7 +13,7 @@ namespace app {
 // How the dialog and the failure messages name the place to fix a port.
 inline const QString kPortDialogTitle = QStringLiteral("ポート設定");
 
-QString port_name(int number); // "Com3"
+using rwlink::port_name;
 QString source_text(const rwlink::PortMapping &mapping);
 QString presence_text(rwlink::Presence presence);
 

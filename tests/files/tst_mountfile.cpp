@@ -1,4 +1,5 @@
 #include "filebytes.h"
+#include "filetext.h"
 #include "mountfile.h"
 
 #include <QDir>
@@ -22,7 +23,9 @@ using files::MountError;
 QString describe(const files::MountRead &read)
 {
     if (const auto *error = std::get_if<MountError>(&read))
-        return QStringLiteral("error at %1: %2").arg(error->line).arg(error->message);
+        return QStringLiteral("error at %1: %2")
+            .arg(error->line)
+            .arg(app::mount_fault_text(*error));
     const auto &m = std::get<Mount>(read);
     QStringList parts{QStringLiteral("name=[%1]").arg(m.name),
                       QStringLiteral("clock=%1").arg(m.base_clock)};
@@ -174,9 +177,10 @@ void tst_MountFile::badFiles()
     const files::MountRead read = files::parse_mount(bytes);
     const auto *error = std::get_if<MountError>(&read);
     QVERIFY2(error, qPrintable(describe(read)));
-    QVERIFY2(error->message.contains(message), qPrintable(error->message));
+    const QString fault = app::mount_fault_text(*error);
+    QVERIFY2(fault.contains(message), qPrintable(fault));
     QCOMPARE(error->line, line);
-    const QString text = files::mount_error_text(QStringLiteral("/m/a.rw7300mount"), *error);
+    const QString text = app::mount_problem_text(QStringLiteral("/m/a.rw7300mount"), *error);
     QVERIFY2(text.startsWith(QStringLiteral("/m/a.rw7300mount")), qPrintable(text));
     QCOMPARE(text.contains(QStringLiteral(" %1 行目").arg(line)), line > 0);
 }
@@ -305,7 +309,8 @@ void tst_MountFile::unusablePaths()
     const files::MountRead got = read.get();
     const auto *error = std::get_if<MountError>(&got);
     QVERIFY2(error, qPrintable(describe(got)));
-    QVERIFY2(error->message.contains(message), qPrintable(error->message));
+    const QString fault = app::mount_fault_text(*error);
+    QVERIFY2(fault.contains(message), qPrintable(fault));
     QCOMPARE(error->line, 0);
 }
 

@@ -95,7 +95,7 @@ void tst_WindowPorts::init()
     m_data = std::make_unique<QTemporaryDir>();
     m_config = std::make_unique<QTemporaryDir>();
     m_config_env = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
-    for (int n = 1; n <= rwlink::kPortCount; ++n)
+    for (int n = 1; n <= calc::kPortCount; ++n)
         m_no_overrides.push_back(std::make_unique<ScopedEnv>(
             ("RW7300_COM" + QByteArray::number(n)).constData(), QByteArray()));
     m_present = {usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1")};
@@ -128,7 +128,7 @@ void tst_WindowPorts::dropDownShowsDevices()
     QVERIFY(write_file(assignments_path(),
                        "Com3=" + kAdapterStableName.toUtf8() + "\nCom4=/dev/gone\n"));
     start_window();
-    for (int n = 1; n <= rwlink::kPortCount; ++n)
+    for (int n = 1; n <= calc::kPortCount; ++n)
         QCOMPARE(combo()->itemText(n - 1), QStringLiteral("Com%1").arg(n)); // what PARAM.DAT keeps
     // A stable name is shown by where it leads now.
     QCOMPARE(device_shown(3), QStringLiteral("/dev/ttyUSB0 — FT232R USB UART"));

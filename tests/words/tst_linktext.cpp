@@ -1,0 +1,136 @@
+#include "filetext.h"
+#include "linktext.h"
+#include "systemtext.h"
+
+#include <QTest>
+
+#include <cerrno>
+
+using rwlink::LinkFailure;
+
+class tst_LinkText : public QObject {
+    Q_OBJECT
+
+private slots:
+    void systemReasons_data();
+    void systemReasons();
+    void linkFailures_data();
+    void linkFailures();
+    void totalOutOfRange();
+    void fileReasons_data();
+    void fileReasons();
+};
+
+void tst_LinkText::systemReasons_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QSerialPort::SerialPortError>("serial");
+    QTest::addColumn<QString>("expected");
+    const QString own = QStringLiteral("Some system words");
+    QTest::newRow("no such file") << ENOENT << QSerialPort::DeviceNotFoundError
+                                  << QStringLiteral("ファイルまたはデバイスがありません");
+    QTest::newRow("permission") << EACCES << QSerialPort::PermissionError
+                                << QStringLiteral("権限がありません");
+    QTest::newRow("busy") << EBUSY << QSerialPort::PermissionError << QStringLiteral("使用中です");
+    QTest::newRow("I/O error") << EIO << QSerialPort::ResourceError
+                               << QStringLiteral("入出力エラー");
+    QTest::newRow("try again") << EAGAIN << QSerialPort::WriteError
+                               << QStringLiteral(
+                                      "一時的に受け付けられません。もう一度試してください");
+    QTest::newRow("no space") << ENOSPC << QSerialPort::WriteError
+                              << QStringLiteral("空き容量がありません");
+    QTest::newRow("another number: the system's own") << EMLINK << QSerialPort::WriteError << own;
+    QTest::newRow("no number, Qt's class known")
+        << 0 << QSerialPort::ResourceError << QStringLiteral("デバイスが使えなくなりました");
+    QTest::newRow("no number, nothing known: the system's own")
+        << 0 << QSerialPort::UnknownError << own;
+}
+
+void tst_LinkText::systemReasons()
+{
+    QFETCH(int, error);
+    QFETCH(QSerialPort::SerialPortError, serial);
+    QFETCH(QString, expected);
+    const QString own = QStringLiteral("Some system words");
+    QCOMPARE(app::serial_reason_text(serial, error, own), expected);
+    if (error != 0)
+        QCOMPARE(app::system_reason_text(error, own), expected);
+    else
+        QCOMPARE(app::system_reason_text(0, own), own);
+}
+
+void tst_LinkText::linkFailures_data()
+{
+    QTest::addColumn<LinkFailure::Kind>("kind");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QStringList>("parts");
+    QTest::newRow("open, a port name")
+        << LinkFailure::Kind::Open << 3
+        << QStringList{"ポート Com3 (/dev/x)", "を開けませんでした", "(権限がありません)"};
+    QTest::newRow("write, a device path")
+        << LinkFailure::Kind::Write << 0
+        << QStringList{"デバイス /dev/x", "に書き込めませんでした", "(権限がありません)"};
+    QTest::newRow("lost") << LinkFailure::Kind::Lost << 20
+                          << QStringList{"ポート Com20 (/dev/x)", "接続が切れました",
+                                         "(権限がありません)", "電源を確かめて"};
+    QTest::newRow("hung up: the cause, not the stale reason")
+        << LinkFailure::Kind::HungUp << 1
+        << QStringList{"ポート Com1 (/dev/x)", "(回線が切られました)"};
+}
+
+void tst_LinkText::linkFailures()
+{
+    QFETCH(LinkFailure::Kind, kind);
+    QFETCH(int, port);
+    QFETCH(QStringList, parts);
+    QVERIFY(app::link_failure_text(std::nullopt).isEmpty());
+    const LinkFailure failure{kind,
+                              port,
+                              QStringLiteral("/dev/x"),
+                              QSerialPort::PermissionError,
+                              EACCES,
+                              QStringLiteral("Permission denied")};
+    const QString text = app::link_failure_text(failure);
+    for (const QString &part : parts)
+        QVERIFY2(text.contains(part), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("Permission denied")), qPrintable(text));
+}
+
+void tst_LinkText::totalOutOfRange()
+{
+    const QString text = app::total_out_of_range_text(QStringLiteral(" 4294967296 "));
+    QVERIFY2(text.contains(QStringLiteral("総ステップ数 4294967296 が 32 ビット")),
+             qPrintable(text));
+}
+
+void tst_LinkText::fileReasons_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("reason"); // what the system or Qt said
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("the system's words for its number")
+        << ENOSPC << qt_error_string(ENOSPC) << QStringLiteral("空き容量がありません");
+    QTest::newRow("no words given: the number alone")
+        << EACCES << QString() << QStringLiteral("権限がありません");
+    QTest::newRow("Qt's own words: a stale number is not the cause")
+        << ENOSPC << QStringLiteral("Could not create the temporary file")
+        << QStringLiteral("Could not create the temporary file");
+    QTest::newRow("no number") << 0 << QStringLiteral("Odd") << QStringLiteral("Odd");
+}
+
+// A write that the system refused says why in Japanese when the table knows
+// the number, and only when the reason given really is that number's.
+void tst_LinkText::fileReasons()
+{
+    QFETCH(int, error);
+    QFETCH(QString, reason);
+    QFETCH(QString, expected);
+    files::WriteOutcome outcome;
+    outcome.fault = files::WriteFault::System;
+    outcome.error = reason;
+    outcome.system_error = files::checked_system_error(error, reason);
+    QCOMPARE(app::write_failure_text(outcome), expected);
+}
+
+QTEST_GUILESS_MAIN(tst_LinkText)
+#include "tst_linktext.moc"
