@@ -18,7 +18,7 @@
 
 namespace {
 
-static_assert(std::tuple_size_v<files::PortAssignments> == rwlink::kPortCount,
+static_assert(std::tuple_size_v<files::PortAssignments> == calc::kPortCount,
               "one slot per port name");
 
 void require(bool ok, const char *what)
@@ -39,7 +39,7 @@ QByteArray override_name(int n)
 // An override in the fuzzer's own environment would hide the file.
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    for (int n = -1; n <= rwlink::kPortCount + 1; ++n)
+    for (int n = -1; n <= calc::kPortCount + 1; ++n)
         qunsetenv(override_name(n).constData());
     return 0;
 }
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     const files::PortAssignments parsed = files::parse_port_assignments(bytes);
 
-    for (int n = 1; n <= rwlink::kPortCount; ++n) {
+    for (int n = 1; n <= calc::kPortCount; ++n) {
         const QString &device = parsed[static_cast<std::size_t>(n - 1)];
         if (device.isEmpty())
             continue;
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(files::port_assignments_bytes(reread) == written, "written twice, the bytes differ");
 
     const rwlink::PortMap map(parsed, {}, {}); // nothing reported, nothing in /dev
-    for (int n = 1; n <= rwlink::kPortCount; ++n) {
+    for (int n = 1; n <= calc::kPortCount; ++n) {
         const rwlink::PortMapping m = map.mapping(n);
         const QString &assigned = parsed[static_cast<std::size_t>(n - 1)];
         require(m.number == n, "mapping of another port");
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         require(!m.detected && m.presence != rwlink::Presence::Detected,
                 "a device detected where none is");
     }
-    for (const int n : {-1, 0, rwlink::kPortCount + 1}) {
+    for (const int n : {-1, 0, calc::kPortCount + 1}) {
         const rwlink::PortMapping m = map.mapping(n);
         require(m.source == rwlink::PortSource::Default, "a port past 1 … 20 assigned");
     }
