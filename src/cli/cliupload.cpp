@@ -70,7 +70,7 @@ private:
         const int rows = table == QLatin1String("RA") ? ra : dec;
         if (!m_terminal) {
             if (rows == calc::kTableRows)
-                say(QStringLiteral("%1 table sent (%2 rows)\n").arg(table).arg(rows));
+                say(QStringLiteral("%1 のテーブルを送信しました (%2 行)\n").arg(table).arg(rows));
             return;
         }
         const int done = (ra + dec) * kBarWidth / (2 * calc::kTableRows);
@@ -180,7 +180,7 @@ QString pace_text(const std::vector<Steady::time_point> &writes)
     for (std::size_t i = 1; i < writes.size(); ++i)
         gaps.push_back(milliseconds(writes[i] - writes[i - 1]));
     std::sort(gaps.begin(), gaps.end());
-    return QStringLiteral(" in %1 s (gaps between commands: min %2 ms, median %3 ms, max %4 ms)")
+    return QStringLiteral(": %1 秒 (コマンドの間隔: 最小 %2 ms, 中央値 %3 ms, 最大 %4 ms)")
         .arg(milliseconds(writes.back() - writes.front()) / 1000.0, 0, 'f', 3)
         .arg(gaps.front(), 0, 'f', 3)
         .arg(gaps[gaps.size() / 2], 0, 'f', 3)
@@ -212,9 +212,9 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
     const QString length = QString::number(
         std::lround(std::chrono::duration<double>(rwlink::action_length(action.size())).count()));
     say(number
-            ? QStringLiteral("rw7300-speedtable: uploading to %1 (%2), about %3 s\n")
+            ? QStringLiteral("rw7300-speedtable: %1 (%2) へ送信します (約 %3 秒)\n")
                   .arg(port, ports.mapping(*number).device, length)
-            : QStringLiteral("rw7300-speedtable: uploading to %1, about %2 s\n").arg(port, length));
+            : QStringLiteral("rw7300-speedtable: %1 へ送信します (約 %2 秒)\n").arg(port, length));
 
     std::vector<Steady::time_point> writes;
     writes.reserve(action.size());
@@ -236,7 +236,7 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
         QCoreApplication::exec();
     boxes->finish_line();
     if (result.ok() && result.commands_written == commands) {
-        say(QStringLiteral("rw7300-speedtable: %1 commands sent%2\n")
+        say(QStringLiteral("rw7300-speedtable: %1 個のコマンドを送信しました%2\n")
                 .arg(result.commands_written)
                 .arg(pace_text(writes)));
         return {true, 0};

@@ -17,9 +17,9 @@ grep -Eq '^  commands +109 ' <<<"$out"
 grep -Eq '^  anomalies +0$' <<<"$out"
 grep -q '#:&RA01=57A7#' "$build/src/app/Speed_Data.txt"
 
-# "109 commands sent in 16.309 s (gaps between commands: min 150.9 ms, median 151.0 ms, …)"
-pace=$(grep -Eo '109 commands sent in [0-9.]+ s \(gaps between commands: min [0-9.]+ ms, median [0-9.]+ ms' <<<"$out")
-read -r seconds shortest median < <(sed -E 's/.* in ([0-9.]+) s .*min ([0-9.]+) ms, median ([0-9.]+) ms/\1 \2 \3/' <<<"$pace")
+# "109 個のコマンドを送信しました: 16.309 秒 (コマンドの間隔: 最小 150.9 ms, 中央値 151.0 ms, …)"
+pace=$(grep -Eo '109 個のコマンドを送信しました: [0-9.]+ 秒 \(コマンドの間隔: 最小 [0-9.]+ ms, 中央値 [0-9.]+ ms' <<<"$out")
+read -r seconds shortest median < <(sed -E 's/.*: ([0-9.]+) 秒 .*最小 ([0-9.]+) ms, 中央値 ([0-9.]+) ms/\1 \2 \3/' <<<"$pace")
 # No two writes under 150 ms apart; the upload not much past 108 pauses of
 # 151 counter steps each.
 awk -v s="$seconds" -v min="$shortest" -v med="$median" 'BEGIN {
