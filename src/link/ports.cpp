@@ -34,9 +34,10 @@ void add_stable_names(QList<DetectedPort> &ports, const QStringList &links,
     }
 }
 
-PortMap::PortMap(Assignments assigned, QList<DetectedPort> detected, DeviceResolver resolve)
+PortMap::PortMap(Assignments assigned, QList<DetectedPort> detected, DeviceResolver resolve,
+                 DeviceAccess access)
     : m_assigned(std::move(assigned)), m_detected(std::move(detected)),
-      m_resolve(std::move(resolve))
+      m_resolve(std::move(resolve)), m_access(std::move(access))
 {
 }
 
@@ -98,6 +99,21 @@ PortMapping PortMap::mapping(int number) const
         m.device = default_device(number);
         m.source = PortSource::Default;
     }
+    look_up(m);
+    return m;
+}
+
+PortMapping PortMap::examine(const QString &device) const
+{
+    PortMapping m;
+    m.number = 0;
+    m.device = device;
+    look_up(m);
+    return m;
+}
+
+void PortMap::look_up(PortMapping &m) const
+{
     m.detected = find(m.device);
     if (m.detected)
         m.presence = Presence::Detected;
@@ -107,7 +123,8 @@ PortMapping PortMap::mapping(int number) const
 #endif
     else
         m.presence = Presence::Missing;
-    return m;
+    // Asked each time: a new log-in or a udev rule may have changed it.
+    m.access_error = m.presence != Presence::Missing && m_access ? m_access(m.device) : 0;
 }
 
 QString PortMap::resolved(const QString &device) const

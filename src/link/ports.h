@@ -46,15 +46,25 @@ using PortLister = std::function<QList<DetectedPort>()>;
 // is there.
 using DeviceResolver = std::function<QString(const QString &)>;
 
+// Whether this user may open a device path for reading and writing: 0, or
+// the errno that says why not (EACCES: not in the device's group).
+using DeviceAccess = std::function<int(const QString &)>;
+
 struct Devices {
     PortLister ports;
     DeviceResolver resolve;
+    DeviceAccess access; // none: not asked, taken as allowed
 };
 
 // The machine's own: the serial ports it reports, with their stable names
 // from /dev/serial/by-id, and its file system. Kept apart in
 // systemdevices.cpp, which nothing else needs.
 Devices system_devices();
+
+// The machine's own access check. It asks the file system only and never
+// opens the device: opening a serial line raises DTR, and some controllers
+// restart on that.
+int device_access(const QString &path);
 
 // Gives each port without a stable name the first of links (the entries of
 // a stable-name folder) that leads to its location.
@@ -75,6 +85,7 @@ struct PortMapping {
     PortSource source = PortSource::Default;
     Presence presence = Presence::Missing;
     std::optional<DetectedPort> detected;
+    int access_error = 0; // errno when the device is there but may not be opened
 };
 
 // Why a port did not open, for the caller to word with what it knows (the
@@ -93,9 +104,13 @@ using Assignments = std::array<QString, calc::kPortCount>;
 class PortMap {
 public:
     PortMap() = default; // nothing assigned, detected or there
-    PortMap(Assignments assigned, QList<DetectedPort> detected, DeviceResolver resolve);
+    PortMap(Assignments assigned, QList<DetectedPort> detected, DeviceResolver resolve,
+            DeviceAccess access = {});
 
     PortMapping mapping(int number) const;
+    // What the machine has of a device path (presence, the port reported,
+    // whether it may be opened), outside any port name: number 0.
+    PortMapping examine(const QString &device) const;
     const QList<DetectedPort> &detected() const { return m_detected; }
     const Assignments &assignments() const { return m_assigned; }
     // The adapter Com1 falls back on when nothing is assigned.
@@ -107,10 +122,12 @@ public:
 
 private:
     QString resolved(const QString &device) const;
+    void look_up(PortMapping &m) const;
 
     Assignments m_assigned{};
     QList<DetectedPort> m_detected;
     DeviceResolver m_resolve;
+    DeviceAccess m_access;
 };
 
 // The platform's own device for port n.

@@ -57,7 +57,7 @@ QList<DetectedPort> system_ports()
 
 Devices system_devices()
 {
-    return {system_ports, resolve_on_disk};
+    return {system_ports, resolve_on_disk, device_access};
 }
 
 } // namespace rwlink

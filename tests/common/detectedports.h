@@ -10,6 +10,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QString>
+#include <QStringList>
+
+#include <cerrno>
 
 #include <utility>
 
@@ -43,7 +46,10 @@ using DeviceFiles = QHash<QString, QString>;
 // ports as the ports reported, files as what /dev holds; any other path is
 // the test's own (a file in a temporary folder, a pseudo-terminal's link)
 // and looked up where it is.
-inline rwlink::Devices fake_devices(rwlink::PortLister ports, DeviceFiles files = {})
+// refused: device paths this user may not open, with EACCES; any other
+// may be opened.
+inline rwlink::Devices fake_devices(rwlink::PortLister ports, DeviceFiles files = {},
+                                    QStringList refused = {})
 {
     const auto resolve = [files = std::move(files)](const QString &path) -> QString {
         if (!path.startsWith(QLatin1String("/dev/")))
@@ -59,13 +65,16 @@ inline rwlink::Devices fake_devices(rwlink::PortLister ports, DeviceFiles files 
         }
         return {}; // links in a circle lead nowhere
     };
-    return {std::move(ports), resolve};
+    const auto access = [refused = std::move(refused)](const QString &path) {
+        return refused.contains(path) ? EACCES : 0;
+    };
+    return {std::move(ports), resolve, access};
 }
 
 inline rwlink::Devices fake_devices(const QList<rwlink::DetectedPort> &ports,
-                                    DeviceFiles files = {})
+                                    DeviceFiles files = {}, QStringList refused = {})
 {
-    return fake_devices([ports] { return ports; }, std::move(files));
+    return fake_devices([ports] { return ports; }, std::move(files), std::move(refused));
 }
 
 // A machine with no serial port and nothing under /dev.

@@ -16,6 +16,11 @@ Devices system_devices()
             [](const QString &path) -> QString {
                 qFatal("a test looked for %s on the machine; give it rwlink::Devices",
                        qPrintable(path));
+            },
+            [](const QString &path) -> int {
+                qFatal("a test asked whether it may open %s on the machine; give it "
+                       "rwlink::Devices",
+                       qPrintable(path));
             }};
 }
 

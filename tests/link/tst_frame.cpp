@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <optional>
 
 using namespace rwlink;
@@ -44,6 +45,10 @@ private slots:
     void stableNameKept();
     void stableNamesFound_data();
     void stableNamesFound();
+    void accessAskedOfPresentDevice_data();
+    void accessAskedOfPresentDevice();
+    void machineAccess_data();
+    void machineAccess();
     void rowBody_data();
     void rowBody();
     void valueBodies_data();
@@ -233,16 +238,89 @@ void tst_Frame::stableNameKept_data()
                                          << "/dev/ttyUSB1";
     QTest::newRow("path not reported") << "/tmp/line"
                                        << "/tmp/line";
+    QTest::newRow("link under /dev to the adapter") << "/dev/mount" << kAdapterStableName;
+    QTest::newRow("link in a folder to a reported device") << "DIR/link"
+                                                           << "/dev/serial/by-id/usb-dir";
+    QTest::newRow("link in a folder to nothing reported") << "DIR/stray"
+                                                          << "DIR/stray";
 }
 
 void tst_Frame::stableNameKept()
 {
     QFETCH(QString, device);
     QFETCH(QString, kept);
+    // A device file and links to it where the file system itself resolves them.
+    QTemporaryDir dir;
+    QFile tty(dir.filePath("tty"));
+    QVERIFY(tty.open(QIODevice::WriteOnly));
+    tty.close();
+    QVERIFY(QFile::link(tty.fileName(), dir.filePath("link")));
+    QVERIFY(QFile::link(dir.filePath("elsewhere"), dir.filePath("stray")));
+    device.replace("DIR", dir.path());
+    kept.replace("DIR", dir.path());
+    const QList<DetectedPort> present{
+        usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1"),
+        usb_adapter(QFileInfo(tty.fileName()).canonicalFilePath(), "/dev/serial/by-id/usb-dir")};
+    const PortMap map(
+        {}, present,
+        fake_devices(present, device_files({"/dev/mount>/dev/ttyUSB0", "/dev/ttyUSB0"})).resolve);
+    QCOMPARE(map.stable_name(device), kept);
+}
+
+void tst_Frame::accessAskedOfPresentDevice_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<Presence>("presence");
+    QTest::addColumn<int>("error");
+    QTest::newRow("reported and refused") << kAdapterStableName << Presence::Detected << EACCES;
+    QTest::newRow("device file and refused") << "/dev/ttyS3" << Presence::Exists << EACCES;
+    QTest::newRow("reported and allowed") << "/dev/ttyUSB1" << Presence::Detected << 0;
+    QTest::newRow("missing: nothing to ask") << "/dev/ttyUSB9" << Presence::Missing << 0;
+}
+
+// What keeps a device from opening is asked only of one that is there.
+void tst_Frame::accessAskedOfPresentDevice()
+{
+    QFETCH(QString, device);
+    QFETCH(Presence, presence);
+    QFETCH(int, error);
     const QList<DetectedPort> present{usb_adapter("/dev/ttyUSB0", kAdapterStableName),
                                       usb_adapter("/dev/ttyUSB1")};
-    const PortMap map({}, present, fake_devices(present).resolve);
-    QCOMPARE(map.stable_name(device), kept);
+    const Devices devices = fake_devices(present, device_files({"/dev/ttyS3"}),
+                                         {kAdapterStableName, "/dev/ttyS3", "/dev/ttyUSB9"});
+    const ScopedEnv no_override("RW7300_COM2", QByteArray());
+    Assignments table{};
+    table[1] = device;
+    const PortMap map(table, present, devices.resolve, devices.access);
+    for (const PortMapping &m : {map.mapping(2), map.examine(device)}) {
+        QCOMPARE(m.device, device);
+        QCOMPARE(m.presence, presence);
+        QCOMPARE(m.access_error, error);
+    }
+    QCOMPARE(map.examine(device).number, 0);
+}
+
+void tst_Frame::machineAccess_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("error");
+    QTest::newRow("file there") << "DIR/tty" << 0;
+    QTest::newRow("nothing there") << "DIR/none" << ENOENT;
+    QTest::newRow("below a file") << "DIR/tty/x" << ENOTDIR;
+    QTest::newRow("no path") << "" << ENOENT;
+}
+
+// The machine's own check, for what it tells even root (who may open any
+// file there is).
+void tst_Frame::machineAccess()
+{
+    QFETCH(QString, path);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    QFile tty(dir.filePath("tty"));
+    QVERIFY(tty.open(QIODevice::WriteOnly));
+    tty.close();
+    QCOMPARE(device_access(path.replace("DIR", dir.path())), error);
 }
 
 void tst_Frame::stableNamesFound_data()
