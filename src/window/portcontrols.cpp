@@ -73,6 +73,8 @@ void PortControls::update_view()
                   .arg(text, tip);
     if (m.presence == rwlink::Presence::Missing)
         tip += QStringLiteral("\nこのデバイスは見つかりません。");
+    if (const QString problem = access_problem_text(m); !problem.isEmpty())
+        tip += QLatin1Char('\n') + problem;
     tip += QStringLiteral("\nデバイスは「%1」(%2) で割り当てます。")
                .arg(kPortDialogTitle, kPortDialogWay);
     m_combo->setToolTip(tip);

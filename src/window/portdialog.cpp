@@ -116,7 +116,6 @@ QHBoxLayout *PortDialog::assign_row()
     row->addWidget(new QLabel(QStringLiteral("デバイス:"), this));
     m_device = new QLineEdit(this);
     m_device->setObjectName(QStringLiteral("devicePath"));
-    m_device->setPlaceholderText(QStringLiteral("一覧から選ぶか、パスを入力 (例: /dev/ttyUSB0)"));
     row->addWidget(m_device, 1);
     m_assign = new QPushButton(QStringLiteral("割り当て"), this);
     m_assign->setObjectName(QStringLiteral("assignButton"));
@@ -187,9 +186,14 @@ void PortDialog::assign()
             true);
         return;
     }
-    say(QStringLiteral("%1 に %2 を割り当てました。")
-            .arg(port_name(number), m_settings.map().assignments()[std::size_t(number - 1)]),
-        false);
+    const QString kept = m_settings.map().assignments()[std::size_t(number - 1)];
+    QString text = QStringLiteral("%1 に %2 を割り当てました。").arg(port_name(number), kept);
+    if (const QString renamed = stored_as_text(device, kept); !renamed.isEmpty())
+        text += QLatin1Char('\n') + renamed;
+    const QString problem = access_problem_text(m_settings.mapping(number));
+    if (!problem.isEmpty())
+        text += QLatin1Char('\n') + problem;
+    say(text, !problem.isEmpty());
     emit assignments_changed();
 }
 
@@ -234,6 +238,8 @@ void PortDialog::fill()
         set_cell(m_detected, row, 4, usb_id_text(port));
         set_cell(m_detected, row, 5, port.stable_name);
     }
+    // A name that stays when adapters are plugged in another order.
+    m_device->setPlaceholderText(device_hint(ports));
     m_mappings->resizeColumnToContents(0);
     m_mappings->setColumnWidth(1, 300);
     m_mappings->resizeColumnToContents(2);
@@ -247,6 +253,8 @@ void PortDialog::show_selected()
     if (m.source == rwlink::PortSource::Override)
         text +=
             QStringLiteral("\n環境変数 RW7300_COM%1 が割り当てより優先されます。").arg(m.number);
+    if (const QString problem = access_problem_text(m); !problem.isEmpty())
+        text += QLatin1Char('\n') + problem;
     m_summary->setText(text);
     const QString assigned = m_settings.map().assignments()[std::size_t(m.number - 1)];
     m_device->setText(assigned);

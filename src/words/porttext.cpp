@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <cerrno>
+
 namespace app {
 
 namespace {
@@ -95,6 +97,9 @@ QString mapping_summary(const rwlink::PortMapping &mapping)
 
 QString port_status_text(const rwlink::PortMapping &mapping)
 {
+    // First, as the line cuts its end: what would stop the upload.
+    if (const QString problem = access_problem_text(mapping); !problem.isEmpty())
+        return QStringLiteral("注意: %1 の ").arg(port_name(mapping.number)) + problem;
     switch (mapping.presence == rwlink::Presence::Missing ? rwlink::PortSource::Default
                                                           : mapping.source) {
     case rwlink::PortSource::SingleAdapter:
@@ -108,6 +113,50 @@ QString port_status_text(const rwlink::PortMapping &mapping)
         return QStringLiteral("注意: %1 のデバイスが見つかりません。「%2」で割り当ててください: %3")
             .arg(port_name(mapping.number), kPortDialogTitle, mapping.device);
     return QStringLiteral("ポート: ") + mapping_summary(mapping);
+}
+
+QString dialout_advice()
+{
+    // The command first: a line cut at its end still shows it.
+    return QStringLiteral("sudo usermod -aG dialout $USER の後、ログインし直してください "
+                          "(dialout グループは新しいログインから効きます)。");
+}
+
+QString access_problem_text(const rwlink::PortMapping &mapping)
+{
+    const int error = mapping.access_error;
+    if (error == 0 || mapping.presence == rwlink::Presence::Missing)
+        return {};
+    // The short name: the line that says it has little room.
+    const QString device = mapping.detected && mapping.device == mapping.detected->stable_name
+                               ? mapping.detected->location
+                               : mapping.device;
+    if (error == EACCES || error == EPERM)
+        return QStringLiteral("%1 を開く権限がありません。").arg(device) + dialout_advice();
+    return QStringLiteral("%1 を今は開けません (%2)。")
+        .arg(device, system_reason_text(error, qt_error_string(error)));
+}
+
+QString stored_as_text(const QString &given, const QString &kept)
+{
+    if (given == kept)
+        return {};
+    return QStringLiteral("%1 は %2 として保存しました (差し込む順が変わっても同じアダプタを"
+                          "開きます)。")
+        .arg(given, kept);
+}
+
+QString device_hint(const QList<rwlink::DetectedPort> &ports)
+{
+    QString example =
+        QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0");
+    for (const rwlink::DetectedPort &port : ports) {
+        if (!port.stable_name.isEmpty()) {
+            example = port.stable_name;
+            break;
+        }
+    }
+    return QStringLiteral("一覧から選ぶか、パスを入力 (例: %1)").arg(example);
 }
 
 QString detected_ports_text(const QList<rwlink::DetectedPort> &ports)
@@ -141,9 +190,7 @@ QString open_failure_text(const rwlink::OpenFailure &failure, const rwlink::Port
                                "終了してから、もう一度送ってください。");
         break;
     case Kind::NoPermission:
-        text += QStringLiteral("\nこのデバイスを使う権限がありません。ユーザーを dialout "
-                               "グループに加え (sudo usermod -aG dialout $USER)、ログインし"
-                               "直してください。");
+        text += QStringLiteral("\nこのデバイスを使う権限がありません。") + dialout_advice();
         break;
     case Kind::Other:
         text += QStringLiteral("\nデバイスがシリアルポートでないか、応答しません。");

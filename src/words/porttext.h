@@ -35,8 +35,26 @@ QString device_summary(const rwlink::PortMapping &mapping);
 QString mapping_summary(const rwlink::PortMapping &mapping);
 
 // The window's status line for the port in use: its device, and what to do
-// when that is missing; says so when Com1 took the one USB adapter.
+// when that is missing or may not be opened by this user; says so when Com1
+// took the one USB adapter.
 QString port_status_text(const rwlink::PortMapping &mapping);
+
+// What to do about a device this user may not open: the dialout group, and
+// that it counts only from a new log-in.
+QString dialout_advice();
+
+// What stops the device of mapping from opening, found without opening it:
+// "/dev/ttyUSB0 を開く権限がありません。ユーザーを dialout …". Empty when
+// nothing does.
+QString access_problem_text(const rwlink::PortMapping &mapping);
+
+// "/dev/ttyUSB0 は /dev/serial/by-id/… として保存しました (…)"; empty when
+// the device was kept as given.
+QString stored_as_text(const QString &given, const QString &kept);
+
+// The example in 「ポート設定」's device box: the stable name of an adapter
+// present, or a made-up one of that form.
+QString device_hint(const QList<rwlink::DetectedPort> &ports);
 
 // Where the window's way to the dialog is, for messages.
 inline const QString kPortDialogWay =

@@ -60,6 +60,10 @@ private slots:
     void openFailureListsPorts();
     void contextMenuOpensDialog();
     void assignedLineReceivesUpload();
+    void permissionSaidBeforeSending_data();
+    void permissionSaidBeforeSending();
+    void typedPathKeptByStableName_data();
+    void typedPathKeptByStableName();
 
 private:
     void start_window();
@@ -85,7 +89,8 @@ private:
     std::unique_ptr<ScopedEnv> m_config_env;
     std::vector<std::unique_ptr<ScopedEnv>> m_no_overrides;
     QList<DetectedPort> m_present;
-    DeviceFiles m_files; // /dev besides the ports present
+    DeviceFiles m_files;   // /dev besides the ports present
+    QStringList m_refused; // devices this user may not open
     std::unique_ptr<FakeClock> m_time;
     std::unique_ptr<Form1> m_window;
 };
@@ -100,6 +105,7 @@ void tst_WindowPorts::init()
             ("RW7300_COM" + QByteArray::number(n)).constData(), QByteArray()));
     m_present = {usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1")};
     m_files.clear();
+    m_refused.clear();
     m_time = std::make_unique<FakeClock>(1000);
 }
 
@@ -116,8 +122,9 @@ void tst_WindowPorts::cleanup()
 void tst_WindowPorts::start_window()
 {
     m_window.reset();
-    m_window = std::make_unique<Form1>(m_data->path(), m_time.get(),
-                                       fake_devices([this] { return m_present; }, m_files));
+    m_window =
+        std::make_unique<Form1>(m_data->path(), m_time.get(),
+                                fake_devices([this] { return m_present; }, m_files, m_refused));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -327,6 +334,105 @@ void tst_WindowPorts::assignedLineReceivesUpload()
     QVERIFY2(!warning(), qPrintable(warning() ? warning()->text() : QString()));
     const QStringList frames = PtyLine::bodies(line.read_all());
     QCOMPARE(frames, upload_bodies(std::get<calc::CalcOutput>(calc::calculate({}))));
+}
+
+void tst_WindowPorts::permissionSaidBeforeSending_data()
+{
+    QTest::addColumn<bool>("alone");   // the adapter is the only one, so Com1's
+    QTest::addColumn<bool>("refused"); // this user may not open it
+    QTest::newRow("first night: the one adapter, refused") << true << true;
+    QTest::newRow("the one adapter, allowed") << true << false;
+    QTest::newRow("assigned to Com3, refused, picked") << false << true;
+    QTest::newRow("assigned to Com3, allowed, picked") << false << false;
+}
+
+// The line naming the port's device says, before anything is sent, that
+// this user may not open it and what to do: at start-up and on a pick.
+void tst_WindowPorts::permissionSaidBeforeSending()
+{
+    QFETCH(bool, alone);
+    QFETCH(bool, refused);
+    // Root may open anything; the refusal is the stand-in machine's.
+    const QString tty = m_data->filePath("ttyUSB0");
+    QVERIFY(write_file(tty, {}));
+    m_present = {usb_adapter(tty)};
+    if (!alone) {
+        m_present << usb_adapter("/dev/ttyUSB1");
+        QDir().mkpath(m_config->filePath("rw7300-speedtable"));
+        QVERIFY(write_file(assignments_path(), "Com3=" + tty.toUtf8() + "\n"));
+    }
+    if (refused)
+        m_refused << tty;
+    start_window();
+    QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
+    // Whole in the tooltip; the line itself, cut to its width, still shows
+    // the command.
+    const auto dialout_said = [this] {
+        const QString whole = m_window->findChild<QLabel *>("statusLine")->toolTip();
+        return whole.contains(QStringLiteral("権限がありません")) &&
+               whole.contains(QStringLiteral("sudo usermod -aG dialout $USER")) &&
+               whole.contains(QStringLiteral("ログインし直して")) &&
+               status().contains(QStringLiteral("sudo usermod -aG dialout"));
+    };
+    QVERIFY2(dialout_said() == (alone && refused), qPrintable(status()));
+    if (alone) {
+        QVERIFY2(status().contains(tty), qPrintable(status()));
+        QCOMPARE(device_shown(1).section(' ', 0, 0), tty);
+        return;
+    }
+    combo()->setFocus();
+    QTest::keyClick(combo(), Qt::Key_Down);
+    QTest::keyClick(combo(), Qt::Key_Down);
+    QCOMPARE(combo()->currentText(), QStringLiteral("Com3"));
+    QVERIFY2(status().contains(tty), qPrintable(status()));
+    QVERIFY2(dialout_said() == refused, qPrintable(status()));
+    QVERIFY2(combo()->toolTip().contains(QStringLiteral("dialout")) == refused,
+             qPrintable(combo()->toolTip()));
+}
+
+void tst_WindowPorts::typedPathKeptByStableName_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<bool>("renamed"); // the message says it was kept by another name
+    QTest::newRow("location of a detected adapter") << "/dev/ttyUSB0" << kAdapterStableName << true;
+    QTest::newRow("link to a detected adapter") << "/dev/mount" << kAdapterStableName << true;
+    QTest::newRow("the stable name itself") << kAdapterStableName << kAdapterStableName << false;
+    QTest::newRow("adapter without a stable name") << "/dev/ttyUSB1"
+                                                   << "/dev/ttyUSB1" << false;
+}
+
+// 「ポート設定」 keeps a typed path by the name that survives replugging,
+// and says so; its hint shows a name of that form.
+void tst_WindowPorts::typedPathKeptByStableName()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    QFETCH(bool, renamed);
+    m_files = {{"/dev/mount", "/dev/ttyUSB0"}, {"/dev/ttyUSB0", {}}};
+    start_window();
+    app::PortDialog *dialog = open_dialog();
+    QVERIFY(dialog);
+    auto *path = dialog->findChild<QLineEdit *>("devicePath");
+    QVERIFY2(path->placeholderText().contains(kAdapterStableName),
+             qPrintable(path->placeholderText()));
+    dialog->select_number(6);
+    path->setText(typed);
+    QTest::keyClick(path, Qt::Key_Return);
+    QVERIFY2(read_all(assignments_path()).contains("Com6=" + kept.toUtf8() + "\n"),
+             read_all(assignments_path()).constData());
+    const QString message = dialog->findChild<QLabel *>("portMessage")->text();
+    const QString said =
+        typed + QStringLiteral(" は ") + kept + QStringLiteral(" として保存しました");
+    QVERIFY2(message.contains(said) == renamed, qPrintable(message));
+
+    // With no stable name present, the hint still shows the form.
+    m_present = {usb_adapter("/dev/ttyUSB1")};
+    QTest::mouseClick(dialog->findChild<QPushButton *>("refreshButton"), Qt::LeftButton);
+    QVERIFY2(path->placeholderText().contains("/dev/serial/by-id/"),
+             qPrintable(path->placeholderText()));
+    QVERIFY(!path->placeholderText().contains(kAdapterStableName));
+    dialog->reject();
 }
 
 QTEST_MAIN(tst_WindowPorts)
