@@ -259,9 +259,16 @@ int change_port(const Options &options, const rwlink::Devices &devices)
                   .arg(QDir::toNativeSeparators(settings.path()), write_failure_text(written)));
         return exit_code(ExitStatus::PortFile);
     }
-    if (options.action == Action::SetPort)
-        print(stdout, assigned_text(settings.map(), options.port) + QLatin1Char('\n'));
-    else
+    if (options.action == Action::SetPort) {
+        print(stdout,
+              assigned_text(settings.map(), options.port, options.device) + QLatin1Char('\n'));
+        // Kept all the same: the adapter may be plugged in, or the log-in
+        // renewed, before the next upload.
+        if (const QString warning = assigned_device_warning(settings.map(), options.port);
+            !warning.isEmpty())
+            print(stderr,
+                  QStringLiteral("rw7300-speedtable: 注意: ") + warning + QLatin1Char('\n'));
+    } else
         print(stdout,
               QStringLiteral("%1 の割り当てを解除しました。%2\n")
                   .arg(port_name(options.port), mapping_summary(settings.mapping(options.port))));

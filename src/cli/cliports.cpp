@@ -150,11 +150,13 @@ QJsonArray ports_json(const rwlink::PortMap &map)
     return array;
 }
 
-QString assigned_text(const rwlink::PortMap &map, int number)
+QString assigned_text(const rwlink::PortMap &map, int number, const QString &given)
 {
     const rwlink::PortMapping m = map.mapping(number);
-    QString text = QStringLiteral("%1 に %2 を割り当てました")
-                       .arg(port_name(number), assigned_device(map, number));
+    const QString kept = assigned_device(map, number);
+    QString text = QStringLiteral("%1 に %2 を割り当てました").arg(port_name(number), kept);
+    if (const QString renamed = stored_as_text(given, kept); !renamed.isEmpty())
+        text = renamed + QLatin1Char('\n') + text;
     if (m.source == rwlink::PortSource::Override)
         return text + QStringLiteral("。ただし環境変数 RW7300_COM%1 があるあいだは %2 "
                                      "を使います。")
@@ -164,6 +166,18 @@ QString assigned_text(const rwlink::PortMap &map, int number)
                                            detected_port_line(*m.detected)
                                      : presence_text(m.presence);
     return text + QStringLiteral(" (%1)。").arg(state);
+}
+
+QString assigned_device_warning(const rwlink::PortMap &map, int number)
+{
+    // The device assigned, even while an environment variable overrides it:
+    // that is what the port opens once the variable is gone.
+    const QString kept = assigned_device(map, number);
+    const rwlink::PortMapping m = map.examine(kept);
+    if (m.presence == rwlink::Presence::Missing)
+        return QStringLiteral("%1 は今はありません。アダプタを差し込んでから送信してください。")
+            .arg(kept);
+    return access_problem_text(m);
 }
 
 } // namespace app

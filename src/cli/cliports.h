@@ -23,8 +23,13 @@ QString ports_text(const PortSettings &settings);
 // the name an assignment would keep as its device.
 QJsonArray ports_json(const rwlink::PortMap &map);
 
-// The line --set-port prints: what the port now holds, and what opens
-// instead while an environment variable overrides it.
-QString assigned_text(const rwlink::PortMap &map, int number);
+// The line --set-port prints: what the port now holds (and under which name,
+// when not as given), and what opens instead while an environment variable
+// overrides it.
+QString assigned_text(const rwlink::PortMap &map, int number, const QString &given);
+
+// What --set-port warns of: the device given is missing, or this user may
+// not open it now. Empty when neither.
+QString assigned_device_warning(const rwlink::PortMap &map, int number);
 
 } // namespace app

@@ -322,7 +322,9 @@ std::vector<OptionRow> mount_and_port_options()
                  QStringLiteral("Assign DEVICE to the port name (Com1 … Com20) for this user, as "
                                 "the window's ポート設定 does: a serial device present is kept by "
                                 "its stable by-id name when it has one, a relative path as an "
-                                "absolute one. RW7300_COMn, when set, still wins."),
+                                "absolute one. RW7300_COMn, when set, still wins. A device that is "
+                                "missing, or that this user may not open now (the dialout "
+                                "group), is kept with a warning."),
                  "PORT=DEVICE"),
              set_port, {}, Action::SetPort),
         with(row("clear-port",

@@ -23,10 +23,12 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -89,6 +91,59 @@ QByteArray read_frames(int master, int count)
     return bytes;
 }
 
+// Standard output and error of an in-process run, into files of a
+// temporary folder while it lasts.
+class Captured {
+public:
+    explicit Captured(const QTemporaryDir &dir)
+        : m_out(dir.filePath("out")), m_err(dir.filePath("err"))
+    {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        m_saved_out = ::dup(STDOUT_FILENO);
+        m_saved_err = ::dup(STDERR_FILENO);
+        redirect(m_out, STDOUT_FILENO);
+        redirect(m_err, STDERR_FILENO);
+    }
+    ~Captured() { restore(); }
+    Captured(const Captured &) = delete;
+    Captured &operator=(const Captured &) = delete;
+
+    void restore()
+    {
+        if (m_saved_out < 0)
+            return;
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::dup2(m_saved_out, STDOUT_FILENO);
+        ::dup2(m_saved_err, STDERR_FILENO);
+        ::close(m_saved_out);
+        ::close(m_saved_err);
+        m_saved_out = m_saved_err = -1;
+    }
+    QString out() const { return text(m_out); }
+    QString err() const { return text(m_err); }
+
+private:
+    static void redirect(const QString &path, int fd)
+    {
+        const int file = ::open(QFile::encodeName(path).constData(),
+                                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(file, fd);
+        ::close(file);
+    }
+    static QString text(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QString m_out;
+    QString m_err;
+    int m_saved_out = -1;
+    int m_saved_err = -1;
+};
+
 } // namespace
 
 class tst_CliUpload : public QObject {
@@ -106,6 +161,8 @@ private slots:
     void portsOfDetectedDevices();
     void stoppedBySignal_data();
     void stoppedBySignal();
+    void setPortKeepsAndWarns_data();
+    void setPortKeepsAndWarns();
 
 private:
     QString ports_file() const;
@@ -395,6 +452,71 @@ void tst_CliUpload::stoppedBySignal()
                  err.contains(QStringLiteral("送信済みのコマンド: %1 個 / 109").arg(sent.size())),
              qPrintable(err));
     QVERIFY2(!QFileInfo::exists(lock), qPrintable(lock));
+}
+
+void tst_CliUpload::setPortKeepsAndWarns_data()
+{
+    QTest::addColumn<QString>("given"); // DIR: a folder of the test's own
+    QTest::addColumn<bool>("refused");  // this user may not open it
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QString>("said");       // on stdout besides the assignment
+    QTest::addColumn<QStringList>("warned"); // on stderr; none when empty
+    QTest::newRow("adapter's location: kept by its stable name")
+        << "/dev/ttyUSB0" << false << kAdapterStableName
+        << "/dev/ttyUSB0 は " + kAdapterStableName + " として保存しました" << QStringList{};
+    QTest::newRow("adapter's stable name, refused")
+        << kAdapterStableName << true << kAdapterStableName << ""
+        << QStringList{"注意", "権限がありません", "dialout", "ログインし直して"};
+    QTest::newRow("device missing") << "/dev/ttyUSB9" << false << "/dev/ttyUSB9"
+                                    << "" << QStringList{"注意", "/dev/ttyUSB9 は今はありません"};
+    QTest::newRow("device file refused")
+        << "DIR/tty" << true << "DIR/tty"
+        << "" << QStringList{"DIR/tty を開く権限がありません", "sudo usermod -aG dialout $USER"};
+    QTest::newRow("device file that opens") << "DIR/tty" << false << "DIR/tty"
+                                            << "" << QStringList{};
+}
+
+// --set-port keeps what it is given (by its stable name when it has one,
+// and says so), and warns, still succeeding, of a device it cannot open now.
+void tst_CliUpload::setPortKeepsAndWarns()
+{
+    QFETCH(QString, given);
+    QFETCH(bool, refused);
+    QFETCH(QString, kept);
+    QFETCH(QString, said);
+    QFETCH(QStringList, warned);
+    QTemporaryDir dir;
+    QFile tty(dir.filePath("tty"));
+    QVERIFY(tty.open(QIODevice::WriteOnly));
+    tty.close();
+    const QString folder = QFileInfo(dir.path()).canonicalFilePath();
+    given.replace("DIR", folder);
+    kept.replace("DIR", folder);
+    for (QString &part : warned)
+        part.replace("DIR", folder);
+    const QList<rwlink::DetectedPort> present{usb_adapter("/dev/ttyUSB0", kAdapterStableName)};
+    const rwlink::Devices devices =
+        fake_devices(present, {{"/dev/ttyUSB0", {}}, {kAdapterStableName, "/dev/ttyUSB0"}},
+                     refused ? QStringList{given} : QStringList{});
+
+    FakeClock clock;
+    Captured output(dir);
+    const int code = app::run_command_line(
+        QStringList{"rw7300-speedtable", "--set-port", "Com4=" + given}, &clock, devices);
+    output.restore();
+    QCOMPARE(code, 0);
+    const app::PortSettings settings(no_devices());
+    QCOMPARE(settings.map().assignments()[3], kept);
+    const QString out = output.out();
+    QVERIFY2(out.contains(QStringLiteral("Com4 に %1 を割り当てました").arg(kept)),
+             qPrintable(out));
+    QVERIFY2(said.isEmpty() ? !out.contains(QStringLiteral("として保存しました"))
+                            : out.contains(said),
+             qPrintable(out));
+    const QString err = output.err();
+    QVERIFY2(warned.isEmpty() == err.isEmpty(), qPrintable(err));
+    for (const QString &part : warned)
+        QVERIFY2(err.contains(part), qPrintable(part + " in " + err));
 }
 
 QTEST_GUILESS_MAIN(tst_CliUpload)
