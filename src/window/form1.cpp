@@ -223,6 +223,7 @@ void Form1::build_keys()
     m_night_action->setCheckable(true);
     m_night_action->setShortcutVisibleInContextMenu(true);
     m_night_action->setChecked(m_look_setting.night());
+    watch_the_application();
     if (look_in_force() != (night() ? Look::Night : Look::Day))
         apply_look(night() ? Look::Night : Look::Day);
     connect(m_night_action, &QAction::toggled, this,

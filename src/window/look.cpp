@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QColor>
 #include <QEvent>
-#include <QIcon>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
@@ -14,6 +13,7 @@
 #include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QSvgRenderer>
 #include <QToolTip>
 #include <QWidget>
 
@@ -116,6 +116,30 @@ public:
             return 0;
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
+    // The desktop's icons on dialog buttons (a green tick) are not the
+    // look's colours.
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returned) const override
+    {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+    // Fusion frames a box in a darker shade of the window, which on black
+    // is no frame at all.
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element != PE_FrameLineEdit) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        const bool focus = option->state & State_HasFocus;
+        painter->save();
+        painter->setPen(option->palette.color(focus ? QPalette::Text : QPalette::Light));
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
     // Fusion lights the edges of a table's headings with white.
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget) const override
@@ -143,7 +167,7 @@ void follow_focus(QWidget *focus)
         g_caret = new NightCaret(box);
 }
 
-void keep_icons()
+void install_keeper()
 {
     static QPointer<IconKeeper> keeper;
     if (!keeper) {
@@ -154,37 +178,20 @@ void keep_icons()
     }
 }
 
-QString theme_name(QMessageBox::Icon icon)
+QString icon_file(QMessageBox::Icon icon)
 {
     switch (icon) {
     case QMessageBox::Information:
-        return QStringLiteral("dialog-information");
-    case QMessageBox::Warning:
-        return QStringLiteral("dialog-warning");
+        return QStringLiteral(":/icons/dialog-information.svg");
     case QMessageBox::Critical:
-        return QStringLiteral("dialog-error");
+        return QStringLiteral(":/icons/dialog-error.svg");
     case QMessageBox::Question:
-        return QStringLiteral("dialog-question");
-    case QMessageBox::NoIcon:
-        break;
-    }
-    return {};
-}
-
-QStyle::StandardPixmap standard_pixmap(QMessageBox::Icon icon)
-{
-    switch (icon) {
-    case QMessageBox::Information:
-        return QStyle::SP_MessageBoxInformation;
-    case QMessageBox::Critical:
-        return QStyle::SP_MessageBoxCritical;
-    case QMessageBox::Question:
-        return QStyle::SP_MessageBoxQuestion;
+        return QStringLiteral(":/icons/dialog-question.svg");
     case QMessageBox::Warning:
     case QMessageBox::NoIcon:
         break;
     }
-    return QStyle::SP_MessageBoxWarning;
+    return QStringLiteral(":/icons/dialog-warning.svg");
 }
 
 // Keeps the icon's shape and shading, in the night text's red.
@@ -207,6 +214,11 @@ QPixmap tinted(const QPixmap &pixmap)
 }
 
 } // namespace
+
+void watch_the_application()
+{
+    install_keeper();
+}
 
 QPalette night_palette()
 {
@@ -252,7 +264,7 @@ QPalette night_palette()
 
 void apply_look(Look look)
 {
-    keep_icons();
+    watch_the_application();
     if (!g_day)
         g_day =
             DayLook{QApplication::style()->name(), QApplication::palette(), QToolTip::palette()};
@@ -306,10 +318,16 @@ QPixmap message_icon(QMessageBox::Icon icon, const QWidget *for_widget, int size
 {
     if (icon == QMessageBox::NoIcon)
         return {};
-    QIcon source = QIcon::fromTheme(theme_name(icon));
-    if (source.isNull())
-        source = for_widget->style()->standardIcon(standard_pixmap(icon), nullptr, for_widget);
-    const QPixmap pixmap = source.pixmap(QSize(size, size), for_widget->devicePixelRatioF());
+    // The style's own icons are small bitmaps, blurred when scaled up.
+    const qreal ratio = for_widget->devicePixelRatioF();
+    QImage image(QSize(size, size) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer source(icon_file(icon));
+    QPainter painter(&image);
+    source.render(&painter);
+    painter.end();
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(ratio);
     return g_look == Look::Night ? tinted(pixmap) : pixmap;
 }
 

@@ -22,6 +22,10 @@ enum class Look { Day, Night };
 void apply_look(Look look);
 Look look_in_force();
 
+// From the window's start: message boxes get sharp icons, and in the night
+// look the focused box its red caret. apply_look calls it too.
+void watch_the_application();
+
 // The night look's palette: every colour red on black.
 QPalette night_palette();
 

@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -103,6 +104,8 @@ private slots:
     void rememberedPerUser();
     void nightInEveryMenu_data();
     void nightInEveryMenu();
+    void messageIconsSharp_data();
+    void messageIconsSharp();
 
 private:
     void make_window()
@@ -356,6 +359,41 @@ void tst_WindowNight::nightInEveryMenu()
     QVERIFY(m_window->night());
     QCOMPARE(app::look_in_force(), app::Look::Night);
     shown->close();
+}
+
+void tst_WindowNight::messageIconsSharp_data()
+{
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<bool>("night");
+    for (const bool night : {false, true}) {
+        const char *look = night ? "night" : "day";
+        QTest::addRow("warning, %s", look) << int(QMessageBox::Warning) << night;
+        QTest::addRow("question, %s", look) << int(QMessageBox::Question) << night;
+        QTest::addRow("information, %s", look) << int(QMessageBox::Information) << night;
+        QTest::addRow("critical, %s", look) << int(QMessageBox::Critical) << night;
+    }
+}
+
+// Drawn at the screen's pixel ratio (this test runs at 1× and 2×), in red at
+// night.
+void tst_WindowNight::messageIconsSharp()
+{
+    QFETCH(int, icon);
+    QFETCH(bool, night);
+    m_window->set_night(night);
+    QMessageBox box(QMessageBox::Icon(icon), "t", "text", QMessageBox::Ok, m_window.get());
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const QPixmap shown = box.iconPixmap();
+    const qreal ratio = box.devicePixelRatioF();
+    const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+    QCOMPARE(shown.devicePixelRatio(), ratio);
+    QCOMPARE(shown.size(), QSize(size, size) * ratio);
+    const Colours c = colours_of(shown.toImage());
+    QCOMPARE(c.not_red_only == 0, night);
+    // Switched while shown: the icon follows.
+    m_window->set_night(!night);
+    QCOMPARE(colours_of(box.iconPixmap().toImage()).not_red_only == 0, !night);
 }
 
 QTEST_MAIN(tst_WindowNight)
