@@ -1,6 +1,7 @@
 #include "cli.h"
 #include "datadir.h"
 #include "form1.h"
+#include "options.h"
 #include "startup.h"
 #include "systemname.h"
 #include "translations.h"
@@ -75,13 +76,16 @@ int main(int argc, char *argv[])
     platform_start.reset();
     name_application();
     // One argument that is no option is a mount file to open the window with.
-    const QStringList rest = QCoreApplication::arguments().mid(1);
+    QStringList rest = QCoreApplication::arguments().mid(1);
+    const bool night = rest.removeAll(QLatin1String(app::kNightOption)) > 0;
     const bool mount_file = rest.size() == 1 && !rest.first().startsWith(QLatin1Char('-'));
     if (!rest.isEmpty() && !mount_file)
         return app::run_command_line(QCoreApplication::arguments());
 
     app::install_qt_japanese(application);
     app::Form1 window(app::data_directory(QCoreApplication::applicationDirPath()));
+    if (night)
+        window.set_night(true);
     FirstPaintReporter reporter;
     if (qEnvironmentVariableIsSet("RW7300_BENCH_STARTUP"))
         window.installEventFilter(&reporter);

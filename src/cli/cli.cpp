@@ -281,6 +281,8 @@ bool wants_command_line(int argc, const char *const *argv)
 {
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (is_window_option(arg))
+            continue;
         if (arg.startsWith(QLatin1String("--")) || kShortCommandLineOptions.contains(arg))
             return true;
     }

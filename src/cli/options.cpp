@@ -340,6 +340,9 @@ std::vector<OptionRow> option_table()
     std::vector<OptionRow> table = calculation_options();
     std::vector<OptionRow> more = mount_and_port_options();
     std::ranges::move(more, std::back_inserter(table));
+    table.push_back(row("night", QStringLiteral("ウィンドウを夜間表示 (黒地に暗い赤) で開きます。"
+                                                "ウィンドウでは Ctrl+N で切り替えられ、選んだ表示"
+                                                "は次回の起動でも使われます。")));
     return table;
 }
 
@@ -438,6 +441,11 @@ std::optional<QString> combination_error(const QCommandLineParser &parser,
 }
 
 } // namespace
+
+bool is_window_option(const QString &argument)
+{
+    return argument == QLatin1String(kNightOption);
+}
 
 ParsedOptions parse_options(const QStringList &arguments)
 {

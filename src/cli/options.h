@@ -42,6 +42,12 @@ struct Options {
     QString device;                // --set-port
 };
 
+// The window's own start option: the night look (--night). The window
+// takes it out of its arguments; a command-line run lists it in --help and
+// passes over it.
+inline constexpr char kNightOption[] = "--night";
+bool is_window_option(const QString &argument);
+
 // --help or --version: the text for standard output, and the run is done.
 struct Printed {
     QString text;

@@ -1,5 +1,7 @@
 #include "alerts.h"
 
+#include "look.h"
+
 #include <QMessageBox>
 #include <QWidget>
 
@@ -16,13 +18,10 @@ void show_warning(QWidget *parent, const QString &object_name, const QString &ti
 
 void set_marked(QWidget *control, bool marked)
 {
-    // The one rule of the mark. Orange reads on light and dark palettes
-    // alike; the selector matches the control itself and not its children
-    // (an editable list's own line edit), which carry no such property.
-    static const QString kMarkRule =
-        QStringLiteral("*[marked=\"true\"] { border: 2px solid #e8702a; }");
+    // The one rule of the mark, in the look in force; a switch of look
+    // draws the marks shown again.
     control->setProperty("marked", marked);
-    control->setStyleSheet(marked ? kMarkRule : QString());
+    control->setStyleSheet(marked ? mark_rule() : QString());
 }
 
 } // namespace app

@@ -10,6 +10,7 @@
 #include "geometry.h"
 #include "linktext.h"
 #include "listing.h"
+#include "look.h"
 #include "names.h"
 #include "numbertext.h"
 #include "portcontrols.h"
@@ -17,6 +18,7 @@
 #include "settings.h"
 #include "statusline.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -125,6 +127,8 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     m_ports = std::make_unique<PortControls>(this, Combo1, m_port_button, m_status_line,
                                              std::move(devices));
     connect(m_ports.get(), &PortControls::picked, this, &Form1::Combo1_Click);
+    build_keys();
+    m_ports->add_to_menus(m_night_action);
     ActionWindow window;
     window.window = this;
     window.buttons = {Command2, Command3, Command4, Command5, Command6, Command7};
@@ -186,6 +190,60 @@ void Form1::connect_boxes()
         connect(box, &QWidget::customContextMenuRequested, this,
                 [this, box](const QPoint &at) { drive_train_menu(box, at); });
     }
+    // The other boxes: their editing menu carries the look.
+    for (QLineEdit *box : findChildren<QLineEdit *>(Qt::FindDirectChildrenOnly)) {
+        if (box->contextMenuPolicy() == Qt::CustomContextMenu)
+            continue;
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QWidget::customContextMenuRequested, this,
+                [this, box](const QPoint &at) { box_menu(box, at); });
+    }
+}
+
+// F5 and Ctrl+Return press 計算 and 送信 from anywhere in the window, as a
+// click does (nothing while a button is disabled); Ctrl+N switches the look.
+void Form1::build_keys()
+{
+    const auto key = [this](const QString &name, const QList<QKeySequence> &keys) {
+        auto *action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        return action;
+    };
+    connect(key(QStringLiteral("calculateKey"), {QKeySequence(Qt::Key_F5)}), &QAction::triggered,
+            Command1, &QPushButton::click);
+    connect(key(QStringLiteral("sendKey"),
+                {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}),
+            &QAction::triggered, Command2, &QPushButton::click);
+
+    m_night_action = key(QStringLiteral("nightAction"), {QKeySequence(Qt::CTRL | Qt::Key_N)});
+    m_night_action->setText(QStringLiteral("夜間表示"));
+    m_night_action->setCheckable(true);
+    m_night_action->setShortcutVisibleInContextMenu(true);
+    m_night_action->setChecked(m_look_setting.night());
+    watch_the_application();
+    if (look_in_force() != (night() ? Look::Night : Look::Day))
+        apply_look(night() ? Look::Night : Look::Day);
+    connect(m_night_action, &QAction::toggled, this,
+            [](bool on) { apply_look(on ? Look::Night : Look::Day); });
+    // Only the operator's choice is remembered, not the start option's.
+    connect(m_night_action, &QAction::triggered, this, [this](bool on) {
+        const QString error = m_look_setting.set_night(on);
+        if (!error.isEmpty())
+            show_status(look_setting_failure_text(error));
+    });
+}
+
+bool Form1::night() const
+{
+    return m_night_action->isChecked();
+}
+
+void Form1::set_night(bool on)
+{
+    m_night_action->setChecked(on);
 }
 
 AxisBoxes Form1::boxes(calc::Axis axis) const
@@ -236,7 +294,7 @@ void Form1::build_drive_train_block()
         button(this, QStringLiteral("Command1"), 8760, 120, 735, 855, QStringLiteral("計算"));
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     Command1->setToolTip(
-        QStringLiteral("計算して、結果を %1 に書き込みます")
+        QStringLiteral("計算して、結果を %1 に書き込みます (F5)")
             .arg(QDir::toNativeSeparators(QDir(m_data_dir).filePath(files::kListingFileName))));
     Line1 = rule(this, QStringLiteral("Line1"), 120, 1200, 8520);
 }
@@ -249,6 +307,7 @@ void Form1::build_command_band()
     Command4 = button(this, QStringLiteral("Command4"), 2520, 1320, 615, 300, q(rate_name(1)));
     Command5 = button(this, QStringLiteral("Command5"), 5040, 1320, 855, 300, q(rate_name(2)));
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    Command2->setToolTip(QStringLiteral("計算した表をコントローラーへ送信します (Ctrl+Return)"));
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
@@ -309,11 +368,11 @@ void Form1::build_port_box()
         Combo1->addItem(rwlink::port_name(n));
     Combo1->setCurrentIndex(0);
     place(Combo1, 7680, 1320, 975, 315);
-    // Reached from the keyboard through the port box's menu, so the tab
-    // order stays.
+    // Reached by Tab right after the port box; a click leaves the focus
+    // where it was.
     m_port_button = make<QToolButton>(this, QStringLiteral("portSettingsButton"));
     m_port_button->setText(QStringLiteral("…"));
-    m_port_button->setFocusPolicy(Qt::NoFocus);
+    m_port_button->setFocusPolicy(Qt::TabFocus);
     // Clear of the window's edge, with a pixel to spare at any scale.
     place(m_port_button, 9510, 1320, 195, 315);
 }
@@ -366,8 +425,8 @@ void Form1::set_tab_order()
         order.insert(order.end(), {Text9[k], Text10[k]});
     for (int k = kRows; k < kRaBoxes; ++k)
         order.insert(order.end(), {Text7[k], Text8[k]});
-    order.insert(order.end(), {Command2, Combo1, Command3, Command4, Command5, Text11, Text12,
-                               Command6, Command7, Option1[0], Option1[1]});
+    order.insert(order.end(), {Command2, Combo1, m_port_button, Command3, Command4, Command5,
+                               Text11, Text12, Command6, Command7, Option1[0], Option1[1]});
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -574,7 +633,19 @@ void Form1::drive_train_menu(QWidget *from, const QPoint &at)
     menu->setObjectName(QStringLiteral("mountMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     m_mounts->add_to_menu(menu);
+    menu->addSeparator();
+    menu->addAction(m_night_action);
     menu->popup(from->mapToGlobal(at));
+}
+
+void Form1::box_menu(QLineEdit *box, const QPoint &at)
+{
+    QMenu *menu = box->createStandardContextMenu();
+    menu->setObjectName(QStringLiteral("boxMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(m_night_action);
+    menu->popup(box->mapToGlobal(at));
 }
 
 void Form1::contextMenuEvent(QContextMenuEvent *event)
@@ -585,7 +656,11 @@ void Form1::contextMenuEvent(QContextMenuEvent *event)
         drive_train_menu(this, event->pos());
         return;
     }
-    QWidget::contextMenuEvent(event);
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("windowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(m_night_action);
+    menu->popup(event->globalPos());
 }
 
 void Form1::closeEvent(QCloseEvent *event)

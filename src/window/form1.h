@@ -22,6 +22,7 @@
 #include "actioncontrol.h"
 #include "axisboxes.h"
 #include "calculate.h"
+#include "looksetting.h"
 #include "mountcontrol.h"
 #include "ports.h"
 #include "sendvalues.h"
@@ -36,6 +37,7 @@
 #include <optional>
 #include <vector>
 
+class QAction;
 class QButtonGroup;
 class QFrame;
 class QLabel;
@@ -94,6 +96,11 @@ public:
     // line, or else the last one used when the operator asked for that.
     void start_with_mount(const QString &file);
 
+    // The night look (夜間表示, Ctrl+N): set here for this run (the start
+    // option), or by the operator, whose choice is remembered.
+    bool night() const;
+    void set_night(bool on);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -114,6 +121,8 @@ private:
     void send_rate(int box);
     void send_total(calc::Axis axis);
     void drive_train_menu(QWidget *from, const QPoint &at);
+    void box_menu(QLineEdit *box, const QPoint &at);
+    void build_keys();
 
     bool calculate(); // Calculate; false when it could not, the window unchanged
     bool refuse_before_calculate();
@@ -173,6 +182,8 @@ private:
     std::unique_ptr<MountControl> m_mounts; // the drive trains kept in mount files
     bool m_mount_answered = false;          // asked about unsaved mount edits on closing
     bool m_writing_results = false;
+    LookSetting m_look_setting;
+    QAction *m_night_action = nullptr; // 夜間表示, in every menu of the window
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;
     // What the actions will send, and the marks on the boxes.

@@ -124,6 +124,11 @@ void PortControls::refresh_after_failure()
         dialog->refresh();
 }
 
+void PortControls::add_to_menus(QAction *action)
+{
+    m_window_action = action;
+}
+
 void PortControls::menu(QWidget *from, const QPoint &at)
 {
     auto *edit = qobject_cast<QLineEdit *>(from);
@@ -137,6 +142,10 @@ void PortControls::menu(QWidget *from, const QPoint &at)
     menu->insertAction(first, settings);
     if (first)
         menu->insertSeparator(first);
+    if (m_window_action) {
+        menu->addSeparator();
+        menu->addAction(m_window_action);
+    }
     menu->popup(from->mapToGlobal(at));
 }
 

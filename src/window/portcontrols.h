@@ -11,6 +11,7 @@
 
 #include <QObject>
 
+class QAction;
 class QComboBox;
 class QToolButton;
 class QWidget;
@@ -38,6 +39,9 @@ public:
     void open_dialog();           // 「ポート設定」, or raises it when open
     void refresh_after_failure(); // the port's state may have changed with it
 
+    // The window's own action, at the end of the port box's menu.
+    void add_to_menus(QAction *action);
+
 signals:
     // A port picked from the list, by mouse or keyboard (typing is no pick).
     void picked();
@@ -55,6 +59,7 @@ private:
     StatusLine *m_status;
     PortSettings m_settings;
     rwlink::SerialLink m_link;
+    QAction *m_window_action = nullptr;
     bool m_typing = false; // typed text committed in the box: not a pick
 };
 

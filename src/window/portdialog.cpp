@@ -2,11 +2,13 @@
 
 #include "alerts.h"
 #include "filetext.h"
+#include "look.h"
 #include "portsettings.h"
 #include "porttext.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -223,10 +225,9 @@ void PortDialog::fill()
         set_cell(m_mappings, n - 1, 1, m.device);
         set_cell(m_mappings, n - 1, 2, presence_text(m.presence));
         set_cell(m_mappings, n - 1, 3, source_text(m));
-        if (m.presence == rwlink::Presence::Missing)
-            m_mappings->item(n - 1, 2)->setIcon(
-                style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        m_mappings->item(n - 1, 2)->setData(Qt::UserRole, m.presence == rwlink::Presence::Missing);
     }
+    draw_icons();
     const QList<rwlink::DetectedPort> &ports = m_settings.map().detected();
     m_detected->setRowCount(static_cast<int>(ports.size()));
     for (int row = 0; row < ports.size(); ++row) {
@@ -244,6 +245,24 @@ void PortDialog::fill()
     m_mappings->setColumnWidth(1, 300);
     m_mappings->resizeColumnToContents(2);
     m_detected->resizeColumnsToContents();
+}
+
+// The warning beside a missing device, in the look in force.
+void PortDialog::draw_icons()
+{
+    const int size = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    const QIcon warning(message_icon(QMessageBox::Warning, this, size));
+    for (int row = 0; row < m_mappings->rowCount(); ++row) {
+        if (QTableWidgetItem *item = m_mappings->item(row, 2))
+            item->setIcon(item->data(Qt::UserRole).toBool() ? warning : QIcon());
+    }
+}
+
+void PortDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        draw_icons();
+    QDialog::changeEvent(event);
 }
 
 void PortDialog::show_selected()

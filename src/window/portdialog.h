@@ -35,10 +35,14 @@ public:
 signals:
     void assignments_changed();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     QHBoxLayout *assign_row();
     void connect_tables(); // the editing buttons and the two tables
     void fill();
+    void draw_icons();
     void show_selected();
     void say(const QString &text, bool trouble);
 

@@ -177,4 +177,10 @@ QString mount_problem_text(const QString &path, const files::MountError &error)
     return QStringLiteral("%1: %2").arg(path, mount_fault_text(error));
 }
 
+QString look_setting_failure_text(const QString &error)
+{
+    return QStringLiteral("表示の設定を保存できません (%1)。次回の起動では前の表示に戻ります。")
+        .arg(error);
+}
+
 } // namespace app

@@ -27,4 +27,8 @@ QString mount_fault_text(const files::MountError &error);
 // what is wrong.
 QString mount_problem_text(const QString &path, const files::MountError &error);
 
+// The night look could not be remembered (error: the file and why); it
+// holds for this run.
+QString look_setting_failure_text(const QString &error);
+
 } // namespace app

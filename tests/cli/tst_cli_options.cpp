@@ -2,6 +2,7 @@
 // accepts, each usage error in Japanese in one line, and the exit statuses
 // --help lists.
 
+#include "cli.h"
 #include "exitstatus.h"
 #include "options.h"
 
@@ -34,6 +35,8 @@ private slots:
     void printed_data();
     void printed();
     void exitStatuses();
+    void windowOrCommandLine_data();
+    void windowOrCommandLine();
 
 private:
     QTemporaryDir m_config;
@@ -229,6 +232,41 @@ void tst_CliOptions::exitStatuses()
         QVERIFY2(help.contains(item), qPrintable(item));
     }
     QVERIFY(help.contains(QStringLiteral("130 or 143 upload stopped")));
+}
+
+void tst_CliOptions::windowOrCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("commandLine");
+    QTest::newRow("nothing") << QStringList{} << false;
+    QTest::newRow("--night") << QStringList{"--night"} << false;
+    QTest::newRow("--night and a mount file") << QStringList{"--night", "m.rw7300mount"} << false;
+    QTest::newRow("--night with a run") << QStringList{"--night", "--calculate"} << true;
+    QTest::newRow("a run with --night") << QStringList{"--ports", "--night"} << true;
+    QTest::newRow("--nightly is no window option") << QStringList{"--nightly"} << true;
+}
+
+// --night opens the window; given with a run, the run takes it and passes
+// over it.
+void tst_CliOptions::windowOrCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, commandLine);
+    const QStringList all = program(arguments);
+    std::vector<QByteArray> bytes;
+    for (const QString &a : all)
+        bytes.push_back(a.toLocal8Bit());
+    std::vector<const char *> argv;
+    for (const QByteArray &b : bytes)
+        argv.push_back(b.constData());
+    QCOMPARE(app::wants_command_line(static_cast<int>(argv.size()), argv.data()), commandLine);
+    if (!commandLine)
+        return;
+    const app::ParsedOptions parsed = app::parse_options(all);
+    if (arguments.contains(QStringLiteral("--nightly")))
+        QVERIFY(std::holds_alternative<app::UsageError>(parsed));
+    else
+        QVERIFY(std::holds_alternative<app::Options>(parsed));
 }
 
 QTEST_GUILESS_MAIN(tst_CliOptions)

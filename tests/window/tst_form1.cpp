@@ -175,6 +175,11 @@ void tst_Form1::focusAndTabOrder()
         QCOMPARE(next_tab_stop(m_window->findChild<QWidget *>(chain[i])), chain[i + 1]);
     }
     QCOMPARE(next_tab_stop(control<QPushButton>("Command2")), QStringLiteral("Combo1"));
+    // 「…」 right after the port box, then on as before.
+    QCOMPARE(next_tab_stop(m_window->findChild<QWidget *>("Combo1")),
+             QStringLiteral("portSettingsButton"));
+    QCOMPARE(next_tab_stop(m_window->findChild<QWidget *>("portSettingsButton")),
+             QStringLiteral("Command3"));
     QCOMPARE(next_tab_stop(control<QPushButton>("Command7")), name("Option1", 0));
 }
 
