@@ -57,7 +57,7 @@ constexpr int exit_code(ExitStatus status)
 
 static_assert(exit_code(ExitStatus::Done) == 0);
 
-// The "Exit status: …" paragraph of --help, wrapped to the help's width.
+// The "Exit status:" list of --help: a status and its meaning a line.
 QString exit_status_help();
 
 } // namespace app

@@ -287,7 +287,7 @@ std::vector<OptionRow> calculation_options()
                  QStringLiteral("Upload even values the controller cannot take as sent (cut by "
                                 "their field, zero or negative); without it such an upload is "
                                 "refused.")),
-             force, calculate_run),
+             force, {QStringLiteral("upload")}),
     };
 }
 
@@ -341,10 +341,50 @@ std::vector<OptionRow> option_table()
     return table;
 }
 
-QString description()
+// An option as a form of the command line shows it: --ra W,I,M,R,U.
+QString option_form(const OptionRow &r)
 {
-    return QStringLiteral(
-               "Speed tables for the RW7300 telescope-mount stepper controller.\n"
+    QString form = dashed(r.option.names().constFirst());
+    if (!r.option.valueName().isEmpty())
+        form += QLatin1Char(' ') + r.option.valueName();
+    return form;
+}
+
+// The option and, in brackets, those that may come with it, each with its
+// own companions: --calculate [--upload PORT [--force]].
+QString with_companions(const std::vector<OptionRow> &table, const OptionRow &r)
+{
+    QString form = option_form(r);
+    for (const OptionRow &companion : table) {
+        if (companion.needs.contains(r.option.names().constFirst()))
+            form += QStringLiteral(" [%1]").arg(with_companions(table, companion));
+    }
+    return form;
+}
+
+// Every way the program can be run, from the table, so the forms --help
+// and the manual page show are the ones it accepts: the window first (with
+// the options that belong to no run), then one line per run.
+QString usage_forms(const std::vector<OptionRow> &table)
+{
+    QString window = QStringLiteral("  rw7300-speedtable");
+    for (const OptionRow &r : table) {
+        if (!r.action && r.needs.isEmpty())
+            window += QStringLiteral(" [%1]").arg(option_form(r));
+    }
+    QStringList lines{window + QStringLiteral(" [FILE]")};
+    for (const OptionRow &r : table) {
+        if (r.action)
+            lines << QStringLiteral("  rw7300-speedtable ") + with_companions(table, r);
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString description(const std::vector<OptionRow> &table)
+{
+    return QStringLiteral("Speed tables for the RW7300 telescope-mount stepper controller.\n") +
+           usage_forms(table) +
+           QStringLiteral(
                "Without options the window opens; rw7300-speedtable FILE opens it with the\n"
                "mount file FILE (*.%3: a mount's name, drive trains and base clock);\n"
                "with --calculate the tables are printed; --save-mount writes a mount file;\n"
@@ -441,7 +481,7 @@ ParsedOptions parse_options(const QStringList &arguments)
 {
     const std::vector<OptionRow> table = option_table();
     QCommandLineParser parser;
-    parser.setApplicationDescription(description());
+    parser.setApplicationDescription(description(table));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     for (const OptionRow &r : table)

@@ -31,17 +31,27 @@ constexpr int kExitLine = 2; // the line could not be set up, or was lost
 constexpr auto kLongestIdle = 24h;
 constexpr auto kLongestGap = 1h;
 
-const QString kDescription = QStringLiteral(
-    "A stand-in RW7300 controller. Without --device it creates a pseudo-terminal and\n"
-    "listens on it (\"rw7300-sim: listening on /dev/pts/N\" on stderr); point the\n"
-    "tool's port at that device, for example RW7300_COM1=/dev/pts/N. Every frame is\n"
-    "shown as it arrives; anything the controller could not take is flagged with\n"
-    "\"!\" (the first 1000 of them; the summary counts them all). The summary of\n"
-    "what the controller would hold is printed when the line\n"
-    "has been idle for --idle-exit seconds, counted from the first byte (before\n"
-    "that it waits however long), or on SIGINT/SIGTERM.\n"
-    "Exit status: 0 after the summary, 1 bad options, 2 the line could not be\n"
-    "opened or was lost.");
+// What the simulator is, then its two forms and its exit statuses a line
+// each (the manual page is made from --help).
+QString description(const QString &forms)
+{
+    return QStringLiteral(
+               "A stand-in RW7300 controller. Without --device it creates a pseudo-terminal and\n"
+               "listens on it (\"rw7300-sim: listening on /dev/pts/N\" on stderr); point the\n"
+               "tool's port at that device, for example RW7300_COM1=/dev/pts/N. Every frame is\n"
+               "shown as it arrives; anything the controller could not take is flagged with\n"
+               "\"!\" (the first 1000 of them; the summary counts them all). The summary of\n"
+               "what the controller would hold is printed when the line\n"
+               "has been idle for --idle-exit seconds, counted from the first byte (before\n"
+               "that it waits however long), or on SIGINT/SIGTERM.\n") +
+           forms +
+           QStringLiteral("Exit status:\n"
+                          "  0  after the summary\n"
+                          "  %1  bad options\n"
+                          "  %2  the line could not be opened or was lost")
+               .arg(kExitUsage)
+               .arg(kExitLine);
+}
 
 QTextStream &err()
 {
@@ -117,8 +127,19 @@ std::optional<std::chrono::microseconds> gap_value(const QString &text)
 std::variant<Options, int> parse_options(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(kDescription);
     const OptionSet o = option_set();
+    // The two ways to run it: on a pseudo-terminal of its own or on a port.
+    QString shared;
+    for (const QCommandLineOption *option : {&o.idle, &o.json, &o.gap, &o.tolerance}) {
+        shared += QStringLiteral(" [--%1").arg(option->names().constFirst());
+        if (!option->valueName().isEmpty())
+            shared += QLatin1Char(' ') + option->valueName();
+        shared += QLatin1Char(']');
+    }
+    parser.setApplicationDescription(
+        description(QStringLiteral("  rw7300-sim [--%1 %2]%5\n  rw7300-sim --%3 %4%5\n")
+                        .arg(o.link.names().constFirst(), o.link.valueName(),
+                             o.device.names().constFirst(), o.device.valueName(), shared)));
     parser.addOptions({o.device, o.link, o.idle, o.json, o.gap, o.tolerance});
     const QCommandLineOption help_option = parser.addHelpOption();
     const QCommandLineOption version_option = parser.addVersionOption();

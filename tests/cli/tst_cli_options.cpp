@@ -6,6 +6,7 @@
 #include "options.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +35,8 @@ private slots:
     void printed_data();
     void printed();
     void exitStatuses();
+    void usageForms_data();
+    void usageForms();
 
 private:
     QTemporaryDir m_config;
@@ -228,7 +231,67 @@ void tst_CliOptions::exitStatuses()
         const QString item = QStringLiteral("%1 %2").arg(row.code).arg(row.meaning);
         QVERIFY2(help.contains(item), qPrintable(item));
     }
-    QVERIFY(help.contains(QStringLiteral("130 or 143 upload stopped")));
+    QVERIFY(help.contains(QStringLiteral("130, 143 upload stopped")));
+}
+
+void tst_CliOptions::usageForms_data()
+{
+    QTest::addColumn<bool>("everything"); // every bracketed option given, or none
+    QTest::newRow("every option of each form") << true;
+    QTest::newRow("only what each form needs") << false;
+}
+
+// The forms --help shows (and the manual page's SYNOPSIS with it) are ones
+// the program takes, one per run, and together name every option.
+void tst_CliOptions::usageForms()
+{
+    QFETCH(bool, everything);
+    const QString help = std::get<app::Printed>(app::parse_options(program({"--help"}))).text;
+    const QHash<QString, QString> values{{"W,I,M,R,U", "240,2,200,10,16"},
+                                         {"2MHz|250kHz", "250kHz"},
+                                         {"FILE", "m.rw7300mount"},
+                                         {"PORT", "Com3"},
+                                         {"PORT=DEVICE", "Com3=/dev/ttyUSB0"},
+                                         {"NAME", "Eq6"}};
+    static const QRegularExpression form_line(QStringLiteral("^  rw7300-speedtable (--.*)$"),
+                                              QRegularExpression::MultilineOption);
+    static const QRegularExpression innermost(QStringLiteral("\\[[^\\[\\]]*\\]"));
+    std::set<int> actions;
+    QSet<QString> named;
+    for (const QRegularExpressionMatch &m : form_line.globalMatch(help)) {
+        QString form = m.captured(1);
+        if (everything) {
+            form.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+        } else {
+            while (form.contains(innermost))
+                form.remove(innermost);
+        }
+        QStringList arguments;
+        for (const QString &word : form.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (word.startsWith(QLatin1String("--"))) {
+                arguments << word;
+                named.insert(word);
+            } else {
+                QVERIFY2(values.contains(word), qPrintable(word));
+                arguments << values.value(word);
+            }
+        }
+        const app::ParsedOptions parsed = app::parse_options(program(arguments));
+        if (const auto *error = std::get_if<app::UsageError>(&parsed))
+            QFAIL(qPrintable(m.captured(1) + QStringLiteral(": ") + error->message));
+        QVERIFY(actions.insert(int(std::get<app::Options>(parsed).action)).second);
+    }
+    QCOMPARE(actions.size(), std::size_t{5});
+    if (everything) {
+        static const QRegularExpression option_line(QStringLiteral("^  (--[a-z-]+)"),
+                                                    QRegularExpression::MultilineOption);
+        const QString options = help.mid(help.indexOf(QStringLiteral("\nOptions:")));
+        for (const QRegularExpressionMatch &m : option_line.globalMatch(options)) {
+            if (!m.captured(1).startsWith(QLatin1String("--help")) &&
+                m.captured(1) != QLatin1String("--version"))
+                QVERIFY2(named.contains(m.captured(1)), qPrintable(m.captured(1)));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_CliOptions)
