@@ -197,9 +197,9 @@ void tst_CliOptions::printed_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("starts");
-    QTest::newRow("help") << QStringList{"--help"} << "Usage:";
-    QTest::newRow("help with a run") << QStringList{"--calculate", "-h"} << "Usage:";
-    QTest::newRow("help-all") << QStringList{"--help-all"} << "Usage:";
+    QTest::newRow("help") << QStringList{"--help"} << "使い方: ";
+    QTest::newRow("help with a run") << QStringList{"--calculate", "-h"} << "使い方: ";
+    QTest::newRow("help-all") << QStringList{"--help-all"} << "使い方: ";
     QTest::newRow("version") << QStringList{"--version"} << "rw7300-speedtable ";
 }
 
@@ -228,10 +228,11 @@ void tst_CliOptions::exitStatuses()
     const auto parsed = app::parse_options(program({"--help"}));
     const QString help = std::get<app::Printed>(parsed).text.simplified();
     for (const app::ExitStatusRow &row : app::kExitStatuses) {
-        const QString item = QStringLiteral("%1 %2").arg(row.code).arg(row.meaning);
+        const QString item =
+            QStringLiteral("%1 %2").arg(row.code).arg(QString::fromUtf8(row.meaning));
         QVERIFY2(help.contains(item), qPrintable(item));
     }
-    QVERIFY(help.contains(QStringLiteral("130, 143 upload stopped")));
+    QVERIFY(help.contains(QStringLiteral("130, 143 SIGINT か SIGTERM で送信を止めた")));
 }
 
 void tst_CliOptions::usageForms_data()
@@ -285,7 +286,7 @@ void tst_CliOptions::usageForms()
     if (everything) {
         static const QRegularExpression option_line(QStringLiteral("^  (--[a-z-]+)"),
                                                     QRegularExpression::MultilineOption);
-        const QString options = help.mid(help.indexOf(QStringLiteral("\nOptions:")));
+        const QString options = help.mid(help.indexOf(QStringLiteral("\nオプション:\n")));
         for (const QRegularExpressionMatch &m : option_line.globalMatch(options)) {
             if (!m.captured(1).startsWith(QLatin1String("--help")) &&
                 m.captured(1) != QLatin1String("--version"))

@@ -91,7 +91,7 @@ for program in rw7300-speedtable ${EXTRA_PROGRAMS:-}; do
   done <<<"$forms"
   # Every exit status --help lists, with its meaning, in EXIT STATUS.
   statuses=$(section "EXIT STATUS" | tr -s ' \n' '  ')
-  listed=$(awk '/^Exit status:$/ {on = 1; next} on && /^  [0-9]/ {print; next} {on = 0}' <<<"$help")
+  listed=$(awk '/^終了ステータス:$/ {on = 1; next} on && /^  [0-9]/ {print; next} {on = 0}' <<<"$help")
   [[ -n $listed ]] || fail "$program --help lists no exit status"
   while read -r line; do
     [[ $statuses == *"$(tr -s ' ' <<<"$line" | sed 's/^ //')"* ]] ||

@@ -459,20 +459,20 @@ void tst_Sim::refusals_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << "Unknown option";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << "オプションを読めません";
     QTest::newRow("idle exit not a number")
-        << QStringList{"--idle-exit", "soon"} << 1 << "--idle-exit takes seconds";
+        << QStringList{"--idle-exit", "soon"} << 1 << "--idle-exit には 0 より大きい秒数";
     QTest::newRow("idle exit zero")
-        << QStringList{"--idle-exit", "0"} << 1 << "--idle-exit takes seconds";
+        << QStringList{"--idle-exit", "0"} << 1 << "--idle-exit には 0 より大きい秒数";
     QTest::newRow("negative gap") << QStringList{"--min-gap", "-1"} << 1
-                                  << "--min-gap takes milliseconds";
-    QTest::newRow("stray argument") << QStringList{"now"} << 1 << "unexpected argument now";
-    QTest::newRow("link with a device")
-        << QStringList{"--device", "/dev/null", "--link", "@FILE"} << 1 << "not with --device";
+                                  << "--min-gap には 0 以上のミリ秒";
+    QTest::newRow("stray argument") << QStringList{"now"} << 1 << "余計な引数 now";
+    QTest::newRow("link with a device") << QStringList{"--device", "/dev/null", "--link", "@FILE"}
+                                        << 1 << "--device とは一緒に使えません";
     QTest::newRow("missing device") << QStringList{"--device", "/nonexistent-rw7300/ttyS9"} << 2
-                                    << "cannot open /nonexistent-rw7300/ttyS9";
+                                    << "/nonexistent-rw7300/ttyS9 を開けません";
     QTest::newRow("link over a regular file")
-        << QStringList{"--link", "@FILE"} << 2 << "is not a symbolic link";
+        << QStringList{"--link", "@FILE"} << 2 << "はシンボリックリンクではない";
 }
 
 void tst_Sim::refusals()
