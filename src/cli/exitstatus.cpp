@@ -4,41 +4,22 @@
 
 namespace app {
 
-namespace {
-
-// The help's own width: Qt does not wrap the description.
-constexpr qsizetype kHelpWidth = 79;
-
-QString wrapped(const QString &text)
-{
-    QString out;
-    qsizetype line = 0;
-    for (const QString &word : text.split(QLatin1Char(' '))) {
-        if (line > 0 && line + 1 + word.size() > kHelpWidth) {
-            out += QLatin1Char('\n');
-            line = 0;
-        } else if (line > 0) {
-            out += QLatin1Char(' ');
-            ++line;
-        }
-        out += word;
-        line += word.size();
-    }
-    return out;
-}
-
-} // namespace
-
+// One status a line, its code in a column of its own, so a reader (and the
+// manual page made from --help) can find each.
 QString exit_status_help()
 {
-    QStringList items;
+    QStringList lines{QStringLiteral("終了ステータス:")};
+    const auto item = [&lines](const QString &codes, const QString &meaning) {
+        lines << QStringLiteral("  %1  %2").arg(codes, -8).arg(meaning);
+    };
     for (const ExitStatusRow &row : kExitStatuses)
-        items << QStringLiteral("%1 %2").arg(row.code).arg(QLatin1String(row.meaning));
-    items << QStringLiteral("%1 or %2 upload stopped by SIGINT or SIGTERM (after the frame being "
-                            "written; how many commands went out is said).")
-                 .arg(kSignalStatusBase + kStoppingSignals[0])
-                 .arg(kSignalStatusBase + kStoppingSignals[1]);
-    return wrapped(QStringLiteral("Exit status: ") + items.join(QStringLiteral(", ")));
+        item(QString::number(row.code), QString::fromUtf8(row.meaning));
+    item(QStringLiteral("%1, %2")
+             .arg(kSignalStatusBase + kStoppingSignals[0])
+             .arg(kSignalStatusBase + kStoppingSignals[1]),
+         QStringLiteral("SIGINT か SIGTERM で送信を止めた (書いている途中のフレームの後で。"
+                        "送ったコマンドの数を伝えます)"));
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace app

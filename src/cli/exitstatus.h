@@ -31,14 +31,14 @@ struct ExitStatusRow {
 };
 
 inline constexpr std::array<ExitStatusRow, 8> kExitStatuses{{
-    {ExitStatus::Done, 0, "done"},
-    {ExitStatus::Usage, 1, "malformed options"},
-    {ExitStatus::CalculationOrRefused, 2, "calculation failed or upload refused"},
-    {ExitStatus::Listing, 3, "listing not written"},
-    {ExitStatus::Upload, 4, "upload incomplete"},
-    {ExitStatus::PortFile, 5, "port assignments not written"},
-    {ExitStatus::Output, 6, "standard output not written (disk full, closed)"},
-    {ExitStatus::Mount, 7, "mount file not read or written"},
+    {ExitStatus::Done, 0, "完了"},
+    {ExitStatus::Usage, 1, "オプションの誤り"},
+    {ExitStatus::CalculationOrRefused, 2, "計算できなかった、または送信を断った"},
+    {ExitStatus::Listing, 3, "一覧を書けなかった"},
+    {ExitStatus::Upload, 4, "送信が終わらなかった"},
+    {ExitStatus::PortFile, 5, "ポートの割り当てを書けなかった"},
+    {ExitStatus::Output, 6, "標準出力に書けなかった (ディスクが一杯、閉じられていた)"},
+    {ExitStatus::Mount, 7, "マウントファイルを読めなかった、または書けなかった"},
 }};
 
 // A signal that stops an upload ends the run as a shell says the signal
@@ -57,7 +57,7 @@ constexpr int exit_code(ExitStatus status)
 
 static_assert(exit_code(ExitStatus::Done) == 0);
 
-// The "Exit status: …" paragraph of --help, wrapped to the help's width.
+// The "終了ステータス:" list of --help: a status and its meaning a line.
 QString exit_status_help();
 
 } // namespace app

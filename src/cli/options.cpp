@@ -232,62 +232,62 @@ std::vector<OptionRow> calculation_options()
     const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("save-mount")};
     const QStringList calculate_run = {QStringLiteral("calculate")};
     return {
-        with(row("calculate", QStringLiteral("Calculate the speed tables and print them.")),
-             nullptr, {}, Action::Calculate),
+        with(row("calculate", QStringLiteral("スピードテーブルを計算して出力します。")), nullptr,
+             {}, Action::Calculate),
         with(row("ra",
-                 QStringLiteral("RA drive train: worm, intermediate gear, motor, reduction gear, "
-                                "microstep (default %1).")
+                 QStringLiteral("赤経軸の駆動系: ウォームホイール、中間ギア、モーター、減速ギア、"
+                                "マイクロステップ (既定 %1)。")
                      .arg(drive_train_text(calc::kDefaultRa)),
                  "W,I,M,R,U"),
              ra, mount_run),
         with(row("dec",
-                 QStringLiteral("DEC drive train (default %1).")
+                 QStringLiteral("赤緯軸の駆動系 (既定 %1)。")
                      .arg(drive_train_text(calc::kDefaultDec)),
                  "W,I,M,R,U"),
              dec, mount_run),
         with(row("clock",
-                 QStringLiteral("Base clock: 2MHz (default) or 250kHz, as in a mount file (any "
-                                "case, blanks allowed, or in hertz: 2000000, 250000)."),
+                 QStringLiteral("基本クロック: 2MHz (既定) か 250kHz。マウントファイルと同じく"
+                                "大文字小文字や空白は問わず、ヘルツでも書けます (2000000, "
+                                "250000)。"),
                  "2MHz|250kHz"),
              clock, mount_run),
         with(row("mount",
-                 QStringLiteral("Take the drive trains and base clock from the mount file FILE; "
-                                "--ra, --dec and --clock given as well take the place of its "
-                                "values. With --calculate or --save-mount."),
+                 QStringLiteral("駆動系と基本クロックをマウントファイル FILE から読みます。"
+                                "一緒に指定した --ra, --dec, --clock はその値に代わります。"
+                                "--calculate か --save-mount と一緒に。"),
                  "FILE"),
              mount, mount_run),
         with(row("json",
                  QStringLiteral(
-                     "With --calculate, print one JSON object of the box texts. With --ports, "
-                     "print one JSON array: for Com1 … Com20 in order {\"port\": \"Com3\", "
-                     "\"device\", \"source\": override|assigned|single_adapter|default, "
-                     "\"present\": detected|exists|missing, \"assigned\": the device assigned "
-                     "or null, \"detected\": {location, stable_name, description, "
-                     "manufacturer, serial_number, vendor_id, product_id} or null}, then one "
-                     "object with \"port\": null for each serial device present that no port "
-                     "opens.")),
+                     "--calculate では欄の文字を一つの JSON オブジェクトで出力します。--ports "
+                     "では一つの JSON 配列を出力します: Com1 … Com20 の順に {\"port\": "
+                     "\"Com3\", \"device\", \"source\": "
+                     "override|assigned|single_adapter|default, \"present\": "
+                     "detected|exists|missing, \"assigned\": 割り当てたデバイスか null, "
+                     "\"detected\": {location, stable_name, description, manufacturer, "
+                     "serial_number, vendor_id, product_id} か null}、続いて、どのポートも"
+                     "開かない接続中のシリアルデバイスごとに \"port\": null のオブジェクト。")),
              json, {QStringLiteral("calculate"), QStringLiteral("ports")}),
         with(row("listing",
-                 QStringLiteral("Also write the Speed_Data.txt listing (Shift-JIS) to FILE; - "
-                                "writes it to standard output in place of the report. A FIFO, a "
-                                "terminal or a device is written in place; a symbolic link is "
-                                "followed and its target rewritten."),
+                 QStringLiteral("一覧 Speed_Data.txt (Shift_JIS) を FILE にも書きます。- "
+                                "なら表の代わりに標準出力に書きます。FIFO、端末、デバイスには"
+                                "そのまま書き、シンボリックリンクはたどって先のファイルを"
+                                "書き直します。"),
                  "FILE"),
              listing, calculate_run),
         with(row("upload",
-                 QStringLiteral("Send the tables to the controller on PORT (Com1 … Com20, mapped "
-                                "as in the window and shown by --ports, or a device path), as "
-                                "the window's 送信 does. Refused, with exit status %1 and nothing "
-                                "sent, when a row or total cannot be taken as sent (see "
-                                "--force).")
+                 QStringLiteral("ウィンドウの「送信」と同じく、表を PORT のコントローラーに"
+                                "送ります (PORT は Com1 … Com20 で、ウィンドウと同じ割り当て。"
+                                "--ports が示します。またはデバイスのパス)。送ったとおりに"
+                                "受け取れない行や合計があれば、何も送らず終了ステータス %1 で"
+                                "断ります (--force を参照)。")
                      .arg(exit_code(ExitStatus::CalculationOrRefused)),
                  "PORT"),
              upload, calculate_run),
         with(row("force",
-                 QStringLiteral("Upload even values the controller cannot take as sent (cut by "
-                                "their field, zero or negative); without it such an upload is "
-                                "refused.")),
-             force, calculate_run),
+                 QStringLiteral("コントローラーが送ったとおりに受け取れない値 (欄で切れる、"
+                                "0 や負) も送ります。これがなければ、そのような送信は断ります。")),
+             force, {QStringLiteral("upload")}),
     };
 }
 
@@ -296,40 +296,38 @@ std::vector<OptionRow> mount_and_port_options()
 {
     return {
         with(row("save-mount",
-                 QStringLiteral("Write a mount file to FILE from --ra, --dec, --clock and "
-                                "--mount (the defaults for what none of them gives); - writes it "
-                                "to standard output. An existing mount file keeps its comments "
-                                "and other keys; any other existing file, a mount file this "
-                                "version cannot read, a FIFO or a device is refused and left as "
-                                "it is."),
+                 QStringLiteral("--ra, --dec, --clock, --mount の値 (どれも与えない値は既定値) "
+                                "でマウントファイルを FILE に書きます。- なら標準出力に書きます。"
+                                "既存のマウントファイルはコメントとほかのキーを残します。ほかの"
+                                "既存のファイル、この版で読めないマウントファイル、FIFO、"
+                                "デバイスには書かず、そのまま残します。"),
                  "FILE"),
              save_mount, {}, Action::SaveMount),
         with(row("mount-name",
-                 QStringLiteral("The name --save-mount writes (default: the name in --mount's "
-                                "file, else the name FILE holds when it is a mount file already, "
-                                "else FILE's name without its suffix; none with -)."),
+                 QStringLiteral("--save-mount が書くマウント名 (既定: --mount のファイルの名前、"
+                                "なければ FILE が既にマウントファイルならその名前、なければ "
+                                "FILE の拡張子を除いた名前。- のときはなし)。"),
                  "NAME"),
              mount_name, {QStringLiteral("save-mount")}),
         with(row("ports",
-                 QStringLiteral("List the device each port name Com1 … Com20 opens, whether it is "
-                                "present and how it was decided (environment variable "
-                                "RW7300_COMn, assignment, the one USB adapter for Com1, or the "
-                                "system's n-th port), then the serial devices present: "
-                                "description, manufacturer, serial number, USB vendor:product id "
-                                "and stable /dev/serial/by-id name.")),
+                 QStringLiteral("各ポート名 Com1 … Com20 が開くデバイス、それがあるか、どう"
+                                "決まったか (環境変数 RW7300_COMn、割り当て、Com1 にはただ一つの "
+                                "USB アダプター、またはシステムの n 番目のポート) を示し、続いて"
+                                "接続中のシリアルデバイスを示します: 説明、製造元、シリアル番号、"
+                                "USB のベンダー:製品 ID、安定した /dev/serial/by-id の名前。")),
              nullptr, {}, Action::Ports),
         with(row("set-port",
-                 QStringLiteral("Assign DEVICE to the port name (Com1 … Com20) for this user, as "
-                                "the window's ポート設定 does: a serial device present is kept by "
-                                "its stable by-id name when it has one, a relative path as an "
-                                "absolute one. RW7300_COMn, when set, still wins. A device that is "
-                                "missing, or that this user may not open now (the dialout "
-                                "group), is kept with a warning."),
+                 QStringLiteral("ウィンドウの「ポート設定」と同じく、このユーザーのポート名 "
+                                "(Com1 … Com20) に DEVICE を割り当てます。接続中のシリアル"
+                                "デバイスは安定した by-id の名前があればその名前で、相対パスは"
+                                "絶対パスで保存します。RW7300_COMn が設定されていればそちらが"
+                                "優先されます。ないデバイスや、このユーザーが今は開けない"
+                                "デバイス (dialout グループ) も、警告を出して保存します。"),
                  "PORT=DEVICE"),
              set_port, {}, Action::SetPort),
         with(row("clear-port",
-                 QStringLiteral("Remove the assignment of PORT (Com1 … Com20); it then opens what "
-                                "it would with none."),
+                 QStringLiteral("PORT (Com1 … Com20) の割り当てを外します。以後は割り当てが"
+                                "ないときのデバイスを開きます。"),
                  "PORT"),
              clear_port, {}, Action::ClearPort),
     };
@@ -346,22 +344,80 @@ std::vector<OptionRow> option_table()
     return table;
 }
 
-QString description()
+// An option as a form of the command line shows it: --ra W,I,M,R,U.
+QString option_form(const OptionRow &r)
 {
-    return QStringLiteral(
-               "Speed tables for the RW7300 telescope-mount stepper controller.\n"
-               "Without options the window opens; rw7300-speedtable FILE opens it with the\n"
-               "mount file FILE (*.%3: a mount's name, drive trains and base clock);\n"
-               "with --calculate the tables are printed; --save-mount writes a mount file;\n"
-               "--ports, --set-port and --clear-port show and change which serial device\n"
-               "each port name Com1 … Com20 opens, in the window too. One of these five\n"
-               "per run.\n"
-               "The window writes Speed_Data.txt and PARAM.DAT to: %1\n"
-               "Port assignments are kept in: %2\n")
+    QString form = dashed(r.option.names().constFirst());
+    if (!r.option.valueName().isEmpty())
+        form += QLatin1Char(' ') + r.option.valueName();
+    return form;
+}
+
+// The option and, in brackets, those that may come with it, each with its
+// own companions: --calculate [--upload PORT [--force]].
+QString with_companions(const std::vector<OptionRow> &table, const OptionRow &r)
+{
+    QString form = option_form(r);
+    for (const OptionRow &companion : table) {
+        if (companion.needs.contains(r.option.names().constFirst()))
+            form += QStringLiteral(" [%1]").arg(with_companions(table, companion));
+    }
+    return form;
+}
+
+// Every way the program can be run, from the table, so the forms --help
+// and the manual page show are the ones it accepts: the window first (with
+// the options that belong to no run), then one line per run.
+QString usage_forms(const std::vector<OptionRow> &table)
+{
+    QString window = QStringLiteral("  rw7300-speedtable");
+    for (const OptionRow &r : table) {
+        if (!r.action && r.needs.isEmpty())
+            window += QStringLiteral(" [%1]").arg(option_form(r));
+    }
+    QStringList lines{window + QStringLiteral(" [FILE]")};
+    for (const OptionRow &r : table) {
+        if (r.action)
+            lines << QStringLiteral("  rw7300-speedtable ") + with_companions(table, r);
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString description(const std::vector<OptionRow> &table)
+{
+    // Paragraphs are parted by a blank line; the manual page keeps them.
+    return QStringLiteral("RW7300 赤道儀ステッピングモーター制御装置のスピードテーブルを"
+                          "計算し、送ります。\n") +
+           usage_forms(table) +
+           QStringLiteral(
+               "\n"
+               "オプションなしではウィンドウが開きます。rw7300-speedtable FILE は\n"
+               "マウントファイル FILE (*.%3: マウント名、両軸の駆動系、基本クロック) を\n"
+               "開いてウィンドウを開きます。--calculate は表を出力し、--save-mount は\n"
+               "マウントファイルを書き、--ports, --set-port, --clear-port は\n"
+               "各ポート名 Com1 … Com20 が開くシリアルデバイスを示し、変えます (ウィンドウでも\n"
+               "同じです)。一回の実行ではこの五つのうち一つだけです。\n"
+               "\n"
+               "ウィンドウが Speed_Data.txt と PARAM.DAT を書く場所: %1\n"
+               "\n"
+               "ポートの割り当ての保存先: %2\n"
+               "\n")
                .arg(QDir::toNativeSeparators(
                         data_directory(QCoreApplication::applicationDirPath(), false)),
                     QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix) +
            exit_status_help();
+}
+
+// Qt writes the help's two headings in English: "Usage: PROGRAM [options]"
+// and "Options:".
+QString japanese_headings(const QString &help)
+{
+    const qsizetype first_line = help.indexOf(QLatin1Char('\n'));
+    const QString program =
+        QCoreApplication::arguments().value(0, QStringLiteral("rw7300-speedtable"));
+    QString text = QStringLiteral("使い方: %1 [オプション]").arg(program) + help.mid(first_line);
+    text.replace(QStringLiteral("\nOptions:\n"), QStringLiteral("\nオプション:\n"));
+    return text;
 }
 
 // Qt's own account of what it could not parse is English; this says the
@@ -451,9 +507,16 @@ ParsedOptions parse_options(const QStringList &arguments)
 {
     const std::vector<OptionRow> table = option_table();
     QCommandLineParser parser;
-    parser.setApplicationDescription(description());
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    parser.setApplicationDescription(description(table));
+    // Qt's own help and version options describe themselves in English.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("このヘルプを表示します。"));
+    const QCommandLineOption help_all(
+        QStringLiteral("help-all"),
+        QStringLiteral("Qt 自身のオプションにも触れたヘルプを表示します。"));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("版を表示します。"));
+    parser.addOptions({help, help_all, version});
     for (const OptionRow &r : table)
         parser.addOption(r.option);
 
@@ -461,11 +524,11 @@ ParsedOptions parse_options(const QStringList &arguments)
         return UsageError{parse_failure(parser, arguments, table)};
     if (const auto error = repeated_option(parser, table))
         return UsageError{*error};
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        QString text = parser.helpText();
-        if (parser.isSet(QStringLiteral("help-all")))
-            text += QStringLiteral("\nThe window also takes Qt's own options, such as "
-                                   "-platform offscreen or -style fusion.\n");
+    if (parser.isSet(help) || parser.isSet(help_all)) {
+        QString text = japanese_headings(parser.helpText());
+        if (parser.isSet(help_all))
+            text += QStringLiteral("\nウィンドウは Qt 自身のオプションも受け付けます "
+                                   "(-platform offscreen, -style fusion など)。\n");
         return Printed{text};
     }
     if (parser.isSet(version))

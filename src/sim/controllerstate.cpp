@@ -29,7 +29,17 @@ QJsonValue json_text(const std::optional<QByteArray> &entry)
 
 QString entry_text(const std::optional<QByteArray> &entry)
 {
-    return entry ? value_text(*entry) : QStringLiteral("not set");
+    return entry ? value_text(*entry) : QStringLiteral("未設定");
+}
+
+// The label padded to columns as a terminal shows it: a Japanese
+// character takes two.
+QString padded(const QString &label, int columns)
+{
+    int width = 0;
+    for (const QChar c : label)
+        width += c.unicode() >= 0x1100 ? 2 : 1;
+    return label + QString(std::max(columns - width, 1), QLatin1Char(' '));
 }
 
 QString clock_name(std::optional<CommandKind> clock)
@@ -96,25 +106,25 @@ void ControllerState::note_gap(double milliseconds)
 QString ControllerState::summary() const
 {
     const auto line = [](const QString &label, const QString &text) {
-        return QStringLiteral("  %1%2\n").arg(label.leftJustified(12), text);
+        return QStringLiteral("  %1%2\n").arg(padded(label, 12), text);
     };
-    QString text = QStringLiteral("Summary\n");
-    QString clock = QStringLiteral("not set");
+    QString text = QStringLiteral("まとめ\n");
+    QString clock = QStringLiteral("未設定");
     if (m_clock) {
         clock = QStringLiteral("%1 (%2)").arg(*m_clock == CommandKind::Clock2MHz
                                                   ? QStringLiteral("2 MHz")
                                                   : QStringLiteral("250 kHz"),
                                               rwlink::command_key(*m_clock));
     }
-    text += line(QStringLiteral("clock"), clock);
-    text += line(QStringLiteral("RA total"), entry_text(m_ra_total));
-    text += line(QStringLiteral("DEC total"), entry_text(m_dec_total));
+    text += line(QStringLiteral("クロック"), clock);
+    text += line(QStringLiteral("RA 合計"), entry_text(m_ra_total));
+    text += line(QStringLiteral("DEC 合計"), entry_text(m_dec_total));
     QString rate = entry_text(m_rate05);
     if (m_rate05) {
-        rate += m_ra05_holds_rate ? QStringLiteral(", overrides RA entry 05 (marked *)")
-                                  : QStringLiteral(", since overwritten by RA row 05");
+        rate += m_ra05_holds_rate ? QStringLiteral("、RA 05 番を置き換え (* 印)")
+                                  : QStringLiteral("、その後 RA 05 行目で上書き");
     }
-    text += line(QStringLiteral("rate 05"), rate);
+    text += line(QStringLiteral("レート 05"), rate);
 
     QStringList counts;
     for (const CommandKind kind : kAllKinds) {
@@ -122,20 +132,20 @@ QString ControllerState::summary() const
             counts << QStringLiteral("%1 %2").arg(rwlink::command_key(kind)).arg(n);
     }
     text +=
-        line(QStringLiteral("commands"),
+        line(QStringLiteral("コマンド"),
              counts.isEmpty() ? QString::number(m_commands)
                               : QStringLiteral("%1 (%2)").arg(m_commands).arg(counts.join(", ")));
 
     if (const auto gaps = gap_stats()) {
-        QString text_gaps = QStringLiteral("min %1 ms, median %2 ms, max %3 ms")
+        QString text_gaps = QStringLiteral("最小 %1 ms, 中央値 %2 ms, 最大 %3 ms")
                                 .arg(gaps->min, 0, 'f', 1)
                                 .arg(gaps->median, 0, 'f', 1)
                                 .arg(gaps->max, 0, 'f', 1);
         if (m_gap_count > m_gaps.size())
-            text_gaps += QStringLiteral(" (median of the first %1 of %2)")
+            text_gaps += QStringLiteral(" (中央値は %2 件のうち最初の %1 件から)")
                              .arg(m_gaps.size())
                              .arg(m_gap_count);
-        text += line(QStringLiteral("gaps"), text_gaps);
+        text += line(QStringLiteral("間隔"), text_gaps);
     }
 
     QStringList kind_counts;
@@ -146,19 +156,18 @@ QString ControllerState::summary() const
             ? QStringLiteral("0")
             : QStringLiteral("%1 (%2)").arg(anomalies()).arg(kind_counts.join(", "));
     if (anomalies() > m_anomalies.size())
-        anomaly_text +=
-            QStringLiteral("; only the first %1 kept for the list").arg(m_anomalies.size());
-    text += line(QStringLiteral("anomalies"), anomaly_text);
+        anomaly_text += QStringLiteral("。一覧には最初の %1 件だけ").arg(m_anomalies.size());
+    text += line(QStringLiteral("異常"), anomaly_text);
 
     text += QLatin1Char('\n') +
-            table_text(QStringLiteral("RA table"), m_ra, m_ra05_holds_rate ? kRateRow : 0);
-    text += QLatin1Char('\n') + table_text(QStringLiteral("DEC table"), m_dec, 0);
+            table_text(QStringLiteral("RA の表"), m_ra, m_ra05_holds_rate ? kRateRow : 0);
+    text += QLatin1Char('\n') + table_text(QStringLiteral("DEC の表"), m_dec, 0);
     return text;
 }
 
 QString ControllerState::table_text(const QString &title, const Table &table, int marked_row)
 {
-    QString text = title + QStringLiteral(" (row, hexadecimal, decimal)\n");
+    QString text = title + QStringLiteral(" (行, 16 進, 10 進)\n");
     for (int line = 0; line < kRowsPerColumn; ++line) {
         QStringList cells;
         for (int column = 0; column < kColumns; ++column) {

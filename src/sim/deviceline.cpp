@@ -13,7 +13,7 @@ bool DeviceLine::open(const QString &device)
 {
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadOnly)) {
-        m_error_text = QStringLiteral("cannot open %1: %2").arg(device, m_port.errorString());
+        m_error_text = QStringLiteral("%1 を開けません: %2").arg(device, m_port.errorString());
         return false;
     }
     return true;

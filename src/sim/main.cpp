@@ -31,17 +31,29 @@ constexpr int kExitLine = 2; // the line could not be set up, or was lost
 constexpr auto kLongestIdle = 24h;
 constexpr auto kLongestGap = 1h;
 
-const QString kDescription = QStringLiteral(
-    "A stand-in RW7300 controller. Without --device it creates a pseudo-terminal and\n"
-    "listens on it (\"rw7300-sim: listening on /dev/pts/N\" on stderr); point the\n"
-    "tool's port at that device, for example RW7300_COM1=/dev/pts/N. Every frame is\n"
-    "shown as it arrives; anything the controller could not take is flagged with\n"
-    "\"!\" (the first 1000 of them; the summary counts them all). The summary of\n"
-    "what the controller would hold is printed when the line\n"
-    "has been idle for --idle-exit seconds, counted from the first byte (before\n"
-    "that it waits however long), or on SIGINT/SIGTERM.\n"
-    "Exit status: 0 after the summary, 1 bad options, 2 the line could not be\n"
-    "opened or was lost.");
+// What the simulator is, then its two forms and its exit statuses a line
+// each (the manual page is made from --help).
+QString description(const QString &forms)
+{
+    // Paragraphs are parted by a blank line; the manual page keeps them.
+    return QStringLiteral("RW7300 コントローラーの代わりをするシミュレーターです。\n") + forms +
+           QStringLiteral(
+               "\n"
+               "--device がなければ疑似端末を作って待ち受けます (標準エラーに\n"
+               "「rw7300-sim: /dev/pts/N で待ち受けています」)。ツールのポートをそのデバイスに\n"
+               "向けてください (例 RW7300_COM1=/dev/pts/N)。届いたフレームはその都度示し、\n"
+               "コントローラーが受け取れないものには「!」を付けます (最初の 1000 件まで。\n"
+               "まとめにはすべて数えます)。コントローラーが持つことになる値のまとめは、\n"
+               "最初のバイトから数えて回線が --idle-exit 秒静かになったとき (それまでは\n"
+               "いつまでも待ちます)、または SIGINT か SIGTERM で出力します。\n"
+               "\n"
+               "終了ステータス:\n"
+               "  0  まとめを出した\n"
+               "  %1  オプションの誤り\n"
+               "  %2  回線を開けなかった、または失った")
+               .arg(kExitUsage)
+               .arg(kExitLine);
+}
 
 QTextStream &err()
 {
@@ -49,9 +61,20 @@ QTextStream &err()
     return stream;
 }
 
+// Qt writes the help's two headings in English: "Usage: PROGRAM [options]"
+// and "Options:".
+QString japanese_headings(const QString &help)
+{
+    QString text = QStringLiteral("使い方: %1 [オプション]")
+                       .arg(QCoreApplication::arguments().value(0, QStringLiteral("rw7300-sim"))) +
+                   help.mid(help.indexOf(QLatin1Char('\n')));
+    return text.replace(QStringLiteral("\nOptions:\n"), QStringLiteral("\nオプション:\n"));
+}
+
 int usage_error(const QString &message, const QCommandLineParser &parser)
 {
-    err() << "rw7300-sim: " << message << "\n\n" << parser.helpText() << Qt::flush;
+    err() << "rw7300-sim: " << message << "\n\n"
+          << japanese_headings(parser.helpText()) << Qt::flush;
     return kExitUsage;
 }
 
@@ -77,26 +100,28 @@ OptionSet option_set()
     const double tolerance_ms =
         std::chrono::duration<double, std::milli>(Monitor::Settings{}.gap_tolerance).count();
     return OptionSet{
-        {QStringLiteral("device"), QStringLiteral("Listen on serial port DEV (9600 8N1) instead."),
+        {QStringLiteral("device"),
+         QStringLiteral("疑似端末の代わりにシリアルポート DEV (9600 8N1) で待ち受けます。"),
          QStringLiteral("DEV")},
         {QStringLiteral("link"),
-         QStringLiteral("Make PATH a symbolic link to the pseudo-terminal once listening "
-                        "(an old link is replaced); removed at exit."),
+         QStringLiteral("待ち受けを始めたら PATH を疑似端末へのシンボリックリンクにします "
+                        "(古いリンクは置き換えます)。終了時に消します。"),
          QStringLiteral("PATH")},
         {QStringLiteral("idle-exit"),
-         QStringLiteral("Sum up and exit once the line has been quiet for SECONDS."),
+         QStringLiteral("回線が SECONDS 秒静かになったら、まとめを出して終わります。"),
          QStringLiteral("SECONDS")},
         {QStringLiteral("json"),
-         QStringLiteral("Summary as one JSON object on stdout; frame lines go to stderr.")},
+         QStringLiteral("まとめを一つの JSON オブジェクトで標準出力に出します。フレームの行は"
+                        "標準エラーに出します。")},
         {QStringLiteral("min-gap"),
-         QStringLiteral("Flag frames ending less than MS after the previous one (default %1, the "
-                        "tool's pause; 0: never).")
+         QStringLiteral("前のフレームから MS ミリ秒たたずに終わったフレームに印を付けます "
+                        "(既定 %1、ツールの間隔。0 なら付けません)。")
              .arg(rwlink::kCommandGap.count()),
          QStringLiteral("MS"), QString::number(rwlink::kCommandGap.count())},
         {QStringLiteral("gap-tolerance"),
-         QStringLiteral("Allow gaps this many MS under --min-gap before flagging them, for the "
-                        "delay between a byte's arrival and this program reading it (default "
-                        "%1). The summary gives the true minimum either way.")
+         QStringLiteral("バイトが届いてからこのプログラムが読むまでの遅れの分として、--min-gap "
+                        "より MS ミリ秒短い間隔までは印を付けません (既定 %1)。まとめには"
+                        "どちらにしても本当の最小値を示します。")
              .arg(tolerance_ms),
          QStringLiteral("MS"), QString::number(tolerance_ms)},
     };
@@ -117,16 +142,32 @@ std::optional<std::chrono::microseconds> gap_value(const QString &text)
 std::variant<Options, int> parse_options(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(kDescription);
     const OptionSet o = option_set();
+    // The two ways to run it: on a pseudo-terminal of its own or on a port.
+    QString shared;
+    for (const QCommandLineOption *option : {&o.idle, &o.json, &o.gap, &o.tolerance}) {
+        shared += QStringLiteral(" [--%1").arg(option->names().constFirst());
+        if (!option->valueName().isEmpty())
+            shared += QLatin1Char(' ') + option->valueName();
+        shared += QLatin1Char(']');
+    }
+    parser.setApplicationDescription(
+        description(QStringLiteral("  rw7300-sim [--%1 %2]%5\n  rw7300-sim --%3 %4%5\n")
+                        .arg(o.link.names().constFirst(), o.link.valueName(),
+                             o.device.names().constFirst(), o.device.valueName(), shared)));
     parser.addOptions({o.device, o.link, o.idle, o.json, o.gap, o.tolerance});
-    const QCommandLineOption help_option = parser.addHelpOption();
-    const QCommandLineOption version_option = parser.addVersionOption();
+    // Qt's own help and version options describe themselves in English.
+    const QCommandLineOption help_option({QStringLiteral("h"), QStringLiteral("help")},
+                                         QStringLiteral("このヘルプを表示します。"));
+    const QCommandLineOption version_option({QStringLiteral("v"), QStringLiteral("version")},
+                                            QStringLiteral("版を表示します。"));
+    parser.addOptions({help_option, version_option});
 
     if (!parser.parse(arguments))
-        return usage_error(parser.errorText(), parser);
+        return usage_error(QStringLiteral("オプションを読めません (%1)").arg(parser.errorText()),
+                           parser);
     if (parser.isSet(help_option)) {
-        QTextStream(stdout, QIODevice::WriteOnly) << parser.helpText();
+        QTextStream(stdout, QIODevice::WriteOnly) << japanese_headings(parser.helpText());
         return 0;
     }
     if (parser.isSet(version_option)) {
@@ -134,11 +175,12 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())
-        return usage_error(
-            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst()),
-            parser);
+        return usage_error(QStringLiteral("余計な引数 %1 があります")
+                               .arg(parser.positionalArguments().constFirst()),
+                           parser);
     if (parser.isSet(o.device) && parser.isSet(o.link))
-        return usage_error(QStringLiteral("--link names a pseudo-terminal; not with --device"),
+        return usage_error(QStringLiteral("--link は疑似端末に付ける名前なので、--device とは"
+                                          "一緒に使えません"),
                            parser);
 
     Options options;
@@ -148,16 +190,19 @@ std::variant<Options, int> parse_options(const QStringList &arguments)
         bool ok = false;
         const std::chrono::duration<double> idle(parser.value(o.idle).toDouble(&ok));
         if (!ok || !std::isfinite(idle.count()) || idle <= 0s || idle > kLongestIdle)
-            return usage_error(QStringLiteral("--idle-exit takes seconds, more than 0"), parser);
+            return usage_error(
+                QStringLiteral("--idle-exit には 0 より大きい秒数を指定してください"), parser);
         settings.idle_exit = std::max(1ms, std::chrono::round<std::chrono::milliseconds>(idle));
     }
     const auto gap = gap_value(parser.value(o.gap));
     if (!gap)
-        return usage_error(QStringLiteral("--min-gap takes milliseconds, 0 or more"), parser);
+        return usage_error(QStringLiteral("--min-gap には 0 以上のミリ秒を指定してください"),
+                           parser);
     settings.min_gap = *gap;
     const auto tolerance = gap_value(parser.value(o.tolerance));
     if (!tolerance)
-        return usage_error(QStringLiteral("--gap-tolerance takes milliseconds, 0 or more"), parser);
+        return usage_error(QStringLiteral("--gap-tolerance には 0 以上のミリ秒を指定してください"),
+                           parser);
     settings.gap_tolerance = *tolerance;
     if (parser.isSet(o.device))
         options.device = parser.value(o.device);
@@ -171,7 +216,7 @@ int serve(const Options &options)
 {
     SignalWatch signal_watch({SIGINT, SIGTERM});
     if (!signal_watch.ok()) {
-        err() << "rw7300-sim: cannot watch for signals\n" << Qt::flush;
+        err() << QStringLiteral("rw7300-sim: シグナルを待てません\n") << Qt::flush;
         return kExitLine;
     }
     Monitor monitor(options.settings);
@@ -180,7 +225,7 @@ int serve(const Options &options)
         QCoreApplication::exit(status);
     };
     const auto lost = [&finish](const QString &reason) {
-        err() << "rw7300-sim: the line was lost: " << reason << '\n' << Qt::flush;
+        err() << QStringLiteral("rw7300-sim: 回線を失いました: ") << reason << '\n' << Qt::flush;
         finish(kExitLine);
     };
     QObject::connect(&signal_watch, &SignalWatch::caught, &monitor, [&finish] { finish(0); });
@@ -196,7 +241,8 @@ int serve(const Options &options)
             err() << "rw7300-sim: " << device.error_text() << '\n' << Qt::flush;
             return kExitLine;
         }
-        err() << "rw7300-sim: listening on " << name << " (9600 8N1)\n" << Qt::flush;
+        err() << QStringLiteral("rw7300-sim: %1 (9600 8N1) で待ち受けています\n").arg(name)
+              << Qt::flush;
     } else {
         QObject::connect(&terminal, &PseudoTerminal::received, &monitor, &Monitor::take);
         QObject::connect(&terminal, &PseudoTerminal::lost, &monitor, lost);
@@ -204,7 +250,8 @@ int serve(const Options &options)
             err() << "rw7300-sim: " << terminal.error_text() << '\n' << Qt::flush;
             return kExitLine;
         }
-        err() << "rw7300-sim: listening on " << terminal.device() << '\n' << Qt::flush;
+        err() << QStringLiteral("rw7300-sim: %1 で待ち受けています\n").arg(terminal.device())
+              << Qt::flush;
     }
     return QCoreApplication::exec();
 }

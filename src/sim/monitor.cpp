@@ -36,29 +36,30 @@ QString meaning(const Command &command)
 {
     switch (command.kind) {
     case CommandKind::Clock2MHz:
-        return QStringLiteral("base clock 2 MHz");
+        return QStringLiteral("基本クロック 2 MHz");
     case CommandKind::Clock250kHz:
-        return QStringLiteral("base clock 250 kHz");
+        return QStringLiteral("基本クロック 250 kHz");
     case CommandKind::StoreData:
-        return QStringLiteral("store data (=SD)");
+        return QStringLiteral("データを保存 (=SD)");
     case CommandKind::NewTable:
-        return QStringLiteral("new table (=NEW)");
+        return QStringLiteral("新しい表 (=NEW)");
     case CommandKind::NewTotals:
-        return QStringLiteral("new totals (&XNEW)");
+        return QStringLiteral("新しい合計 (&XNEW)");
     case CommandKind::RaRow:
-        return QStringLiteral("RA row %1 = %2").arg(row_label(command), value_text(command.value));
+        return QStringLiteral("RA %1 行目 = %2").arg(row_label(command), value_text(command.value));
     case CommandKind::DecRow:
-        return QStringLiteral("DEC row %1 = %2").arg(row_label(command), value_text(command.value));
+        return QStringLiteral("DEC %1 行目 = %2")
+            .arg(row_label(command), value_text(command.value));
     case CommandKind::RaTotal:
-        return QStringLiteral("RA total steps = %1").arg(value_text(command.value));
+        return QStringLiteral("RA 総ステップ数 = %1").arg(value_text(command.value));
     case CommandKind::DecTotal:
-        return QStringLiteral("DEC total steps = %1").arg(value_text(command.value));
+        return QStringLiteral("DEC 総ステップ数 = %1").arg(value_text(command.value));
     case CommandKind::Rate05:
-        return QStringLiteral("RA entry 05 ← rate %1").arg(value_text(command.value));
+        return QStringLiteral("RA 05 番 ← レート %1").arg(value_text(command.value));
     case CommandKind::Unknown:
         break;
     }
-    return QStringLiteral("unknown command");
+    return QStringLiteral("不明なコマンド");
 }
 
 // The anomaly key and text of one flaw of a command.
@@ -68,22 +69,21 @@ std::pair<QString, QString> problem_text(const Command &command, Problem problem
     switch (problem) {
     case Problem::UnknownBody:
         return {QStringLiteral("unknown_command"),
-                QStringLiteral("unknown command %1").arg(quoted(body))};
+                QStringLiteral("不明なコマンド %1").arg(quoted(body))};
     case Problem::BadRowNumber:
         return {QStringLiteral("bad_row_number"),
-                QStringLiteral("row number %1 is not %2 to %3")
+                QStringLiteral("行番号 %1 が %2 … %3 にありません")
                     .arg(quoted(command.row_text), QString::fromStdString(calc::row_number(1)),
                          QString::fromStdString(calc::row_number(calc::kTableRows)))};
     case Problem::NotHexadecimal:
         return {QStringLiteral("not_hexadecimal"),
-                QStringLiteral("value %1 is not hexadecimal").arg(quoted(command.value))};
+                QStringLiteral("値 %1 が 16 進数ではありません").arg(quoted(command.value))};
     case Problem::LowerCaseHex:
         return {QStringLiteral("lower_case"),
-                QStringLiteral("value %1 has lower-case hexadecimal digits")
-                    .arg(quoted(command.value))};
+                QStringLiteral("値 %1 に小文字の 16 進数字があります").arg(quoted(command.value))};
     case Problem::WrongLength:
         return {QStringLiteral("wrong_length"),
-                QStringLiteral("value %1 is %2 long, %3 characters expected")
+                QStringLiteral("値 %1 は %2 文字で、%3 文字のはずです")
                     .arg(quoted(command.value))
                     .arg(command.value.size())
                     .arg(rwlink::value_length(command.kind))};
@@ -145,17 +145,17 @@ void Monitor::show(const LineEvent &event)
         return;
     case LineEvent::Kind::StrayBytes:
         flag(event.end, QStringLiteral("stray_bytes"),
-             QStringLiteral("bytes outside a frame: %1").arg(quoted(event.bytes)));
+             QStringLiteral("フレームの外のバイト: %1").arg(quoted(event.bytes)));
         return;
     case LineEvent::Kind::Overlong:
         flag(event.end, QStringLiteral("overlong_frame"),
-             QStringLiteral("frame still open after %1 bytes, dropped: %2")
+             QStringLiteral("%1 バイトを過ぎても閉じないフレームを捨てました: %2")
                  .arg(rwlink::FrameDecoder::kMaxBody)
                  .arg(quoted(event.bytes)));
         return;
     case LineEvent::Kind::Unterminated:
         flag(event.end, QStringLiteral("unterminated_frame"),
-             QStringLiteral("frame never closed: %1").arg(quoted(event.bytes)));
+             QStringLiteral("閉じなかったフレーム: %1").arg(quoted(event.bytes)));
         return;
     }
 }
@@ -187,8 +187,9 @@ void Monitor::show_frame(const LineEvent &event)
     }
     if (gap && *gap < m_settings.min_gap - m_settings.gap_tolerance) {
         flag(event.end, QStringLiteral("short_gap"),
-             QStringLiteral("only %1 after the previous frame, %2 ms wanted (%3 ms allowed for "
-                            "this reader's scheduling)")
+             QStringLiteral(
+                 "前のフレームから %1 しか空いていません。%2 ms 必要です (このプログラムが"
+                 "読むまでの遅れとして %3 ms は許します)")
                  .arg(gap_text)
                  .arg(milliseconds(m_settings.min_gap))
                  .arg(milliseconds(m_settings.gap_tolerance)));
@@ -206,8 +207,7 @@ void Monitor::flag(Timestamp at, const QString &kind, const QString &detail)
     const QString text =
         count <= ControllerState::kKeptAnomalies
             ? QStringLiteral("! ") + detail
-            : QStringLiteral("! more than %1 anomalies: the rest are counted in the summary, "
-                             "not shown")
+            : QStringLiteral("! 異常が %1 件を超えました: 残りは示さず、まとめで数えます")
                   .arg(ControllerState::kKeptAnomalies);
     m_lines << time_column(at) << "  " << (m_colour ? kRed + text + kReset : text) << Qt::endl;
 }

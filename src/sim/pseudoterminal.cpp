@@ -37,23 +37,20 @@ PseudoTerminal::~PseudoTerminal()
 bool PseudoTerminal::open()
 {
     if (::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) {
-        m_error_text =
-            QStringLiteral("cannot create a pseudo-terminal: %1").arg(system_error(errno));
+        m_error_text = QStringLiteral("疑似端末を作れません: %1").arg(system_error(errno));
         return false;
     }
     char name[PATH_MAX] = {};
     termios settings{};
     // Raw, so that no byte the tool writes is translated or echoed back.
     if (::ttyname_r(m_slave, name, sizeof name) != 0 || ::tcgetattr(m_slave, &settings) != 0) {
-        m_error_text =
-            QStringLiteral("cannot set up the pseudo-terminal: %1").arg(system_error(errno));
+        m_error_text = QStringLiteral("疑似端末を設定できません: %1").arg(system_error(errno));
         return false;
     }
     ::cfmakeraw(&settings);
     if (::tcsetattr(m_slave, TCSANOW, &settings) != 0 ||
         ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK) != 0) {
-        m_error_text =
-            QStringLiteral("cannot set up the pseudo-terminal: %1").arg(system_error(errno));
+        m_error_text = QStringLiteral("疑似端末を設定できません: %1").arg(system_error(errno));
         return false;
     }
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
@@ -69,18 +66,17 @@ bool PseudoTerminal::publish(const QString &path)
     const QFileInfo old(path);
     if (old.isSymLink()) {
         if (!QFile::remove(path)) {
-            m_error_text = QStringLiteral("cannot replace the old link %1").arg(path);
+            m_error_text = QStringLiteral("古いリンク %1 を置き換えられません").arg(path);
             return false;
         }
     } else if (old.exists()) {
         m_error_text =
-            QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(path);
+            QStringLiteral("%1 はシンボリックリンクではないので、置き換えません").arg(path);
         return false;
     }
     if (::symlink(QFile::encodeName(m_device).constData(), QFile::encodeName(path).constData()) !=
         0) {
-        m_error_text =
-            QStringLiteral("cannot create the link %1: %2").arg(path, system_error(errno));
+        m_error_text = QStringLiteral("リンク %1 を作れません: %2").arg(path, system_error(errno));
         return false;
     }
     m_link = QFileInfo(path).absoluteFilePath();
@@ -107,7 +103,7 @@ void PseudoTerminal::on_readable()
         m_notifier->setEnabled(false);
         if (!bytes.isEmpty())
             emit received(bytes);
-        emit lost(n == 0 ? QStringLiteral("end of file") : system_error(error));
+        emit lost(n == 0 ? QStringLiteral("相手が閉じました") : system_error(error));
         return;
     }
     if (!bytes.isEmpty())

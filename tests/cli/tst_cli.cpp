@@ -247,8 +247,7 @@ void tst_Cli::hostileSurroundings_data()
         << "EXE --calculate >&-" << status(ExitStatus::Output) << "" << written;
     QTest::newRow("port list to a full device")
         << "EXE --ports >/dev/full" << status(ExitStatus::Output) << "" << written;
-    QTest::newRow("help-all") << "EXE --help-all" << 0 << "Usage:"
-                              << "";
+    QTest::newRow("help-all") << "EXE --help-all" << 0 << QStringLiteral("使い方: ") << "";
     QTest::newRow("Qt's window options before ours")
         << "EXE -platform offscreen -style fusion --calculate" << 0
         << QStringLiteral("基本クロック") << "";
@@ -910,12 +909,13 @@ void tst_Cli::helpNamesOption_data()
     QTest::newRow("ports") << "--ports";
     QTest::newRow("set-port") << "--set-port <PORT=DEVICE>";
     QTest::newRow("clear-port") << "--clear-port <PORT>";
-    QTest::newRow("assignments status") << "5 port assignments not written";
+    QTest::newRow("assignments status") << QStringLiteral("5 ポートの割り当てを書けなかった");
     QTest::newRow("mount") << "--mount <FILE>";
     QTest::newRow("save-mount") << "--save-mount <FILE>";
     QTest::newRow("mount-name") << "--mount-name <NAME>";
-    QTest::newRow("mount file status") << "7 mount file not read or written";
-    QTest::newRow("window with a mount file") << "rw7300-speedtable FILE opens it";
+    QTest::newRow("mount file status")
+        << QStringLiteral("7 マウントファイルを読めなかった、または書けなかった");
+    QTest::newRow("window with a mount file") << QStringLiteral("rw7300-speedtable FILE は");
 }
 
 void tst_Cli::helpNamesOption()

@@ -7,6 +7,7 @@
 #include "options.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,6 +38,8 @@ private slots:
     void exitStatuses();
     void windowOrCommandLine_data();
     void windowOrCommandLine();
+    void usageForms_data();
+    void usageForms();
 
 private:
     QTemporaryDir m_config;
@@ -197,9 +200,9 @@ void tst_CliOptions::printed_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("starts");
-    QTest::newRow("help") << QStringList{"--help"} << "Usage:";
-    QTest::newRow("help with a run") << QStringList{"--calculate", "-h"} << "Usage:";
-    QTest::newRow("help-all") << QStringList{"--help-all"} << "Usage:";
+    QTest::newRow("help") << QStringList{"--help"} << "使い方: ";
+    QTest::newRow("help with a run") << QStringList{"--calculate", "-h"} << "使い方: ";
+    QTest::newRow("help-all") << QStringList{"--help-all"} << "使い方: ";
     QTest::newRow("version") << QStringList{"--version"} << "rw7300-speedtable ";
 }
 
@@ -228,10 +231,75 @@ void tst_CliOptions::exitStatuses()
     const auto parsed = app::parse_options(program({"--help"}));
     const QString help = std::get<app::Printed>(parsed).text.simplified();
     for (const app::ExitStatusRow &row : app::kExitStatuses) {
-        const QString item = QStringLiteral("%1 %2").arg(row.code).arg(row.meaning);
+        const QString item =
+            QStringLiteral("%1 %2").arg(row.code).arg(QString::fromUtf8(row.meaning));
         QVERIFY2(help.contains(item), qPrintable(item));
     }
-    QVERIFY(help.contains(QStringLiteral("130 or 143 upload stopped")));
+    QVERIFY(help.contains(QStringLiteral("130, 143 SIGINT か SIGTERM で送信を止めた")));
+}
+
+void tst_CliOptions::usageForms_data()
+{
+    QTest::addColumn<bool>("everything"); // every bracketed option given, or none
+    QTest::newRow("every option of each form") << true;
+    QTest::newRow("only what each form needs") << false;
+}
+
+// The forms --help shows (and the manual page's SYNOPSIS with it) are ones
+// the program takes, one per run, and together name every option.
+void tst_CliOptions::usageForms()
+{
+    QFETCH(bool, everything);
+    const QString help = std::get<app::Printed>(app::parse_options(program({"--help"}))).text;
+    const QHash<QString, QString> values{{"W,I,M,R,U", "240,2,200,10,16"},
+                                         {"2MHz|250kHz", "250kHz"},
+                                         {"FILE", "m.rw7300mount"},
+                                         {"PORT", "Com3"},
+                                         {"PORT=DEVICE", "Com3=/dev/ttyUSB0"},
+                                         {"NAME", "Eq6"}};
+    static const QRegularExpression form_line(QStringLiteral("^  rw7300-speedtable (.*)$"),
+                                              QRegularExpression::MultilineOption);
+    static const QRegularExpression innermost(QStringLiteral("\\[[^\\[\\]]*\\]"));
+    std::set<int> actions;
+    QSet<QString> named;
+    for (const QRegularExpressionMatch &m : form_line.globalMatch(help)) {
+        QString form = m.captured(1);
+        if (everything) {
+            form.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+        } else {
+            while (form.contains(innermost))
+                form.remove(innermost);
+        }
+        QStringList arguments;
+        for (const QString &word : form.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (word.startsWith(QLatin1String("--"))) {
+                arguments << word;
+                named.insert(word);
+            } else if (!arguments.isEmpty()) {
+                QVERIFY2(values.contains(word), qPrintable(word));
+                arguments << values.value(word);
+            }
+        }
+        // The window's form (a mount file, and what belongs to no run) is not
+        // the command line's to run.
+        if (!m.captured(1).startsWith(QLatin1String("--")))
+            continue;
+        const app::ParsedOptions parsed = app::parse_options(program(arguments));
+        if (const auto *error = std::get_if<app::UsageError>(&parsed))
+            QFAIL(qPrintable(m.captured(1) + QStringLiteral(": ") + error->message));
+        QVERIFY(actions.insert(int(std::get<app::Options>(parsed).action)).second);
+    }
+    QCOMPARE(actions.size(), std::size_t{5});
+    if (everything) {
+        static const QRegularExpression option_line(QStringLiteral("^  (--[a-z-]+)"),
+                                                    QRegularExpression::MultilineOption);
+        const QString options = help.mid(help.indexOf(QStringLiteral("\nオプション:\n")));
+        for (const QRegularExpressionMatch &m : option_line.globalMatch(options)) {
+            if (!m.captured(1).startsWith(QLatin1String("--help")) &&
+                m.captured(1) != QLatin1String("--version"))
+                QVERIFY2(named.contains(m.captured(1)), qPrintable(m.captured(1)));
+        }
+    }
 }
 
 void tst_CliOptions::windowOrCommandLine_data()

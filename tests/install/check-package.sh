@@ -26,6 +26,10 @@ for dep in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6 libc6; do
   [[ $depends == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
 grep -q '^ Version: 1.02$' <<<"$info" || fail "version"
+# Qt's own dialogs are Japanese only with Qt's translations installed.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ ", $recommends," == *", qt6-translations-l10n"[,\ ]* ]] ||
+  fail "Recommends lacks qt6-translations-l10n: $recommends"
 
 contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
 for f in ./usr/bin/rw7300-speedtable ${EXTRA_PROGRAMS:+./usr/bin/$EXTRA_PROGRAMS} \
@@ -73,6 +77,44 @@ for program in rw7300-speedtable ${EXTRA_PROGRAMS:-}; do
     grep -qE -- "^ {7}(-[a-z], )?$option( |\$)" <<<"$rendered" || fail "$program.1.gz lacks $option"
   done
   grep -qF "$program 1.02" <<<"$rendered" || fail "$program.1.gz is not for 1.02"
+
+  section() { awk -v h="$1" '$0 == h {on = 1; next} /^[^ ]/ {on = 0} on' <<<"$rendered"; }
+  for heading in NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" ENVIRONMENT EXAMPLES \
+                 "SERIAL PORT PERMISSIONS"; do
+    [[ -n $(section "$heading") ]] || fail "$program.1.gz has no $heading"
+  done
+  # Every form of the command line --help lists, in SYNOPSIS.
+  synopsis=$(section SYNOPSIS | tr -s ' \n' '  ')
+  forms=$(grep -E "^  $program( |\$)" <<<"$help") || fail "$program --help lists no forms"
+  while read -r line; do
+    [[ $synopsis == *"$line"* ]] || fail "$program.1.gz SYNOPSIS lacks: $line"
+  done <<<"$forms"
+  # Every exit status --help lists, with its meaning, in EXIT STATUS.
+  statuses=$(section "EXIT STATUS" | tr -s ' \n' '  ')
+  listed=$(awk '/^終了ステータス:$/ {on = 1; next} on && /^  [0-9]/ {print; next} {on = 0}' <<<"$help")
+  [[ -n $listed ]] || fail "$program --help lists no exit status"
+  while read -r line; do
+    [[ $statuses == *"$(tr -s ' ' <<<"$line" | sed 's/^ //')"* ]] ||
+      fail "$program.1.gz EXIT STATUS lacks: $line"
+  done <<<"$listed"
+  grep -q dialout <<<"$(section "SERIAL PORT PERMISSIONS")" ||
+    fail "$program.1.gz does not name the dialout group"
+done
+
+# The main page's own sections: the files --help names, the variables the
+# program reads, and the window's keys.
+rendered=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -E UTF-8 -l "$root/usr/share/man/man1/rw7300-speedtable.1.gz" 2>/dev/null)
+files=$(section FILES)
+for name in ports.conf mounts.conf Speed_Data.txt PARAM.DAT .rw7300mount; do
+  [[ $files == *"$name"* ]] || fail "FILES lacks $name"
+done
+environment=$(section ENVIRONMENT)
+for name in RW7300_COMn XDG_CONFIG_HOME XDG_DATA_HOME DISPLAY; do
+  [[ $environment == *"$name"* ]] || fail "ENVIRONMENT lacks $name"
+done
+keys=$(section KEYS)
+for key in F5 Ctrl+Return Ctrl+N Ctrl+O Ctrl+S; do
+  grep -qE "^ {7}${key//+/\\+}( |\$)" <<<"$keys" || fail "KEYS lacks $key"
 done
 
 doc=$root/usr/share/doc/rw7300-speedtable

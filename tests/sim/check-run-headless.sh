@@ -13,8 +13,8 @@ out=$(env -u DISPLAY -u WAYLAND_DISPLAY SIM_OPTIONS="--min-gap 140" \
   "$here/scripts/run-with-simulator" "$build" 2>&1)
 echo "$out" | tail -n 32
 grep -q 'no display' <<<"$out"
-grep -Eq '^  commands +109 ' <<<"$out"
-grep -Eq '^  anomalies +0$' <<<"$out"
+grep -Eq '^  コマンド +109 ' <<<"$out"
+grep -Eq '^  異常 +0$' <<<"$out"
 grep -q '#:&RA01=57A7#' "$build/src/app/Speed_Data.txt"
 
 # "109 個のコマンドを送信しました: 16.309 秒 (コマンドの間隔: 最小 150.9 ms, 中央値 151.0 ms, …)"
@@ -27,8 +27,8 @@ awk -v s="$seconds" -v min="$shortest" -v med="$median" 'BEGIN {
   if (med >= 152.0) { print "check-run-headless: median gap " med " ms"; exit 1 }
   if (s >= 16.5) { print "check-run-headless: the upload took " s " s"; exit 1 }
 }'
-# At the reader: "gaps  min 147.2 ms, median 151.0 ms, max 156.1 ms"
-read -r reader_median < <(grep -Eo '^  gaps +min [0-9.]+ ms, median [0-9.]+' <<<"$out" | grep -Eo '[0-9.]+$')
+# At the reader: "間隔        最小 147.2 ms, 中央値 151.0 ms, 最大 156.1 ms"
+read -r reader_median < <(grep -Eo '^  間隔 +最小 [0-9.]+ ms, 中央値 [0-9.]+' <<<"$out" | grep -Eo '[0-9.]+$')
 awk -v med="$reader_median" 'BEGIN {
   if (med < 150.0) { print "check-run-headless: most gaps under 150 ms at the reader"; exit 1 }
 }'

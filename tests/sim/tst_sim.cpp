@@ -263,7 +263,7 @@ void tst_Sim::summary_data()
         << QJsonObject{{"commands", 2},
                        {"anomaly_list",
                         QJsonArray{QJsonObject{{"kind", "stray_bytes"},
-                                               {"detail", R"(bytes outside a frame: "xx\r\n")"}}}}}
+                                               {"detail", R"(フレームの外のバイト: "xx\r\n")"}}}}}
         << QStringList{"stray_bytes"};
     QTest::newRow("bad row numbers set nothing")
         << apart(5, {"#:&RA00=1234#", "#:&DEC51=1234#", "#:&RAab=1234#"}) << 0
@@ -348,18 +348,18 @@ void tst_Sim::readableOutput()
         int flags = 0; // "!" lines that follow
     };
     const QList<Expected> frames = {
-        {"#:=TCLK1#", "base clock 2 MHz"},
-        {"#:=TCLK2#", "base clock 250 kHz"},
-        {"#:=SD#", "store data (=SD)"},
-        {"#:&RA01=57A7#", "RA row 01 = 0x57A7 = 22439"},
-        {"#:&DEC01=74DE#", "DEC row 01 = 0x74DE = 29918"},
-        {"#:=NEW#", "new table (=NEW)"},
-        {"#:&XRA00EA6000#", "RA total steps = 0xEA6000 = 15360000"},
-        {"#:&XDEC00AFC800#", "DEC total steps = 0xAFC800 = 11520000"},
-        {"#:&XNEW#", "new totals (&XNEW)"},
-        {"#:&RA052BF2#", "RA entry 05 ← rate 0x2BF2 = 11250"},
-        {"#:&RA01=57a7#", R"(RA row 01 = "57a7")", 1},
-        {"#:=FOO#", "unknown command", 1},
+        {"#:=TCLK1#", "基本クロック 2 MHz"},
+        {"#:=TCLK2#", "基本クロック 250 kHz"},
+        {"#:=SD#", "データを保存 (=SD)"},
+        {"#:&RA01=57A7#", "RA 01 行目 = 0x57A7 = 22439"},
+        {"#:&DEC01=74DE#", "DEC 01 行目 = 0x74DE = 29918"},
+        {"#:=NEW#", "新しい表 (=NEW)"},
+        {"#:&XRA00EA6000#", "RA 総ステップ数 = 0xEA6000 = 15360000"},
+        {"#:&XDEC00AFC800#", "DEC 総ステップ数 = 0xAFC800 = 11520000"},
+        {"#:&XNEW#", "新しい合計 (&XNEW)"},
+        {"#:&RA052BF2#", "RA 05 番 ← レート 0x2BF2 = 11250"},
+        {"#:&RA01=57a7#", R"(RA 01 行目 = "57a7")", 1},
+        {"#:=FOO#", "不明なコマンド", 1},
     };
     Steps steps;
     for (const Expected &e : frames)
@@ -390,12 +390,12 @@ void tst_Sim::readableOutput()
     QCOMPARE(lines.value(at), QString());
 
     // The summary, tables in hexadecimal and decimal.
-    QVERIFY(out.contains(QRegularExpression(R"(\n  clock +250 kHz \(=TCLK2\)\n)")));
-    QVERIFY(out.contains(QRegularExpression(R"(\n  RA total +0xEA6000 = 15360000\n)")));
+    QVERIFY(out.contains(QRegularExpression(R"(\n  クロック +250 kHz \(=TCLK2\)\n)")));
+    QVERIFY(out.contains(QRegularExpression(R"(\n  RA 合計 +0xEA6000 = 15360000\n)")));
     QVERIFY(
-        out.contains(QRegularExpression(R"(\n  rate 05 +0x2BF2 = 11250, overrides RA entry 05)")));
-    QVERIFY(out.contains(QRegularExpression(R"(\n  commands +12 \()")));
-    QVERIFY(out.contains(QRegularExpression(R"(\n  anomalies +2 \()")));
+        out.contains(QRegularExpression(R"(\n  レート 05 +0x2BF2 = 11250、RA 05 番を置き換え)")));
+    QVERIFY(out.contains(QRegularExpression(R"(\n  コマンド +12 \()")));
+    QVERIFY(out.contains(QRegularExpression(R"(\n  異常 +2 \()")));
     QVERIFY(out.contains(QRegularExpression(R"(\n 01 57a7 +\? +11 ----)")));
     QVERIFY(out.contains(QRegularExpression(R"(\n 05 ---- +\* +15 ----)")));
     QVERIFY(out.contains(QRegularExpression(R"(\n 01 74DE 29918 +11 ----)")));
@@ -443,7 +443,7 @@ void tst_Sim::summaryOnSignal()
     Line line(link);
     QVERIFY(line.ok() && line.write("#:&RA01=57A7##:&DEC"));
     Outcome outcome;
-    QTRY_VERIFY((outcome.err += process.readAllStandardError()).contains("RA row 01"));
+    QTRY_VERIFY((outcome.err += process.readAllStandardError()).contains("RA 01 行目"));
     QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
     wait_for_exit(process, finished, outcome);
     QCOMPARE(outcome.exit_code, 0);
@@ -459,20 +459,20 @@ void tst_Sim::refusals_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << "Unknown option";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << "オプションを読めません";
     QTest::newRow("idle exit not a number")
-        << QStringList{"--idle-exit", "soon"} << 1 << "--idle-exit takes seconds";
+        << QStringList{"--idle-exit", "soon"} << 1 << "--idle-exit には 0 より大きい秒数";
     QTest::newRow("idle exit zero")
-        << QStringList{"--idle-exit", "0"} << 1 << "--idle-exit takes seconds";
+        << QStringList{"--idle-exit", "0"} << 1 << "--idle-exit には 0 より大きい秒数";
     QTest::newRow("negative gap") << QStringList{"--min-gap", "-1"} << 1
-                                  << "--min-gap takes milliseconds";
-    QTest::newRow("stray argument") << QStringList{"now"} << 1 << "unexpected argument now";
-    QTest::newRow("link with a device")
-        << QStringList{"--device", "/dev/null", "--link", "@FILE"} << 1 << "not with --device";
+                                  << "--min-gap には 0 以上のミリ秒";
+    QTest::newRow("stray argument") << QStringList{"now"} << 1 << "余計な引数 now";
+    QTest::newRow("link with a device") << QStringList{"--device", "/dev/null", "--link", "@FILE"}
+                                        << 1 << "--device とは一緒に使えません";
     QTest::newRow("missing device") << QStringList{"--device", "/nonexistent-rw7300/ttyS9"} << 2
-                                    << "cannot open /nonexistent-rw7300/ttyS9";
+                                    << "/nonexistent-rw7300/ttyS9 を開けません";
     QTest::newRow("link over a regular file")
-        << QStringList{"--link", "@FILE"} << 2 << "is not a symbolic link";
+        << QStringList{"--link", "@FILE"} << 2 << "はシンボリックリンクではない";
 }
 
 void tst_Sim::refusals()
@@ -635,7 +635,7 @@ void tst_Sim::anomalyLinesBounded()
     else
         QVERIFY2(counted > 1001, qPrintable(QString::number(counted)));
     QCOMPARE(count_lines(outcome.err, kAnomalyLine), lines);
-    QCOMPARE(outcome.err.contains("the rest are counted in the summary"), counted > 1000);
+    QCOMPARE(outcome.err.contains("残りは示さず、まとめで数えます"), counted > 1000);
 }
 
 QTEST_GUILESS_MAIN(tst_Sim)
