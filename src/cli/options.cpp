@@ -229,11 +229,20 @@ OptionRow with(OptionRow r, Check check, QStringList needs = {},
 // asks for, what must come with it and the check of its value.
 std::vector<OptionRow> calculation_options()
 {
-    const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("save-mount")};
+    const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("advise"),
+                                   QStringLiteral("save-mount")};
     const QStringList calculate_run = {QStringLiteral("calculate")};
     return {
         with(row("calculate", QStringLiteral("Calculate the speed tables and print them.")),
              nullptr, {}, Action::Calculate),
+        with(row("advise",
+                 QStringLiteral("Rank every base clock and microstep factor (1 … 256) of each axis "
+                                "by how closely it tracks, as the window's 精度 dialog does: "
+                                "nothing cut first, then the smaller sidereal error, the smaller "
+                                "worst error up to 2x, the larger factor (errors compared to 0.01 "
+                                "ppm). Uses the drive trains of --ra, --dec and --mount; --clock "
+                                "marks the setting in use.")),
+             nullptr, {}, Action::Advise),
         with(row("ra",
                  QStringLiteral("RA drive train: worm, intermediate gear, motor, reduction gear, "
                                 "microstep (default %1).")
@@ -258,7 +267,11 @@ std::vector<OptionRow> calculation_options()
              mount, mount_run),
         with(row("json",
                  QStringLiteral(
-                     "With --calculate, print one JSON object of the box texts. With --ports, "
+                     "With --calculate, print one JSON object of the box texts. With --advise, "
+                     "print {\"recommended\": {base_clock, ra_microstep, dec_microstep}, "
+                     "\"candidates\": [{axis, base_clock, microstep, cut, sidereal_ppm, "
+                     "worst_ppm_to_2x, and for RA solar_ppm, lunar_ppm, king_ppm}, ...]}, ranked "
+                     "within each axis. With --ports, "
                      "print one JSON array: for Com1 … Com20 in order {\"port\": \"Com3\", "
                      "\"device\", \"source\": override|assigned|single_adapter|default, "
                      "\"present\": detected|exists|missing, \"assigned\": the device assigned "
@@ -266,7 +279,8 @@ std::vector<OptionRow> calculation_options()
                      "manufacturer, serial_number, vendor_id, product_id} or null}, then one "
                      "object with \"port\": null for each serial device present that no port "
                      "opens.")),
-             json, {QStringLiteral("calculate"), QStringLiteral("ports")}),
+             json,
+             {QStringLiteral("calculate"), QStringLiteral("advise"), QStringLiteral("ports")}),
         with(row("listing",
                  QStringLiteral("Also write the Speed_Data.txt listing (Shift-JIS) to FILE; - "
                                 "writes it to standard output in place of the report. A FIFO, a "
@@ -347,9 +361,10 @@ QString description()
                "Speed tables for the RW7300 telescope-mount stepper controller.\n"
                "Without options the window opens; rw7300-speedtable FILE opens it with the\n"
                "mount file FILE (*.%3: a mount's name, drive trains and base clock);\n"
-               "with --calculate the tables are printed; --save-mount writes a mount file;\n"
+               "with --calculate the tables are printed; --advise ranks the clocks and\n"
+               "microstep factors; --save-mount writes a mount file;\n"
                "--ports, --set-port and --clear-port show and change which serial device\n"
-               "each port name Com1 … Com20 opens, in the window too. One of these five\n"
+               "each port name Com1 … Com20 opens, in the window too. One of these six\n"
                "per run.\n"
                "The window writes Speed_Data.txt and PARAM.DAT to: %1\n"
                "Port assignments are kept in: %2\n")

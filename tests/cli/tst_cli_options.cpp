@@ -65,11 +65,11 @@ void tst_CliOptions::usageError_data()
     QTest::newRow("two runs") << QStringList{"--calculate", "--ports"} << "一つだけ";
     QTest::newRow("nothing to do") << QStringList{"--"} << "することが指定されていません";
     QTest::newRow("ra without a run") << QStringList{"--ports", "--ra", "1,2,3,4,5"}
-                                      << "--ra は --calculate か --save-mount と一緒に";
+                                      << "--ra は --calculate か --advise か --save-mount と一緒に";
     QTest::newRow("mount alone") << QStringList{"--mount", "m.rw7300mount"}
-                                 << "--mount は --calculate か --save-mount と一緒に";
+                                 << "--mount は --calculate か --advise か --save-mount と一緒に";
     QTest::newRow("json of a change") << QStringList{"--set-port", "Com3=/x", "--json"}
-                                      << "--json は --calculate か --ports と一緒に";
+                                      << "--json は --calculate か --advise か --ports と一緒に";
     QTest::newRow("listing of a saved mount")
         << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x"}
         << "--listing は --calculate と一緒に";
