@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "accuracytext.h"
+#include "advisordialog.h"
 #include "alerts.h"
 #include "beep.h"
 #include "calculate.h"
@@ -17,6 +18,7 @@
 #include "settings.h"
 #include "statusline.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -143,6 +145,11 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     m_mounts = std::make_unique<MountControl>(this, MountBoxes{Text1, Text4, m_option1_group},
                                               windowTitle(), MountHistory());
     connect(m_mounts.get(), &MountControl::status, this, &Form1::show_status);
+    m_advisor_action = new QAction(QStringLiteral("精度…"), this);
+    m_advisor_action->setObjectName(QStringLiteral("advisorAction"));
+    m_advisor_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(m_advisor_action, &QAction::triggered, this, &Form1::show_advisor);
+    addAction(m_advisor_action); // the shortcut works anywhere in the window
     connect_boxes();
 }
 
@@ -574,7 +581,38 @@ void Form1::drive_train_menu(QWidget *from, const QPoint &at)
     menu->setObjectName(QStringLiteral("mountMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     m_mounts->add_to_menu(menu);
+    menu->addSeparator();
+    menu->addAction(m_advisor_action);
     menu->popup(from->mapToGlobal(at));
+}
+
+void Form1::show_advisor()
+{
+    if (m_advisor) {
+        m_advisor->raise();
+        m_advisor->activateWindow();
+        return;
+    }
+    AdvisorSetting now;
+    for (std::size_t i = 0; i < now.ra.size(); ++i) {
+        now.ra[i] = Text1[i]->text().toStdString();
+        now.dec[i] = Text4[i]->text().toStdString();
+    }
+    now.base_clock = Option1[0]->isChecked() ? calc::kClock2MHz : calc::kClock250kHz;
+    m_advisor = new AdvisorDialog(now, this);
+    m_advisor->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_advisor, &AdvisorDialog::apply, this, &Form1::apply_advice);
+    m_advisor->show();
+}
+
+void Form1::apply_advice(std::int32_t clock, int ra_microstep, int dec_microstep)
+{
+    const int option = clock == calc::kClock2MHz ? 0 : 1;
+    Option1[option]->setChecked(true);
+    Option1_Click(option);
+    Text1[calc::kMicrostep]->setText(QString::number(ra_microstep));
+    Text4[calc::kMicrostep]->setText(QString::number(dec_microstep));
+    Command1_Click();
 }
 
 void Form1::contextMenuEvent(QContextMenuEvent *event)
@@ -585,7 +623,11 @@ void Form1::contextMenuEvent(QContextMenuEvent *event)
         drive_train_menu(this, event->pos());
         return;
     }
-    QWidget::contextMenuEvent(event);
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("windowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(m_advisor_action);
+    menu->popup(event->globalPos());
 }
 
 void Form1::closeEvent(QCloseEvent *event)

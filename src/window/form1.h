@@ -27,6 +27,7 @@
 #include "sendvalues.h"
 #include "speedtable.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -36,6 +37,7 @@
 #include <optional>
 #include <vector>
 
+class QAction;
 class QButtonGroup;
 class QFrame;
 class QLabel;
@@ -51,6 +53,7 @@ class Clock;
 
 namespace app {
 
+class AdvisorDialog;
 class PortCombo;
 class PortControls;
 class StatusLine;
@@ -90,6 +93,10 @@ public:
     void Command6_Click() { send_total(calc::Axis::Ra); }
     void Command7_Click() { send_total(calc::Axis::Dec); }
 
+    // 「精度」 (Ctrl+E): the clock and microsteps that track best; its
+    // 「適用」 sets them and calculates.
+    void show_advisor();
+
     // Once the window shows: opens the mount file given on the command
     // line, or else the last one used when the operator asked for that.
     void start_with_mount(const QString &file);
@@ -114,6 +121,7 @@ private:
     void send_rate(int box);
     void send_total(calc::Axis axis);
     void drive_train_menu(QWidget *from, const QPoint &at);
+    void apply_advice(std::int32_t clock, int ra_microstep, int dec_microstep);
 
     bool calculate(); // Calculate; false when it could not, the window unchanged
     bool refuse_before_calculate();
@@ -171,7 +179,9 @@ private:
     std::unique_ptr<PortControls> m_ports;
     std::unique_ptr<ActionControl> m_actions;
     std::unique_ptr<MountControl> m_mounts; // the drive trains kept in mount files
-    bool m_mount_answered = false;          // asked about unsaved mount edits on closing
+    QAction *m_advisor_action = nullptr;
+    QPointer<AdvisorDialog> m_advisor; // one at a time
+    bool m_mount_answered = false;     // asked about unsaved mount edits on closing
     bool m_writing_results = false;
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;
