@@ -105,7 +105,7 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     m_chart_view = new QChartView(m_chart, this);
     m_chart_view->setObjectName(QStringLiteral("advisorChartView"));
     m_chart_view->setRenderHint(QPainter::Antialiasing);
-    m_chart_view->setMinimumHeight(260);
+    m_chart_view->setMinimumHeight(240);
 
     m_chart_axis = new QComboBox(this);
     m_chart_axis->setObjectName(QStringLiteral("advisorChartAxis"));
@@ -134,7 +134,7 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(summary);
-    layout->addLayout(tables);
+    layout->addLayout(tables, 1);
     layout->addLayout(chart_head);
     layout->addWidget(m_chart_view, 1);
     layout->addWidget(note);
@@ -142,7 +142,7 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
 
     show_chart_axis(calc::Axis::Ra);
     follow_palette();
-    resize(980, 760);
+    resize(960, 780);
 }
 
 QTableWidget *AdvisorDialog::ranking_table(calc::Axis axis, int current_microstep)
@@ -222,6 +222,7 @@ void AdvisorDialog::show_chart_axis(calc::Axis axis)
     }
     const double margin = std::max(1.0, (high - low) * 0.05);
     m_ppm_axis->setRange(low - margin, high + margin);
+    m_ppm_axis->applyNiceNumbers();
     m_chart->setTitle(QStringLiteral("%1: 行ごとの誤差").arg(q(axis_name(axis))));
 }
 

@@ -150,6 +150,9 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     m_advisor_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(m_advisor_action, &QAction::triggered, this, &Form1::show_advisor);
     addAction(m_advisor_action); // the shortcut works anywhere in the window
+    // A box takes Ctrl+E as "end of line" on X11; the window's key wins.
+    for (QLineEdit *edit : findChildren<QLineEdit *>())
+        edit->installEventFilter(this);
     connect_boxes();
 }
 
@@ -656,6 +659,12 @@ void Form1::closeEvent(QCloseEvent *event)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::ShortcutOverride &&
+        QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()) ==
+            m_advisor_action->shortcut()) {
+        event->ignore(); // not the box's: the shortcut map takes it
+        return true;
+    }
     // Return presses the focused button, as Space does: the buttons are no
     // dialog's defaults, so Qt leaves Return to them unhandled.
     if (auto *b = qobject_cast<QPushButton *>(watched); b && event->type() == QEvent::KeyPress) {
