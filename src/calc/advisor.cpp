@@ -27,25 +27,7 @@ bool total_fits(const std::string &total_text)
     return rounded && *rounded >= 0 && *rounded < kTotalLimit;
 }
 
-std::vector<Candidate> ranked(Axis axis, const DriveTrainTexts &drive_train)
-{
-    std::vector<Candidate> all;
-    all.reserve(kAdvisedClocks.size() * kAdvisedMicrosteps.size());
-    DriveTrainTexts changed = drive_train;
-    for (const std::int32_t clock : kAdvisedClocks) {
-        for (const int factor : kAdvisedMicrosteps) {
-            changed[kMicrostep] = std::to_string(factor);
-            all.push_back(evaluate(axis, changed, clock));
-        }
-    }
-    // Stable: equal candidates keep the 2 MHz one first.
-    std::ranges::stable_sort(all, ranks_before);
-    return all;
-}
-
-} // namespace
-
-Candidate evaluate(Axis axis, const DriveTrainTexts &drive_train, std::int32_t base_clock)
+Candidate named(Axis axis, const DriveTrainTexts &drive_train, std::int32_t base_clock)
 {
     Candidate c;
     c.axis = axis;
@@ -54,24 +36,24 @@ Candidate evaluate(Axis axis, const DriveTrainTexts &drive_train, std::int32_t b
     c.microstep = std::isfinite(factor) && std::fabs(factor) < std::numeric_limits<int>::max()
                       ? static_cast<int>(std::lround(factor))
                       : 0;
+    return c;
+}
 
-    // The axis in RA's place: the rates are only made there, and RA's half
-    // of Calculate runs first, so a failure is this axis's own.
-    const CalcResult result = calculate(CalcInput{drive_train, drive_train, base_clock});
-    const auto *out = std::get_if<CalcOutput>(&result);
-    if (!out) {
-        c.cut = true;
-        return c;
-    }
-    const bool ra = axis == Axis::Ra;
+// The figures of one axis's half of a Calculate that went through; rates
+// only for RA.
+void fill_figures(Candidate &c, const DriveTrainTexts &drive_train, const AxisOutput &half,
+                  const std::array<RateOutput, kRateCount> *rates)
+{
     std::array<std::string, kRateCount> rate_hex;
-    for (std::size_t k = 0; k < rate_hex.size(); ++k)
-        rate_hex[k] = out->rates[k].hex;
-    const AxisAccuracy accuracy =
-        axis_accuracy(base_clock, drive_train, axis, out->ra.hex_rows,
-                      ra ? std::span<const std::string>(rate_hex) : std::span<const std::string>());
+    if (rates) {
+        for (std::size_t k = 0; k < rate_hex.size(); ++k)
+            rate_hex[k] = (*rates)[k].hex;
+    }
+    const AxisAccuracy accuracy = axis_accuracy(c.base_clock, drive_train, c.axis, half.hex_rows,
+                                                rates ? std::span<const std::string>(rate_hex)
+                                                      : std::span<const std::string>());
 
-    c.cut = !total_fits(out->ra.total);
+    c.cut = !total_fits(half.total);
     for (const EntryAccuracy &e : accuracy.entries) {
         c.cut = c.cut || e.problem.has_value();
         if (e.index < kTableRows)
@@ -87,6 +69,22 @@ Candidate evaluate(Axis axis, const DriveTrainTexts &drive_train, std::int32_t b
         if (ppm && (!c.worst_ppm_to_2x || std::fabs(*ppm) > *c.worst_ppm_to_2x))
             c.worst_ppm_to_2x = std::fabs(*ppm);
     }
+}
+
+} // namespace
+
+Candidate evaluate(Axis axis, const DriveTrainTexts &drive_train, std::int32_t base_clock)
+{
+    Candidate c = named(axis, drive_train, base_clock);
+    // The axis in RA's place: the rates are only made there, and RA's half
+    // of Calculate runs first, so a failure is this axis's own.
+    const CalcResult result = calculate(CalcInput{drive_train, drive_train, base_clock});
+    const auto *out = std::get_if<CalcOutput>(&result);
+    if (!out) {
+        c.cut = true;
+        return c;
+    }
+    fill_figures(c, drive_train, out->ra, axis == Axis::Ra ? &out->rates : nullptr);
     return c;
 }
 
@@ -100,8 +98,30 @@ bool ranks_before(const Candidate &a, const Candidate &b)
 Advice advise(const DriveTrainTexts &ra, const DriveTrainTexts &dec)
 {
     Advice advice;
-    advice.ra = ranked(Axis::Ra, ra);
-    advice.dec = ranked(Axis::Dec, dec);
+    advice.ra.reserve(kAdvisedClocks.size() * kAdvisedMicrosteps.size());
+    advice.dec.reserve(advice.ra.capacity());
+    DriveTrainTexts ra_train = ra;
+    DriveTrainTexts dec_train = dec;
+    for (const std::int32_t clock : kAdvisedClocks) {
+        for (const int factor : kAdvisedMicrosteps) {
+            ra_train[kMicrostep] = dec_train[kMicrostep] = std::to_string(factor);
+            // Both axes in one Calculate, as the window would run them; only
+            // when it stops is each axis calculated on its own.
+            const CalcResult result = calculate(CalcInput{ra_train, dec_train, clock});
+            if (const auto *out = std::get_if<CalcOutput>(&result)) {
+                advice.ra.push_back(named(Axis::Ra, ra_train, clock));
+                fill_figures(advice.ra.back(), ra_train, out->ra, &out->rates);
+                advice.dec.push_back(named(Axis::Dec, dec_train, clock));
+                fill_figures(advice.dec.back(), dec_train, out->dec, nullptr);
+            } else {
+                advice.ra.push_back(evaluate(Axis::Ra, ra_train, clock));
+                advice.dec.push_back(evaluate(Axis::Dec, dec_train, clock));
+            }
+        }
+    }
+    // Stable: equal candidates keep the 2 MHz one first.
+    std::ranges::stable_sort(advice.ra, ranks_before);
+    std::ranges::stable_sort(advice.dec, ranks_before);
     // RA tracks; DEC mostly holds still, so RA's best decides the shared clock.
     advice.base_clock = advice.ra.front().base_clock;
     advice.ra_microstep = advice.ra.front().microstep;

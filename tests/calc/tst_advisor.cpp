@@ -172,6 +172,8 @@ void tst_Advisor::ranking_data()
     // Factor 1 is the only one whose total fits six hex digits.
     const QStringList at_total = {"16777215", "1", "1", "1", "1"};
     QTest::newRow("total exactly FFFFFF") << at_total << ra << 2000000 << 1 << 8;
+    // Calculate stops on DEC's 32-bit total at × 256: RA's figures still count.
+    QTest::newRow("total exactly FFFFFF on DEC") << ra << at_total << 2000000 << 8 << 1;
     const QStringList over_total = {"16777216", "1", "1", "1", "1"};
     QTest::newRow("total one over FFFFFF") << over_total << ra << 2000000 << 1 << 8;
     QTest::newRow("fractional gears, different axes")
