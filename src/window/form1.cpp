@@ -659,7 +659,7 @@ void Form1::closeEvent(QCloseEvent *event)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::ShortcutOverride &&
+    if (event->type() == QEvent::ShortcutOverride && m_advisor_action &&
         QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()) ==
             m_advisor_action->shortcut()) {
         event->ignore(); // not the box's: the shortcut map takes it
