@@ -2,6 +2,8 @@
 
 #include "accuracy.h"
 #include "accuracytext.h"
+#include "advicereport.h"
+#include "advisor.h"
 #include "calculate.h"
 #include "cliports.h"
 #include "cliupload.h"
@@ -182,6 +184,22 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
     return upload.complete ? 0 : exit_code(ExitStatus::Upload);
 }
 
+// --advise: every clock and factor ranked, for the mount of this run.
+int advise(const Options &options)
+{
+    const auto mount = mount_of_run(options);
+    if (const int *failed = std::get_if<int>(&mount))
+        return *failed;
+    const auto &values = std::get<files::Mount>(mount);
+    const calc::Advice advice = calc::advise(values.ra, values.dec);
+    if (options.json)
+        print(stdout, QString::fromUtf8(advice_json(advice).toJson(QJsonDocument::Compact)) +
+                          QLatin1Char('\n'));
+    else
+        print(stdout, advice_report(advice, values.base_clock, values.ra, values.dec));
+    return 0;
+}
+
 // --save-mount: the mount of this run, written to a file or standard output.
 int save_mount(const Options &options)
 {
@@ -314,6 +332,8 @@ int run_command_line(const QStringList &arguments, rwlink::Clock *clock,
         case Action::SetPort:
         case Action::ClearPort:
             return change_port(options, devices);
+        case Action::Advise:
+            return advise(options);
         case Action::Calculate:
             break;
         }

@@ -229,11 +229,20 @@ OptionRow with(OptionRow r, Check check, QStringList needs = {},
 // asks for, what must come with it and the check of its value.
 std::vector<OptionRow> calculation_options()
 {
-    const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("save-mount")};
+    const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("advise"),
+                                   QStringLiteral("save-mount")};
     const QStringList calculate_run = {QStringLiteral("calculate")};
     return {
         with(row("calculate", QStringLiteral("スピードテーブルを計算して出力します。")), nullptr,
              {}, Action::Calculate),
+        with(row("advise",
+                 QStringLiteral("ウィンドウの「精度」と同じく、両軸の基本クロックとマイクロ"
+                                "ステップ (1 … 256) の組を追尾の正確さの順に並べます: 切り捨て"
+                                "のないもの、恒星時の誤差の小さいもの、2 倍までの最大誤差の小さい"
+                                "もの、マイクロステップの大きいものの順 (誤差は 0.01 ppm に丸めて"
+                                "比べます)。駆動系は --ra、--dec、--mount のもの、--clock は今の"
+                                "設定を示します。")),
+             nullptr, {}, Action::Advise),
         with(row("ra",
                  QStringLiteral("赤経軸の駆動系: ウォームホイール、中間ギア、モーター、減速ギア、"
                                 "マイクロステップ (既定 %1)。")
@@ -259,7 +268,11 @@ std::vector<OptionRow> calculation_options()
              mount, mount_run),
         with(row("json",
                  QStringLiteral(
-                     "--calculate では欄の文字を一つの JSON オブジェクトで出力します。--ports "
+                     "--calculate では欄の文字を一つの JSON オブジェクトで出力します。--advise "
+                     "では {\"recommended\": {base_clock, ra_microstep, dec_microstep}, "
+                     "\"candidates\": [{axis, base_clock, microstep, cut, sidereal_ppm, "
+                     "worst_ppm_to_2x, 赤経では solar_ppm, lunar_ppm, king_ppm}, ...]} を軸ごとの"
+                     "順位の順に出力します。--ports "
                      "では一つの JSON 配列を出力します: Com1 … Com20 の順に {\"port\": "
                      "\"Com3\", \"device\", \"source\": "
                      "override|assigned|single_adapter|default, \"present\": "
@@ -267,7 +280,8 @@ std::vector<OptionRow> calculation_options()
                      "\"detected\": {location, stable_name, description, manufacturer, "
                      "serial_number, vendor_id, product_id} か null}、続いて、どのポートも"
                      "開かない接続中のシリアルデバイスごとに \"port\": null のオブジェクト。")),
-             json, {QStringLiteral("calculate"), QStringLiteral("ports")}),
+             json,
+             {QStringLiteral("calculate"), QStringLiteral("advise"), QStringLiteral("ports")}),
         with(row("listing",
                  QStringLiteral("一覧 Speed_Data.txt (Shift_JIS) を FILE にも書きます。- "
                                 "なら表の代わりに標準出力に書きます。FIFO、端末、デバイスには"
@@ -393,10 +407,11 @@ QString description(const std::vector<OptionRow> &table)
                "\n"
                "オプションなしではウィンドウが開きます。rw7300-speedtable FILE は\n"
                "マウントファイル FILE (*.%3: マウント名、両軸の駆動系、基本クロック) を\n"
-               "開いてウィンドウを開きます。--calculate は表を出力し、--save-mount は\n"
+               "開いてウィンドウを開きます。--calculate は表を出力し、--advise はクロックと\n"
+               "マイクロステップの組を正確さの順に並べ、--save-mount は\n"
                "マウントファイルを書き、--ports, --set-port, --clear-port は\n"
                "各ポート名 Com1 … Com20 が開くシリアルデバイスを示し、変えます (ウィンドウでも\n"
-               "同じです)。一回の実行ではこの五つのうち一つだけです。\n"
+               "同じです)。一回の実行ではこの六つのうち一つだけです。\n"
                "\n"
                "ウィンドウが Speed_Data.txt と PARAM.DAT を書く場所: %1\n"
                "\n"

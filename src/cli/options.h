@@ -17,7 +17,7 @@
 namespace app {
 
 // What a run is asked to do: one of these each time.
-enum class Action { Calculate, SaveMount, Ports, SetPort, ClearPort };
+enum class Action { Calculate, Advise, SaveMount, Ports, SetPort, ClearPort };
 
 struct Options {
     Action action = Action::Calculate;

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "accuracytext.h"
+#include "advisordialog.h"
 #include "alerts.h"
 #include "beep.h"
 #include "calculate.h"
@@ -147,6 +148,14 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     m_mounts = std::make_unique<MountControl>(this, MountBoxes{Text1, Text4, m_option1_group},
                                               windowTitle(), MountHistory());
     connect(m_mounts.get(), &MountControl::status, this, &Form1::show_status);
+    m_advisor_action = new QAction(QStringLiteral("精度…"), this);
+    m_advisor_action->setObjectName(QStringLiteral("advisorAction"));
+    m_advisor_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(m_advisor_action, &QAction::triggered, this, &Form1::show_advisor);
+    addAction(m_advisor_action); // the shortcut works anywhere in the window
+    // A box takes Ctrl+E as "end of line" on X11; the window's key wins.
+    for (QLineEdit *edit : findChildren<QLineEdit *>())
+        edit->installEventFilter(this);
     connect_boxes();
 }
 
@@ -634,6 +643,7 @@ void Form1::drive_train_menu(QWidget *from, const QPoint &at)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     m_mounts->add_to_menu(menu);
     menu->addSeparator();
+    menu->addAction(m_advisor_action);
     menu->addAction(m_night_action);
     menu->popup(from->mapToGlobal(at));
 }
@@ -648,6 +658,35 @@ void Form1::box_menu(QLineEdit *box, const QPoint &at)
     menu->popup(box->mapToGlobal(at));
 }
 
+void Form1::show_advisor()
+{
+    if (m_advisor) {
+        m_advisor->raise();
+        m_advisor->activateWindow();
+        return;
+    }
+    AdvisorSetting now;
+    for (std::size_t i = 0; i < now.ra.size(); ++i) {
+        now.ra[i] = Text1[i]->text().toStdString();
+        now.dec[i] = Text4[i]->text().toStdString();
+    }
+    now.base_clock = Option1[0]->isChecked() ? calc::kClock2MHz : calc::kClock250kHz;
+    m_advisor = new AdvisorDialog(now, this);
+    m_advisor->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_advisor, &AdvisorDialog::apply, this, &Form1::apply_advice);
+    m_advisor->show();
+}
+
+void Form1::apply_advice(std::int32_t clock, int ra_microstep, int dec_microstep)
+{
+    const int option = clock == calc::kClock2MHz ? 0 : 1;
+    Option1[option]->setChecked(true);
+    Option1_Click(option);
+    Text1[calc::kMicrostep]->setText(QString::number(ra_microstep));
+    Text4[calc::kMicrostep]->setText(QString::number(dec_microstep));
+    Command1_Click();
+}
+
 void Form1::contextMenuEvent(QContextMenuEvent *event)
 {
     // Above the rule under the drive trains: the labels and the space
@@ -659,6 +698,7 @@ void Form1::contextMenuEvent(QContextMenuEvent *event)
     auto *menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(m_advisor_action);
     menu->addAction(m_night_action);
     menu->popup(event->globalPos());
 }
@@ -689,6 +729,12 @@ void Form1::closeEvent(QCloseEvent *event)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::ShortcutOverride && m_advisor_action &&
+        QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()) ==
+            m_advisor_action->shortcut()) {
+        event->ignore(); // not the box's: the shortcut map takes it
+        return true;
+    }
     // Return presses the focused button, as Space does: the buttons are no
     // dialog's defaults, so Qt leaves Return to them unhandled.
     if (auto *b = qobject_cast<QPushButton *>(watched); b && event->type() == QEvent::KeyPress) {

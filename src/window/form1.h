@@ -28,6 +28,7 @@
 #include "sendvalues.h"
 #include "speedtable.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -53,6 +54,7 @@ class Clock;
 
 namespace app {
 
+class AdvisorDialog;
 class PortCombo;
 class PortControls;
 class StatusLine;
@@ -92,6 +94,10 @@ public:
     void Command6_Click() { send_total(calc::Axis::Ra); }
     void Command7_Click() { send_total(calc::Axis::Dec); }
 
+    // 「精度」 (Ctrl+E): the clock and microsteps that track best; its
+    // 「適用」 sets them and calculates.
+    void show_advisor();
+
     // Once the window shows: opens the mount file given on the command
     // line, or else the last one used when the operator asked for that.
     void start_with_mount(const QString &file);
@@ -123,6 +129,7 @@ private:
     void drive_train_menu(QWidget *from, const QPoint &at);
     void box_menu(QLineEdit *box, const QPoint &at);
     void build_keys();
+    void apply_advice(std::int32_t clock, int ra_microstep, int dec_microstep);
 
     bool calculate(); // Calculate; false when it could not, the window unchanged
     bool refuse_before_calculate();
@@ -180,7 +187,9 @@ private:
     std::unique_ptr<PortControls> m_ports;
     std::unique_ptr<ActionControl> m_actions;
     std::unique_ptr<MountControl> m_mounts; // the drive trains kept in mount files
-    bool m_mount_answered = false;          // asked about unsaved mount edits on closing
+    QAction *m_advisor_action = nullptr;
+    QPointer<AdvisorDialog> m_advisor; // one at a time
+    bool m_mount_answered = false;     // asked about unsaved mount edits on closing
     bool m_writing_results = false;
     LookSetting m_look_setting;
     QAction *m_night_action = nullptr; // 夜間表示, in every menu of the window

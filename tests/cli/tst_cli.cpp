@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstring>
 
@@ -200,6 +201,9 @@ private slots:
     void jsonOptions_data();
     void jsonOptions();
     void report();
+    void advise_data();
+    void advise();
+    void adviseReport();
     void malformedOptions_data();
     void malformedOptions();
     void calculationFailure();
@@ -650,6 +654,79 @@ void tst_Cli::report()
     QVERIFY(r.err.isEmpty());
 }
 
+// The ranking itself is checked against an independent computation in the
+// core's tests; here, what --advise prints of it.
+void tst_Cli::advise_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("clock");
+    QTest::addColumn<int>("raMicrostep");
+    QTest::addColumn<int>("decMicrostep");
+    QTest::addColumn<double>("bestSidereal"); // RA's first candidate, to 0.01 ppm
+    QTest::newRow("defaults") << QStringList{} << 2000000 << 8 << 8 << -20.43;
+    QTest::newRow("the clock option does not change the advice")
+        << QStringList{"--clock", "250kHz"} << 2000000 << 8 << 8 << -20.43;
+    QTest::newRow("every 2 MHz candidate cut")
+        << QStringList{"--ra", "100,1,200,1,16", "--dec", "100,1,200,1,16"} << 250000 << 64 << 64
+        << -5.57;
+}
+
+void tst_Cli::advise()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, clock);
+    QFETCH(int, raMicrostep);
+    QFETCH(int, decMicrostep);
+    QFETCH(double, bestSidereal);
+    const Run r = run(QStringList{"--advise", "--json"} + arguments);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.err.isEmpty());
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QCOMPARE(o.keys(), (QStringList{"candidates", "recommended"}));
+    const QJsonObject recommended = o.value("recommended").toObject();
+    QCOMPARE(recommended.keys(), (QStringList{"base_clock", "dec_microstep", "ra_microstep"}));
+    QCOMPARE(recommended.value("base_clock").toInt(), clock);
+    QCOMPARE(recommended.value("ra_microstep").toInt(), raMicrostep);
+    QCOMPARE(recommended.value("dec_microstep").toInt(), decMicrostep);
+
+    const QJsonArray candidates = o.value("candidates").toArray();
+    QCOMPARE(candidates.size(), 36); // 2 clocks × 9 factors × 2 axes
+    const QStringList common = {"axis",      "base_clock",   "cut",
+                                "microstep", "sidereal_ppm", "worst_ppm_to_2x"};
+    const QStringList ra_keys = {"axis",         "base_clock", "cut",
+                                 "king_ppm",     "lunar_ppm",  "microstep",
+                                 "sidereal_ppm", "solar_ppm",  "worst_ppm_to_2x"};
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        const QJsonObject c = candidates[i].toObject();
+        const bool ra = i < 18;
+        QCOMPARE(c.value("axis").toString(), ra ? QStringLiteral("ra") : QStringLiteral("dec"));
+        QCOMPARE(c.keys(), ra ? ra_keys : common);
+        QVERIFY(c.value("cut").isBool());
+    }
+    const QJsonObject best = candidates[0].toObject();
+    QCOMPARE(best.value("base_clock").toInt(), clock);
+    QCOMPARE(best.value("microstep").toInt(), raMicrostep);
+    QCOMPARE(best.value("cut").toBool(), false);
+    QCOMPARE(std::round(best.value("sidereal_ppm").toDouble() * 100) / 100, bestSidereal);
+}
+
+// The text marks the setting in use, which --clock and the microstep of
+// --ra name, and says the driver is set by hand.
+void tst_Cli::adviseReport()
+{
+    const Run r = run({"--advise", "--clock", "250kHz", "--ra", "240,2,200,10,4"});
+    QCOMPARE(r.exitCode, 0);
+    const QString text = QString::fromUtf8(r.out);
+    QVERIFY(text.startsWith(QStringLiteral("推奨: 基本クロック 2 MHz、赤経 ﾏｲｸﾛｽﾃｯﾌﾟ 8、")));
+    QVERIFY(text.contains(QStringLiteral("スイッチ")));
+    const QStringList marked = text.split('\n').filter(QRegularExpression("^\\*"));
+    QCOMPARE(marked.size(), 2);
+    QVERIFY2(marked[0].contains(QRegularExpression("^\\* +\\d+ +250 kHz +4 ")),
+             qPrintable(marked[0]));
+    QVERIFY2(marked[1].contains(QRegularExpression("^\\* +\\d+ +250 kHz +16 ")),
+             qPrintable(marked[1]));
+}
+
 void tst_Cli::malformedOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -660,6 +737,8 @@ void tst_Cli::malformedOptions_data()
     QTest::newRow("option without --calculate") << QStringList{"--json", "--help-me"};
     QTest::newRow("stray argument") << QStringList{"--calculate", "extra"};
     QTest::newRow("force without upload") << QStringList{"--calculate", "--force"};
+    QTest::newRow("listing with --advise") << QStringList{"--advise", "--listing", "x.txt"};
+    QTest::newRow("advise and calculate") << QStringList{"--advise", "--calculate"};
 }
 
 void tst_Cli::malformedOptions()
@@ -1119,7 +1198,7 @@ void tst_Cli::portUsageErrors_data()
         << QStringList{"--set-port", "Com3=/x", "--set-port", "Com4=/y"} << "--set-port が二度以上";
     QTest::newRow("JSON of a change")
         << QStringList{"--set-port", "Com3=/x", "--json"}
-        << QStringLiteral("--json は --calculate か --ports と一緒に");
+        << QStringLiteral("--json は --calculate か --advise か --ports と一緒に");
     QTest::newRow("listing of the port list") << QStringList{"--ports", "--listing", "x.txt"}
                                               << QStringLiteral("は --calculate と一緒に");
     QTest::newRow("upload with a change") << QStringList{"--clear-port", "Com3", "--upload", "Com3"}
@@ -1128,10 +1207,10 @@ void tst_Cli::portUsageErrors_data()
         << QStringList{"--"} << QStringLiteral("することが指定されていません");
     QTest::newRow("mount file of the port list")
         << QStringList{"--ports", "--mount", "m.rw7300mount"}
-        << QStringLiteral("は --calculate か --save-mount と一緒に");
+        << QStringLiteral("は --calculate か --advise か --save-mount と一緒に");
     QTest::newRow("mount file of nothing")
         << QStringList{"--mount", "m.rw7300mount"}
-        << QStringLiteral("は --calculate か --save-mount と一緒に");
+        << QStringLiteral("は --calculate か --advise か --save-mount と一緒に");
     QTest::newRow("empty mount file name") << QStringList{"--calculate", "--mount", ""}
                                            << QStringLiteral("--mount にはファイル名が必要です");
     QTest::newRow("save to nothing") << QStringList{"--save-mount", ""}
@@ -1141,7 +1220,7 @@ void tst_Cli::portUsageErrors_data()
         << QStringLiteral("一つだけ");
     QTest::newRow("JSON of a saved mount")
         << QStringList{"--save-mount", "m.rw7300mount", "--json"}
-        << QStringLiteral("--json は --calculate か --ports と一緒に");
+        << QStringLiteral("--json は --calculate か --advise か --ports と一緒に");
     QTest::newRow("listing of a saved mount")
         << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x.txt"}
         << QStringLiteral("は --calculate と一緒に");

@@ -71,11 +71,11 @@ void tst_CliOptions::usageError_data()
     QTest::newRow("two runs") << QStringList{"--calculate", "--ports"} << "一つだけ";
     QTest::newRow("nothing to do") << QStringList{"--"} << "することが指定されていません";
     QTest::newRow("ra without a run") << QStringList{"--ports", "--ra", "1,2,3,4,5"}
-                                      << "--ra は --calculate か --save-mount と一緒に";
+                                      << "--ra は --calculate か --advise か --save-mount と一緒に";
     QTest::newRow("mount alone") << QStringList{"--mount", "m.rw7300mount"}
-                                 << "--mount は --calculate か --save-mount と一緒に";
+                                 << "--mount は --calculate か --advise か --save-mount と一緒に";
     QTest::newRow("json of a change") << QStringList{"--set-port", "Com3=/x", "--json"}
-                                      << "--json は --calculate か --ports と一緒に";
+                                      << "--json は --calculate か --advise か --ports と一緒に";
     QTest::newRow("listing of a saved mount")
         << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x"}
         << "--listing は --calculate と一緒に";
@@ -289,7 +289,7 @@ void tst_CliOptions::usageForms()
             QFAIL(qPrintable(m.captured(1) + QStringLiteral(": ") + error->message));
         QVERIFY(actions.insert(int(std::get<app::Options>(parsed).action)).second);
     }
-    QCOMPARE(actions.size(), std::size_t{5});
+    QCOMPARE(actions.size(), std::size_t{6});
     if (everything) {
         static const QRegularExpression option_line(QStringLiteral("^  (--[a-z-]+)"),
                                                     QRegularExpression::MultilineOption);

@@ -1,0 +1,258 @@
+#include "advisordialog.h"
+
+#include "advicetext.h"
+#include "names.h"
+#include "numbertext.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace app {
+
+namespace {
+
+QString q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+QString ppm_text(const std::optional<double> &ppm)
+{
+    return ppm ? QString::number(*ppm, 'f', 2) : QStringLiteral("—");
+}
+
+int typed_microstep(const calc::DriveTrainTexts &texts)
+{
+    const double factor = calc::lenient_parse(texts[calc::kMicrostep]);
+    return std::isfinite(factor) && std::fabs(factor) < 1e9 ? static_cast<int>(std::lround(factor))
+                                                            : 0;
+}
+
+const calc::DriveTrainTexts &train(const AdvisorSetting &s, calc::Axis axis)
+{
+    return axis == calc::Axis::Ra ? s.ra : s.dec;
+}
+
+void fill(QLineSeries *series, const calc::Candidate &c)
+{
+    QList<QPointF> points;
+    for (int i = 0; i < calc::kTableRows; ++i) {
+        // A cut row has no error to draw; the line skips it.
+        if (const auto &ppm = c.row_ppm[static_cast<std::size_t>(i)])
+            points.append(QPointF(i + 1, *ppm));
+    }
+    series->replace(points);
+}
+
+} // namespace
+
+AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
+    : QDialog(parent), m_current(current), m_advice(calc::advise(current.ra, current.dec))
+{
+    setObjectName(QStringLiteral("advisorDialog"));
+    setWindowTitle(QStringLiteral("精度"));
+
+    auto *summary = new QLabel(q(advice_summary(m_advice)), this);
+    summary->setObjectName(QStringLiteral("advisorSummary"));
+    summary->setWordWrap(true);
+    auto *note = new QLabel(q(driver_switch_note()), this);
+    note->setObjectName(QStringLiteral("advisorDriverNote"));
+    note->setWordWrap(true);
+
+    auto *tables = new QHBoxLayout;
+    for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
+        auto *column = new QVBoxLayout;
+        column->addWidget(new QLabel(q(axis_name(axis)), this));
+        column->addWidget(ranking_table(axis, typed_microstep(train(m_current, axis))));
+        tables->addLayout(column, axis == calc::Axis::Ra ? 3 : 2);
+    }
+
+    m_chart = new QChart;
+    m_chart->setObjectName(QStringLiteral("advisorChart"));
+    m_current_series = new QLineSeries(m_chart);
+    m_current_series->setObjectName(QStringLiteral("advisorCurrentSeries"));
+    m_recommended_series = new QLineSeries(m_chart);
+    m_recommended_series->setObjectName(QStringLiteral("advisorRecommendedSeries"));
+    m_chart->addSeries(m_current_series);
+    m_chart->addSeries(m_recommended_series);
+    m_rows_axis = new QValueAxis(m_chart);
+    m_rows_axis->setTitleText(QStringLiteral("テーブルの行"));
+    m_rows_axis->setRange(1, calc::kTableRows);
+    m_rows_axis->setLabelFormat(QStringLiteral("%d"));
+    m_rows_axis->setTickCount(8);
+    m_ppm_axis = new QValueAxis(m_chart);
+    m_ppm_axis->setTitleText(QStringLiteral("誤差 (ppm)"));
+    m_chart->addAxis(m_rows_axis, Qt::AlignBottom);
+    m_chart->addAxis(m_ppm_axis, Qt::AlignLeft);
+    for (QLineSeries *series : {m_current_series, m_recommended_series}) {
+        series->attachAxis(m_rows_axis);
+        series->attachAxis(m_ppm_axis);
+    }
+    m_chart_view = new QChartView(m_chart, this);
+    m_chart_view->setObjectName(QStringLiteral("advisorChartView"));
+    m_chart_view->setRenderHint(QPainter::Antialiasing);
+    m_chart_view->setMinimumHeight(240);
+
+    m_chart_axis = new QComboBox(this);
+    m_chart_axis->setObjectName(QStringLiteral("advisorChartAxis"));
+    m_chart_axis->addItem(q(axis_name(calc::Axis::Ra)));
+    m_chart_axis->addItem(q(axis_name(calc::Axis::Dec)));
+    connect(m_chart_axis, &QComboBox::currentIndexChanged, this,
+            [this](int index) { show_chart_axis(index == 0 ? calc::Axis::Ra : calc::Axis::Dec); });
+    auto *chart_head = new QHBoxLayout;
+    chart_head->addWidget(new QLabel(QStringLiteral("行ごとの誤差:"), this));
+    chart_head->addWidget(m_chart_axis);
+    chart_head->addStretch();
+
+    // 閉じる is the default: Return must not change the window's boxes.
+    auto *buttons = new QDialogButtonBox(this);
+    auto *apply_button = buttons->addButton(QStringLiteral("適用"), QDialogButtonBox::ApplyRole);
+    apply_button->setObjectName(QStringLiteral("advisorApply"));
+    apply_button->setAutoDefault(false);
+    auto *close_button = buttons->addButton(QStringLiteral("閉じる"), QDialogButtonBox::RejectRole);
+    close_button->setObjectName(QStringLiteral("advisorClose"));
+    close_button->setDefault(true);
+    connect(apply_button, &QPushButton::clicked, this, [this] {
+        emit apply(m_advice.base_clock, m_advice.ra_microstep, m_advice.dec_microstep);
+        accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(summary);
+    layout->addLayout(tables, 1);
+    layout->addLayout(chart_head);
+    layout->addWidget(m_chart_view, 1);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+
+    show_chart_axis(calc::Axis::Ra);
+    follow_palette();
+    resize(960, 780);
+}
+
+QTableWidget *AdvisorDialog::ranking_table(calc::Axis axis, int current_microstep)
+{
+    const bool ra = axis == calc::Axis::Ra;
+    const std::vector<calc::Candidate> &ranked = ra ? m_advice.ra : m_advice.dec;
+    QStringList headings = {QStringLiteral("順位"),           QStringLiteral("クロック"),
+                            QStringLiteral("ﾏｲｸﾛｽﾃｯﾌﾟ"),      QStringLiteral("欄"),
+                            QStringLiteral("恒星時 ppm"),     QStringLiteral("″/時"),
+                            QStringLiteral("2倍まで最大 ppm")};
+    if (ra) {
+        for (int k = 0; k < calc::kRateCount; ++k)
+            headings << q(rate_name(k)) + QStringLiteral(" ppm");
+    }
+    auto *table = new QTableWidget(static_cast<int>(ranked.size()), headings.size(), this);
+    table->setObjectName(ra ? QStringLiteral("advisorRaTable") : QStringLiteral("advisorDecTable"));
+    table->setHorizontalHeaderLabels(headings);
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (int r = 0; r < table->rowCount(); ++r) {
+        const calc::Candidate &c = ranked[static_cast<std::size_t>(r)];
+        QStringList cells = {QString::number(r + 1),
+                             q(clock_caption(c.base_clock)),
+                             QString::number(c.microstep),
+                             c.cut ? QStringLiteral("収まらない") : QStringLiteral("可"),
+                             ppm_text(c.sidereal_ppm),
+                             ppm_text(c.sidereal_drift),
+                             ppm_text(c.worst_ppm_to_2x)};
+        for (int k = 0; ra && k < calc::kRateCount; ++k)
+            cells << ppm_text(c.rate_ppm[static_cast<std::size_t>(k)]);
+        const bool in_use =
+            c.base_clock == m_current.base_clock && c.microstep == current_microstep;
+        for (int col = 0; col < cells.size(); ++col) {
+            auto *item = new QTableWidgetItem(cells[col]);
+            item->setTextAlignment(col == 1 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+            QFont font = item->font();
+            font.setBold(in_use);
+            item->setFont(font);
+            table->setItem(r, col, item);
+        }
+        // The setting in use is the selected row: the style draws it in the
+        // palette's highlight, night or day.
+        if (in_use)
+            table->selectRow(r);
+    }
+    table->resizeColumnsToContents();
+    return table;
+}
+
+void AdvisorDialog::show_chart_axis(calc::Axis axis)
+{
+    const calc::Candidate now = calc::evaluate(axis, train(m_current, axis), m_current.base_clock);
+    const std::vector<calc::Candidate> &ranked =
+        axis == calc::Axis::Ra ? m_advice.ra : m_advice.dec;
+    const int advised = axis == calc::Axis::Ra ? m_advice.ra_microstep : m_advice.dec_microstep;
+    const auto best = std::ranges::find_if(ranked, [&](const calc::Candidate &c) {
+        return c.base_clock == m_advice.base_clock && c.microstep == advised;
+    });
+    fill(m_current_series, now);
+    fill(m_recommended_series, *best);
+    m_current_series->setName(QStringLiteral("今の設定 (%1, %2)")
+                                  .arg(q(clock_caption(now.base_clock)))
+                                  .arg(now.microstep));
+    m_recommended_series->setName(QStringLiteral("推奨 (%1, %2)")
+                                      .arg(q(clock_caption(best->base_clock)))
+                                      .arg(best->microstep));
+
+    double low = 0;
+    double high = 0;
+    for (const QLineSeries *series : {m_current_series, m_recommended_series}) {
+        for (const QPointF &p : series->points()) {
+            low = std::min(low, p.y());
+            high = std::max(high, p.y());
+        }
+    }
+    const double margin = std::max(1.0, (high - low) * 0.05);
+    m_ppm_axis->setRange(low - margin, high + margin);
+    m_ppm_axis->applyNiceNumbers();
+    m_chart->setTitle(QStringLiteral("%1: 行ごとの誤差").arg(q(axis_name(axis))));
+}
+
+// A chart keeps the colours it was given; the window's palette (day or
+// night) is read again whenever it changes.
+void AdvisorDialog::follow_palette()
+{
+    const QPalette p = palette();
+    m_chart->setBackgroundBrush(p.brush(QPalette::Base));
+    m_chart->setBackgroundPen(QPen(p.color(QPalette::Mid)));
+    m_chart->setTitleBrush(p.brush(QPalette::Text));
+    m_chart->legend()->setLabelBrush(p.brush(QPalette::Text));
+    for (QValueAxis *axis : {m_rows_axis, m_ppm_axis}) {
+        axis->setLabelsBrush(p.brush(QPalette::Text));
+        axis->setTitleBrush(p.brush(QPalette::Text));
+        axis->setLinePen(QPen(p.color(QPalette::Text)));
+        axis->setGridLinePen(QPen(p.color(QPalette::Mid), 1, Qt::DotLine));
+    }
+    // Told apart by the line as well as the colour: a red night palette has
+    // few hues to spare.
+    m_current_series->setPen(QPen(p.color(QPalette::Text), 1.5, Qt::DashLine));
+    m_recommended_series->setPen(QPen(p.color(QPalette::Highlight), 2.5));
+    m_chart_view->setBackgroundBrush(p.brush(QPalette::Window));
+}
+
+void AdvisorDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange && m_chart)
+        follow_palette();
+    QDialog::changeEvent(event);
+}
+
+} // namespace app
