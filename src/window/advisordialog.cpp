@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -47,13 +48,18 @@ const calc::DriveTrainTexts &train(const AdvisorSetting &s, calc::Axis axis)
     return axis == calc::Axis::Ra ? s.ra : s.dec;
 }
 
+// An exact row sits at the floor of the log scale.
+constexpr double kFloorPpm = 0.01;
+
 void fill(QLineSeries *series, const calc::Candidate &c)
 {
     QList<QPointF> points;
     for (int i = 0; i < calc::kTableRows; ++i) {
-        // A cut row has no error to draw; the line skips it.
+        // A cut row has no error to draw; the line skips it. The size of
+        // the error on a log scale: the tracking rows (tens of ppm) and the
+        // fast ones (thousands) are both readable; the tables give the sign.
         if (const auto &ppm = c.row_ppm[static_cast<std::size_t>(i)])
-            points.append(QPointF(i + 1, *ppm));
+            points.append(QPointF(i + 1, std::max(std::fabs(*ppm), kFloorPpm)));
     }
     series->replace(points);
 }
@@ -94,8 +100,10 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     m_rows_axis->setRange(1, calc::kTableRows);
     m_rows_axis->setLabelFormat(QStringLiteral("%d"));
     m_rows_axis->setTickCount(8);
-    m_ppm_axis = new QValueAxis(m_chart);
-    m_ppm_axis->setTitleText(QStringLiteral("誤差 (ppm)"));
+    m_ppm_axis = new QLogValueAxis(m_chart);
+    m_ppm_axis->setBase(10);
+    m_ppm_axis->setLabelFormat(QStringLiteral("%g"));
+    m_ppm_axis->setTitleText(QStringLiteral("誤差の大きさ (ppm、対数)"));
     m_chart->addAxis(m_rows_axis, Qt::AlignBottom);
     m_chart->addAxis(m_ppm_axis, Qt::AlignLeft);
     for (QLineSeries *series : {m_current_series, m_recommended_series}) {
@@ -212,17 +220,17 @@ void AdvisorDialog::show_chart_axis(calc::Axis axis)
                                       .arg(q(clock_caption(best->base_clock)))
                                       .arg(best->microstep));
 
-    double low = 0;
-    double high = 0;
+    // Whole decades around every point.
+    double low = 1.0;
+    double high = 1.0;
     for (const QLineSeries *series : {m_current_series, m_recommended_series}) {
         for (const QPointF &p : series->points()) {
             low = std::min(low, p.y());
             high = std::max(high, p.y());
         }
     }
-    const double margin = std::max(1.0, (high - low) * 0.05);
-    m_ppm_axis->setRange(low - margin, high + margin);
-    m_ppm_axis->applyNiceNumbers();
+    m_ppm_axis->setRange(std::pow(10.0, std::floor(std::log10(low))),
+                         std::pow(10.0, std::ceil(std::log10(high))));
     m_chart->setTitle(QStringLiteral("%1: 行ごとの誤差").arg(q(axis_name(axis))));
 }
 
@@ -235,7 +243,7 @@ void AdvisorDialog::follow_palette()
     m_chart->setBackgroundPen(QPen(p.color(QPalette::Mid)));
     m_chart->setTitleBrush(p.brush(QPalette::Text));
     m_chart->legend()->setLabelBrush(p.brush(QPalette::Text));
-    for (QValueAxis *axis : {m_rows_axis, m_ppm_axis}) {
+    for (QAbstractAxis *axis : std::initializer_list<QAbstractAxis *>{m_rows_axis, m_ppm_axis}) {
         axis->setLabelsBrush(p.brush(QPalette::Text));
         axis->setTitleBrush(p.brush(QPalette::Text));
         axis->setLinePen(QPen(p.color(QPalette::Text)));

@@ -21,6 +21,7 @@ class QTableWidget;
 class QChart;
 class QChartView;
 class QLineSeries;
+class QLogValueAxis;
 class QValueAxis;
 
 namespace app {
@@ -60,7 +61,7 @@ private:
     QLineSeries *m_current_series = nullptr;
     QLineSeries *m_recommended_series = nullptr;
     QValueAxis *m_rows_axis = nullptr;
-    QValueAxis *m_ppm_axis = nullptr;
+    QLogValueAxis *m_ppm_axis = nullptr;
 };
 
 } // namespace app
