@@ -1,3 +1,4 @@
+#include "childprogram.h"
 #include "datadir.h"
 
 #include <QDir>
@@ -176,8 +177,8 @@ void tst_Packaging::readOnlyProgramDirectory()
              {QStringLiteral("-m"), QStringLiteral("--"), QStringLiteral("sh"),
               QStringLiteral("-c"),
               QStringLiteral("d='%1' && mount --bind \"$d\" \"$d\" && "
-                             "mount -o remount,bind,ro \"$d\" && \"$d/rw7300-speedtable\" --help")
-                  .arg(copy.path())});
+                             "mount -o remount,bind,ro \"$d\" && %2 --help")
+                  .arg(copy.path(), shell_command(exe))});
     QVERIFY(sh.waitForFinished(30000));
     if (sh.exitCode() != 0 && sh.readAllStandardError().contains("mount"))
         QSKIP("no private mount namespace here (unshare -m refused)");

@@ -1,3 +1,4 @@
+#include "childprogram.h"
 #include "exitstatus.h"
 
 #include <QDir>
@@ -72,7 +73,7 @@ Run run(const QStringList &arguments,
     process.setProcessEnvironment(env);
     if (!directory.isEmpty())
         process.setWorkingDirectory(directory);
-    process.start(QStringLiteral(SPEEDTABLE_EXE), arguments);
+    start_program(process, QStringLiteral(SPEEDTABLE_EXE), arguments);
     Run r;
     if (!process.waitForFinished(30000))
         return r;
@@ -299,7 +300,8 @@ void tst_Cli::hostileSurroundings()
     QProcess process;
     process.setProcessEnvironment(child_environment(shared_config_home()));
     process.start(QStringLiteral("sh"),
-                  {QStringLiteral("-c"), shell.replace("EXE", QStringLiteral(SPEEDTABLE_EXE))});
+                  {QStringLiteral("-c"),
+                   shell.replace("EXE", shell_command(QStringLiteral(SPEEDTABLE_EXE)))});
     QVERIFY(process.waitForFinished(30000));
     const QString got_out = QString::fromUtf8(process.readAllStandardOutput());
     const QString got_err = QString::fromUtf8(process.readAllStandardError());
@@ -341,7 +343,7 @@ void tst_Cli::closedPipe()
         ::signal(SIGPIPE, SIG_DFL);
         ::dup2(write_end, STDOUT_FILENO);
     });
-    process.start(QStringLiteral(SPEEDTABLE_EXE), arguments);
+    start_program(process, QStringLiteral(SPEEDTABLE_EXE), arguments);
     const bool finished = process.waitForFinished(30000);
     ::close(ends[1]);
     QVERIFY(finished);
@@ -501,10 +503,10 @@ void tst_Cli::namesInSystemBytes()
     QProcess process;
     process.setProcessEnvironment(child_environment(shared_config_home()));
     process.setWorkingDirectory(dir.path());
-    process.start(
-        QStringLiteral("sh"),
-        {QStringLiteral("-c"), QStringLiteral("N=\"$(printf 'bad\\377name.rw7300mount')\"; ") +
-                                   command.replace("EXE", QStringLiteral(SPEEDTABLE_EXE))});
+    process.start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("N=\"$(printf 'bad\\377name.rw7300mount')\"; ") +
+                       command.replace("EXE", shell_command(QStringLiteral(SPEEDTABLE_EXE)))});
     QVERIFY(process.waitForFinished(30000));
     const QByteArray err = process.readAllStandardError();
     QCOMPARE(process.exitCode(), exitCode);
@@ -1377,7 +1379,7 @@ void tst_Cli::racingPortChanges()
         for (const QStringList &arguments : changes) {
             runs.push_back(std::make_unique<QProcess>());
             runs.back()->setProcessEnvironment(env);
-            runs.back()->start(QStringLiteral(SPEEDTABLE_EXE), arguments);
+            start_program(*runs.back(), QStringLiteral(SPEEDTABLE_EXE), arguments);
         }
         for (const auto &p : runs) {
             QVERIFY(p->waitForFinished(30000));

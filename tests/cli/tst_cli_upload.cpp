@@ -3,6 +3,7 @@
 // made with --set-port; and the port list over a stand-in set of devices.
 
 #include "calculate.h"
+#include "childprogram.h"
 #include "cli.h"
 #include "cliports.h"
 #include "detectedports.h"
@@ -234,7 +235,7 @@ void tst_CliUpload::refused()
     QVERIFY(line.ok());
     QProcess process;
     process.setProcessEnvironment(child_environment());
-    process.start(QStringLiteral(SPEEDTABLE_EXE),
+    start_program(process, QStringLiteral(SPEEDTABLE_EXE),
                   QStringList{"--calculate"} + arguments + QStringList{"--upload", line.path()});
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
@@ -300,7 +301,7 @@ void tst_CliUpload::uploadReachesDevice()
     if (!assignment.isEmpty()) {
         QProcess process;
         process.setProcessEnvironment(child_environment());
-        process.start(QStringLiteral(SPEEDTABLE_EXE), {"--set-port", assignment});
+        start_program(process, QStringLiteral(SPEEDTABLE_EXE), {"--set-port", assignment});
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 0);
         const QString device = assignment.section('=', 1);
@@ -431,7 +432,7 @@ void tst_CliUpload::stoppedBySignal()
     QVERIFY(line.ok());
     QProcess process;
     process.setProcessEnvironment(child_environment());
-    process.start(QStringLiteral(SPEEDTABLE_EXE),
+    start_program(process, QStringLiteral(SPEEDTABLE_EXE),
                   {"--calculate", "--json", "--upload", line.path()});
     QVERIFY(process.waitForStarted());
     QByteArray bytes = read_frames(line.master(), 3);

@@ -1,4 +1,5 @@
 #include "calculate.h"
+#include "childprogram.h"
 #include "filebytes.h"
 #include "listing.h"
 #include "portassignments.h"
@@ -425,7 +426,7 @@ void tst_Files::staleLockTakenOver()
     const QString path = dir.filePath(QStringLiteral("ports.conf"));
     const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/write_helper");
     QProcess p;
-    p.start(helper, {QStringLiteral("--die-holding-lock"), path});
+    start_program(p, helper, {QStringLiteral("--die-holding-lock"), path});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitStatus(), QProcess::CrashExit);
     QVERIFY(QFileInfo::exists(path + QStringLiteral(".lock")));
@@ -594,7 +595,7 @@ void tst_Files::fullDiskKeepsOldFile()
         if (existed)
             QVERIFY(write_file(path, "previous listing"));
         QProcess p;
-        p.start(helper, {path, QString::number(size), QString::number(limit)});
+        start_program(p, helper, {path, QString::number(size), QString::number(limit)});
         QVERIFY(p.waitForFinished(30000));
         const QByteArray out = p.readAllStandardOutput();
         QCOMPARE(p.exitCode(), 1);
@@ -610,9 +611,9 @@ void tst_Files::fullDiskKeepsOldFile()
         const QString out =
             in_private_mounts(QStringLiteral("d='%1' && mount -t tmpfs -o size=64k none \"$d\" && "
                                              "printf 'previous listing' > \"$d/Speed_Data.txt\" && "
-                                             "'%2' \"$d/Speed_Data.txt\" %3; echo \"exit=$?\"; "
+                                             "%2 \"$d/Speed_Data.txt\" %3; echo \"exit=$?\"; "
                                              "cat \"$d/Speed_Data.txt\"; echo; ls \"$d\"")
-                                  .arg(dir.path(), helper, QString::number(size)));
+                                  .arg(dir.path(), shell_command(helper), QString::number(size)));
         if (!out.contains(QLatin1String("exit=")))
             QSKIP("no private mount namespace here (unshare -m refused)");
         QVERIFY2(out.contains(QLatin1String("failed: ")), qPrintable(out));
@@ -628,8 +629,8 @@ void tst_Files::readOnlyMountKeepsOldFile()
     const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/write_helper");
     const QString out = in_private_mounts(
         QStringLiteral("d='%1' && mount --bind \"$d\" \"$d\" && mount -o remount,bind,ro \"$d\" && "
-                       "'%2' \"$d/PARAM.DAT\" 6; echo \"exit=$?\"; cat \"$d/PARAM.DAT\"")
-            .arg(dir.path(), helper));
+                       "%2 \"$d/PARAM.DAT\" 6; echo \"exit=$?\"; cat \"$d/PARAM.DAT\"")
+            .arg(dir.path(), shell_command(helper)));
     if (!out.contains(QLatin1String("exit=")))
         QSKIP("no private mount namespace here (unshare -m refused)");
     QVERIFY2(out.contains(QLatin1String("failed: ")), qPrintable(out));

@@ -4,6 +4,7 @@
 // checked by the real-pace test.
 
 #include "calculate.h"
+#include "childprogram.h"
 #include "cliupload.h"
 #include "detectedports.h"
 #include "fakeclock.h"
@@ -36,10 +37,10 @@ class Simulator {
 public:
     explicit Simulator(const QString &link) : m_link(link)
     {
-        m_process.start(QStringLiteral(SIM_EXE),
-                        {QStringLiteral("--link"), link, QStringLiteral("--json"),
-                         QStringLiteral("--idle-exit"), QStringLiteral("1"),
-                         QStringLiteral("--min-gap"), QStringLiteral("0")});
+        start_program(m_process, QStringLiteral(SIM_EXE),
+                      {QStringLiteral("--link"), link, QStringLiteral("--json"),
+                       QStringLiteral("--idle-exit"), QStringLiteral("1"),
+                       QStringLiteral("--min-gap"), QStringLiteral("0")});
     }
     ~Simulator()
     {
@@ -127,8 +128,8 @@ void tst_RoundTrip::commandLineUpload()
 
     const PrivateSettings settings;
     FakeClock time;
-    QVERIFY(app::upload_from_command_line(calculated(baseClock), link, &time, no_devices())
-                .complete);
+    QVERIFY(
+        app::upload_from_command_line(calculated(baseClock), link, &time, no_devices()).complete);
     QCOMPARE(time.moved_ms(), qint64(108) * 151);
     check_summary(sim.summary(), baseClock);
 }

@@ -1,3 +1,5 @@
+#include "childprogram.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -113,7 +115,7 @@ struct Outcome {
 
 void start_sim(QProcess &process, const QString &link, const QStringList &args)
 {
-    process.start(SIM_EXE, args + QStringList{"--link", link});
+    start_program(process, SIM_EXE, args + QStringList{"--link", link});
     QVERIFY(process.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(link),
                              std::chrono::milliseconds(kLinkLimit).count());
@@ -489,7 +491,7 @@ void tst_Sim::refusals()
     args.replaceInStrings("@FILE", file);
 
     QProcess process;
-    process.start(SIM_EXE, args);
+    start_program(process, SIM_EXE, args);
     QVERIFY(process.waitForFinished(std::chrono::milliseconds(kRunLimit).count()));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), exitCode);

@@ -1,3 +1,4 @@
+#include "childprogram.h"
 #include "detectedports.h"
 #include "fakeclock.h"
 #include "form1.h"
@@ -315,7 +316,7 @@ void tst_WindowPorts::assignedLineReceivesUpload()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", m_config->path());
     cli.setProcessEnvironment(env);
-    cli.start(QStringLiteral(SPEEDTABLE_EXE), {"--set-port", "Com3=" + line.path()});
+    start_program(cli, QStringLiteral(SPEEDTABLE_EXE), {"--set-port", "Com3=" + line.path()});
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(cli.exitCode(), 0);
 
