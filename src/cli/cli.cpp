@@ -4,6 +4,7 @@
 #include "accuracytext.h"
 #include "calculate.h"
 #include "cliports.h"
+#include "clirecord.h"
 #include "cliupload.h"
 #include "exitstatus.h"
 #include "filetext.h"
@@ -175,7 +176,9 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
                                      "そのまま送るには --force を付けてください。\n"));
         return exit_code(ExitStatus::CalculationOrRefused);
     }
-    const UploadEnd upload = upload_from_command_line(out, *options.upload, clock, devices);
+    const UploadMount from{options.mount ? QFileInfo(*options.mount).absoluteFilePath() : QString(),
+                           options.mount ? values.name : QString()};
+    const UploadEnd upload = upload_from_command_line(out, *options.upload, clock, devices, from);
     // Stopped by a signal: the status a shell gives a program the signal ended.
     if (upload.signal != 0)
         return kSignalStatusBase + upload.signal;
@@ -305,6 +308,10 @@ int run_command_line(const QStringList &arguments, rwlink::Clock *clock,
         case Action::SetPort:
         case Action::ClearPort:
             return change_port(options, devices);
+        case Action::History:
+            return list_history(options);
+        case Action::Holds:
+            return print_holds(options, devices);
         case Action::Calculate:
             break;
         }

@@ -22,6 +22,7 @@ enum class ExitStatus {
     PortFile,
     Output,
     Mount,
+    Record,
 };
 
 struct ExitStatusRow {
@@ -30,7 +31,7 @@ struct ExitStatusRow {
     const char *meaning; // as --help says it
 };
 
-inline constexpr std::array<ExitStatusRow, 8> kExitStatuses{{
+inline constexpr std::array<ExitStatusRow, 9> kExitStatuses{{
     {ExitStatus::Done, 0, "done"},
     {ExitStatus::Usage, 1, "malformed options"},
     {ExitStatus::CalculationOrRefused, 2, "calculation failed or upload refused"},
@@ -39,6 +40,7 @@ inline constexpr std::array<ExitStatusRow, 8> kExitStatuses{{
     {ExitStatus::PortFile, 5, "port assignments not written"},
     {ExitStatus::Output, 6, "standard output not written (disk full, closed)"},
     {ExitStatus::Mount, 7, "mount file not read or written"},
+    {ExitStatus::Record, 8, "send record not read"},
 }};
 
 // A signal that stops an upload ends the run as a shell says the signal

@@ -6,6 +6,7 @@
 #include "mountfile.h"
 #include "portassignments.h"
 #include "ports.h"
+#include "sendrecord.h"
 #include "systemname.h"
 
 #include <QCommandLineOption>
@@ -206,6 +207,14 @@ std::optional<QString> mount_name(const QString &value, Options &options)
     return std::nullopt;
 }
 
+std::optional<QString> holds(const QString &value, Options &options)
+{
+    if (value.isEmpty())
+        return QStringLiteral("--holds にはポート (Com1 … Com20) かデバイスのパスが必要です。");
+    options.holds = value;
+    return std::nullopt;
+}
+
 OptionRow row(const char *name, const QString &description, const char *value_name = nullptr)
 {
     return OptionRow{
@@ -266,7 +275,9 @@ std::vector<OptionRow> calculation_options()
                      "manufacturer, serial_number, vendor_id, product_id} or null}, then one "
                      "object with \"port\": null for each serial device present that no port "
                      "opens.")),
-             json, {QStringLiteral("calculate"), QStringLiteral("ports")}),
+             json,
+             {QStringLiteral("calculate"), QStringLiteral("ports"), QStringLiteral("history"),
+              QStringLiteral("holds")}),
         with(row("listing",
                  QStringLiteral("Also write the Speed_Data.txt listing (Shift-JIS) to FILE; - "
                                 "writes it to standard output in place of the report. A FIFO, a "
@@ -330,6 +341,17 @@ std::vector<OptionRow> mount_and_port_options()
                                 "it would with none."),
                  "PORT"),
              clear_port, {}, Action::ClearPort),
+        with(row("history",
+                 QStringLiteral("送信記録 (コントローラーへの各操作の記録) を新しい順に一覧します。"
+                                "--json では記録の JSON オブジェクトの配列。")),
+             nullptr, {}, Action::History),
+        with(row("holds",
+                 QStringLiteral("送信記録から、PORT (Com1 … Com20、ウィンドウと同じ割り当て) "
+                                "または DEVICE のコントローラーが保持しているはずの値を表示します: "
+                                "基本クロック、両テーブル、両総ステップ数、追尾速度と、それぞれの"
+                                "送信日時とマウント。--json では JSON オブジェクト。"),
+                 "PORT|DEVICE"),
+             holds, {}, Action::Holds),
     };
 }
 
@@ -349,13 +371,15 @@ QString description()
                "mount file FILE (*.%3: a mount's name, drive trains and base clock);\n"
                "with --calculate the tables are printed; --save-mount writes a mount file;\n"
                "--ports, --set-port and --clear-port show and change which serial device\n"
-               "each port name Com1 … Com20 opens, in the window too. One of these five\n"
-               "per run.\n"
+               "each port name Com1 … Com20 opens, in the window too; --history and\n"
+               "--holds read the send record. One of these per run.\n"
                "The window writes Speed_Data.txt and PARAM.DAT to: %1\n"
-               "Port assignments are kept in: %2\n")
+               "Port assignments are kept in: %2\n"
+               "送信記録 (--history, --holds): %4\n")
                .arg(QDir::toNativeSeparators(
                         data_directory(QCoreApplication::applicationDirPath(), false)),
-                    QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix) +
+                    QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix,
+                    QDir::toNativeSeparators(files::record_path())) +
            exit_status_help();
 }
 

@@ -161,7 +161,7 @@ QString result_key(SendRecord::Result result)
     return {};
 }
 
-QByteArray record_line(const SendRecord &record)
+QJsonObject record_object(const SendRecord &record)
 {
     QJsonObject o;
     o.insert(QStringLiteral("started"), time_text(record.started));
@@ -178,8 +178,13 @@ QByteArray record_line(const SendRecord &record)
     o.insert(QStringLiteral("sent"), record.sent());
     o.insert(QStringLiteral("planned"), record.planned);
     o.insert(QStringLiteral("commands"), QJsonArray::fromStringList(record.commands));
+    return o;
+}
+
+QByteArray record_line(const SendRecord &record)
+{
     // Compact JSON escapes every line break, so one record is one line.
-    return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    return QJsonDocument(record_object(record)).toJson(QJsonDocument::Compact) + '\n';
 }
 
 std::optional<SendRecord> parse_record_line(QByteArrayView line)

@@ -22,6 +22,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -67,6 +68,8 @@ QString record_path(); // state_directory() + kRecordFileName
 
 QString result_key(SendRecord::Result result); // "done", "cancelled", "stopped", "failed"
 
+// The record as the line holds it.
+QJsonObject record_object(const SendRecord &record);
 // One line, '\n' included.
 QByteArray record_line(const SendRecord &record);
 // Nothing for a line that is not a whole, sound record.

@@ -2,6 +2,8 @@
 
 #include "protocol.h"
 
+#include <QJsonArray>
+
 namespace recorded {
 
 namespace {
@@ -40,7 +42,36 @@ QString value_of(const QString &body, const rwlink::Command &command)
     return clock ? body : QString::fromLatin1(command.value);
 }
 
+QJsonValue entry_json(const HeldEntry &entry)
+{
+    if (!entry)
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("value"), entry->value},
+                       {QStringLiteral("at"), entry->at.toString(Qt::ISODateWithMs)},
+                       {QStringLiteral("mount"), entry->mount}};
+}
+
+QJsonArray table_json(const std::array<HeldEntry, calc::kTableRows> &table)
+{
+    QJsonArray array;
+    for (const HeldEntry &entry : table)
+        array.append(entry_json(entry));
+    return array;
+}
+
 } // namespace
+
+QJsonObject holds_json(const Holds &holds)
+{
+    return {{QStringLiteral("actions"), holds.actions},
+            {QStringLiteral("clock"), entry_json(holds.clock)},
+            {QStringLiteral("ra"), table_json(holds.ra)},
+            {QStringLiteral("dec"), table_json(holds.dec)},
+            {QStringLiteral("ra_total"), entry_json(holds.ra_total)},
+            {QStringLiteral("dec_total"), entry_json(holds.dec_total)},
+            {QStringLiteral("rate"), entry_json(holds.rate)},
+            {QStringLiteral("ra05_holds_rate"), holds.rate_in_ra05}};
+}
 
 const HeldEntry &Holds::ra05() const
 {

@@ -15,6 +15,7 @@
 #include "commands.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +52,11 @@ bool of_device(const files::SendRecord &record, const QStringList &names);
 
 // records oldest first, as read.
 Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names);
+
+// For scripts: {"actions", "clock", "ra": [50], "dec": [50], "ra_total",
+// "dec_total", "rate", "ra05_holds_rate"}, each entry {"value", "at",
+// "mount"} or null.
+QJsonObject holds_json(const Holds &holds);
 
 // Of the values among bodies (the clock, rows, rates, totals; not "=SD"),
 // how many the controller would hold differently or not at all.
