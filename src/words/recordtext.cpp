@@ -133,6 +133,23 @@ QString difference_text(const recorded::Holds &holds, const recorded::Difference
         .arg(difference.differing);
 }
 
+QString operator_stop_reason()
+{
+    return QStringLiteral("操作者が中止しました。");
+}
+
+QString record_list_heading(const files::RecordsRead &read, const QString &path)
+{
+    if (!read.failure.ok)
+        return record_read_failure_text(path, read.failure);
+    QString text = QStringLiteral("%1 件 (新しい順) — %2")
+                       .arg(read.records.size())
+                       .arg(QDir::toNativeSeparators(path));
+    if (read.skipped > 0)
+        text += QStringLiteral("  記録として読めない %1 行は飛ばしました。").arg(read.skipped);
+    return text;
+}
+
 QString record_write_failure_text(const QString &path, const files::WriteOutcome &outcome)
 {
     return QStringLiteral("送信記録を書けませんでした (%1: %2)。")

@@ -11,6 +11,8 @@
 
 namespace app {
 
+inline const QString kRecordDialogTitle = QStringLiteral("送信記録");
+
 // "送信完了", "中止", "停止", "失敗".
 QString record_result_name(files::SendRecord::Result result);
 
@@ -32,6 +34,12 @@ QString holds_text(const recorded::Holds &holds, const QString &device);
 // Before a send: "… 109 個の値のうち 3 個が、コントローラーが保持している
 // はずの値 (送信記録) と異なります。"; empty when nothing is held.
 QString difference_text(const recorded::Holds &holds, const recorded::Difference &difference);
+
+// The reason a record gives for an action the operator stopped.
+QString operator_stop_reason();
+
+// The records' heading in the dialog: how many, where, lines not read.
+QString record_list_heading(const files::RecordsRead &read, const QString &path);
 
 QString record_write_failure_text(const QString &path, const files::WriteOutcome &outcome);
 QString record_read_failure_text(const QString &path, const files::WriteOutcome &outcome);
