@@ -588,7 +588,8 @@ void Form1::drive_train_menu(QWidget *from, const QPoint &at)
     record->setObjectName(QStringLiteral("recordAction"));
     record->setShortcut(kRecordDialogKey);
     connect(record, &QAction::triggered, m_ports.get(), &PortControls::open_record);
-    menu->insertAction(menu->actions().value(0), record);
+    menu->addSeparator();
+    menu->addAction(record);
     menu->popup(from->mapToGlobal(at));
 }
 
