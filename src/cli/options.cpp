@@ -342,14 +342,15 @@ std::vector<OptionRow> mount_and_port_options()
                  "PORT"),
              clear_port, {}, Action::ClearPort),
         with(row("history",
-                 QStringLiteral("送信記録 (コントローラーへの各操作の記録) を新しい順に一覧します。"
-                                "--json では記録の JSON オブジェクトの配列。")),
+                 QStringLiteral("送信記録 (コントローラーへの各操作の記録) を 新しい順に "
+                                "一覧します。 --json では 記録の JSON オブジェクトの配列。")),
              nullptr, {}, Action::History),
         with(row("holds",
-                 QStringLiteral("送信記録から、PORT (Com1 … Com20、ウィンドウと同じ割り当て) "
-                                "または DEVICE のコントローラーが保持しているはずの値を表示します: "
-                                "基本クロック、両テーブル、両総ステップ数、追尾速度と、それぞれの"
-                                "送信日時とマウント。--json では JSON オブジェクト。"),
+                 QStringLiteral("送信記録から、 PORT (Com1 … Com20、 ウィンドウと同じ割り当て) "
+                                "または DEVICE の コントローラーが 保持しているはずの値を "
+                                "表示します: 基本クロック、 両テーブル、 両総ステップ数、 "
+                                "追尾速度と、 それぞれの 送信日時と マウント。 --json では "
+                                "JSON オブジェクト。"),
                  "PORT|DEVICE"),
              holds, {}, Action::Holds),
     };
