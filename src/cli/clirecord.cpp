@@ -48,16 +48,16 @@ int list_history(const Options &options)
         return exit_code(ExitStatus::Record);
     if (options.json) {
         QJsonArray array;
-        for (auto r = read->records.crbegin(); r != read->records.crend(); ++r)
-            array.append(files::record_object(*r));
+        for (qsizetype i = read->records.size(); i-- > 0;)
+            array.append(files::record_object(read->records.at(i)));
         print(stdout, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)) +
                           QLatin1Char('\n'));
         return 0;
     }
     if (read->records.isEmpty())
         print(stdout, QStringLiteral("送信記録はありません (%1)。\n").arg(files::record_path()));
-    for (auto r = read->records.crbegin(); r != read->records.crend(); ++r)
-        print(stdout, record_line_text(*r) + QLatin1Char('\n'));
+    for (qsizetype i = read->records.size(); i-- > 0;) // newest first
+        print(stdout, record_line_text(read->records.at(i)) + QLatin1Char('\n'));
     return 0;
 }
 

@@ -55,10 +55,10 @@ struct SendRecord {
     bool operator==(const SendRecord &) const = default;
 };
 
-inline constexpr qint64 kRecordFileLimit = 4 * 1024 * 1024; // about 2,000 uploads
-inline constexpr qint64 kRecordFileTrimmed = 3 * 1024 * 1024;
+inline constexpr qint64 kRecordFileLimit = qint64{4} * 1024 * 1024; // about 2,000 uploads
+inline constexpr qint64 kRecordFileTrimmed = qint64{3} * 1024 * 1024;
 // A line longer than this is no record of ours (an upload's is about 2 KiB).
-inline constexpr qsizetype kMaxRecordLine = 64 * 1024;
+inline constexpr qsizetype kMaxRecordLine = qsizetype{64} * 1024;
 inline const QString kRecordFileName = QStringLiteral("sends.jsonl");
 
 // $XDG_STATE_HOME when it is an absolute path, else ~/.local/state; then

@@ -33,14 +33,17 @@ RecordDialog::RecordDialog(const files::RecordsRead &read, const QStringList &de
                            QStringLiteral("デバイス"), QStringLiteral("結果"),
                            QStringLiteral("送信"), QStringLiteral("マウント"),
                            QStringLiteral("理由")});
-    for (auto r = read.records.crbegin(); r != read.records.crend(); ++r) {
+    for (qsizetype i = read.records.size(); i-- > 0;) { // newest first
+        const files::SendRecord &record = read.records.at(i);
         auto *item = new QTreeWidgetItem(
-            list, {r->ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), r->port,
-                   QDir::toNativeSeparators(r->device), record_result_name(r->result),
-                   QStringLiteral("%1 / %2").arg(r->sent()).arg(r->planned), r->mount_name,
-                   QString(r->reason).replace(QLatin1Char('\n'), QLatin1Char(' '))});
+            list,
+            {record.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+             record.port, QDir::toNativeSeparators(record.device),
+             record_result_name(record.result),
+             QStringLiteral("%1 / %2").arg(record.sent()).arg(record.planned), record.mount_name,
+             QString(record.reason).replace(QLatin1Char('\n'), QLatin1Char(' '))});
         // The commands themselves, for whoever must know what went out.
-        item->setToolTip(0, r->commands.join(QLatin1Char(' ')));
+        item->setToolTip(0, record.commands.join(QLatin1Char(' ')));
     }
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 

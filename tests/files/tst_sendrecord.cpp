@@ -46,7 +46,7 @@ SendRecord record(const QStringList &commands, int planned, const QString &devic
                   int minutes = 0)
 {
     SendRecord r;
-    r.started = kNight.addSecs(60 * minutes);
+    r.started = kNight.addSecs(qint64{60} * minutes);
     r.ended = r.started.addSecs(17);
     r.version = QStringLiteral("1.0");
     r.port = QStringLiteral("Com1");
