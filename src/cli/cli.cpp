@@ -6,6 +6,7 @@
 #include "advisor.h"
 #include "calculate.h"
 #include "cliports.h"
+#include "clirecord.h"
 #include "cliupload.h"
 #include "exitstatus.h"
 #include "filetext.h"
@@ -177,7 +178,9 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
                                      "そのまま送るには --force を付けてください。\n"));
         return exit_code(ExitStatus::CalculationOrRefused);
     }
-    const UploadEnd upload = upload_from_command_line(out, *options.upload, clock, devices);
+    const UploadMount from{options.mount ? QFileInfo(*options.mount).absoluteFilePath() : QString(),
+                           options.mount ? values.name : QString()};
+    const UploadEnd upload = upload_from_command_line(out, *options.upload, clock, devices, from);
     // Stopped by a signal: the status a shell gives a program the signal ended.
     if (upload.signal != 0)
         return kSignalStatusBase + upload.signal;
@@ -334,6 +337,10 @@ int run_command_line(const QStringList &arguments, rwlink::Clock *clock,
             return change_port(options, devices);
         case Action::Advise:
             return advise(options);
+        case Action::History:
+            return list_history(options);
+        case Action::Holds:
+            return print_holds(options, devices);
         case Action::Calculate:
             break;
         }

@@ -1,11 +1,13 @@
 #include "cliupload.h"
 
+#include "actionrecord.h"
 #include "actionrunner.h"
 #include "frame.h"
 #include "linktext.h"
 #include "pacing.h"
 #include "portsettings.h"
 #include "porttext.h"
+#include "recordtext.h"
 #include "seriallink.h"
 #include "systemclock.h"
 
@@ -187,10 +189,24 @@ QString pace_text(const std::vector<Steady::time_point> &writes)
         .arg(gaps.back(), 0, 'f', 3);
 }
 
+// After the action, off its paced path.
+void record_upload(const rwlink::ActionResult &result, const recorded::ActionOrigin &origin,
+                   const PortSettings &ports, const QString &reason)
+{
+    const QString path = files::record_path();
+    const files::WriteOutcome written = files::append_record(
+        path, recorded::action_record(result, origin, QDateTime::currentDateTime(),
+                                      ports.map().stable_name(result.device), reason));
+    if (!written.ok)
+        say(QStringLiteral("rw7300-speedtable: %1\n")
+                .arg(record_write_failure_text(path, written)));
+}
+
 } // namespace
 
 UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &port,
-                                   rwlink::Clock *clock, const rwlink::Devices &devices)
+                                   rwlink::Clock *clock, const rwlink::Devices &devices,
+                                   const UploadMount &mount)
 {
     // "Com1" … "Com20" lead where they lead in the window; anything else is
     // a device opened as it is named.
@@ -232,6 +248,9 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
                              QCoreApplication::quit();
                      });
     StopSignals stop_signals([&runner](int) { runner.cancel(); });
+    const recorded::ActionOrigin origin{QDateTime::currentDateTime(),
+                                        QStringLiteral(RW7300_VERSION), mount.file, mount.name,
+                                        out.base_clock};
     if (runner.start(port, std::move(action)))
         QCoreApplication::exec();
     boxes->finish_line();
@@ -239,6 +258,7 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
         say(QStringLiteral("rw7300-speedtable: %1 個のコマンドを送信しました%2\n")
                 .arg(result.commands_written)
                 .arg(pace_text(writes)));
+        record_upload(result, origin, ports, {});
         return {true, 0};
     }
     const int stopped_by =
@@ -257,6 +277,7 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
             .arg(message)
             .arg(result.commands_written)
             .arg(commands));
+    record_upload(result, origin, ports, message);
     return {false, stopped_by};
 }
 

@@ -22,6 +22,7 @@ enum class ExitStatus {
     PortFile,
     Output,
     Mount,
+    Record,
 };
 
 struct ExitStatusRow {
@@ -30,7 +31,7 @@ struct ExitStatusRow {
     const char *meaning; // as --help says it
 };
 
-inline constexpr std::array<ExitStatusRow, 8> kExitStatuses{{
+inline constexpr std::array<ExitStatusRow, 9> kExitStatuses{{
     {ExitStatus::Done, 0, "完了"},
     {ExitStatus::Usage, 1, "オプションの誤り"},
     {ExitStatus::CalculationOrRefused, 2, "計算できなかった、または送信を断った"},
@@ -39,6 +40,7 @@ inline constexpr std::array<ExitStatusRow, 8> kExitStatuses{{
     {ExitStatus::PortFile, 5, "ポートの割り当てを書けなかった"},
     {ExitStatus::Output, 6, "標準出力に書けなかった (ディスクが一杯、閉じられていた)"},
     {ExitStatus::Mount, 7, "マウントファイルを読めなかった、または書けなかった"},
+    {ExitStatus::Record, 8, "送信記録を読めなかった"},
 }};
 
 // A signal that stops an upload ends the run as a shell says the signal

@@ -6,6 +6,7 @@
 #include "mountfile.h"
 #include "portassignments.h"
 #include "ports.h"
+#include "sendrecord.h"
 #include "systemname.h"
 
 #include <QCommandLineOption>
@@ -206,6 +207,14 @@ std::optional<QString> mount_name(const QString &value, Options &options)
     return std::nullopt;
 }
 
+std::optional<QString> holds(const QString &value, Options &options)
+{
+    if (value.isEmpty())
+        return QStringLiteral("--holds にはポート (Com1 … Com20) かデバイスのパスが必要です。");
+    options.holds = value;
+    return std::nullopt;
+}
+
 OptionRow row(const char *name, const QString &description, const char *value_name = nullptr)
 {
     return OptionRow{
@@ -279,9 +288,11 @@ std::vector<OptionRow> calculation_options()
                      "detected|exists|missing, \"assigned\": 割り当てたデバイスか null, "
                      "\"detected\": {location, stable_name, description, manufacturer, "
                      "serial_number, vendor_id, product_id} か null}、続いて、どのポートも"
-                     "開かない接続中のシリアルデバイスごとに \"port\": null のオブジェクト。")),
+                     "開かない接続中のシリアルデバイスごとに \"port\": null のオブジェクト。"
+                     "--history と --holds では送信記録を JSON で出力します。")),
              json,
-             {QStringLiteral("calculate"), QStringLiteral("advise"), QStringLiteral("ports")}),
+             {QStringLiteral("calculate"), QStringLiteral("advise"), QStringLiteral("ports"),
+              QStringLiteral("history"), QStringLiteral("holds")}),
         with(row("listing",
                  QStringLiteral("一覧 Speed_Data.txt (Shift_JIS) を FILE にも書きます。- "
                                 "なら表の代わりに標準出力に書きます。FIFO、端末、デバイスには"
@@ -344,6 +355,18 @@ std::vector<OptionRow> mount_and_port_options()
                                 "ないときのデバイスを開きます。"),
                  "PORT"),
              clear_port, {}, Action::ClearPort),
+        with(row("history",
+                 QStringLiteral("送信記録 (コントローラーへの各操作の記録) を 新しい順に "
+                                "一覧します。 --json では 記録の JSON オブジェクトの配列。")),
+             nullptr, {}, Action::History),
+        with(row("holds",
+                 QStringLiteral("送信記録から、 PORT (Com1 … Com20、 ウィンドウと同じ割り当て) "
+                                "または DEVICE の コントローラーが 保持しているはずの値を "
+                                "表示します: 基本クロック、 両テーブル、 両総ステップ数、 "
+                                "追尾速度と、 それぞれの 送信日時と マウント。 --json では "
+                                "JSON オブジェクト。"),
+                 "PORT|DEVICE"),
+             holds, {}, Action::Holds),
     };
 }
 
@@ -411,15 +434,19 @@ QString description(const std::vector<OptionRow> &table)
                "マイクロステップの組を正確さの順に並べ、--save-mount は\n"
                "マウントファイルを書き、--ports, --set-port, --clear-port は\n"
                "各ポート名 Com1 … Com20 が開くシリアルデバイスを示し、変えます (ウィンドウでも\n"
-               "同じです)。一回の実行ではこの六つのうち一つだけです。\n"
+               "同じです)。--history と --holds は送信記録を読みます。一回の実行では\n"
+               "これらのうち一つだけです。\n"
                "\n"
                "ウィンドウが Speed_Data.txt と PARAM.DAT を書く場所: %1\n"
                "\n"
                "ポートの割り当ての保存先: %2\n"
+               "\n"
+               "送信記録 (--history, --holds): %4\n"
                "\n")
                .arg(QDir::toNativeSeparators(
                         data_directory(QCoreApplication::applicationDirPath(), false)),
-                    QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix) +
+                    QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix,
+                    QDir::toNativeSeparators(files::record_path())) +
            exit_status_help();
 }
 

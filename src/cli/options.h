@@ -17,7 +17,7 @@
 namespace app {
 
 // What a run is asked to do: one of these each time.
-enum class Action { Calculate, Advise, SaveMount, Ports, SetPort, ClearPort };
+enum class Action { Calculate, Advise, SaveMount, Ports, SetPort, ClearPort, History, Holds };
 
 struct Options {
     Action action = Action::Calculate;
@@ -40,6 +40,7 @@ struct Options {
     bool force = false;            // upload values the controller cannot take
     int port = 0;                  // --set-port, --clear-port
     QString device;                // --set-port
+    QString holds;                 // --holds PORT|DEVICE
 };
 
 // The window's own start option: the night look (--night). The window

@@ -131,8 +131,10 @@ void ActionRunner::send_next()
         fail();
         return;
     }
-    if (writing)
+    if (writing) {
         ++m_result.commands_written;
+        m_result.written.append(body);
+    }
 
     const std::uint64_t run = m_run;
     step.sent();

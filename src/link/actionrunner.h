@@ -27,6 +27,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <cstdint>
@@ -44,6 +45,7 @@ struct ActionResult {
     int commands_planned = 0;           // the action's length
     QString port;                       // the port name it was started on
     QString device;                     // the device that port opened, once it did
+    QStringList written;                // the bodies of those frames, in order
     QString failed_command;             // body being sent, or last sent, when the failure showed
     std::optional<LinkFailure> failure; // what the link reported
     std::optional<OpenFailure> open_failure; // the port did not open

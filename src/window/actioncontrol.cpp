@@ -1,11 +1,13 @@
 #include "actioncontrol.h"
 
+#include "actionrecord.h"
 #include "alerts.h"
 #include "beep.h"
 #include "frame.h"
 #include "linktext.h"
 #include "portcontrols.h"
 #include "porttext.h"
+#include "recordtext.h"
 #include "statusline.h"
 #include "systemclock.h"
 
@@ -43,10 +45,12 @@ ActionControl::ActionControl(ActionWindow window, rwlink::Clock *clock, QObject 
 
 ActionControl::~ActionControl() = default;
 
-void ActionControl::check_then(const std::vector<ValueToSend> &values, std::function<void()> go,
-                               std::function<void()> again)
+void ActionControl::check_then(const std::vector<ValueToSend> &values, const QStringList &bodies,
+                               std::function<void()> go, std::function<void()> again)
 {
     m_confirmed.clear();
+    const recorded::Holds holds = m_window.ports->device_holds();
+    m_difference = difference_text(holds, recorded::difference(holds, bodies));
     const std::vector<SendIssue> issues = send_issues(values, m_window.clock());
     for (const SendIssue &issue : issues) {
         if (issue.problem != calc::SendProblem::BreaksFrame)
@@ -63,8 +67,11 @@ void ActionControl::check_then(const std::vector<ValueToSend> &values, std::func
         return;
     }
     // Window-modal but not blocking, like the warnings; cancel is the default.
-    auto *question = new QMessageBox(QMessageBox::Warning, QStringLiteral("送信の確認"),
-                                     confirmation_text(issues),
+    QString asked = confirmation_text(issues);
+    if (!m_difference.isEmpty())
+        asked += QStringLiteral("\n\n") + m_difference;
+    m_difference.clear(); // said here, not again on the result line
+    auto *question = new QMessageBox(QMessageBox::Warning, QStringLiteral("送信の確認"), asked,
                                      QMessageBox::Yes | QMessageBox::Cancel, m_window.window);
     question->setObjectName(QStringLiteral("sendConfirmation"));
     question->setAttribute(Qt::WA_DeleteOnClose);
@@ -186,6 +193,7 @@ void ActionControl::start(rwlink::Action action, const QString &name, QPushButto
     m_action_button = button;
     m_step_issues.clear();
     m_action_clock = m_window.clock().selected;
+    m_action_started = QDateTime::currentDateTime();
     m_action_planned = static_cast<int>(action.size());
     if (!m_runner.start(m_window.ports->port_text(), std::move(action))) {
         if (upload)
@@ -215,7 +223,10 @@ void ActionControl::finished(const rwlink::ActionResult &result)
         if (result.ok())
             system_beep();
     }
-    const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    // After the last frame, off the paced path; whatever happens to it, the
+    // action's end is said as ever.
+    const QString note = record(result);
+    const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + note;
     const QString seconds = QString::number(m_action_time.elapsed() / 1000.0, 'f', 1);
     const QString what =
         m_uploading ? QStringLiteral("送信") : m_action_name + QStringLiteral(" の送信");
@@ -261,6 +272,42 @@ void ActionControl::finished(const rwlink::ActionResult &result)
         break;
     }
     m_uploading = false;
+}
+
+QString ActionControl::record(const rwlink::ActionResult &result)
+{
+    QString reason;
+    switch (result.outcome) {
+    case rwlink::ActionResult::Outcome::Done:
+        break;
+    case rwlink::ActionResult::Outcome::Cancelled:
+        reason = operator_stop_reason();
+        break;
+    case rwlink::ActionResult::Outcome::Stopped:
+        if (!m_step_issues.empty())
+            reason = refusal_text(m_step_issues.front());
+        break;
+    case rwlink::ActionResult::Outcome::Failed:
+        reason = result.open_failure ? open_failure_text(*result.open_failure,
+                                                         m_window.ports->settings().map(), false)
+                                     : link_failure_text(result.failure);
+        break;
+    }
+    const auto [mount_file, mount_name] = m_window.mount();
+    const recorded::ActionOrigin origin{m_action_started, QStringLiteral(RW7300_VERSION),
+                                        mount_file, mount_name, m_action_clock};
+    const QString path = files::record_path();
+    const files::WriteOutcome written = files::append_record(
+        path, recorded::action_record(result, origin, QDateTime::currentDateTime(),
+                                      m_window.ports->settings().map().stable_name(result.device),
+                                      reason));
+    QString note;
+    if (!m_difference.isEmpty())
+        note += QStringLiteral(" ") + m_difference;
+    if (!written.ok)
+        note += QStringLiteral(" ") + record_write_failure_text(path, written);
+    m_difference.clear();
+    return note;
 }
 
 void ActionControl::set_buttons_enabled(bool enabled)

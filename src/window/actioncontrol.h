@@ -10,13 +10,16 @@
 #include "actions.h"
 #include "sendcheckview.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QProgressBar;
@@ -41,6 +44,10 @@ struct ActionWindow {
     PortControls *ports = nullptr;          // the link, and the port picked
     std::function<CalculatedClock()> clock; // the last Calculate's clock and the option now
     std::function<bool()> calculate;        // a Calculate chosen in a question; false if it failed
+    // The mount file open and its name, for the send record; empty: none.
+    std::function<std::pair<QString, QString>()> mount = [] {
+        return std::pair<QString, QString>();
+    };
 };
 
 class ActionControl : public QObject {
@@ -57,8 +64,11 @@ public:
     // Runs go unless a value would break its frame (refused) or the
     // operator, asked about the other problems, declines; again repeats the
     // whole request after a Calculate the operator chose in the question.
-    void check_then(const std::vector<ValueToSend> &values, std::function<void()> go,
-                    std::function<void()> again);
+    // bodies: the commands the action would send now; how many of their
+    // values differ from what the device holds by the send record is said
+    // in the question, or on the result line when nothing is asked.
+    void check_then(const std::vector<ValueToSend> &values, const QStringList &bodies,
+                    std::function<void()> go, std::function<void()> again);
     // button: the one that asked (its focus comes back at the end); an
     // upload shows the progress bars instead of the status line.
     void start(rwlink::Action action, const QString &name, QPushButton *button, bool upload);
@@ -79,6 +89,8 @@ private:
     void ask_held(int written);
     void finished(const rwlink::ActionResult &result);
     void report_link_failure(const rwlink::ActionResult &result);
+    // Appends the action's record; a note for the result line when it failed.
+    QString record(const rwlink::ActionResult &result);
     void show_bars(bool shown);
     void set_buttons_enabled(bool enabled);
 
@@ -95,6 +107,8 @@ private:
     std::vector<SendIssue> m_step_issues;   // what held or stopped the running action
     int m_action_planned = 0;               // commands of the running action
     std::int32_t m_action_clock = 0;        // the clock when it started (the upload sends it)
+    QDateTime m_action_started;
+    QString m_difference; // how the values differ from what the device holds
 };
 
 } // namespace app

@@ -8,6 +8,7 @@
 #include "controls.h"
 #include "filetext.h"
 #include "fonts.h"
+#include "frame.h"
 #include "geometry.h"
 #include "linktext.h"
 #include "listing.h"
@@ -16,6 +17,8 @@
 #include "numbertext.h"
 #include "portcontrols.h"
 #include "portview.h"
+#include "recorddialog.h"
+#include "recordtext.h"
 #include "settings.h"
 #include "statusline.h"
 
@@ -34,6 +37,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QToolButton>
 
 namespace app {
@@ -138,6 +142,7 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     window.ports = m_ports.get();
     window.clock = [this] { return m_send.clock(); };
     window.calculate = [this] { return calculate(); };
+    window.mount = [this] { return m_mounts->opened_file(); };
     m_actions = std::make_unique<ActionControl>(std::move(window), clock, this);
 
     Form_Load();
@@ -157,6 +162,8 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     for (QLineEdit *edit : findChildren<QLineEdit *>())
         edit->installEventFilter(this);
     connect_boxes();
+    auto *record_key = new QShortcut(kRecordDialogKey, this);
+    connect(record_key, &QShortcut::activated, m_ports.get(), &PortControls::open_record);
 }
 
 Form1::~Form1() = default;
@@ -561,8 +568,11 @@ void Form1::Command2_Click()
     }
     if (m_actions->is_running())
         return;
+    QStringList bodies;
+    for (const rwlink::ActionStep &step : rwlink::upload_action(std::make_shared<BoxReader>(*this)))
+        bodies << step.body(); // reads the boxes, nothing more
     m_actions->check_then(
-        m_send.upload_from(calc::Axis::Ra, 0),
+        m_send.upload_from(calc::Axis::Ra, 0), bodies,
         [this] {
             m_actions->start(rwlink::upload_action(std::make_shared<BoxReader>(*this)),
                              QStringLiteral("送信"), Command2, true);
@@ -577,7 +587,7 @@ void Form1::send_rate(int box)
     QPushButton *button =
         std::array{Command3, Command4, Command5}[static_cast<std::size_t>(box - kRows)];
     m_actions->check_then(
-        {m_send.entry(calc::Axis::Ra, box)},
+        {m_send.entry(calc::Axis::Ra, box)}, {rwlink::rate_body(Text8[box]->text())},
         [this, box, button] {
             m_actions->start(rwlink::rate_action([this, box] { return Text8[box]->text(); },
                                                  [this, box] {
@@ -606,7 +616,7 @@ void Form1::send_total(calc::Axis axis)
         return;
     }
     m_actions->check_then(
-        {m_send.total(axis, q(*digits))},
+        {m_send.total(axis, q(*digits))}, {rwlink::total_body(axis, q(*digits))},
         [this, axis, decimal, hex, button] {
             auto action = rwlink::total_action(
                 axis, decimal->text(), [hex](const QString &text) { hex->setText(text); },
@@ -642,7 +652,12 @@ void Form1::drive_train_menu(QWidget *from, const QPoint &at)
     menu->setObjectName(QStringLiteral("mountMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     m_mounts->add_to_menu(menu);
+    auto *record = new QAction(kRecordDialogTitle + QStringLiteral("…"), menu);
+    record->setObjectName(QStringLiteral("recordAction"));
+    record->setShortcut(kRecordDialogKey);
+    connect(record, &QAction::triggered, m_ports.get(), &PortControls::open_record);
     menu->addSeparator();
+    menu->addAction(record);
     menu->addAction(m_advisor_action);
     menu->addAction(m_night_action);
     menu->popup(from->mapToGlobal(at));

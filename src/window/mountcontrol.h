@@ -56,6 +56,11 @@ public:
 
     // The boxes no longer hold what the open mount file does.
     bool modified() const;
+    // The open mount file and its name; empty when none is open.
+    std::pair<QString, QString> opened_file() const
+    {
+        return m_path ? std::pair(*m_path, m_saved.name) : std::pair<QString, QString>();
+    }
     // Runs go at once when nothing would be lost; otherwise asks first
     // whether to save, discard or cancel (the default), and runs go after a
     // save that worked or a discard.

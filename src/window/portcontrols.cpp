@@ -5,6 +5,8 @@
 #include "portdialog.h"
 #include "porttext.h"
 #include "portview.h"
+#include "recorddialog.h"
+#include "recordtext.h"
 #include "statusline.h"
 
 #include <QAction>
@@ -93,7 +95,8 @@ void PortControls::show_status()
         text = QStringLiteral("注意: ポートの割り当てを読めません (%1: %2)。")
                    .arg(QDir::toNativeSeparators(m_settings.path()), m_settings.read_error()) +
                text;
-    m_status->say(text);
+    const QString last = last_action_text(device_holds());
+    m_status->say(last.isEmpty() ? text : text + QStringLiteral("  ") + last);
 }
 
 void PortControls::open_dialog()
@@ -114,6 +117,26 @@ void PortControls::open_dialog()
         m_link.set_port_map(m_settings.map());
         update_view();
     });
+    dialog->open();
+}
+
+recorded::Holds PortControls::device_holds() const
+{
+    const QString device = m_settings.mapping(in_use()).device;
+    return recorded::holds_of(files::read_records(files::record_path()).records,
+                              {device, m_settings.map().stable_name(device)});
+}
+
+void PortControls::open_record()
+{
+    if (auto *open = m_window->findChild<RecordDialog *>(QStringLiteral("recordDialog"))) {
+        open->raise();
+        return;
+    }
+    const QString device = m_settings.mapping(in_use()).device;
+    auto *dialog = new RecordDialog(files::read_records(files::record_path()),
+                                    {device, m_settings.map().stable_name(device)}, m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }
 
@@ -138,8 +161,13 @@ void PortControls::menu(QWidget *from, const QPoint &at)
     auto *settings = new QAction(kPortDialogTitle + QStringLiteral("…"), menu);
     settings->setObjectName(QStringLiteral("portSettingsAction"));
     connect(settings, &QAction::triggered, this, &PortControls::open_dialog);
+    auto *record = new QAction(kRecordDialogTitle + QStringLiteral("…"), menu);
+    record->setObjectName(QStringLiteral("recordAction"));
+    record->setShortcut(kRecordDialogKey);
+    connect(record, &QAction::triggered, this, &PortControls::open_record);
     QAction *first = menu->actions().value(0);
     menu->insertAction(first, settings);
+    menu->insertAction(first, record);
     if (first)
         menu->insertSeparator(first);
     if (m_window_action) {

@@ -6,6 +6,7 @@
 // the per-user assignments and the serial link (MSComm1) that opens its
 // device by them.
 
+#include "holds.h"
 #include "portsettings.h"
 #include "seriallink.h"
 
@@ -38,6 +39,9 @@ public:
     void show_status();           // the port in use on the status line
     void open_dialog();           // 「ポート設定」, or raises it when open
     void refresh_after_failure(); // the port's state may have changed with it
+    // What the device of the port in use holds by the send record.
+    recorded::Holds device_holds() const;
+    void open_record(); // 「送信記録」, or raises it when open
 
     // The window's own action, at the end of the port box's menu.
     void add_to_menus(QAction *action);

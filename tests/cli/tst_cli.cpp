@@ -1200,7 +1200,8 @@ void tst_Cli::portUsageErrors_data()
         << QStringList{"--set-port", "Com3=/x", "--set-port", "Com4=/y"} << "--set-port が二度以上";
     QTest::newRow("JSON of a change")
         << QStringList{"--set-port", "Com3=/x", "--json"}
-        << QStringLiteral("--json は --calculate か --advise か --ports と一緒に");
+        << QStringLiteral(
+               "--json は --calculate か --advise か --ports か --history か --holds と一緒に");
     QTest::newRow("listing of the port list") << QStringList{"--ports", "--listing", "x.txt"}
                                               << QStringLiteral("は --calculate と一緒に");
     QTest::newRow("upload with a change") << QStringList{"--clear-port", "Com3", "--upload", "Com3"}
@@ -1222,7 +1223,8 @@ void tst_Cli::portUsageErrors_data()
         << QStringLiteral("一つだけ");
     QTest::newRow("JSON of a saved mount")
         << QStringList{"--save-mount", "m.rw7300mount", "--json"}
-        << QStringLiteral("--json は --calculate か --advise か --ports と一緒に");
+        << QStringLiteral(
+               "--json は --calculate か --advise か --ports か --history か --holds と一緒に");
     QTest::newRow("listing of a saved mount")
         << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x.txt"}
         << QStringLiteral("は --calculate と一緒に");

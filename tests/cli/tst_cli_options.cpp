@@ -74,8 +74,14 @@ void tst_CliOptions::usageError_data()
                                       << "--ra は --calculate か --advise か --save-mount と一緒に";
     QTest::newRow("mount alone") << QStringList{"--mount", "m.rw7300mount"}
                                  << "--mount は --calculate か --advise か --save-mount と一緒に";
-    QTest::newRow("json of a change") << QStringList{"--set-port", "Com3=/x", "--json"}
-                                      << "--json は --calculate か --advise か --ports と一緒に";
+    QTest::newRow("json of a change")
+        << QStringList{"--set-port", "Com3=/x", "--json"}
+        << "--json は --calculate か --advise か --ports か --history か --holds と一緒に";
+    QTest::newRow("holds without a port") << QStringList{"--holds="} << "--holds にはポート";
+    QTest::newRow("history and holds") << QStringList{"--history", "--holds", "Com1"} << "一つだけ";
+    QTest::newRow("history with a drive train")
+        << QStringList{"--history", "--ra", "1,2,3,4,5"}
+        << "--ra は --calculate か --advise か --save-mount";
     QTest::newRow("listing of a saved mount")
         << QStringList{"--save-mount", "m.rw7300mount", "--listing", "x"}
         << "--listing は --calculate と一緒に";

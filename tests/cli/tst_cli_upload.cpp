@@ -12,11 +12,13 @@
 #include "portsettings.h"
 #include "ptyline.h"
 #include "scopedenv.h"
+#include "sendrecord.h"
 #include "uploadbodies.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -32,6 +34,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+
+Q_DECLARE_METATYPE(files::SendRecord::Result)
 
 namespace {
 
@@ -145,6 +149,41 @@ private:
     int m_saved_err = -1;
 };
 
+// What a stream of this process says while it lives: the descriptor goes
+// to a file and comes back.
+class StreamCapture {
+public:
+    StreamCapture(std::FILE *stream, const QString &path) : m_stream(stream), m_path(path)
+    {
+        std::fflush(m_stream);
+        m_saved = ::dup(::fileno(m_stream));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            ::dup2(file.handle(), ::fileno(m_stream));
+    }
+    ~StreamCapture() { restore(); }
+    QString text()
+    {
+        restore();
+        QFile file(m_path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(m_stream);
+        ::dup2(m_saved, ::fileno(m_stream));
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    std::FILE *m_stream;
+    QString m_path;
+    int m_saved = -1;
+};
+
 } // namespace
 
 class tst_CliUpload : public QObject {
@@ -164,9 +203,12 @@ private slots:
     void stoppedBySignal();
     void setPortKeepsAndWarns_data();
     void setPortKeepsAndWarns();
+    void uploadRecord_data();
+    void uploadRecord();
 
 private:
     QString ports_file() const;
+    QString record_file() const;
     QProcessEnvironment child_environment() const;
 
     QTemporaryDir m_config;
@@ -180,6 +222,8 @@ void tst_CliUpload::initTestCase()
     QVERIFY(m_config.isValid());
     QCoreApplication::setApplicationName(QStringLiteral("rw7300-speedtable"));
     m_env.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_config.path().toLocal8Bit()));
+    m_env.push_back(std::make_unique<ScopedEnv>(
+        "XDG_STATE_HOME", m_config.filePath(QStringLiteral("state")).toLocal8Bit()));
     for (int n = 1; n <= 20; ++n)
         m_env.push_back(std::make_unique<ScopedEnv>(
             QByteArray("RW7300_COM" + QByteArray::number(n)).constData(), QByteArray()));
@@ -188,6 +232,13 @@ void tst_CliUpload::initTestCase()
 void tst_CliUpload::init()
 {
     QFile::remove(ports_file());
+    QFile::remove(record_file());
+    QDir(m_config.filePath(QStringLiteral("state"))).removeRecursively();
+}
+
+QString tst_CliUpload::record_file() const
+{
+    return m_config.filePath(QStringLiteral("state/rw7300-speedtable/sends.jsonl"));
 }
 
 QString tst_CliUpload::ports_file() const
@@ -199,6 +250,7 @@ QProcessEnvironment tst_CliUpload::child_environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    env.insert(QStringLiteral("XDG_STATE_HOME"), m_config.filePath(QStringLiteral("state")));
     for (int n = 1; n <= 20; ++n)
         env.remove(QStringLiteral("RW7300_COM%1").arg(n));
     return env;
@@ -453,6 +505,93 @@ void tst_CliUpload::stoppedBySignal()
                  err.contains(QStringLiteral("送信済みのコマンド: %1 個 / 109").arg(sent.size())),
              qPrintable(err));
     QVERIFY2(!QFileInfo::exists(lock), qPrintable(lock));
+
+    const files::RecordsRead read = files::read_records(record_file());
+    QCOMPARE(read.records.size(), 1);
+    const files::SendRecord &r = read.records.first();
+    QCOMPARE(r.result, files::SendRecord::Result::Cancelled);
+    QCOMPARE(r.commands, sent);
+    QCOMPARE(r.planned, 109);
+    QVERIFY2(r.reason.contains(name), qPrintable(r.reason));
+}
+
+void tst_CliUpload::uploadRecord_data()
+{
+    QTest::addColumn<QString>("port"); // "@line" for the line
+    QTest::addColumn<bool>("recordWritable");
+    QTest::addColumn<int>("exitStatus");
+    QTest::addColumn<files::SendRecord::Result>("result");
+    QTest::addColumn<int>("sent");
+    QTest::newRow("full upload") << "@line" << true << 0 << files::SendRecord::Result::Done << 109;
+    QTest::newRow("no such device")
+        << "/nonexistent/rw7300-tty" << true << status(ExitStatus::Upload)
+        << files::SendRecord::Result::Failed << 0;
+    QTest::newRow("record not writable: the upload still done")
+        << "@line" << false << 0 << files::SendRecord::Result::Done << 109;
+    QTest::newRow("record not writable: the failure still its own")
+        << "/nonexistent/rw7300-tty" << false << status(ExitStatus::Upload)
+        << files::SendRecord::Result::Failed << 0;
+}
+
+// Every upload leaves its record, mount and all; one that cannot be
+// written is said and changes nothing else.
+void tst_CliUpload::uploadRecord()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, recordWritable);
+    QFETCH(int, exitStatus);
+    QFETCH(files::SendRecord::Result, result);
+    QFETCH(int, sent);
+    PtyLine line(kPort);
+    QVERIFY(line.ok());
+    port.replace(QStringLiteral("@line"), line.path());
+    QTemporaryDir dir;
+    const QString mount = dir.filePath(QStringLiteral("EM-200.rwm"));
+    QVERIFY(app::run_command_line(
+                {"rw7300-speedtable", "--save-mount", mount, "--mount-name", "EM-200"}, nullptr,
+                no_devices()) == 0);
+    if (!recordWritable) {
+        QFile blocker(m_config.filePath(QStringLiteral("state")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder goes
+    }
+    FakeClock clock;
+    StreamCapture err(stderr, dir.filePath(QStringLiteral("stderr")));
+    const int got = app::run_command_line(
+        {"rw7300-speedtable", "--calculate", "--json", "--mount", mount, "--upload", port}, &clock,
+        no_devices());
+    const QString said = err.text();
+    QCOMPARE(got, exitStatus);
+    const QStringList bodies = PtyLine::bodies(line.read_all());
+    QCOMPARE(bodies.size(), sent);
+    QCOMPARE(said.contains(QStringLiteral("送信記録を書けませんでした")), !recordWritable);
+    if (!recordWritable)
+        return;
+    const files::RecordsRead read = files::read_records(record_file());
+    QCOMPARE(read.records.size(), 1);
+    const files::SendRecord &r = read.records.first();
+    QCOMPARE(r.result, result);
+    QCOMPARE(r.commands, bodies);
+    QCOMPARE(r.planned, 109);
+    QCOMPARE(r.port, port);
+    QCOMPARE(r.device, sent > 0 ? port : QString());
+    QCOMPARE(r.mount_name, QStringLiteral("EM-200"));
+    QCOMPARE(r.mount_file, QFileInfo(mount).absoluteFilePath());
+    QCOMPARE(r.base_clock, calc::kClock2MHz);
+    QCOMPARE(r.reason.isEmpty(), result == files::SendRecord::Result::Done);
+    QVERIFY(r.started <= r.ended);
+
+    // What the device holds by it, as --holds says it for scripts.
+    StreamCapture out(stdout, dir.filePath(QStringLiteral("stdout")));
+    QCOMPARE(app::run_command_line({"rw7300-speedtable", "--holds", line.path(), "--json"}, nullptr,
+                                   no_devices()),
+             0);
+    const QJsonObject holds = QJsonDocument::fromJson(out.text().toUtf8()).object();
+    QCOMPARE(holds.value("device").toString(), line.path());
+    QCOMPARE(holds.value("actions").toInt(), sent > 0 ? 1 : 0);
+    QCOMPARE(holds.value("ra").toArray().at(0).toObject().value("value").toString(),
+             sent > 0 ? default_upload().at(2).mid(6) : QString());
+    QCOMPARE(holds.value("dec_total").toObject().value("mount").toString(),
+             sent > 0 ? QStringLiteral("EM-200") : QString());
 }
 
 void tst_CliUpload::setPortKeepsAndWarns_data()

@@ -2,7 +2,8 @@
 
 // What the person running the tests keeps never reaches a test: a
 // configuration folder of the test's own (port assignments, recent mount
-// files) and no RW7300_COMn override from their shell.
+// files), a state folder of its own (the send record) and no RW7300_COMn
+// override from their shell.
 
 #include "scopedenv.h"
 
@@ -15,7 +16,9 @@
 
 class PrivateSettings {
 public:
-    PrivateSettings() : m_config_home("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit())
+    PrivateSettings()
+        : m_config_home("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit()),
+          m_state_home("XDG_STATE_HOME", (m_dir.path() + QStringLiteral("/state")).toLocal8Bit())
     {
         for (int n = 1; n <= 20; ++n)
             m_no_overrides.push_back(std::make_unique<ScopedEnv>(
@@ -24,9 +27,11 @@ public:
 
     bool ok() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
+    QString state_path() const { return m_dir.path() + QStringLiteral("/state"); }
 
 private:
     QTemporaryDir m_dir;
     ScopedEnv m_config_home;
+    ScopedEnv m_state_home;
     std::vector<std::unique_ptr<ScopedEnv>> m_no_overrides;
 };

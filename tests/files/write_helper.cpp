@@ -3,8 +3,12 @@
 // usage: write_helper PATH SIZE [FSIZE_LIMIT]
 //        write_helper --die-holding-lock STORE (takes the store's lock, then
 //        is killed, as a run stopped mid-change would leave it)
+//        write_helper --append-records RECORDS COUNT TAG (appends COUNT send
+//        records, port TAG, planned 1 … COUNT, as fast as it can)
+//        [FSIZE_LIMIT] (exit 1 at the first append that fails)
 
 #include "atomicfile.h"
+#include "sendrecord.h"
 
 #include <QByteArray>
 #include <QLockFile>
@@ -16,6 +20,17 @@
 #include <cstring>
 #include <sys/resource.h>
 
+namespace {
+
+bool limit_file_size(rlim_t limit)
+{
+    const rlimit rl{limit, limit};
+    std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+    return setrlimit(RLIMIT_FSIZE, &rl) == 0;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     if (argc < 3)
@@ -26,13 +41,25 @@ int main(int argc, char *argv[])
             return 2;
         std::raise(SIGKILL);
     }
-    if (argc > 3) {
-        const rlim_t limit = std::strtoull(argv[3], nullptr, 10);
-        const rlimit rl{limit, limit};
-        std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
-        if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
+    if (std::strcmp(argv[1], "--append-records") == 0 && argc >= 5) {
+        if (argc > 5 && !limit_file_size(std::strtoull(argv[5], nullptr, 10)))
             return 2;
+        files::SendRecord record;
+        record.started = record.ended = QDateTime::currentDateTime();
+        record.port = QString::fromLocal8Bit(argv[4]);
+        for (int n = 1; n <= std::atoi(argv[3]); ++n) {
+            record.planned = n;
+            const files::WriteOutcome outcome =
+                files::append_record(QString::fromLocal8Bit(argv[2]), record);
+            if (!outcome.ok) {
+                std::printf("failed: %d %s\n", int(outcome.fault), qPrintable(outcome.error));
+                return 1;
+            }
+        }
+        return 0;
     }
+    if (argc > 3 && !limit_file_size(std::strtoull(argv[3], nullptr, 10)))
+        return 2;
     const QByteArray bytes(std::atoi(argv[2]), 'n');
     const files::WriteOutcome outcome =
         files::write_atomically(QString::fromLocal8Bit(argv[1]), bytes);

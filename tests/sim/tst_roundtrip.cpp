@@ -9,6 +9,7 @@
 #include "detectedports.h"
 #include "fakeclock.h"
 #include "form1.h"
+#include "holds.h"
 #include "privatesettings.h"
 #include "scopedenv.h"
 
@@ -109,6 +110,7 @@ private slots:
     void commandLineUpload();
     void windowSend_data();
     void windowSend();
+    void recordHoldsWhatSimulatorHolds();
 };
 
 void tst_RoundTrip::commandLineUpload_data()
@@ -163,6 +165,74 @@ void tst_RoundTrip::windowSend()
     QVERIFY(finished.wait(kUploadBound));
 
     check_summary(sim.summary(), baseClock);
+}
+
+// A sequence of actions, whole and stopped half-way, from the command line
+// and the window: what the send record says the device holds is what the
+// simulator holds, entry by entry.
+void tst_RoundTrip::recordHoldsWhatSimulatorHolds()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("controller"));
+    Simulator sim(link);
+    QVERIFY(sim.ready());
+    const PrivateSettings settings;
+    const ScopedEnv com2("RW7300_COM2", link.toLocal8Bit());
+
+    FakeClock time;
+    QVERIFY(app::upload_from_command_line(calculated(calc::kClock250kHz), link, &time, no_devices())
+                .complete);
+    app::Form1 window(dir.path(), &time, no_devices());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("Com2"));
+    QTest::mouseClick(window.findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    auto *runner = window.findChild<rwlink::ActionRunner *>("actionRunner");
+    QSignalSpy finished(runner, &rwlink::ActionRunner::finished);
+    // The 2 MHz upload stopped after its 30th command (RA rows 1 … 28).
+    const int before = time.moves();
+    time.set_on_move([&time, runner, before] {
+        if (time.moves() == before + 30)
+            runner->cancel();
+    });
+    for (const char *button : {"Command2", "Command4", "Command7", "Command3"}) {
+        QTest::mouseClick(window.findChild<QPushButton *>(button), Qt::LeftButton);
+        QVERIFY2(finished.wait(kUploadBound), button);
+        time.set_on_move({});
+    }
+
+    const QJsonObject held = recorded::holds_json(
+        recorded::holds_of(files::read_records(files::record_path()).records, {link}));
+    QCOMPARE(held.value("actions").toInt(), 5);
+    const QJsonObject controller = sim.summary();
+    QVERIFY(!controller.isEmpty());
+    const auto value = [](const QJsonValue &entry) {
+        return entry.isNull() ? QJsonValue(QJsonValue::Null) : entry.toObject().value("value");
+    };
+    QCOMPARE(value(held.value("clock")), controller.value("clock_command"));
+    QCOMPARE(controller.value("clock_command").toString(), QStringLiteral("=TCLK1"));
+    for (const char *table : {"ra", "dec"}) {
+        const QJsonArray mine = held.value(table).toArray();
+        const QJsonArray its = controller.value(table).toArray();
+        QCOMPARE(mine.size(), 50);
+        QCOMPARE(its.size(), 50);
+        for (int i = 0; i < 50; ++i)
+            QVERIFY2(value(mine.at(i)) == its.at(i),
+                     qPrintable(QStringLiteral("%1 %2").arg(table).arg(i + 1)));
+    }
+    QCOMPARE(value(held.value("ra_total")), controller.value("ra_total"));
+    QCOMPARE(value(held.value("dec_total")), controller.value("dec_total"));
+    QCOMPARE(value(held.value("rate")), controller.value("rate05"));
+    QCOMPARE(held.value("ra05_holds_rate"), controller.value("ra05_holds_rate"));
+    QVERIFY(controller.value("ra05_holds_rate").toBool());
+    // Both clocks' rows are in it: the stopped upload's first rows, the
+    // command line's after them.
+    const calc::CalcOutput fast = calculated(calc::kClock2MHz);
+    const calc::CalcOutput slow = calculated(calc::kClock250kHz);
+    QCOMPARE(controller.value("ra").toArray().at(0).toString(),
+             QString::fromStdString(fast.ra.hex_rows[0]));
+    QCOMPARE(controller.value("ra").toArray().at(40).toString(),
+             QString::fromStdString(slow.ra.hex_rows[40]));
 }
 
 QTEST_MAIN(tst_RoundTrip)

@@ -1,0 +1,328 @@
+#include "sendrecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace files {
+
+namespace {
+
+constexpr std::array kResultKeys = {
+    std::pair{SendRecord::Result::Done, "done"},
+    std::pair{SendRecord::Result::Cancelled, "cancelled"},
+    std::pair{SendRecord::Result::Stopped, "stopped"},
+    std::pair{SendRecord::Result::Failed, "failed"},
+};
+// No action of ours is longer; a larger count is no record of ours.
+constexpr int kMaxPlanned = 10000;
+
+WriteOutcome refused(WriteFault fault)
+{
+    return {false, {}, fault, 0};
+}
+
+WriteOutcome system_failure(int error)
+{
+    return {false, QString::fromLocal8Bit(std::strerror(error)), WriteFault::System, error};
+}
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+QString time_text(const QDateTime &time)
+{
+    // With its offset, so a record read in another zone still says when.
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+// The last max_bytes of a regular file, from the start of a line.
+struct Tail {
+    std::optional<QByteArray> bytes; // nothing: no file
+    WriteOutcome failure{true, {}, WriteFault::None, 0};
+};
+
+Tail read_tail(const QString &path, qint64 max_bytes)
+{
+    Tail tail;
+    // Never opened for good when it is a FIFO or a device.
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            tail.failure = system_failure(errno);
+        return tail;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        tail.failure =
+            refused(S_ISDIR(st.st_mode) ? WriteFault::Directory : WriteFault::NotRegular);
+        ::close(fd);
+        return tail;
+    }
+    // One byte before the window, to tell whether it starts a line.
+    const qint64 from = std::max<qint64>(0, st.st_size - max_bytes - 1);
+    QByteArray bytes(static_cast<qsizetype>(st.st_size - from), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::pread(fd, bytes.data() + got,
+                                  static_cast<std::size_t>(bytes.size() - got), from + got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            tail.failure = system_failure(errno);
+            ::close(fd);
+            return tail;
+        }
+        if (n == 0)
+            break; // cut short meanwhile
+        got += n;
+    }
+    ::close(fd);
+    bytes.truncate(got);
+    if (from > 0)
+        bytes.remove(0, bytes.indexOf('\n') + 1); // -1 + 1: all of it
+    tail.bytes = std::move(bytes);
+    return tail;
+}
+
+template <class F> void each_line(QByteArrayView bytes, F take)
+{
+    while (!bytes.isEmpty()) {
+        const qsizetype end = bytes.indexOf('\n');
+        take(bytes.first(end < 0 ? bytes.size() : end));
+        bytes = end < 0 ? QByteArrayView() : bytes.sliced(end + 1);
+    }
+}
+
+WriteOutcome write_all(int fd, QByteArrayView bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return system_failure(n < 0 ? errno : EIO);
+        done += n;
+    }
+    return {true, {}, WriteFault::None, 0};
+}
+
+// The newest whole records of the file that fit in room bytes, then line.
+WriteOutcome rewrite_trimmed(const QString &path, const QByteArray &line)
+{
+    const Tail tail = read_tail(path, kRecordFileTrimmed - line.size());
+    if (!tail.failure.ok)
+        return tail.failure;
+    QByteArray kept;
+    each_line(tail.bytes.value_or(QByteArray()), [&kept](QByteArrayView old) {
+        if (parse_record_line(old))
+            kept.append(old).append('\n');
+    });
+    kept.append(line);
+    return write_atomically(path, kept, Target::RegularFile);
+}
+
+} // namespace
+
+QString state_directory()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return QDir(base).filePath(QStringLiteral("rw7300-speedtable"));
+}
+
+QString record_path()
+{
+    return QDir(state_directory()).filePath(kRecordFileName);
+}
+
+QString result_key(SendRecord::Result result)
+{
+    for (const auto &[r, key] : kResultKeys) {
+        if (r == result)
+            return QString::fromLatin1(key);
+    }
+    return {};
+}
+
+QJsonObject record_object(const SendRecord &record)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("started"), time_text(record.started));
+    o.insert(QStringLiteral("ended"), time_text(record.ended));
+    o.insert(QStringLiteral("version"), record.version);
+    o.insert(QStringLiteral("port"), record.port);
+    o.insert(QStringLiteral("device"), record.device);
+    o.insert(QStringLiteral("stable_device"), record.stable_device);
+    o.insert(QStringLiteral("mount_file"), record.mount_file);
+    o.insert(QStringLiteral("mount"), record.mount_name);
+    o.insert(QStringLiteral("clock"), record.base_clock);
+    o.insert(QStringLiteral("result"), result_key(record.result));
+    o.insert(QStringLiteral("reason"), record.reason);
+    o.insert(QStringLiteral("sent"), record.sent());
+    o.insert(QStringLiteral("planned"), record.planned);
+    o.insert(QStringLiteral("commands"), QJsonArray::fromStringList(record.commands));
+    return o;
+}
+
+QByteArray record_line(const SendRecord &record)
+{
+    // Compact JSON escapes every line break, so one record is one line.
+    return QJsonDocument(record_object(record)).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<SendRecord> parse_record_line(QByteArrayView line)
+{
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.isEmpty() || line.size() > kMaxRecordLine)
+        return std::nullopt;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject o = doc.object();
+    const auto text = [&o](const char *key) -> std::optional<QString> {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return QString();
+        return v.isString() ? std::optional(v.toString()) : std::nullopt;
+    };
+    SendRecord r;
+    const std::array<std::pair<const char *, QString *>, 8> texts = {{
+        {"version", &r.version},
+        {"port", &r.port},
+        {"device", &r.device},
+        {"stable_device", &r.stable_device},
+        {"mount_file", &r.mount_file},
+        {"mount", &r.mount_name},
+        {"reason", &r.reason},
+        {"result", nullptr},
+    }};
+    for (const auto &[key, into] : texts) {
+        const auto value = text(key);
+        if (!value)
+            return std::nullopt;
+        if (into)
+            *into = *value;
+    }
+    const QString result = o.value(QStringLiteral("result")).toString();
+    const auto found =
+        std::find_if(kResultKeys.begin(), kResultKeys.end(),
+                     [&result](const auto &p) { return result == QLatin1String(p.second); });
+    if (found == kResultKeys.end())
+        return std::nullopt;
+    r.result = found->first;
+    r.started =
+        QDateTime::fromString(o.value(QStringLiteral("started")).toString(), Qt::ISODateWithMs);
+    r.ended = QDateTime::fromString(o.value(QStringLiteral("ended")).toString(), Qt::ISODateWithMs);
+    if (!r.started.isValid() || !r.ended.isValid())
+        return std::nullopt;
+    const QJsonValue clock = o.value(QStringLiteral("clock"));
+    const QJsonValue sent = o.value(QStringLiteral("sent"));
+    const QJsonValue planned = o.value(QStringLiteral("planned"));
+    const QJsonValue commands = o.value(QStringLiteral("commands"));
+    if (!clock.isDouble() || !sent.isDouble() || !planned.isDouble() || !commands.isArray())
+        return std::nullopt;
+    r.base_clock = clock.toInt(-1);
+    r.planned = planned.toInt(-1);
+    if (r.base_clock < 0 || r.planned < 0 || r.planned > kMaxPlanned)
+        return std::nullopt;
+    for (const QJsonValue c : commands.toArray()) {
+        if (!c.isString())
+            return std::nullopt;
+        r.commands.append(c.toString());
+    }
+    if (sent.toInt(-1) != r.sent() || r.sent() > r.planned)
+        return std::nullopt;
+    return r;
+}
+
+RecordsRead parse_records(QByteArrayView bytes)
+{
+    RecordsRead read;
+    read.failure.ok = true;
+    each_line(bytes, [&read](QByteArrayView line) {
+        if (line.trimmed().isEmpty())
+            return;
+        if (auto record = parse_record_line(line))
+            read.records.append(std::move(*record));
+        else
+            ++read.skipped;
+    });
+    return read;
+}
+
+RecordsRead read_records(const QString &path)
+{
+    const Tail tail = read_tail(path, kRecordFileLimit);
+    if (!tail.failure.ok) {
+        RecordsRead failed;
+        failed.failure = tail.failure;
+        return failed;
+    }
+    return parse_records(tail.bytes.value_or(QByteArray()));
+}
+
+WriteOutcome append_record(const QString &path, const SendRecord &record)
+{
+    if (path.isEmpty())
+        return refused(WriteFault::NoName);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        WriteOutcome failed = system_failure(errno ? errno : EIO);
+        failed.fault = WriteFault::NoFolder;
+        return failed;
+    }
+    QLockFile lock(path + QStringLiteral(".lock"));
+    lock.setStaleLockTime(static_cast<int>(kStaleLock.count()));
+    if (!lock.tryLock(static_cast<int>(kLockWait.count()))) {
+        if (lock.error() == QLockFile::LockFailedError)
+            return refused(WriteFault::Locked);
+        return system_failure(lock.error() == QLockFile::PermissionError ? EACCES
+                                                                         : (errno ? errno : EIO));
+    }
+    const QByteArray line = record_line(record);
+    const int fd = ::open(native(path).constData(),
+                          O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return system_failure(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refused(WriteFault::NotRegular);
+    }
+    // A run killed mid-line left a torn one: the record starts a line of its own.
+    char last = '\n';
+    if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1)
+        last = '\n';
+    const QByteArray bytes = (last == '\n' ? QByteArray() : QByteArray("\n")) + line;
+    if (st.st_size + bytes.size() > kRecordFileLimit) {
+        ::close(fd);
+        return rewrite_trimmed(path, line);
+    }
+    WriteOutcome outcome = write_all(fd, bytes);
+    // Flushed when the action ends: a crash after this keeps the record.
+    if (outcome.ok && ::fdatasync(fd) != 0)
+        outcome = system_failure(errno);
+    if (::close(fd) != 0 && outcome.ok)
+        outcome = system_failure(errno);
+    return outcome;
+}
+
+} // namespace files

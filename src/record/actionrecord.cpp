@@ -1,0 +1,42 @@
+#include "actionrecord.h"
+
+namespace recorded {
+
+files::SendRecord action_record(const rwlink::ActionResult &result, const ActionOrigin &origin,
+                                const QDateTime &ended, const QString &stable_device,
+                                const QString &reason)
+{
+    using Outcome = rwlink::ActionResult::Outcome;
+    using Result = files::SendRecord::Result;
+    files::SendRecord r;
+    r.started = origin.started;
+    r.ended = ended;
+    r.version = origin.version;
+    r.port = result.port;
+    r.device = result.device;
+    r.stable_device = stable_device == result.device ? QString() : stable_device;
+    r.mount_file = origin.mount_file;
+    r.mount_name = origin.mount_name;
+    r.base_clock = origin.base_clock;
+    r.commands = result.written;
+    r.planned = result.commands_planned;
+    switch (result.outcome) {
+    case Outcome::Done:
+        r.result = Result::Done;
+        break;
+    case Outcome::Cancelled:
+        r.result = Result::Cancelled;
+        break;
+    case Outcome::Stopped:
+        r.result = Result::Stopped;
+        break;
+    case Outcome::Failed:
+        r.result = Result::Failed;
+        break;
+    }
+    if (r.result != Result::Done)
+        r.reason = reason;
+    return r;
+}
+
+} // namespace recorded

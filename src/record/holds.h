@@ -1,0 +1,69 @@
+#pragma once
+
+// What a controller holds, as far as anyone can know: it never answers, so
+// it is the last value the send record says went to each of its entries.
+//
+//   records of the device, oldest first ─► each one's commands, in order,
+//   up to where it stopped ─► the clock, both tables, both totals and the
+//   rate in RA entry 05, each with when it went and from which mount
+//
+// A rate and RA row 05 share the controller's entry 05: whichever went
+// last is what it holds.
+
+#include "sendrecord.h"
+
+#include "commands.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+namespace recorded {
+
+struct Held {
+    QString value; // as sent: the clock's body, a value's digits
+    QDateTime at;  // when the action that sent it ended
+    QString mount; // the mount open then, if any
+};
+using HeldEntry = std::optional<Held>;
+
+struct Holds {
+    HeldEntry clock;
+    std::array<HeldEntry, calc::kTableRows> ra{};
+    std::array<HeldEntry, calc::kTableRows> dec{};
+    HeldEntry ra_total;
+    HeldEntry dec_total;
+    HeldEntry rate;                        // the last rate sent
+    bool rate_in_ra05 = false;             // entry 05 holds that rate, not RA row 05
+    int actions = 0;                       // records of the device
+    std::optional<files::SendRecord> last; // the newest of them
+
+    // What RA entry 05 holds, row or rate.
+    const HeldEntry &ra05() const;
+};
+
+// Whether the record is of the device named by any of names (its path, its
+// stable name).
+bool of_device(const files::SendRecord &record, const QStringList &names);
+
+// records oldest first, as read.
+Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names);
+
+// For scripts: {"actions", "clock", "ra": [50], "dec": [50], "ra_total",
+// "dec_total", "rate", "ra05_holds_rate"}, each entry {"value", "at",
+// "mount"} or null.
+QJsonObject holds_json(const Holds &holds);
+
+// Of the values among bodies (the clock, rows, rates, totals; not "=SD"),
+// how many the controller would hold differently or not at all.
+struct Difference {
+    int values = 0;
+    int differing = 0;
+};
+Difference difference(const Holds &holds, const QStringList &bodies);
+
+} // namespace recorded

@@ -1,0 +1,165 @@
+#include "recordtext.h"
+
+#include "filetext.h"
+
+#include <QDir>
+#include <QStringList>
+
+namespace app {
+
+namespace {
+
+QString when(const QDateTime &time)
+{
+    return time.toLocalTime().toString(QStringLiteral("MM/dd HH:mm"));
+}
+
+QString held_text(const recorded::HeldEntry &entry)
+{
+    if (!entry)
+        return QStringLiteral("(送信記録なし)");
+    QString text = QStringLiteral("%1  %2").arg(entry->value, when(entry->at));
+    if (!entry->mount.isEmpty())
+        text += QStringLiteral("  %1").arg(entry->mount);
+    return text;
+}
+
+QString clock_text(const recorded::HeldEntry &entry)
+{
+    if (!entry)
+        return held_text(entry);
+    recorded::HeldEntry named = entry;
+    named->value = entry->value == QLatin1String("=TCLK1")   ? QStringLiteral("2MHz")
+                   : entry->value == QLatin1String("=TCLK2") ? QStringLiteral("250kHz")
+                                                             : entry->value;
+    return held_text(named);
+}
+
+} // namespace
+
+QString record_result_name(files::SendRecord::Result result)
+{
+    switch (result) {
+    case files::SendRecord::Result::Done:
+        return QStringLiteral("送信完了");
+    case files::SendRecord::Result::Cancelled:
+        return QStringLiteral("中止");
+    case files::SendRecord::Result::Stopped:
+        return QStringLiteral("停止");
+    case files::SendRecord::Result::Failed:
+        return QStringLiteral("失敗");
+    }
+    return {};
+}
+
+QString record_summary(const files::SendRecord &record)
+{
+    const QString count = record.sent() == record.planned
+                              ? QStringLiteral("%1 個").arg(record.sent())
+                              : QStringLiteral("%1 / %2 個").arg(record.sent()).arg(record.planned);
+    QString text = QStringLiteral("%1 %2 %3")
+                       .arg(when(record.ended), record_result_name(record.result), count);
+    if (!record.mount_name.isEmpty())
+        text += QStringLiteral(" (%1)").arg(record.mount_name);
+    return text;
+}
+
+QString last_action_text(const recorded::Holds &holds)
+{
+    if (!holds.last)
+        return {};
+    return QStringLiteral("前回: ") + record_summary(*holds.last);
+}
+
+QString record_line_text(const files::SendRecord &record)
+{
+    QString where = record.port;
+    if (!record.device.isEmpty() && record.device != record.port)
+        where += QStringLiteral(" (%1)").arg(QDir::toNativeSeparators(record.device));
+    QString text =
+        QStringLiteral("%1  %2  %3 %4 / %5 個")
+            .arg(record.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), where,
+                 record_result_name(record.result))
+            .arg(record.sent())
+            .arg(record.planned);
+    if (!record.mount_name.isEmpty())
+        text += QStringLiteral("  %1").arg(record.mount_name);
+    if (!record.reason.isEmpty())
+        text += QStringLiteral("  (%1)").arg(
+            QString(record.reason).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    return text;
+}
+
+QString holds_text(const recorded::Holds &holds, const QString &device)
+{
+    if (holds.actions == 0)
+        return QStringLiteral("%1 への送信記録はありません。\n")
+            .arg(QDir::toNativeSeparators(device));
+    QString text = QStringLiteral("%1 が保持しているはずの値 (送信記録 %2 件から、%3)\n")
+                       .arg(QDir::toNativeSeparators(device))
+                       .arg(holds.actions)
+                       .arg(last_action_text(holds));
+    const auto line = [&text](const QString &label, const QString &value) {
+        text += QStringLiteral("  %1  %2\n").arg(label, value);
+    };
+    line(QStringLiteral("基本クロック"), clock_text(holds.clock));
+    line(QStringLiteral("赤経 総ステップ数"), held_text(holds.ra_total));
+    line(QStringLiteral("赤緯 総ステップ数"), held_text(holds.dec_total));
+    line(QStringLiteral("追尾速度 (赤経 05)"),
+         held_text(holds.rate) + (holds.rate && holds.rate_in_ra05
+                                      ? QStringLiteral("  ← 赤経 05 はこの値")
+                                      : QString()));
+    for (const auto &[title, table] : {std::pair{QStringLiteral("赤経"), &holds.ra},
+                                       std::pair{QStringLiteral("赤緯"), &holds.dec}}) {
+        text += QStringLiteral("%1 テーブル\n").arg(title);
+        for (int i = 0; i < calc::kTableRows; ++i)
+            line(QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0')),
+                 held_text((*table)[static_cast<std::size_t>(i)]));
+    }
+    return text;
+}
+
+QString difference_text(const recorded::Holds &holds, const recorded::Difference &difference)
+{
+    if (holds.actions == 0 || difference.values == 0)
+        return {};
+    if (difference.differing == 0)
+        return QStringLiteral("送る %1 個の値はすべて、コントローラーが保持しているはずの値 "
+                              "(送信記録) と同じです。")
+            .arg(difference.values);
+    return QStringLiteral("送る %1 個の値のうち %2 個が、コントローラーが保持しているはずの値 "
+                          "(送信記録) と異なります。")
+        .arg(difference.values)
+        .arg(difference.differing);
+}
+
+QString operator_stop_reason()
+{
+    return QStringLiteral("操作者が中止しました。");
+}
+
+QString record_list_heading(const files::RecordsRead &read, const QString &path)
+{
+    if (!read.failure.ok)
+        return record_read_failure_text(path, read.failure);
+    QString text = QStringLiteral("%1 件 (新しい順) — %2")
+                       .arg(read.records.size())
+                       .arg(QDir::toNativeSeparators(path));
+    if (read.skipped > 0)
+        text += QStringLiteral("  記録として読めない %1 行は飛ばしました。").arg(read.skipped);
+    return text;
+}
+
+QString record_write_failure_text(const QString &path, const files::WriteOutcome &outcome)
+{
+    return QStringLiteral("送信記録を書けませんでした (%1: %2)。")
+        .arg(QDir::toNativeSeparators(path), write_failure_text(outcome));
+}
+
+QString record_read_failure_text(const QString &path, const files::WriteOutcome &outcome)
+{
+    return QStringLiteral("送信記録を読めません (%1: %2)。")
+        .arg(QDir::toNativeSeparators(path), write_failure_text(outcome));
+}
+
+} // namespace app
