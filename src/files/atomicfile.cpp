@@ -175,17 +175,15 @@ ReadOutcome read_regular_file(const QString &path, qint64 max_bytes)
     return read;
 }
 
-WriteOutcome update_store(const QString &path, qint64 max_bytes, const StoreChange &change)
+WriteOutcome lock_store(const QString &path, QLockFile &lock)
 {
     if (path.isEmpty())
         return refused(WriteFault::NoName);
-    const QString dir = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(dir)) {
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         WriteOutcome failed = system_failure(errno ? errno : EIO);
         failed.fault = WriteFault::NoFolder;
         return failed;
     }
-    QLockFile lock(path + QStringLiteral(".lock"));
     lock.setStaleLockTime(static_cast<int>(kStaleLock.count()));
     if (!lock.tryLock(static_cast<int>(kLockWait.count()))) {
         switch (lock.error()) {
@@ -197,6 +195,14 @@ WriteOutcome update_store(const QString &path, qint64 max_bytes, const StoreChan
             return system_failure(errno ? errno : EIO);
         }
     }
+    return {true, {}, WriteFault::None, 0};
+}
+
+WriteOutcome update_store(const QString &path, qint64 max_bytes, const StoreChange &change)
+{
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (const WriteOutcome held = lock_store(path, lock); !held.ok)
+        return held;
     const ReadOutcome current = read_regular_file(path, max_bytes);
     if (!current.failure.ok)
         return current.failure;

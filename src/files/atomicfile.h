@@ -18,6 +18,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QLockFile;
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -74,6 +76,10 @@ ReadOutcome read_regular_file(const QString &path, qint64 max_bytes);
 // owner died is taken over at once, one older than kStaleLock in any case.
 inline constexpr std::chrono::milliseconds kLockWait{5000};
 inline constexpr std::chrono::milliseconds kStaleLock{30000};
+
+// Makes the folder of a per-user store and takes the lock given, the one
+// beside it (path + ".lock"), as every writer of a store must; ok once held.
+WriteOutcome lock_store(const QString &path, QLockFile &lock);
 
 // Changes a per-user store so that runs at the same time lose nothing: under
 // a lock file beside it (path + ".lock"), the file is read again (nothing

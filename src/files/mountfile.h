@@ -79,8 +79,8 @@ struct MountError {
     };
     int line = 0;
     Kind kind = Kind::NotMountFile;
-    QString key;
-    QString text;
+    QString key{};
+    QString text{};
     qint64 number = 0;
     calc::Axis axis = calc::Axis::Ra;
     calc::DriveTrainField part = calc::kWorm;

@@ -282,21 +282,9 @@ RecordsRead read_records(const QString &path)
 
 WriteOutcome append_record(const QString &path, const SendRecord &record)
 {
-    if (path.isEmpty())
-        return refused(WriteFault::NoName);
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-        WriteOutcome failed = system_failure(errno ? errno : EIO);
-        failed.fault = WriteFault::NoFolder;
-        return failed;
-    }
     QLockFile lock(path + QStringLiteral(".lock"));
-    lock.setStaleLockTime(static_cast<int>(kStaleLock.count()));
-    if (!lock.tryLock(static_cast<int>(kLockWait.count()))) {
-        if (lock.error() == QLockFile::LockFailedError)
-            return refused(WriteFault::Locked);
-        return system_failure(lock.error() == QLockFile::PermissionError ? EACCES
-                                                                         : (errno ? errno : EIO));
-    }
+    if (const WriteOutcome held = lock_store(path, lock); !held.ok)
+        return held;
     const QByteArray line = record_line(record);
     const int fd = ::open(native(path).constData(),
                           O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -492,6 +493,8 @@ void tst_Cli::namesInSystemBytes()
     QFETCH(QString, out);
     const QTemporaryDir dir;
     const QByteArray named = QFile::encodeName(dir.path()) + '/' + kByteName;
+    // QTemporaryDir removes by QString names, which cannot name these bytes.
+    const auto remove_named = qScopeGuard([&named] { ::unlink(named.constData()); });
     if (!existing.isEmpty())
         QVERIFY(write_raw(named, existing));
     const QString decoy_name = dir.filePath(QFile::decodeName(kByteName));
