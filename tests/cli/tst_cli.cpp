@@ -8,9 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
