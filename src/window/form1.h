@@ -14,7 +14,13 @@
 //        device by
 //   Command2…Command7 ──► rwlink::upload_action / rate_action / total_action
 //        ──► ActionControl ──► rwlink::ActionRunner over MSComm1, reading
-//        each box when its command is built
+//        each box when its command is built; its end ──► the send record
+//   F5 / Ctrl+Return ──► Command1 / Command2, exactly as a click
+//   Ctrl+E, the menus ──► AdvisorDialog ──► 適用: the microstep boxes,
+//        Option1 and Command1_Click
+//   Ctrl+H, the menus ──► RecordDialog (what was sent, what the device holds)
+//   Ctrl+N, the menus, --night ──► the look (day or night) of the whole
+//        application, remembered per user
 //
 // The boxes are the store of every computed value: later actions read their
 // current texts, including anything the operator typed over them.
