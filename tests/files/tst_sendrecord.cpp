@@ -2,6 +2,7 @@
 // passed over, appends from two processes at once, the size bound exactly
 // at its limit, files it cannot write; and what a device holds by it.
 
+#include "childprogram.h"
 #include "frame.h"
 #include "holds.h"
 #include "sendrecord.h"
@@ -293,7 +294,8 @@ void tst_SendRecord::fullDisk()
     const QByteArray one = files::record_line(record({}, 1));
     QVERIFY(write_file(path, one));
     QProcess p;
-    p.start(helper(), {"--append-records", path, "1", "Com2", QString::number(one.size() + 40)});
+    start_program(p, helper(),
+                  {"--append-records", path, "1", "Com2", QString::number(one.size() + 40)});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
     const files::RecordsRead read = files::read_records(path);
@@ -306,8 +308,8 @@ void tst_SendRecord::twoProcessesAtOnce()
     const QString path = dir.filePath("state/sends.jsonl");
     constexpr int kEach = 200;
     QProcess a, b;
-    a.start(helper(), {"--append-records", path, QString::number(kEach), "A"});
-    b.start(helper(), {"--append-records", path, QString::number(kEach), "B"});
+    start_program(a, helper(), {"--append-records", path, QString::number(kEach), "A"});
+    start_program(b, helper(), {"--append-records", path, QString::number(kEach), "B"});
     QVERIFY(a.waitForFinished(60000) && b.waitForFinished(60000));
     QVERIFY2(a.exitCode() == 0, a.readAllStandardOutput().constData());
     QVERIFY2(b.exitCode() == 0, b.readAllStandardOutput().constData());
