@@ -149,41 +149,6 @@ private:
     int m_saved_err = -1;
 };
 
-// What a stream of this process says while it lives: the descriptor goes
-// to a file and comes back.
-class StreamCapture {
-public:
-    StreamCapture(std::FILE *stream, const QString &path) : m_stream(stream), m_path(path)
-    {
-        std::fflush(m_stream);
-        m_saved = ::dup(::fileno(m_stream));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            ::dup2(file.handle(), ::fileno(m_stream));
-    }
-    ~StreamCapture() { restore(); }
-    QString text()
-    {
-        restore();
-        QFile file(m_path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-private:
-    void restore()
-    {
-        if (m_saved < 0)
-            return;
-        std::fflush(m_stream);
-        ::dup2(m_saved, ::fileno(m_stream));
-        ::close(m_saved);
-        m_saved = -1;
-    }
-    std::FILE *m_stream;
-    QString m_path;
-    int m_saved = -1;
-};
-
 } // namespace
 
 class tst_CliUpload : public QObject {
@@ -555,11 +520,12 @@ void tst_CliUpload::uploadRecord()
         QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder goes
     }
     FakeClock clock;
-    StreamCapture err(stderr, dir.filePath(QStringLiteral("stderr")));
+    Captured upload(dir);
     const int got = app::run_command_line(
         {"rw7300-speedtable", "--calculate", "--json", "--mount", mount, "--upload", port}, &clock,
         no_devices());
-    const QString said = err.text();
+    upload.restore();
+    const QString said = upload.err();
     QCOMPARE(got, exitStatus);
     const QStringList bodies = PtyLine::bodies(line.read_all());
     QCOMPARE(bodies.size(), sent);
@@ -581,11 +547,12 @@ void tst_CliUpload::uploadRecord()
     QVERIFY(r.started <= r.ended);
 
     // What the device holds by it, as --holds says it for scripts.
-    StreamCapture out(stdout, dir.filePath(QStringLiteral("stdout")));
+    Captured printed(dir);
     QCOMPARE(app::run_command_line({"rw7300-speedtable", "--holds", line.path(), "--json"}, nullptr,
                                    no_devices()),
              0);
-    const QJsonObject holds = QJsonDocument::fromJson(out.text().toUtf8()).object();
+    printed.restore();
+    const QJsonObject holds = QJsonDocument::fromJson(printed.out().toUtf8()).object();
     QCOMPARE(holds.value("device").toString(), line.path());
     QCOMPARE(holds.value("actions").toInt(), sent > 0 ? 1 : 0);
     QCOMPARE(holds.value("ra").toArray().at(0).toObject().value("value").toString(),
