@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include "accuracytext.h"
+#include "names.h"
 #include "numbertext.h"
 #include "sendcheck.h"
 #include "sendtext.h"
@@ -13,11 +14,6 @@
 namespace app {
 
 namespace {
-
-QString q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
 
 QJsonObject send_json(const calc::SendCheck &check)
 {

@@ -26,11 +26,6 @@ namespace app {
 
 namespace {
 
-QString q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
-
 QString ppm_text(const std::optional<double> &ppm)
 {
     return ppm ? QString::number(*ppm, 'f', 2) : QStringLiteral("—");

@@ -53,11 +53,6 @@ constexpr int kRowLabelShift = -50;
 
 const QString kBlank = QStringLiteral(" ");
 
-QString q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
-
 } // namespace
 
 // The upload's view of the window: each box is read when its command is

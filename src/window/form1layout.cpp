@@ -46,11 +46,6 @@ QProgressBar *progress_bar(QWidget *parent, const QString &name, int top)
     return bar;
 }
 
-QString q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
-
 } // namespace
 
 void Form1::build_drive_train_block()

@@ -4,20 +4,12 @@
 #include "accuracytext.h"
 #include "actions.h"
 #include "alerts.h"
+#include "names.h"
 
 #include <QLineEdit>
 #include <QVariant>
 
 namespace app {
-
-namespace {
-
-QString q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
-
-} // namespace
 
 SendValues::SendValues(std::function<AxisBoxes(calc::Axis)> boxes, const std::int32_t &base_clock)
     : m_boxes(std::move(boxes)), m_base_clock(base_clock)

@@ -6,10 +6,18 @@
 
 #include "commands.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <string>
 
 namespace app {
+
+// The core's UTF-8 text as the window and the command line show it.
+inline QString q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
 
 // "赤経" or "赤緯".
 std::string axis_name(calc::Axis axis);
