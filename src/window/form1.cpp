@@ -118,6 +118,7 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     window.ports = m_ports.get();
     window.clock = [this] { return m_send.clock(); };
     window.calculate = [this] { return calculate(); };
+    window.computed_from = [this] { return m_send.input(); };
     window.mount = [this] { return m_mounts->opened_file(); };
     m_actions = std::make_unique<ActionControl>(std::move(window), clock, this);
 
