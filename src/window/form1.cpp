@@ -124,8 +124,9 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
 
     Form_Load();
     load_param();
+    const QString restored = restore_last_calculation();
     m_ports->refresh();
-    m_ports->show_status();
+    m_ports->show_status(restored);
 
     m_mounts = std::make_unique<MountControl>(this, MountBoxes{Text1, Text4, m_option1_group},
                                               windowTitle(), MountHistory());
@@ -147,7 +148,42 @@ Form1::~Form1() = default;
 
 void Form1::start_with_mount(const QString &file)
 {
-    m_mounts->start(file);
+    // The file given has said so on the line; the last one used opens
+    // quietly, and the line then no longer speaks of the last Calculate.
+    if (m_mounts->start(file) && m_restored && file.isEmpty())
+        m_ports->show_status();
+}
+
+QString Form1::restore_last_calculation()
+{
+    const SavedSetupRead read = m_last_calculation.read();
+    if (const auto *error = std::get_if<files::MountError>(&read))
+        return last_calculation_read_failure_text(m_last_calculation.path(), *error);
+    const auto *saved = std::get_if<SavedSetup>(&read);
+    if (!saved)
+        return {};
+    for (std::size_t i = 0; i < Text1.size(); ++i) {
+        Text1[i]->setText(files::box_text(saved->setup.ra[i]));
+        Text4[i]->setText(files::box_text(saved->setup.dec[i]));
+    }
+    const bool slow = saved->setup.base_clock == calc::kClock250kHz;
+    Option1[slow ? 1 : 0]->setChecked(true);
+    base_clock = slow ? calc::kClock250kHz : calc::kClock2MHz;
+    m_restored = true;
+    return last_calculation_text(saved->setup, saved->saved);
+}
+
+// Kept at once: the drive trains are what the driver's switches were set
+// for, and a flat battery must not lose them.
+void Form1::keep_last_calculation(const calc::CalcInput &input)
+{
+    files::Mount setup{{}, input.ra, input.dec, input.base_clock};
+    // The mount's name only when the boxes still hold the open file's values.
+    if (m_mounts && !m_mounts->modified())
+        setup.name = m_mounts->opened_file().second;
+    const files::WriteOutcome kept = m_last_calculation.save(setup);
+    if (!kept.ok)
+        show_status(last_calculation_write_failure_text(m_last_calculation.path(), kept));
 }
 
 void Form1::connect_boxes()
@@ -307,6 +343,7 @@ bool Form1::calculate()
     SpeedTable = out.speed_table;
     m_send.calculated(input, out);
     m_send.mark_all();
+    keep_last_calculation(input);
     write_speed_data();
     return true;
 }

@@ -105,6 +105,8 @@ private slots:
     void historyKeepsOtherWindows_data();
     void historyKeepsOtherWindows();
     void historyFullDiskReachesStatusLine();
+    void lastCalculationAtStart_data();
+    void lastCalculationAtStart();
 
 private:
     void start_window(const QString &file = {});
@@ -691,6 +693,122 @@ void tst_WindowMount::historyFullDiskReachesStatusLine()
     QVERIFY(!QFileInfo::exists(list));
     QCOMPARE(QDir(QFileInfo(list).absolutePath()).entryList(QDir::Files | QDir::Hidden),
              QStringList());
+}
+
+void tst_WindowMount::lastCalculationAtStart_data()
+{
+    QTest::addColumn<QString>("before"); // what the run before did
+    QTest::addColumn<QString>("start");  // "", or a mount "file" given, or the "last" one opened
+    QTest::addColumn<QString>("shown");  // "typed", "garden" or "defaults"
+    QTest::addColumn<QString>("said");   // on the status line at start; "": nothing of it
+    const QString kept = QStringLiteral("前回の計算の駆動系と基本クロックです (");
+    const QString unread = QStringLiteral("前回の計算の駆動系を読めません");
+    QTest::newRow("kept from the last Calculate") << "typed"
+                                                  << ""
+                                                  << "typed" << kept;
+    QTest::newRow("a failed Calculate keeps the one before") << "typed, then failed"
+                                                             << ""
+                                                             << "typed" << kept;
+    QTest::newRow("a full disk keeps the one before") << "typed, then full"
+                                                      << ""
+                                                      << "typed" << kept;
+    QTest::newRow("with the mount's name, as opened")
+        << "mount"
+        << ""
+        << "garden" << QStringLiteral("、庭の EM-200)");
+    QTest::newRow("a mount file given at start wins") << "typed"
+                                                      << "file"
+                                                      << "garden"
+                                                      << "";
+    QTest::newRow("the last mount opened at start wins") << "typed"
+                                                         << "last"
+                                                         << "garden"
+                                                         << "";
+    QTest::newRow("unreadable: the defaults, said") << "garbage"
+                                                    << ""
+                                                    << "defaults" << unread;
+    QTest::newRow("a folder in its place: said") << "folder"
+                                                 << ""
+                                                 << "defaults" << unread;
+}
+
+// The drive trains and clock of the last Calculate that worked come back at
+// the next start, unless a mount file opens then.
+void tst_WindowMount::lastCalculationAtStart()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, start);
+    QFETCH(QString, shown);
+    QFETCH(QString, said);
+    const files::Mount typed{
+        {}, {"240", "2", "200", "10", "8"}, {"144", "2.5", "200", "10", "4"}, calc::kClock250kHz};
+    files::Mount garden{QStringLiteral("庭の EM-200"), typed.ra, typed.dec, calc::kClock2MHz};
+    garden.ra[calc::kWorm] = "180";
+    garden.dec[calc::kMicrostep] = "2";
+    const QString garden_path = write_mount(QStringLiteral("garden.rw7300mount"), garden);
+    const QString store =
+        m_config->filePath(QStringLiteral("rw7300-speedtable/last-calculation.rw7300mount"));
+    const auto calculate = [this](const files::Mount &mount) {
+        for (int i = 0; i < 5; ++i) {
+            box(qPrintable(QStringLiteral("Text1_%1").arg(i)))
+                ->setText(QString::fromStdString(mount.ra[static_cast<std::size_t>(i)]));
+            box(qPrintable(QStringLiteral("Text4_%1").arg(i)))
+                ->setText(QString::fromStdString(mount.dec[static_cast<std::size_t>(i)]));
+        }
+        m_window
+            ->findChild<QRadioButton *>(mount.base_clock == calc::kClock2MHz ? "Option1_0"
+                                                                             : "Option1_1")
+            ->click();
+        m_window->findChild<QPushButton *>("Command1")->click();
+    };
+    if (before == "folder")
+        QVERIFY(QDir().mkpath(store));
+    if (before == "garbage") {
+        QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
+        QVERIFY(write_file(store, "2026/12/07 21:00:00\r\n"));
+    } else if (before == "mount") {
+        start_window(garden_path);
+        m_window->findChild<QPushButton *>("Command1")->click();
+    } else {
+        start_window();
+        calculate(typed);
+        QCOMPARE(box("Text2")->text(), QStringLiteral(" 7680000"));
+    }
+    if (m_window)
+        QCOMPARE(status().contains(QStringLiteral("保存できません")), before == "folder");
+    files::Mount other = typed;
+    other.ra[calc::kMicrostep] = "4";
+    if (before == "typed, then failed") {
+        other.ra[calc::kWorm] = "0";
+        calculate(other);
+        QVERIFY(m_window->findChild<QMessageBox *>("calculationFailure"));
+    } else if (before == "typed, then full") {
+        const QByteArray kept = read_all(store);
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit full = saved;
+        full.rlim_cur = 120; // the lock file, not the drive trains
+        const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        calculate(other);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, old_handler);
+        QVERIFY2(status().contains(QStringLiteral("保存できません")), qPrintable(status()));
+        QCOMPARE(read_all(store), kept);
+    }
+
+    if (start == "last") {
+        app::MountHistory history(
+            m_config->filePath(QStringLiteral("rw7300-speedtable/mounts.conf")));
+        QCOMPARE(history.used(garden_path, garden.name), QString());
+        QCOMPARE(history.set_open_last_at_start(true), QString());
+    }
+    start_window(start == "file" ? garden_path : QString());
+    check_shows(shown == "typed" ? typed : shown == "garden" ? garden : files::Mount{});
+    if (said.isEmpty())
+        QVERIFY2(!status().contains(QStringLiteral("前回の計算")), qPrintable(status()));
+    else
+        QVERIFY2(status().contains(said), qPrintable(status()));
 }
 
 QTEST_MAIN(tst_WindowMount)
