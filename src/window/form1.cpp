@@ -602,8 +602,12 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 void Form1::load_param()
 {
     const auto port = files::read_param(QDir(m_data_dir).filePath(files::kSettingsFileName));
-    if (!port)
+    if (!port) {
+        // No port picked yet: the one assigned to an adapter that is here.
+        if (const auto assigned = m_ports->settings().map().assigned_present_port())
+            Combo1->setCurrentIndex(*assigned - 1);
         return;
+    }
     const int index = Combo1->findText(*port);
     if (index >= 0)
         Combo1->setCurrentIndex(index);
