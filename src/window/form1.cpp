@@ -40,6 +40,8 @@
 #include <QShortcut>
 #include <QToolButton>
 
+#include <utility>
+
 namespace app {
 
 namespace {
@@ -181,6 +183,9 @@ void Form1::keep_last_calculation(const calc::CalcInput &input)
     // The mount's name only when the boxes still hold the open file's values.
     if (m_mounts && !m_mounts->modified())
         setup.name = m_mounts->opened_file().second;
+    // What start-up said of the boxes holds no longer.
+    if (std::exchange(m_restored, false))
+        m_ports->show_status();
     const files::WriteOutcome kept = m_last_calculation.save(setup);
     if (!kept.ok)
         show_status(last_calculation_write_failure_text(m_last_calculation.path(), kept));
