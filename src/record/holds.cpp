@@ -119,24 +119,26 @@ Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names
             continue;
         ++holds.actions;
         holds.last = record;
+        std::array<bool, 2> touched{}; // RA, DEC: a value of the axis went
         for (const QString &body : record.commands) {
             const rwlink::Command command = rwlink::parse_body(body.toLatin1());
             HeldEntry *entry = entry_of(holds, command);
             if (!entry)
                 continue;
             *entry = Held{value_of(body, command), record.ended, record.mount_name};
-            if (const auto axis = axis_of(command.kind)) {
-                auto &train = *axis == calc::Axis::Ra ? holds.ra_train : holds.dec_train;
-                train.reset();
-                if (record.computed_from)
-                    train = *axis == calc::Axis::Ra ? record.computed_from->ra
-                                                    : record.computed_from->dec;
-            }
+            if (const auto axis = axis_of(command.kind))
+                touched[*axis == calc::Axis::Ra ? 0 : 1] = true;
             if (command.kind == CommandKind::Rate05)
                 holds.rate_in_ra05 = true;
             else if (command.kind == CommandKind::RaRow && command.row == calc::kRateRow)
                 holds.rate_in_ra05 = false;
         }
+        // An older version's record leaves the axis's drive train unknown.
+        const auto &from = record.computed_from;
+        if (touched[0])
+            holds.ra_train = from ? std::optional(from->ra) : std::nullopt;
+        if (touched[1])
+            holds.dec_train = from ? std::optional(from->dec) : std::nullopt;
     }
     return holds;
 }

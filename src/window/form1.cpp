@@ -152,7 +152,7 @@ void Form1::start_with_mount(const QString &file)
 {
     // The file given has said so on the line; the last one used opens
     // quietly, and the line then no longer speaks of the last Calculate.
-    if (m_mounts->start(file) && m_restored && file.isEmpty())
+    if (m_mounts->start(file) && std::exchange(m_restored, false) && file.isEmpty())
         m_ports->show_status();
 }
 
