@@ -31,6 +31,8 @@ struct CalcInput {
     DriveTrainTexts ra = kDefaultRa;   // Text1(0…4)
     DriveTrainTexts dec = kDefaultDec; // Text4(0…4)
     std::int32_t base_clock = kClock2MHz;
+
+    bool operator==(const CalcInput &) const = default;
 };
 
 struct AxisOutput {

@@ -179,7 +179,7 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
         return exit_code(ExitStatus::CalculationOrRefused);
     }
     const UploadMount from{options.mount ? QFileInfo(*options.mount).absoluteFilePath() : QString(),
-                           options.mount ? values.name : QString()};
+                           options.mount ? values.name : QString(), input};
     const UploadEnd upload = upload_from_command_line(out, *options.upload, clock, devices, from);
     // Stopped by a signal: the status a shell gives a program the signal ended.
     if (upload.signal != 0)

@@ -248,9 +248,12 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
                              QCoreApplication::quit();
                      });
     StopSignals stop_signals([&runner](int) { runner.cancel(); });
-    const recorded::ActionOrigin origin{QDateTime::currentDateTime(),
-                                        QStringLiteral(RW7300_VERSION), mount.file, mount.name,
-                                        out.base_clock};
+    const recorded::ActionOrigin origin{.started = QDateTime::currentDateTime(),
+                                        .version = QStringLiteral(RW7300_VERSION),
+                                        .mount_file = mount.file,
+                                        .mount_name = mount.name,
+                                        .base_clock = out.base_clock,
+                                        .computed_from = mount.computed_from};
     if (runner.start(port, std::move(action)))
         QCoreApplication::exec();
     boxes->finish_line();

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace rwlink {
 class Clock;
 }
@@ -18,10 +20,12 @@ struct UploadEnd {
     int signal = 0;        // SIGINT or SIGTERM that stopped it, 0: none
 };
 
-// The mount file the tables were calculated from, for the send record.
+// The mount file and drive trains the tables were calculated from, for the
+// send record.
 struct UploadMount {
     QString file; // empty: none
     QString name;
+    std::optional<calc::CalcInput> computed_from; // what out was calculated from, for the record
 };
 
 // Sends the 109 commands of a calculation to port ("Com1" … "Com20", mapped

@@ -17,8 +17,7 @@ namespace {
 const QString &kVersionKey = kMountVersionKey;
 const QString kNameKey = QStringLiteral("name");
 const QString kClockKey = QStringLiteral("base_clock");
-constexpr std::array<const char *, 5> kPartKeys = {"worm", "intermediate_gear", "motor",
-                                                   "reduction_gear", "microstep"};
+constexpr const auto &kPartKeys = kDriveTrainPartKeys;
 constexpr int kDriveTrainKeys = 10;
 
 QString part_key(bool ra, std::size_t part)

@@ -26,6 +26,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,6 +37,10 @@ namespace files {
 inline const QString kMountSuffix = QStringLiteral("rw7300mount");
 inline const QString kMountVersionKey = QStringLiteral("rw7300-mount");
 inline constexpr int kMountFormatVersion = 1;
+// The keys of the five drive-train parts, in box order ("ra.worm" …), as the
+// send record's drive trains name them too.
+inline constexpr std::array<const char *, 5> kDriveTrainPartKeys = {
+    "worm", "intermediate_gear", "motor", "reduction_gear", "microstep"};
 // A mount file is well under a kilobyte; anything this size is not one.
 inline constexpr qint64 kMaxMountFileBytes = qint64{64} * 1024;
 

@@ -1,5 +1,7 @@
 #include "sendrecord.h"
 
+#include "mountfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -98,6 +100,40 @@ Tail read_tail(const QString &path, qint64 max_bytes)
     return tail;
 }
 
+QJsonObject computed_object(const calc::CalcInput &input)
+{
+    QJsonObject o{{QStringLiteral("clock"), input.base_clock}};
+    for (const auto &[key, texts] : {std::pair{"ra", &input.ra}, std::pair{"dec", &input.dec}}) {
+        QJsonObject train;
+        for (std::size_t part = 0; part < texts->size(); ++part)
+            train.insert(QLatin1String(kDriveTrainPartKeys[part]), box_text((*texts)[part]));
+        o.insert(QLatin1String(key), train);
+    }
+    return o;
+}
+
+// The commands are the evidence; drive trains that cannot be read back are
+// only not known, and the record stands.
+std::optional<calc::CalcInput> computed_from(const QJsonValue &value)
+{
+    const QJsonObject o = value.toObject();
+    const QJsonValue clock = o.value(QStringLiteral("clock"));
+    if (!clock.isDouble() || clock.toInt(-1) < 0)
+        return std::nullopt;
+    calc::CalcInput input;
+    input.base_clock = clock.toInt();
+    for (const auto &[key, texts] : {std::pair{"ra", &input.ra}, std::pair{"dec", &input.dec}}) {
+        const QJsonObject train = o.value(QLatin1String(key)).toObject();
+        for (std::size_t part = 0; part < texts->size(); ++part) {
+            const QJsonValue text = train.value(QLatin1String(kDriveTrainPartKeys[part]));
+            if (!text.isString())
+                return std::nullopt;
+            (*texts)[part] = text.toString().toStdString();
+        }
+    }
+    return input;
+}
+
 template <class F> void each_line(QByteArrayView bytes, F take)
 {
     while (!bytes.isEmpty()) {
@@ -178,6 +214,8 @@ QJsonObject record_object(const SendRecord &record)
     o.insert(QStringLiteral("sent"), record.sent());
     o.insert(QStringLiteral("planned"), record.planned);
     o.insert(QStringLiteral("commands"), QJsonArray::fromStringList(record.commands));
+    if (record.computed_from)
+        o.insert(QStringLiteral("computed_from"), computed_object(*record.computed_from));
     return o;
 }
 
@@ -251,6 +289,7 @@ std::optional<SendRecord> parse_record_line(QByteArrayView line)
     }
     if (sent.toInt(-1) != r.sent() || r.sent() > r.planned)
         return std::nullopt;
+    r.computed_from = computed_from(o.value(QStringLiteral("computed_from")));
     return r;
 }
 

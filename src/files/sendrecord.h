@@ -8,7 +8,12 @@
 //   {"started":"2026-12-07T21:12:03.120+09:00","ended":…,"version":"1.2",
 //    "port":"Com1","device":"/dev/ttyUSB0","stable_device":"/dev/serial/by-id/…",
 //    "mount_file":"/home/…/EM-200.rwm","mount":"EM-200","clock":2000000,
-//    "result":"done","reason":"","sent":109,"planned":109,"commands":["=TCLK1",…]}
+//    "result":"done","reason":"","sent":109,"planned":109,"commands":["=TCLK1",…],
+//    "computed_from":{"clock":250000,"ra":{"worm":"240",…,"microstep":"8"},"dec":{…}}}
+//
+// computed_from, the drive trains and clock of the Calculate the values came
+// from, is missing from the lines of older versions; they are read all the
+// same.
 //
 // Appends take the lock beside the file (path + ".lock"), so two runs at
 // once lose nothing; a run killed mid-line leaves a torn last line, which
@@ -18,6 +23,7 @@
 // rewrite under the same lock.
 
 #include "atomicfile.h"
+#include "calculate.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -50,6 +56,9 @@ struct SendRecord {
     int planned = 0;      // the action's length
     Result result = Result::Done;
     QString reason; // why it failed or stopped, as the program said it
+    // The texts of the ten drive-train boxes and the clock the values were
+    // computed from; nothing when that is not known.
+    std::optional<calc::CalcInput> computed_from;
 
     int sent() const { return static_cast<int>(commands.size()); }
     bool operator==(const SendRecord &) const = default;

@@ -103,6 +103,20 @@ PortMapping PortMap::mapping(int number) const
     return m;
 }
 
+std::optional<int> PortMap::assigned_present_port() const
+{
+    std::optional<int> any;
+    for (int n = 1; n <= calc::kPortCount; ++n) {
+        const PortMapping m = mapping(n);
+        if (m.source != PortSource::Assigned || !m.detected)
+            continue;
+        if (m.detected->is_usb())
+            return n;
+        any = any.value_or(n);
+    }
+    return any;
+}
+
 PortMapping PortMap::examine(const QString &device) const
 {
     PortMapping m;

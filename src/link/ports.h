@@ -115,6 +115,10 @@ public:
     const Assignments &assignments() const { return m_assigned; }
     // The adapter Com1 falls back on when nothing is assigned.
     std::optional<DetectedPort> single_adapter() const;
+    // The first port assigned to a USB adapter the system reports, else to
+    // any serial port it reports: where the window opens when no port was
+    // picked yet.
+    std::optional<int> assigned_present_port() const;
     // The name to keep for a device: its stable name when it is a detected
     // port that has one, so it is found again under another ttyUSB number.
     QString stable_name(const QString &device) const;

@@ -18,6 +18,7 @@ files::SendRecord action_record(const rwlink::ActionResult &result, const Action
     r.mount_file = origin.mount_file;
     r.mount_name = origin.mount_name;
     r.base_clock = origin.base_clock;
+    r.computed_from = origin.computed_from;
     r.commands = result.written;
     r.planned = result.commands_planned;
     switch (result.outcome) {

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace recorded {
 
@@ -20,6 +21,7 @@ struct ActionOrigin {
     QString mount_file; // empty when none was open
     QString mount_name;
     std::int32_t base_clock = 0;
+    std::optional<calc::CalcInput> computed_from; // the Calculate the values came from
 };
 
 // stable_device: the stable name of the device the port opened, if any;

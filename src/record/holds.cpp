@@ -1,5 +1,6 @@
 #include "holds.h"
 
+#include "numbertext.h"
 #include "protocol.h"
 
 #include <QJsonArray>
@@ -33,6 +34,32 @@ template <class H> auto entry_of(H &holds, const rwlink::Command &command) -> de
     default:
         return nullptr;
     }
+}
+
+// The axis whose drive train a command's value came from; nothing for the
+// clock and the commands without a value.
+std::optional<calc::Axis> axis_of(CommandKind kind)
+{
+    switch (kind) {
+    case CommandKind::RaRow:
+    case CommandKind::RaTotal:
+    case CommandKind::Rate05:
+        return calc::Axis::Ra;
+    case CommandKind::DecRow:
+    case CommandKind::DecTotal:
+        return calc::Axis::Dec;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<std::int32_t> clock_of(CommandKind kind)
+{
+    if (kind == CommandKind::Clock2MHz)
+        return calc::kClock2MHz;
+    if (kind == CommandKind::Clock250kHz)
+        return calc::kClock250kHz;
+    return std::nullopt;
 }
 
 QString value_of(const QString &body, const rwlink::Command &command)
@@ -92,17 +119,26 @@ Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names
             continue;
         ++holds.actions;
         holds.last = record;
+        std::array<bool, 2> touched{}; // RA, DEC: a value of the axis went
         for (const QString &body : record.commands) {
             const rwlink::Command command = rwlink::parse_body(body.toLatin1());
             HeldEntry *entry = entry_of(holds, command);
             if (!entry)
                 continue;
             *entry = Held{value_of(body, command), record.ended, record.mount_name};
+            if (const auto axis = axis_of(command.kind))
+                touched[*axis == calc::Axis::Ra ? 0 : 1] = true;
             if (command.kind == CommandKind::Rate05)
                 holds.rate_in_ra05 = true;
             else if (command.kind == CommandKind::RaRow && command.row == calc::kRateRow)
                 holds.rate_in_ra05 = false;
         }
+        // An older version's record leaves the axis's drive train unknown.
+        const auto &from = record.computed_from;
+        if (touched[0])
+            holds.ra_train = from ? std::optional(from->ra) : std::nullopt;
+        if (touched[1])
+            holds.dec_train = from ? std::optional(from->dec) : std::nullopt;
     }
     return holds;
 }
@@ -125,6 +161,45 @@ Difference difference(const Holds &holds, const QStringList &bodies)
             ++d.differing;
     }
     return d;
+}
+
+std::vector<SetupChange> setup_changes(const Holds &holds, const QStringList &bodies,
+                                       const calc::CalcInput &input)
+{
+    std::array<bool, 2> axes{}; // RA, DEC
+    bool divisors = false;
+    std::optional<std::int32_t> clock_sent;
+    for (const QString &body : bodies) {
+        const CommandKind kind = rwlink::parse_body(body.toLatin1()).kind;
+        if (const auto axis = axis_of(kind))
+            axes[*axis == calc::Axis::Ra ? 0 : 1] = true;
+        divisors = divisors ||
+                   (axis_of(kind) && kind != CommandKind::RaTotal && kind != CommandKind::DecTotal);
+        if (const auto clock = clock_of(kind))
+            clock_sent = clock;
+    }
+    std::vector<SetupChange> changes;
+    for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
+        const bool ra = axis == calc::Axis::Ra;
+        const auto &held = ra ? holds.ra_train : holds.dec_train;
+        if (!axes[ra ? 0 : 1] || !held)
+            continue;
+        // As Calculate reads them: " 8" and "8.0" are the same factor.
+        const double was = calc::lenient_parse((*held)[calc::kMicrostep]);
+        const double now = calc::lenient_parse((ra ? input.ra : input.dec)[calc::kMicrostep]);
+        if (was != now)
+            changes.push_back({axis, was, now});
+    }
+    const auto held_clock = holds.clock
+                                ? clock_of(rwlink::parse_body(holds.clock->value.toLatin1()).kind)
+                                : std::nullopt;
+    const std::optional<std::int32_t> clock_now = clock_sent ? clock_sent
+                                                  : divisors ? std::optional(input.base_clock)
+                                                             : std::nullopt;
+    if (held_clock && clock_now && *held_clock != *clock_now)
+        changes.push_back(
+            {std::nullopt, static_cast<double>(*held_clock), static_cast<double>(*clock_now)});
+    return changes;
 }
 
 } // namespace recorded

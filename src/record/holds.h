@@ -12,6 +12,7 @@
 
 #include "sendrecord.h"
 
+#include "calculate.h"
 #include "commands.h"
 
 #include <QDateTime>
@@ -21,6 +22,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace recorded {
 
@@ -41,6 +43,12 @@ struct Holds {
     bool rate_in_ra05 = false;             // entry 05 holds that rate, not RA row 05
     int actions = 0;                       // records of the device
     std::optional<files::SendRecord> last; // the newest of them
+
+    // The drive train each axis's values held were computed from, by the
+    // newest record that sent a value of the axis; nothing when that record
+    // does not say (an older version's) or there is none.
+    std::optional<calc::DriveTrainTexts> ra_train;
+    std::optional<calc::DriveTrainTexts> dec_train;
 
     // What RA entry 05 holds, row or rate.
     const HeldEntry &ra05() const;
@@ -65,5 +73,18 @@ struct Difference {
     int differing = 0;
 };
 Difference difference(const Holds &holds, const QStringList &bodies);
+
+// What the values among bodies were computed from (input) that differs from
+// what the device was last sent: the microstep factor of an axis whose
+// values go (the driver's switches must match it), and the clock, either
+// sent (an upload) or the one the divisors were computed for (a rate).
+// Only what the record knows is compared.
+struct SetupChange {
+    std::optional<calc::Axis> axis; // its microstep factor; nothing: the clock
+    double held = 0;                // the factor, or the clock in Hz
+    double now = 0;
+};
+std::vector<SetupChange> setup_changes(const Holds &holds, const QStringList &bodies,
+                                       const calc::CalcInput &input);
 
 } // namespace recorded

@@ -51,6 +51,11 @@ void ActionControl::check_then(const std::vector<ValueToSend> &values, const QSt
     m_confirmed.clear();
     const recorded::Holds holds = m_window.ports->device_holds();
     m_difference = difference_text(holds, recorded::difference(holds, bodies));
+    // A microstep factor the driver's switches were set for, or the clock,
+    // other than last sent: the question says so before anything goes.
+    const std::optional<calc::CalcInput> input = m_window.computed_from();
+    const QString changed =
+        input ? setup_change_text(recorded::setup_changes(holds, bodies, *input)) : QString();
     const std::vector<SendIssue> issues = send_issues(values, m_window.clock());
     for (const SendIssue &issue : issues) {
         if (issue.problem != calc::SendProblem::BreaksFrame)
@@ -62,16 +67,23 @@ void ActionControl::check_then(const std::vector<ValueToSend> &values, const QSt
                      QStringLiteral("送信できません"), refusal_text(issue));
         return;
     }
-    if (issues.empty()) {
+    if (issues.empty() && changed.isEmpty()) {
         go();
         return;
     }
     // Window-modal but not blocking, like the warnings; cancel is the default.
-    QString asked = confirmation_text(issues);
+    QStringList asked;
+    if (!changed.isEmpty())
+        asked << changed;
+    if (!issues.empty())
+        asked << confirmation_text(issues);
     if (!m_difference.isEmpty())
-        asked += QStringLiteral("\n\n") + m_difference;
+        asked << m_difference;
+    if (issues.empty())
+        asked << QStringLiteral("このまま送信しますか?");
     m_difference.clear(); // said here, not again on the result line
-    auto *question = new QMessageBox(QMessageBox::Warning, QStringLiteral("送信の確認"), asked,
+    auto *question = new QMessageBox(QMessageBox::Warning, QStringLiteral("送信の確認"),
+                                     asked.join(QStringLiteral("\n\n")),
                                      QMessageBox::Yes | QMessageBox::Cancel, m_window.window);
     question->setObjectName(QStringLiteral("sendConfirmation"));
     question->setAttribute(Qt::WA_DeleteOnClose);
@@ -193,6 +205,7 @@ void ActionControl::start(rwlink::Action action, const QString &name, QPushButto
     m_action_button = button;
     m_step_issues.clear();
     m_action_clock = m_window.clock().selected;
+    m_action_computed_from = m_window.computed_from();
     m_action_started = QDateTime::currentDateTime();
     m_action_planned = static_cast<int>(action.size());
     if (!m_runner.start(m_window.ports->port_text(), std::move(action))) {
@@ -294,8 +307,12 @@ QString ActionControl::record(const rwlink::ActionResult &result)
         break;
     }
     const auto [mount_file, mount_name] = m_window.mount();
-    const recorded::ActionOrigin origin{m_action_started, QStringLiteral(RW7300_VERSION),
-                                        mount_file, mount_name, m_action_clock};
+    const recorded::ActionOrigin origin{.started = m_action_started,
+                                        .version = QStringLiteral(RW7300_VERSION),
+                                        .mount_file = mount_file,
+                                        .mount_name = mount_name,
+                                        .base_clock = m_action_clock,
+                                        .computed_from = m_action_computed_from};
     const QString path = files::record_path();
     const files::WriteOutcome written = files::append_record(
         path, recorded::action_record(result, origin, QDateTime::currentDateTime(),

@@ -8,6 +8,7 @@
 
 #include "actionrunner.h"
 #include "actions.h"
+#include "calculate.h"
 #include "sendcheckview.h"
 
 #include <QDateTime>
@@ -19,6 +20,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -44,6 +46,11 @@ struct ActionWindow {
     PortControls *ports = nullptr;          // the link, and the port picked
     std::function<CalculatedClock()> clock; // the last Calculate's clock and the option now
     std::function<bool()> calculate;        // a Calculate chosen in a question; false if it failed
+    // What the last Calculate was given: the drive trains and clock the
+    // values come from; nothing before the first.
+    std::function<std::optional<calc::CalcInput>()> computed_from = [] {
+        return std::optional<calc::CalcInput>();
+    };
     // The mount file open and its name, for the send record; empty: none.
     std::function<std::pair<QString, QString>()> mount = [] {
         return std::pair<QString, QString>();
@@ -107,6 +114,7 @@ private:
     std::vector<SendIssue> m_step_issues;   // what held or stopped the running action
     int m_action_planned = 0;               // commands of the running action
     std::int32_t m_action_clock = 0;        // the clock when it started (the upload sends it)
+    std::optional<calc::CalcInput> m_action_computed_from; // the Calculate it started from
     QDateTime m_action_started;
     QString m_difference; // how the values differ from what the device holds
 };

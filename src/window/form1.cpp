@@ -40,6 +40,8 @@
 #include <QShortcut>
 #include <QToolButton>
 
+#include <utility>
+
 namespace app {
 
 namespace {
@@ -118,13 +120,15 @@ Form1::Form1(QString data_dir, rwlink::Clock *clock, rwlink::Devices devices, QW
     window.ports = m_ports.get();
     window.clock = [this] { return m_send.clock(); };
     window.calculate = [this] { return calculate(); };
+    window.computed_from = [this] { return m_send.input(); };
     window.mount = [this] { return m_mounts->opened_file(); };
     m_actions = std::make_unique<ActionControl>(std::move(window), clock, this);
 
     Form_Load();
     load_param();
+    const QString restored = restore_last_calculation();
     m_ports->refresh();
-    m_ports->show_status();
+    m_ports->show_status(restored);
 
     m_mounts = std::make_unique<MountControl>(this, MountBoxes{Text1, Text4, m_option1_group},
                                               windowTitle(), MountHistory());
@@ -146,7 +150,45 @@ Form1::~Form1() = default;
 
 void Form1::start_with_mount(const QString &file)
 {
-    m_mounts->start(file);
+    // The file given has said so on the line; the last one used opens
+    // quietly, and the line then no longer speaks of the last Calculate.
+    if (m_mounts->start(file) && std::exchange(m_restored, false) && file.isEmpty())
+        m_ports->show_status();
+}
+
+QString Form1::restore_last_calculation()
+{
+    const SavedSetupRead read = m_last_calculation.read();
+    if (const auto *error = std::get_if<files::MountError>(&read))
+        return last_calculation_read_failure_text(m_last_calculation.path(), *error);
+    const auto *saved = std::get_if<SavedSetup>(&read);
+    if (!saved)
+        return {};
+    for (std::size_t i = 0; i < Text1.size(); ++i) {
+        Text1[i]->setText(files::box_text(saved->setup.ra[i]));
+        Text4[i]->setText(files::box_text(saved->setup.dec[i]));
+    }
+    const bool slow = saved->setup.base_clock == calc::kClock250kHz;
+    Option1[slow ? 1 : 0]->setChecked(true);
+    base_clock = slow ? calc::kClock250kHz : calc::kClock2MHz;
+    m_restored = true;
+    return last_calculation_text(saved->setup, saved->saved);
+}
+
+// Kept at once: the drive trains are what the driver's switches were set
+// for, and a flat battery must not lose them.
+void Form1::keep_last_calculation(const calc::CalcInput &input)
+{
+    files::Mount setup{{}, input.ra, input.dec, input.base_clock};
+    // The mount's name only when the boxes still hold the open file's values.
+    if (m_mounts && !m_mounts->modified())
+        setup.name = m_mounts->opened_file().second;
+    // What start-up said of the boxes holds no longer.
+    if (std::exchange(m_restored, false))
+        m_ports->show_status();
+    const files::WriteOutcome kept = m_last_calculation.save(setup);
+    if (!kept.ok)
+        show_status(last_calculation_write_failure_text(m_last_calculation.path(), kept));
 }
 
 void Form1::connect_boxes()
@@ -306,6 +348,7 @@ bool Form1::calculate()
     SpeedTable = out.speed_table;
     m_send.calculated(input, out);
     m_send.mark_all();
+    keep_last_calculation(input);
     write_speed_data();
     return true;
 }
@@ -564,8 +607,12 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 void Form1::load_param()
 {
     const auto port = files::read_param(QDir(m_data_dir).filePath(files::kSettingsFileName));
-    if (!port)
+    if (!port) {
+        // No port picked yet: the one assigned to an adapter that is here.
+        if (const auto assigned = m_ports->settings().map().assigned_present_port())
+            Combo1->setCurrentIndex(*assigned - 1);
         return;
+    }
     const int index = Combo1->findText(*port);
     if (index >= 0)
         Combo1->setCurrentIndex(index);

@@ -28,6 +28,7 @@
 #include "actioncontrol.h"
 #include "axisboxes.h"
 #include "calculate.h"
+#include "lastcalculation.h"
 #include "looksetting.h"
 #include "mountcontrol.h"
 #include "ports.h"
@@ -105,7 +106,8 @@ public:
     void show_advisor();
 
     // Once the window shows: opens the mount file given on the command
-    // line, or else the last one used when the operator asked for that.
+    // line, or else the last one used when the operator asked for that;
+    // either wins over the last Calculate's drive trains shown at start.
     void start_with_mount(const QString &file);
 
     // The night look (夜間表示, Ctrl+N): set here for this run (the start
@@ -137,6 +139,10 @@ private:
     void build_keys();
     void apply_advice(std::int32_t clock, int ra_microstep, int dec_microstep);
 
+    // The last Calculate's drive trains and clock into the boxes; what the
+    // status line says of them.
+    QString restore_last_calculation();
+    void keep_last_calculation(const calc::CalcInput &input);
     bool calculate(); // Calculate; false when it could not, the window unchanged
     bool refuse_before_calculate();
     void show_status(const QString &text);
@@ -199,6 +205,9 @@ private:
     bool m_writing_results = false;
     LookSetting m_look_setting;
     QAction *m_night_action = nullptr; // 夜間表示, in every menu of the window
+    // The drive trains of the last Calculate, per user; start-up showed them.
+    LastCalculation m_last_calculation;
+    bool m_restored = false;
     std::int32_t base_clock = 0;
     calc::SpeedTable SpeedTable;
     // What the actions will send, and the marks on the boxes.

@@ -98,14 +98,13 @@ MountControl::MountControl(QWidget *window, MountBoxes boxes, QString title, Mou
     update_title();
 }
 
-void MountControl::start(const QString &file)
+bool MountControl::start(const QString &file)
 {
-    if (!file.isEmpty()) {
-        open(file, Report::Dialog);
-        return;
-    }
+    if (!file.isEmpty())
+        return open(file, Report::Dialog);
     if (m_history.open_last_at_start() && !m_history.recent().isEmpty())
-        open(m_history.recent().first().path, Report::StatusLine);
+        return open(m_history.recent().first().path, Report::StatusLine);
+    return false;
 }
 
 bool MountControl::open(const QString &path, Report report)

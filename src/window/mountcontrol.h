@@ -46,8 +46,8 @@ public:
     MountControl(QWidget *window, MountBoxes boxes, QString title, MountHistory history);
 
     // At start-up: the file given on the command line, or else the last one
-    // used when the operator asked for that.
-    void start(const QString &file);
+    // used when the operator asked for that; true when one opened.
+    bool start(const QString &file);
     bool open(const QString &path, Report report = Report::Dialog);
     bool save_to(const QString &path, const QString &name);
 

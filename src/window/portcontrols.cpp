@@ -90,12 +90,19 @@ void PortControls::update_view()
 
 void PortControls::show_status()
 {
+    show_status({});
+}
+
+void PortControls::show_status(const QString &lead)
+{
     QString text = port_status_text(m_settings.mapping(in_use()));
     if (!m_settings.read_error().isEmpty())
         text = QStringLiteral("注意: ポートの割り当てを読めません (%1: %2)。")
                    .arg(QDir::toNativeSeparators(m_settings.path()), m_settings.read_error()) +
                text;
     const QString last = last_action_text(device_holds());
+    if (!lead.isEmpty())
+        text = lead + QStringLiteral("  ") + text;
     m_status->say(last.isEmpty() ? text : text + QStringLiteral("  ") + last);
 }
 

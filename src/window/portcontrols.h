@@ -39,6 +39,8 @@ public:
     void show_status();           // the port in use on the status line
     void open_dialog();           // 「ポート設定」, or raises it when open
     void refresh_after_failure(); // the port's state may have changed with it
+    // The same, after lead (what start-up showed in the drive-train boxes).
+    void show_status(const QString &lead);
     // What the device of the port in use holds by the send record.
     recorded::Holds device_holds() const;
     void open_record(); // 「送信記録」, or raises it when open

@@ -23,6 +23,7 @@ public:
     // The last successful Calculate: what it was given and put into the boxes.
     void calculated(const calc::CalcInput &input, const calc::CalcOutput &output);
     bool any_calculated() const { return m_input.has_value(); }
+    const std::optional<calc::CalcInput> &input() const { return m_input; }
     CalculatedClock clock() const;
 
     ValueToSend entry(calc::Axis axis, int index) const; // a row (0…49) or RA's rate (50…52)

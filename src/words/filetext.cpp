@@ -2,6 +2,8 @@
 
 #include "systemtext.h"
 
+#include <QDir>
+
 #include <array>
 
 namespace app {
@@ -175,6 +177,26 @@ QString mount_problem_text(const QString &path, const files::MountError &error)
             .arg(error.line)
             .arg(mount_fault_text(error));
     return QStringLiteral("%1: %2").arg(path, mount_fault_text(error));
+}
+
+QString last_calculation_text(const files::Mount &setup, const QDateTime &saved)
+{
+    QString from = saved.toLocalTime().toString(QStringLiteral("MM/dd HH:mm"));
+    if (!setup.name.isEmpty())
+        from += QStringLiteral("、") + setup.name;
+    return QStringLiteral("前回の計算の駆動系と基本クロックです (%1)。").arg(from);
+}
+
+QString last_calculation_read_failure_text(const QString &path, const files::MountError &error)
+{
+    return QStringLiteral("前回の計算の駆動系を読めません (%1)。既定の値を表示しています。")
+        .arg(mount_problem_text(QDir::toNativeSeparators(path), error));
+}
+
+QString last_calculation_write_failure_text(const QString &path, const files::WriteOutcome &outcome)
+{
+    return QStringLiteral("駆動系と基本クロックを次の起動のために保存できません (%1: %2)。")
+        .arg(QDir::toNativeSeparators(path), write_failure_text(outcome));
 }
 
 QString look_setting_failure_text(const QString &error)

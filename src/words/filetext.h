@@ -7,6 +7,7 @@
 #include "mountfile.h"
 #include "portassignments.h"
 
+#include <QDateTime>
 #include <QString>
 
 namespace app {
@@ -26,6 +27,14 @@ QString mount_fault_text(const files::MountError &error);
 // One line for a mount file that cannot be used: the file, the line and
 // what is wrong.
 QString mount_problem_text(const QString &path, const files::MountError &error);
+
+// At start-up, the drive trains and clock shown are the last Calculate's:
+// "前回の計算の駆動系と基本クロックです (12/07 21:14、EM-200)。"
+QString last_calculation_text(const files::Mount &setup, const QDateTime &saved);
+// They could not be read (path and why) or kept for the next start.
+QString last_calculation_read_failure_text(const QString &path, const files::MountError &error);
+QString last_calculation_write_failure_text(const QString &path,
+                                            const files::WriteOutcome &outcome);
 
 // The night look could not be remembered (error: the file and why); it
 // holds for this run.

@@ -1,6 +1,7 @@
 #include "recordtext.h"
 
 #include "filetext.h"
+#include "names.h"
 
 #include <QDir>
 #include <QStringList>
@@ -131,6 +132,31 @@ QString difference_text(const recorded::Holds &holds, const recorded::Difference
                           "(送信記録) と異なります。")
         .arg(difference.values)
         .arg(difference.differing);
+}
+
+QString setup_change_text(const std::vector<recorded::SetupChange> &changes)
+{
+    if (changes.empty())
+        return {};
+    QStringList parts;
+    bool microstep = false;
+    for (const recorded::SetupChange &change : changes) {
+        if (change.axis) {
+            microstep = true;
+            parts << QStringLiteral("%1 %2 %3 → %4")
+                         .arg(q(axis_name(*change.axis)), q(part_name(calc::kMicrostep)))
+                         .arg(change.held)
+                         .arg(change.now);
+        } else {
+            parts << QStringLiteral("基本クロック %1 → %2")
+                         .arg(q(clock_caption(static_cast<std::int32_t>(change.held))),
+                              q(clock_caption(static_cast<std::int32_t>(change.now))));
+        }
+    }
+    return QStringLiteral("前回の送信と設定が違います: %1%2。")
+        .arg(parts.join(QStringLiteral("、")),
+             microstep ? QStringLiteral(" (ﾏｲｸﾛｽﾃｯﾌﾟはドライバーのスイッチと合わせてください)")
+                       : QString());
 }
 
 QString operator_stop_reason()

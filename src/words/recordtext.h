@@ -35,6 +35,11 @@ QString holds_text(const recorded::Holds &holds, const QString &device);
 // はずの値 (送信記録) と異なります。"; empty when nothing is held.
 QString difference_text(const recorded::Holds &holds, const recorded::Difference &difference);
 
+// Before a send, one line: "前回の送信と設定が違います: 赤経 ﾏｲｸﾛｽﾃｯﾌﾟ 16 → 8、
+// 基本クロック 2 MHz → 250 kHz (…ドライバーのスイッチ…)。"; empty when
+// nothing changed.
+QString setup_change_text(const std::vector<recorded::SetupChange> &changes);
+
 // The reason a record gives for an action the operator stopped.
 QString operator_stop_reason();
 

@@ -584,6 +584,11 @@ void tst_Cli::listingToStandardOutput()
 
 void tst_Cli::jsonDefaults()
 {
+    // The window's last Calculate stays the window's: scripts get the defaults.
+    const QString kept = shared_config_home() + "/rw7300-speedtable/last-calculation.rw7300mount";
+    QVERIFY(QDir().mkpath(QFileInfo(kept).absolutePath()));
+    QVERIFY(write_file(kept, mount_text("EM-200", {"240", "2", "200", "10", "8"},
+                                        {"144", "2.5", "200", "10", "4"}, "250kHz")));
     const QJsonObject o = json({});
     QCOMPARE(o.value("base_clock").toInt(), 2000000);
     const QJsonObject ra = o.value("ra").toObject();

@@ -512,9 +512,9 @@ void tst_CliUpload::uploadRecord()
     port.replace(QStringLiteral("@line"), line.path());
     QTemporaryDir dir;
     const QString mount = dir.filePath(QStringLiteral("EM-200.rwm"));
-    QVERIFY(app::run_command_line(
-                {"rw7300-speedtable", "--save-mount", mount, "--mount-name", "EM-200"}, nullptr,
-                no_devices()) == 0);
+    QVERIFY(app::run_command_line({"rw7300-speedtable", "--save-mount", mount, "--mount-name",
+                                   "EM-200", "--dec", "144,2.5,200,10,8"},
+                                  nullptr, no_devices()) == 0);
     if (!recordWritable) {
         QFile blocker(m_config.filePath(QStringLiteral("state")));
         QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder goes
@@ -543,6 +543,9 @@ void tst_CliUpload::uploadRecord()
     QCOMPARE(r.mount_name, QStringLiteral("EM-200"));
     QCOMPARE(r.mount_file, QFileInfo(mount).absoluteFilePath());
     QCOMPARE(r.base_clock, calc::kClock2MHz);
+    calc::CalcInput computed;
+    computed.dec[calc::kMicrostep] = "8";
+    QCOMPARE(r.computed_from, std::optional(computed));
     QCOMPARE(r.reason.isEmpty(), result == files::SendRecord::Result::Done);
     QVERIFY(r.started <= r.ended);
 

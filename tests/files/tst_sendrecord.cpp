@@ -60,6 +60,18 @@ SendRecord record(const QStringList &commands, int planned, const QString &devic
     return r;
 }
 
+// What an action was computed from: the default drive trains with other
+// microstep factors, so a swapped axis shows.
+calc::CalcInput computed(const std::string &ra_microstep, const std::string &dec_microstep,
+                         std::int32_t clock = calc::kClock2MHz)
+{
+    calc::CalcInput input;
+    input.ra[calc::kMicrostep] = ra_microstep;
+    input.dec[calc::kMicrostep] = dec_microstep;
+    input.base_clock = clock;
+    return input;
+}
+
 // A record file of exactly size bytes, of records planned 1, 2, …
 QByteArray file_of(qint64 size)
 {
@@ -128,6 +140,8 @@ private slots:
     void holds();
     void difference_data();
     void difference();
+    void setupChanges_data();
+    void setupChanges();
 };
 
 void tst_SendRecord::lineReadBack_data()
@@ -149,6 +163,10 @@ void tst_SendRecord::lineReadBack_data()
     elsewhere.started = QDateTime::fromString("2026-06-01T03:00:00.001-05:30", Qt::ISODateWithMs);
     elsewhere.ended = elsewhere.started.addMSecs(150);
     QTest::newRow("a single command, another time zone") << elsewhere;
+    SendRecord trains = record(upload(1, "=TCLK2"), 109);
+    trains.computed_from = computed("8", "32", calc::kClock250kHz);
+    trains.computed_from->dec[calc::kIntermediateGear] = "2,5 \"庭\""; // as typed
+    QTest::newRow("the drive trains and clock it was computed from") << trains;
 }
 
 void tst_SendRecord::lineReadBack()
@@ -185,6 +203,14 @@ void tst_SendRecord::linesPassedOver_data()
     QByteArray result = files::record_line(record({"=SD"}, 1));
     result.replace("\"done\"", "\"maybe\"");
     QTest::newRow("unknown result") << result << QList<int>{} << 1;
+    // As version 1.02 before the drive trains wrote it.
+    const QByteArray older =
+        R"({"started":"2026-12-07T21:14:05.250+09:00","ended":"2026-12-07T21:14:22.250+09:00",)"
+        R"("version":"1.02","port":"Com1","device":"/dev/ttyUSB0","stable_device":"",)"
+        R"("mount_file":"","mount":"","clock":2000000,"result":"done","reason":"",)"
+        R"("sent":1,"planned":1,"commands":["=SD"]})"
+        "\n";
+    QTest::newRow("an older line without the drive trains") << older + two << QList<int>{1, 2} << 0;
 }
 
 void tst_SendRecord::linesPassedOver()
@@ -466,6 +492,62 @@ void tst_SendRecord::difference()
         recorded::difference(recorded::holds_of(records, {"/dev/ttyUSB0"}), bodies);
     QCOMPARE(d.values, values);
     QCOMPARE(d.differing, differing);
+}
+
+void tst_SendRecord::setupChanges_data()
+{
+    QTest::addColumn<QList<SendRecord>>("records");
+    QTest::addColumn<QStringList>("bodies");
+    QTest::addColumn<QStringList>("expected"); // axis or "clock": held → now
+    SendRecord ra8 = record(upload(1), 109);
+    ra8.computed_from = computed("8", "32");
+    const QList<SendRecord> sent{ra8};
+    const QStringList rate{rwlink::rate_body("0105"), "=NEW", "=SD"};
+    const QStringList dec_total{rwlink::total_body(calc::Axis::Dec, "001002"), "=SD"};
+    SendRecord same = record(upload(1), 109);
+    same.computed_from = computed("16", "16");
+    QTest::newRow("the same factors, written otherwise")
+        << QList<SendRecord>{same} << upload(1) << QStringList{};
+    QTest::newRow("both factors, from the upload's own")
+        << sent << upload(2) << QStringList{"ra: 8 → 16", "dec: 32 → 16"};
+    QTest::newRow("the clock an upload sends")
+        << sent << upload(1, "=TCLK2")
+        << QStringList{"ra: 8 → 16", "dec: 32 → 16", "clock: 2000000 → 250000"};
+    QTest::newRow("a rate: RA's factor and the clock computed for")
+        << sent << rate << QStringList{"ra: 8 → 16", "clock: 2000000 → 250000"};
+    QTest::newRow("a DEC total: DEC's factor alone")
+        << sent << dec_total << QStringList{"dec: 32 → 16"};
+    SendRecord older = record(upload(1), 109, "/dev/ttyUSB0", 1);
+    QTest::newRow("an older record after it: not known")
+        << QList<SendRecord>{ra8, older} << upload(2) << QStringList{};
+    SendRecord dec_only = record(dec_total, 2, "/dev/ttyUSB0", 1);
+    dec_only.computed_from = computed("64", "16");
+    QTest::newRow("a later DEC total counts for DEC only")
+        << QList<SendRecord>{ra8, dec_only} << upload(2) << QStringList{"ra: 8 → 16"};
+    QTest::newRow("another device's record")
+        << QList<SendRecord>{record(upload(1), 109, "/dev/ttyUSB1")} << upload(2) << QStringList{};
+}
+
+// Before a send: the microstep factors and clock the values come from,
+// against those the device was last sent (now: 16/16 at 250 kHz for a rate,
+// the clock command for an upload).
+void tst_SendRecord::setupChanges()
+{
+    QFETCH(QList<SendRecord>, records);
+    QFETCH(QStringList, bodies);
+    QFETCH(QStringList, expected);
+    const auto changes =
+        recorded::setup_changes(recorded::holds_of(records, {"/dev/ttyUSB0"}), bodies,
+                                computed("16", " 16.0", calc::kClock250kHz));
+    QStringList got;
+    for (const recorded::SetupChange &c : changes)
+        got << QStringLiteral("%1: %2 → %3")
+                   .arg(!c.axis                     ? "clock"
+                        : *c.axis == calc::Axis::Ra ? "ra"
+                                                    : "dec")
+                   .arg(c.held, 0, 'f', 0)
+                   .arg(c.now, 0, 'f', 0);
+    QCOMPARE(got, expected);
 }
 
 QTEST_MAIN(tst_SendRecord)

@@ -105,6 +105,8 @@ private slots:
     void historyKeepsOtherWindows_data();
     void historyKeepsOtherWindows();
     void historyFullDiskReachesStatusLine();
+    void lastCalculationAtStart_data();
+    void lastCalculationAtStart();
 
 private:
     void start_window(const QString &file = {});
@@ -691,6 +693,108 @@ void tst_WindowMount::historyFullDiskReachesStatusLine()
     QVERIFY(!QFileInfo::exists(list));
     QCOMPARE(QDir(QFileInfo(list).absolutePath()).entryList(QDir::Files | QDir::Hidden),
              QStringList());
+}
+
+void tst_WindowMount::lastCalculationAtStart_data()
+{
+    QTest::addColumn<QString>("before"); // what the run before did
+    QTest::addColumn<QString>("start");  // "", or a mount "file" given, or the "last" one opened
+    QTest::addColumn<QString>("shown");  // "typed", "garden" or "defaults"
+    QTest::addColumn<QString>("said");   // on the status line at start; "": nothing of it
+    const QString kept = QStringLiteral("前回の計算の駆動系と基本クロックです (");
+    const QString unread = QStringLiteral("前回の計算の駆動系を読めません");
+    QTest::newRow("kept from the last Calculate") << "typed"
+                                                  << ""
+                                                  << "typed" << kept;
+    QTest::newRow("a failed Calculate keeps the one before") << "typed, then failed"
+                                                             << ""
+                                                             << "typed" << kept;
+    QTest::newRow("a full disk keeps the one before") << "typed, then full"
+                                                      << ""
+                                                      << "typed" << kept;
+    QTest::newRow("with the mount's name, as opened")
+        << "mount"
+        << ""
+        << "garden" << QStringLiteral("、庭の EM-200)");
+    QTest::newRow("a mount file given at start wins") << "typed"
+                                                      << "file"
+                                                      << "garden"
+                                                      << "";
+    QTest::newRow("the last mount opened at start wins") << "typed"
+                                                         << "last"
+                                                         << "garden"
+                                                         << "";
+    QTest::newRow("unreadable: the defaults, said") << "garbage"
+                                                    << ""
+                                                    << "defaults" << unread;
+    QTest::newRow("a folder in its place: said") << "folder"
+                                                 << ""
+                                                 << "defaults" << unread;
+}
+
+// The drive trains and clock of the last Calculate that worked come back at
+// the next start, unless a mount file opens then.
+void tst_WindowMount::lastCalculationAtStart()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, start);
+    QFETCH(QString, shown);
+    QFETCH(QString, said);
+    files::Mount typed; // the defaults but for RA 8, DEC 4 microsteps at 250 kHz
+    typed.ra[calc::kMicrostep] = "8";
+    typed.dec[calc::kMicrostep] = "4";
+    typed.base_clock = calc::kClock250kHz;
+    files::Mount garden{QStringLiteral("庭の EM-200"), typed.ra, typed.dec, calc::kClock2MHz};
+    garden.ra[calc::kWorm] = "180";
+    const QString garden_path = write_mount(QStringLiteral("garden.rw7300mount"), garden);
+    const QString store =
+        m_config->filePath(QStringLiteral("rw7300-speedtable/last-calculation.rw7300mount"));
+    const auto calculate = [this](const char *ra_worm, const char *ra_microstep) {
+        box("Text1_0")->setText(QLatin1String(ra_worm));
+        box("Text1_4")->setText(QLatin1String(ra_microstep));
+        box("Text4_4")->setText(QStringLiteral("4"));
+        m_window->findChild<QRadioButton *>("Option1_1")->click();
+        m_window->findChild<QPushButton *>("Command1")->click();
+    };
+    QVERIFY(QDir().mkpath(before == "folder" ? store : QFileInfo(store).absolutePath()));
+    if (before == "garbage") {
+        QVERIFY(write_file(store, "2026/12/07 21:00:00\r\n"));
+    } else {
+        start_window(before == "mount" ? garden_path : QString());
+        if (before == "mount")
+            m_window->findChild<QPushButton *>("Command1")->click();
+        else
+            calculate("240", "8");
+        QCOMPARE(status().contains(QStringLiteral("保存できません")), before == "folder");
+    }
+    const QByteArray kept = read_all(store);
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit full = saved;
+    full.rlim_cur = 120; // the lock file, not the drive trains
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    if (before == "typed, then full")
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    if (before.startsWith("typed, then"))
+        calculate(before.endsWith("failed") ? "0" : "240", "4");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old_handler);
+    QCOMPARE(read_all(store), kept);
+
+    if (start == "last") {
+        app::MountHistory history(
+            m_config->filePath(QStringLiteral("rw7300-speedtable/mounts.conf")));
+        QCOMPARE(history.used(garden_path, garden.name), QString());
+        QCOMPARE(history.set_open_last_at_start(true), QString());
+    }
+    start_window(start == "file" ? garden_path : QString());
+    check_shows(shown == "typed" ? typed : shown == "garden" ? garden : files::Mount{});
+    QVERIFY2(said.isEmpty() ? !status().contains(QStringLiteral("前回の計算"))
+                            : status().contains(said),
+             qPrintable(status()));
+    // Calculated again, the boxes are this run's: the line stops saying so.
+    m_window->findChild<QPushButton *>("Command1")->click();
+    QVERIFY2(!status().contains(QStringLiteral("前回の計算の駆動系と")), qPrintable(status()));
 }
 
 QTEST_MAIN(tst_WindowMount)

@@ -57,6 +57,8 @@ private slots:
     void assignmentSurvivesRestart();
     void restoredPortMissingIsMarked();
     void singleAdapterTakesCom1();
+    void assignedAdapterWithoutParam_data();
+    void assignedAdapterWithoutParam();
     void openFailureListsPorts_data();
     void openFailureListsPorts();
     void contextMenuOpensDialog();
@@ -259,6 +261,41 @@ void tst_WindowPorts::singleAdapterTakesCom1()
     QVERIFY(!combo()->property("portMissing").toBool());
 }
 
+void tst_WindowPorts::assignedAdapterWithoutParam_data()
+{
+    QTest::addColumn<QByteArray>("assigned"); // ports.conf
+    QTest::addColumn<QByteArray>("param");    // PARAM.DAT; empty: none
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("the port of the adapter here")
+        << QByteArray("Com3=/dev/ttyUSB1\n") << QByteArray() << "Com3";
+    QTest::newRow("PARAM.DAT wins")
+        << QByteArray("Com3=/dev/ttyUSB1\n") << QByteArray("Com2\r\n") << "Com2";
+    QTest::newRow("the adapter assigned is gone")
+        << QByteArray("Com3=/dev/ttyUSB7\n") << QByteArray() << "Com1";
+    QTest::newRow("an adapter before a built-in port")
+        << QByteArray("Com2=/dev/ttyS0\nCom4=/dev/ttyUSB1\n") << QByteArray() << "Com4";
+    QTest::newRow("a built-in port alone")
+        << QByteArray("Com5=/dev/ttyS0\n") << QByteArray() << "Com5";
+}
+
+// No port picked yet, ports assigned: the window opens on the one whose
+// device is here, and writes nothing for it.
+void tst_WindowPorts::assignedAdapterWithoutParam()
+{
+    QFETCH(QByteArray, assigned);
+    QFETCH(QByteArray, param);
+    QFETCH(QString, opened);
+    const QString param_path = QDir(m_data->path()).filePath("PARAM.DAT");
+    if (!param.isEmpty())
+        QVERIFY(write_file(param_path, param));
+    QDir().mkpath(m_config->filePath("rw7300-speedtable"));
+    QVERIFY(write_file(assignments_path(), assigned));
+    m_present << built_in_port("/dev/ttyS0");
+    start_window();
+    QCOMPARE(combo()->currentText(), opened);
+    QCOMPARE(QFile::exists(param_path), !param.isEmpty());
+}
+
 void tst_WindowPorts::openFailureListsPorts_data()
 {
     QTest::addColumn<bool>("overridden");
@@ -365,7 +402,8 @@ void tst_WindowPorts::permissionSaidBeforeSending()
     if (refused)
         m_refused << tty;
     start_window();
-    QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
+    // Without PARAM.DAT, the port assigned to the adapter present.
+    QCOMPARE(combo()->currentText(), alone ? QStringLiteral("Com1") : QStringLiteral("Com3"));
     // Whole in the tooltip; the line itself, cut to its width, still shows
     // the command.
     const auto dialout_said = [this] {
@@ -375,13 +413,17 @@ void tst_WindowPorts::permissionSaidBeforeSending()
                whole.contains(QStringLiteral("ログインし直して")) &&
                status().contains(QStringLiteral("sudo usermod -aG dialout"));
     };
-    QVERIFY2(dialout_said() == (alone && refused), qPrintable(status()));
+    QVERIFY2(dialout_said() == refused, qPrintable(status()));
+    QVERIFY2(status().contains(tty), qPrintable(status()));
     if (alone) {
-        QVERIFY2(status().contains(tty), qPrintable(status()));
         QCOMPARE(device_shown(1).section(' ', 0, 0), tty);
         return;
     }
     combo()->setFocus();
+    QTest::keyClick(combo(), Qt::Key_Up);
+    QTest::keyClick(combo(), Qt::Key_Up);
+    QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
+    QVERIFY2(!dialout_said(), qPrintable(status()));
     QTest::keyClick(combo(), Qt::Key_Down);
     QTest::keyClick(combo(), Qt::Key_Down);
     QCOMPARE(combo()->currentText(), QStringLiteral("Com3"));

@@ -80,10 +80,19 @@ private:
     }
     // Clicks, says yes to a question if one comes (its text in asked), and
     // waits for the action's end.
+    // By Ctrl+Return for "keys".
     bool send(const char *name, QString *asked = nullptr) const
     {
         QSignalSpy finished(runner(), &rwlink::ActionRunner::finished);
-        QTest::mouseClick(button(name), Qt::LeftButton);
+        if (QByteArray(name) == "keys") {
+            // The window's keys work once it is active again after a question.
+            m_window->activateWindow();
+            if (!QTest::qWaitFor([this] { return m_window->isActiveWindow(); }))
+                return false;
+            QTest::keyClick(m_window.get(), Qt::Key_Return, Qt::ControlModifier);
+        } else {
+            QTest::mouseClick(button(name), Qt::LeftButton);
+        }
         if (QMessageBox *question = shown("sendConfirmation")) {
             if (asked)
                 *asked = question->text();
@@ -232,11 +241,26 @@ void tst_WindowRecord::differenceBeforeSend_data()
     QTest::addColumn<QString>("typed");    // into RA row 3 before the second send
     QTest::addColumn<bool>("asking");      // the other clock option, so a question comes
     QTest::addColumn<QString>("expected"); // in the question or the result line; "" none
-    QTest::newRow("nothing held") << false << "" << false << "";
+    // Microstep factors RA, DEC and the clock, calculated by F5 and sent by
+    // Ctrl+Return (a question comes when something was sent before).
+    QTest::addColumn<QStringList>("setup");
+    QTest::newRow("nothing held") << false << "" << false << "" << QStringList();
     QTest::newRow("the same values")
-        << true << "" << false << "送る 103 個の値はすべて、コントローラーが保持";
-    QTest::newRow("one row typed") << true << "1234" << false << "送る 103 個の値のうち 1 個が";
-    QTest::newRow("in the question") << true << "" << true << "送る 103 個の値のうち";
+        << true << "" << false << "送る 103 個の値はすべて、コントローラーが保持" << QStringList();
+    QTest::newRow("one row typed")
+        << true << "1234" << false << "送る 103 個の値のうち 1 個が" << QStringList();
+    QTest::newRow("in the question")
+        << true << "" << true << "送る 103 個の値のうち" << QStringList();
+    QTest::newRow("drive trains changed, nothing held before")
+        << false << "" << false << "" << QStringList{"8", "4", "250"};
+    QTest::newRow("microsteps and clock changed since the last send")
+        << true << "" << false
+        << "前回の送信と設定が違います: 赤経 ﾏｲｸﾛｽﾃｯﾌﾟ 16 → 8、赤緯 ﾏｲｸﾛｽﾃｯﾌﾟ 16 → 4、"
+           "基本クロック 2 MHz → 250 kHz (ﾏｲｸﾛｽﾃｯﾌﾟはドライバーのスイッチと合わせてください)。"
+        << QStringList{"8", "4", "250"};
+    QTest::newRow("DEC's microsteps alone")
+        << true << "" << false << "前回の送信と設定が違います: 赤緯 ﾏｲｸﾛｽﾃｯﾌﾟ 16 → 8 ("
+        << QStringList{"16", "8", "2"};
 }
 
 void tst_WindowRecord::differenceBeforeSend()
@@ -253,11 +277,29 @@ void tst_WindowRecord::differenceBeforeSend()
         row->selectAll();
         QTest::keyClicks(row, typed);
     }
+    QFETCH(QStringList, setup);
     if (asking)
         QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
+    if (!setup.isEmpty()) {
+        m_window->findChild<QLineEdit *>("Text1_4")->setText(setup[0]);
+        m_window->findChild<QLineEdit *>("Text4_4")->setText(setup[1]);
+        QTest::mouseClick(
+            m_window->findChild<QRadioButton *>(setup[2] == "250" ? "Option1_1" : "Option1_0"),
+            Qt::LeftButton);
+        QTest::keyClick(m_window.get(), Qt::Key_F5);
+    }
+    const bool changed = setup.size() == 3 && setup != QStringList{"16", "16", "2"};
     QString asked;
-    QVERIFY(send("Command2", &asked));
-    QCOMPARE(!asked.isEmpty(), asking);
+    QVERIFY(send(setup.isEmpty() ? "Command2" : "keys", &asked));
+    QCOMPARE(!asked.isEmpty(), asking || (sentBefore && changed));
+    if (!setup.isEmpty()) {
+        // The record keeps what this send came from: the next asks nothing.
+        QVERIFY2(asked.contains(expected), qPrintable(asked));
+        QString again;
+        QVERIFY(send("keys", &again));
+        QVERIFY2(again.isEmpty(), qPrintable(again));
+        return;
+    }
     const QString line = result_line();
     if (expected.isEmpty()) {
         QVERIFY2(!line.contains(QStringLiteral("保持している")), qPrintable(line));
