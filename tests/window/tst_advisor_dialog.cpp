@@ -2,6 +2,7 @@
 #include "detectedports.h"
 #include "form1.h"
 #include "privatesettings.h"
+#include "screenfit.h"
 
 #include <QAction>
 #include <QChart>
@@ -10,6 +11,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +29,8 @@ private slots:
     void applySetsBoxesAndCalculates();
     void returnOnlyCloses();
     void chartFollowsPalette();
+    void fitsTheScreen_data();
+    void fitsTheScreen();
 
 private:
     QLineEdit *box(const QString &name) const { return m_window->findChild<QLineEdit *>(name); }
@@ -167,6 +171,41 @@ void tst_AdvisorDialog::chartFollowsPalette()
     QVERIFY(current.style() != advised.style());
     for (auto *axis : chart->axes())
         QCOMPARE(axis->labelsBrush().color(), QColor(200, 30, 30));
+}
+
+// The dialog fits the screen's free area with its frame; its buttons stay
+// in view, and the tables and chart scroll above them.
+void tst_AdvisorDialog::fitsTheScreen_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("large screen") << QRect(0, 0, 1920, 1080) << QSize(960, 780);
+    QTest::newRow("1366×768 under a 32-pixel panel") << QRect(0, 32, 1366, 736) << QSize(960, 688);
+    QTest::newRow("800×480") << QRect(0, 0, 800, 480) << QSize(784, 432);
+    QTest::newRow("1366×768 at 2×") << QRect(0, 0, 683, 384) << QSize(667, 336);
+    QTest::newRow("800×480 at 2×") << QRect(0, 0, 400, 240) << QSize(384, 192);
+}
+
+void tst_AdvisorDialog::fitsTheScreen()
+{
+    QFETCH(QRect, available);
+    QFETCH(QSize, size);
+    AdvisorDialog dialog(app::AdvisorSetting{}, m_window.get());
+    dialog.fit_to(available);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.size(), size);
+    for (const char *name : {"advisorApply", "advisorClose"}) {
+        auto *button = dialog.findChild<QPushButton *>(QLatin1String(name));
+        QVERIFY(dialog.rect().contains(QRect(button->mapTo(&dialog, QPoint()), button->size())));
+    }
+    auto *scroll = dialog.findChild<QScrollArea *>(QStringLiteral("advisorScroll"));
+    auto *chart = dialog.findChild<QChartView *>(QStringLiteral("advisorChartView"));
+    QVERIFY(scroll->widget()->isAncestorOf(chart));
+    QVERIFY(scroll->widget()->isAncestorOf(dialog.findChild<QTableWidget *>("advisorDecTable")));
+    scroll->ensureWidgetVisible(chart);
+    QVERIFY(scroll->viewport()->rect().intersects(
+        QRect(chart->mapTo(scroll->viewport(), QPoint()), chart->size())));
 }
 
 QTEST_MAIN(tst_AdvisorDialog)
