@@ -22,9 +22,10 @@ QString joined(const ActionEnd &end, const QString &device, bool with_rest)
 QString fitted_result(const ActionEnd &end, const QFontMetrics &metrics, int width)
 {
     const auto fits = [&](const QString &text) { return metrics.horizontalAdvance(text) <= width; };
-    const QString whole = joined(end, end.device, true);
+    QString whole = joined(end, end.device, true);
     if (fits(whole))
         return whole;
+    // An ellipsis at the end: the tooltip has more.
     const QString more = end.rest.isEmpty() ? QString() : QStringLiteral(" …");
     const QString kept = joined(end, end.device, false);
     for (const QString &text : {kept + more, kept}) {
@@ -33,12 +34,13 @@ QString fitted_result(const ActionEnd &end, const QFontMetrics &metrics, int wid
     }
     // What the device's name may take: the rest, a little less each time
     // the parts joined come out wider than their sum.
-    int room =
-        width - metrics.horizontalAdvance(joined(end, QString(), false) + QStringLiteral(" ()"));
+    int room = width - metrics.horizontalAdvance(joined(end, QString(), false) + more +
+                                                 QStringLiteral(" ()"));
     for (; room > 0; room -= metrics.averageCharWidth()) {
-        const QString cut = metrics.elidedText(end.device, Qt::ElideMiddle, room);
-        if (!cut.isEmpty() && fits(joined(end, cut, false)))
-            return joined(end, cut, false);
+        const QString cut =
+            joined(end, metrics.elidedText(end.device, Qt::ElideMiddle, room), false);
+        if (cut != kept && fits(cut + more))
+            return cut + more;
     }
     return metrics.elidedText(joined(end, QString(), false), Qt::ElideMiddle, width);
 }

@@ -341,7 +341,7 @@ void tst_Form1::resultLineKeepsWhatMatters_data()
                                << done.arg("(/dev/ttyUSB0)") + " (詳しくはメッセージ)";
     QTest::newRow("a note to the tooltip")
         << "/dev/ttyUSB0" << differs << done.arg("(/dev/ttyUSB0)") + " …";
-    QTest::newRow("a stable name cut in the middle") << stable << differs << done.arg("(…)");
+    QTest::newRow("a stable name cut in the middle") << stable << differs << done.arg("(…)") + " …";
 }
 
 void tst_Form1::resultLineKeepsWhatMatters()
