@@ -17,8 +17,9 @@ QString joined(const ActionEnd &end, const QString &device, bool with_rest)
     return text;
 }
 
-} // namespace
-
+// The line for end within width: whole when it fits; else without the rest
+// (an ellipsis says there is more); else with the device cut in the middle.
+// The result, count, port and time are never cut.
 QString fitted_result(const ActionEnd &end, const QFontMetrics &metrics, int width)
 {
     const auto fits = [&](const QString &text) { return metrics.horizontalAdvance(text) <= width; };
@@ -44,6 +45,8 @@ QString fitted_result(const ActionEnd &end, const QFontMetrics &metrics, int wid
     }
     return metrics.elidedText(joined(end, QString(), false), Qt::ElideMiddle, width);
 }
+
+} // namespace
 
 StatusLine::StatusLine(QWidget *bar, QWidget *parent) : QLabel(parent), m_bar(bar)
 {

@@ -6,8 +6,6 @@
 
 #include <QLabel>
 
-class QFontMetrics;
-
 namespace app {
 
 // An action's end in the parts the line keeps: what happened with the count,
@@ -20,11 +18,6 @@ struct ActionEnd {
     QString tail;   // "16.3 秒 21:14:03"
     QString rest;   // a note on the send record, a pointer to the message
 };
-
-// The line for end within width: whole when it fits; else without the rest
-// (an ellipsis says there is more); else with the device cut in the middle.
-// The result, count, port and time are never cut.
-QString fitted_result(const ActionEnd &end, const QFontMetrics &metrics, int width);
 
 class StatusLine : public QLabel {
     Q_OBJECT
