@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -270,9 +271,9 @@ void tst_Form1::geometry()
     QCOMPARE(m_window->size(), QSize(649, 666));
 }
 
-// On a screen smaller than the window, the window scrolls inside one that
-// fits; the controls keep their places in it. Screens of 2× give half their
-// pixels to Qt.
+// On a screen smaller than the window, the window scrolls inside one as
+// large as the screen allows; the controls keep their places. A 2× screen
+// gives Qt half its pixels.
 void tst_Form1::fitsTheScreen_data()
 {
     QTest::addColumn<QRect>("available"); // the screen's free area
@@ -282,7 +283,6 @@ void tst_Form1::fitsTheScreen_data()
     QTest::newRow("just room for window and frame") << QRect(0, 0, 665, 714) << false << false;
     QTest::newRow("a pixel short of that") << QRect(0, 0, 1366, 713) << false << true;
     QTest::newRow("800×480 under a panel") << QRect(0, 32, 800, 448) << false << true;
-    QTest::newRow("1366×768 at 2×") << QRect(0, 0, 683, 384) << false << true;
     QTest::newRow("800×480 at 2×") << QRect(0, 0, 400, 240) << true << true;
 }
 
@@ -294,7 +294,7 @@ void tst_Form1::fitsTheScreen()
     m_window = std::make_unique<Form1>(m_dir->path(), nullptr, no_devices());
     auto *last = box(name("Text10", 49));
     const QRect placed = last->geometry();
-    const std::unique_ptr<app::ScrollingWindow> fitted = app::fit_to_screen(*m_window, available);
+    const auto fitted = app::fit_to_screen(*m_window, available);
     QCOMPARE(fitted != nullptr, across || down);
     QWidget *shown = fitted ? static_cast<QWidget *>(fitted.get()) : m_window.get();
     shown->show();
@@ -303,45 +303,39 @@ void tst_Form1::fitsTheScreen()
     QCOMPARE(last->geometry(), placed);
     if (!fitted)
         return;
-    // As large as the screen allows where it scrolls, and no larger.
     const QSize room = available.size() - app::kFrameAllowance;
     QCOMPARE(fitted->width() == room.width(), across);
     QCOMPARE(fitted->height() == room.height(), down);
-    QVERIFY(fitted->width() <= room.width() && fitted->height() <= room.height());
     QCOMPARE(fitted->pos(), available.topLeft());
     QCOMPARE(fitted->horizontalScrollBar()->maximum() > 0, across);
     QCOMPARE(fitted->verticalScrollBar()->maximum() > 0, down);
-    QCOMPARE(fitted->windowTitle(), m_window->windowTitle());
     m_window->setWindowTitle(QStringLiteral("EM-200[*] — RW7300"));
     m_window->setWindowModified(true); // a mount edited
-    QVERIFY(fitted->windowTitle().startsWith(QStringLiteral("EM-200")) &&
-            fitted->isWindowModified());
-    // The keyboard reaches the last box, and the view follows its cursor.
-    last->setFocus();
-    const QRect shown_part(last->mapTo(fitted->viewport(), QPoint()), QSize(8, last->height()));
-    QVERIFY(fitted->viewport()->rect().contains(shown_part));
+    QVERIFY(fitted->windowTitle().startsWith("EM-200") && fitted->isWindowModified());
+    last->setFocus(); // the view follows the keyboard's cursor
+    QVERIFY(fitted->viewport()->rect().contains(
+        QRect(last->mapTo(fitted->viewport(), QPoint()), QSize(8, last->height()))));
     QTest::keyClick(last, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!fitted->isVisible());
 }
 
-// The line keeps the result, count, port and time whole, within its width;
-// what does not fit is in the tooltip.
+// The line keeps the result, count, port and time whole within its width;
+// the tooltip has it all.
 void tst_Form1::resultLineKeepsWhatMatters_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("rest");
-    QTest::addColumn<QString>("shown"); // the line, "…" standing for a device cut
-    const QString done = QStringLiteral("送信完了: 109 個 → Com5 %1 16.3 秒 21:14:03");
-    const QString differs = QStringLiteral("送る 109 個の値のうち 102 個が、コントローラーが保持"
-                                           "しているはずの値 (送信記録) と異なります。");
-    const QString stable = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-"
-                                          "if00-port0");
+    QTest::addColumn<QString>("shown"); // after the port; * for what a cut leaves
+    const QString note = QStringLiteral("送る 109 個の値のうち 102 個が、コントローラーが保持"
+                                        "しているはずの値 (送信記録) と異なります。");
     QTest::newRow("all of it") << "/dev/ttyUSB0"
                                << "(詳しくはメッセージ)"
-                               << done.arg("(/dev/ttyUSB0)") + " (詳しくはメッセージ)";
+                               << "(/dev/ttyUSB0) 16.3 秒 21:14:03 (詳しくはメッセージ)";
     QTest::newRow("a note to the tooltip")
-        << "/dev/ttyUSB0" << differs << done.arg("(/dev/ttyUSB0)") + " …";
-    QTest::newRow("a stable name cut in the middle") << stable << differs << done.arg("(…)") + " …";
+        << "/dev/ttyUSB0" << note << "(/dev/ttyUSB0) 16.3 秒 21:14:03 …";
+    QTest::newRow("a stable name cut in the middle")
+        << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << note
+        << "(/dev/*…*-port0) 16.3 秒 21:14:03 …";
 }
 
 void tst_Form1::resultLineKeepsWhatMatters()
@@ -350,23 +344,15 @@ void tst_Form1::resultLineKeepsWhatMatters()
     QFETCH(QString, rest);
     QFETCH(QString, shown);
     auto *line = control<app::StatusLine>("statusLine");
-    line->say_result({QStringLiteral("送信完了: 109 個 →"), QStringLiteral("Com5"), device,
-                      QStringLiteral("16.3 秒 21:14:03"), rest});
-    const QString text = line->text();
-    QVERIFY2(line->fontMetrics().horizontalAdvance(text) <= line->width(), qPrintable(text));
-    const QStringList around = shown.split(QStringLiteral("(…)"));
-    if (around.size() == 1) {
-        QCOMPARE(text, shown);
-    } else {
-        QVERIFY2(text.startsWith(around[0] + QStringLiteral("(/dev/")) &&
-                     text.endsWith(QStringLiteral("port0)") + around[1]) &&
-                     text.contains(QChar(0x2026)),
-                 qPrintable(text));
-    }
-    QVERIFY2(line->toolTip().startsWith(QStringLiteral("送信完了: 109 個 → Com5 (%1) 16.3 秒 "
-                                                       "21:14:03 %2\n")
-                                            .arg(device, rest)),
-             qPrintable(line->toolTip()));
+    line->say_result({"送信完了: 109 個 →", "Com5", device, "16.3 秒 21:14:03", rest});
+    QStringList parts = QStringLiteral("送信完了: 109 個 → Com5 %1").arg(shown).split('*');
+    for (QString &part : parts)
+        part = QRegularExpression::escape(part);
+    const QRegularExpression expected(QRegularExpression::anchoredPattern(parts.join(".*")));
+    QVERIFY2(expected.match(line->text()).hasMatch(), qPrintable(line->text()));
+    QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
+    QVERIFY(line->toolTip().startsWith(
+        QStringLiteral("送信完了: 109 個 → Com5 (%1) 16.3 秒 21:14:03 %2\n").arg(device, rest)));
 }
 
 void tst_Form1::calculate_data()

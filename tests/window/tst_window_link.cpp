@@ -674,7 +674,6 @@ void tst_WindowLink::closingWindowAsks_data()
     QTest::newRow("kept sending") << "×" << false << "keepSending" << false;
     QTest::newRow("Return keeps sending") << "×" << false << "Return" << false;
     QTest::newRow("Ctrl+Q, stopped and closed") << "Ctrl+Q" << false << "stopAndClose" << true;
-    QTest::newRow("Ctrl+Q, kept sending") << "Ctrl+Q" << false << "keepSending" << false;
     QTest::newRow("small screen, stopped and closed") << "×" << true << "stopAndClose" << true;
     QTest::newRow("small screen, Ctrl+Q, kept sending")
         << "Ctrl+Q" << true << "keepSending" << false;
