@@ -2,6 +2,7 @@
 #include "datadir.h"
 #include "form1.h"
 #include "options.h"
+#include "screenfit.h"
 #include "startup.h"
 #include "systemname.h"
 #include "translations.h"
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -89,7 +91,13 @@ int main(int argc, char *argv[])
     FirstPaintReporter reporter;
     if (qEnvironmentVariableIsSet("RW7300_BENCH_STARTUP"))
         window.installEventFilter(&reporter);
-    window.show();
+    // On a screen smaller than the window, it scrolls inside one that fits.
+    const std::unique_ptr<app::ScrollingWindow> fitted =
+        app::fit_to_screen(window, app::available_geometry(&window));
+    if (fitted)
+        fitted->show();
+    else
+        window.show();
     window.start_with_mount(mount_file ? rest.first() : QString());
     return QApplication::exec();
 }

@@ -239,35 +239,36 @@ void ActionControl::finished(const rwlink::ActionResult &result)
     // After the last frame, off the paced path; whatever happens to it, the
     // action's end is said as ever.
     const QString note = record(result);
-    const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + note;
+    ActionEnd end;
+    end.port = result.port;
+    end.device = QDir::toNativeSeparators(result.device);
+    end.rest = note.trimmed();
+    end.tail = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
     const QString seconds = QString::number(m_action_time.elapsed() / 1000.0, 'f', 1);
     const QString what =
         m_uploading ? QStringLiteral("送信") : m_action_name + QStringLiteral(" の送信");
     // The line is one way: where the frames were written is all there is
     // to know, so the line names the port and its device.
-    QString where = result.port;
-    if (!result.device.isEmpty())
-        where += QStringLiteral(" (%1)").arg(QDir::toNativeSeparators(result.device));
     const QString count =
         QStringLiteral("%1 / %2 個").arg(result.commands_written).arg(result.commands_planned);
     StatusLine *line = m_window.status;
     switch (result.outcome) {
     case rwlink::ActionResult::Outcome::Done:
-        line->say_result(QStringLiteral("%1完了: %2 個 → %3 %4 秒 %5")
-                             .arg(what)
-                             .arg(result.commands_written)
-                             .arg(where, seconds, at));
+        end.head = QStringLiteral("%1完了: %2 個 →").arg(what).arg(result.commands_written);
+        end.tail = QStringLiteral("%1 秒 %2").arg(seconds, end.tail);
+        line->say_result(end);
         break;
     case rwlink::ActionResult::Outcome::Cancelled:
-        line->say_result(
-            QStringLiteral("%1を中止しました: %2 送信済み → %3 %4").arg(what, count, where, at));
+        end.head = QStringLiteral("%1を中止しました: %2 送信済み →").arg(what, count);
+        line->say_result(end);
         break;
     case rwlink::ActionResult::Outcome::Stopped:
         system_beep();
-        line->say_result(
-            QStringLiteral("%1を止めました (%2 に送れない文字): %3 送信済み → %4 %5")
+        end.head =
+            QStringLiteral("%1を止めました (%2 に送れない文字): %3 送信済み →")
                 .arg(what, m_step_issues.empty() ? QString() : m_step_issues.front().value.place,
-                     count, where, at));
+                     count);
+        line->say_result(end);
         if (!m_step_issues.empty())
             show_warning(m_window.window, QStringLiteral("sendRefused"),
                          QStringLiteral("送信を止めました"),
@@ -277,9 +278,9 @@ void ActionControl::finished(const rwlink::ActionResult &result)
                                  .arg(count));
         break;
     case rwlink::ActionResult::Outcome::Failed:
-        line->say_result(
-            QStringLiteral("送信できませんでした: %1 送信済み → %2 %3 (詳しくはメッセージ)")
-                .arg(count, where, at));
+        end.head = QStringLiteral("送信できませんでした: %1 送信済み →").arg(count);
+        end.rest = QStringLiteral("(詳しくはメッセージ)") + note;
+        line->say_result(end);
         m_window.ports->refresh_after_failure(); // an adapter pulled, for one
         report_link_failure(result);
         break;

@@ -3,6 +3,7 @@
 #include "advicetext.h"
 #include "names.h"
 #include "numbertext.h"
+#include "screenfit.h"
 
 #include <QChart>
 #include <QChartView>
@@ -15,6 +16,7 @@
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -135,17 +137,33 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto *layout = new QVBoxLayout(this);
+    auto *page = new QWidget(this);
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(summary);
     layout->addLayout(tables, 1);
     layout->addLayout(chart_head);
     layout->addWidget(m_chart_view, 1);
     layout->addWidget(note);
-    layout->addWidget(buttons);
+
+    // On a small screen the tables and the chart scroll; the buttons stay.
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("advisorScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(scroll, 1);
+    outer->addWidget(buttons);
 
     show_chart_axis(calc::Axis::Ra);
     follow_palette();
-    resize(960, 780);
+    fit_to(available_geometry(parent ? parent : this));
+}
+
+void AdvisorDialog::fit_to(const QRect &available)
+{
+    resize(fitted_size(QSize(960, 780), available));
 }
 
 QTableWidget *AdvisorDialog::ranking_table(calc::Axis axis, int current_microstep)

@@ -41,6 +41,10 @@ public:
 
     const calc::Advice &advice() const { return m_advice; }
 
+    // Sized for the free area of the screen it opens on (available; the
+    // parent's screen unless a test stands in another).
+    void fit_to(const QRect &available);
+
 signals:
     // 「適用」: the clock and the two microstep factors the window should take.
     void apply(std::int32_t base_clock, int ra_microstep, int dec_microstep);

@@ -235,7 +235,8 @@ void Form1::connect_boxes()
 }
 
 // F5 and Ctrl+Return press 計算 and 送信 from anywhere in the window, as a
-// click does (nothing while a button is disabled); Ctrl+N switches the look.
+// click does (nothing while a button is disabled); Ctrl+N switches the look,
+// Ctrl+Q closes.
 void Form1::build_keys()
 {
     const auto key = [this](const QString &name, const QList<QKeySequence> &keys) {
@@ -251,6 +252,9 @@ void Form1::build_keys()
     connect(key(QStringLiteral("sendKey"),
                 {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}),
             &QAction::triggered, Command2, &QPushButton::click);
+
+    connect(key(QStringLiteral("quitKey"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}),
+            &QAction::triggered, this, [this] { window()->close(); });
 
     m_night_action = key(QStringLiteral("nightAction"), {QKeySequence(Qt::CTRL | Qt::Key_N)});
     m_night_action->setText(QStringLiteral("夜間表示"));
@@ -566,13 +570,13 @@ void Form1::closeEvent(QCloseEvent *event)
         event->ignore();
         m_mounts->ask_then([this] {
             m_mount_answered = true;
-            close();
+            window()->close(); // this window, or the one it scrolls in
         });
         return;
     }
     const bool asking = m_actions->keeps_window_open([this](bool stop) {
         if (stop)
-            close();
+            window()->close();
         else
             m_mount_answered = false; // later edits are asked about again
     });

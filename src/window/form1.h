@@ -16,6 +16,8 @@
 //        ──► ActionControl ──► rwlink::ActionRunner over MSComm1, reading
 //        each box when its command is built; its end ──► the send record
 //   F5 / Ctrl+Return ──► Command1 / Command2, exactly as a click
+//   Ctrl+Q, × ──► closeEvent: asks first while an action runs or a mount
+//        has unsaved edits
 //   Ctrl+E, the menus ──► AdvisorDialog ──► 適用: the microstep boxes,
 //        Option1 and Command1_Click
 //   Ctrl+H, the menus ──► RecordDialog (what was sent, what the device holds)

@@ -5,6 +5,7 @@
 #include "look.h"
 #include "portsettings.h"
 #include "porttext.h"
+#include "screenfit.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -102,7 +103,7 @@ PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
     connect(refresh_button, &QPushButton::clicked, this, &PortDialog::refresh);
     connect_tables();
 
-    resize(680, 560);
+    resize(fitted_size(QSize(680, 560), available_geometry(parent ? parent : this)));
     m_settings.refresh();
     fill();
     select_number(number);

@@ -2,6 +2,7 @@
 
 #include "holds.h"
 #include "recordtext.h"
+#include "screenfit.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -66,7 +67,7 @@ RecordDialog::RecordDialog(const files::RecordsRead &read, const QStringList &de
     layout->addWidget(heading);
     layout->addWidget(split, 1);
     layout->addWidget(buttons);
-    resize(760, 520);
+    resize(fitted_size(QSize(760, 520), available_geometry(parent ? parent : this)));
 }
 
 } // namespace app

@@ -8,6 +8,17 @@
 
 namespace app {
 
+// An action's end in the parts the line keeps: what happened with the count,
+// the port and its device, the time; and the rest, which the line shows
+// only when there is room.
+struct ActionEnd {
+    QString head;   // "送信完了: 109 個 →"
+    QString port;   // "Com1"
+    QString device; // "/dev/ttyUSB0"; may be empty
+    QString tail;   // "16.3 秒 21:14:03"
+    QString rest;   // a note on the send record, a pointer to the message
+};
+
 class StatusLine : public QLabel {
     Q_OBJECT
 
@@ -17,9 +28,9 @@ public:
 
     // One line, its end cut when too long; whole in the tooltip.
     void say(const QString &text);
-    // An action's end: the port and device in the middle are cut, the time
-    // at the end kept; the tooltip says how little a one-way line tells.
-    void say_result(const QString &text);
+    // An action's end, fitted to the line; whole in the tooltip, which also
+    // says how little a one-way line tells.
+    void say_result(const ActionEnd &end);
 
 private:
     QWidget *m_bar;

@@ -10,6 +10,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +28,8 @@ private slots:
     void applySetsBoxesAndCalculates();
     void returnOnlyCloses();
     void chartFollowsPalette();
+    void fitsTheScreen_data();
+    void fitsTheScreen();
 
 private:
     QLineEdit *box(const QString &name) const { return m_window->findChild<QLineEdit *>(name); }
@@ -167,6 +170,36 @@ void tst_AdvisorDialog::chartFollowsPalette()
     QVERIFY(current.style() != advised.style());
     for (auto *axis : chart->axes())
         QCOMPARE(axis->labelsBrush().color(), QColor(200, 30, 30));
+}
+
+// The dialog fits the screen's free area with its frame: the buttons stay in
+// view, the tables and chart scroll above them.
+void tst_AdvisorDialog::fitsTheScreen_data()
+{
+    QTest::addColumn<QRect>("available"); // null: the offscreen platform's 800×800
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("the screen it opens on") << QRect() << QSize(784, 752);
+    QTest::newRow("1366×768 under a 32-pixel panel") << QRect(0, 32, 1366, 736) << QSize(960, 688);
+    QTest::newRow("800×480") << QRect(0, 0, 800, 480) << QSize(784, 432);
+    QTest::newRow("800×480 at 2×") << QRect(0, 0, 400, 240) << QSize(384, 192);
+}
+
+void tst_AdvisorDialog::fitsTheScreen()
+{
+    QFETCH(QRect, available);
+    QFETCH(QSize, size);
+    AdvisorDialog dialog(app::AdvisorSetting{}, m_window.get());
+    if (!available.isNull())
+        dialog.fit_to(available);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.size(), size);
+    for (const char *name : {"advisorApply", "advisorClose"}) {
+        auto *button = dialog.findChild<QPushButton *>(QLatin1String(name));
+        QVERIFY(dialog.rect().contains(QRect(button->mapTo(&dialog, QPoint()), button->size())));
+    }
+    auto *page = dialog.findChild<QScrollArea *>(QStringLiteral("advisorScroll"))->widget();
+    QVERIFY(page->isAncestorOf(dialog.findChild<QChartView *>(QStringLiteral("advisorChartView"))));
 }
 
 QTEST_MAIN(tst_AdvisorDialog)

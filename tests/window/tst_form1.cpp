@@ -1,6 +1,8 @@
 #include "detectedports.h"
 #include "form1.h"
 #include "privatesettings.h"
+#include "screenfit.h"
+#include "statusline.h"
 #include "translations.h"
 
 #include <QComboBox>
@@ -12,6 +14,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,6 +74,10 @@ private slots:
     void qtTextsInJapanese();
     void geometry_data();
     void geometry();
+    void fitsTheScreen_data();
+    void fitsTheScreen();
+    void resultLineKeepsWhatMatters_data();
+    void resultLineKeepsWhatMatters();
     void calculate_data();
     void calculate();
     void calculateTwiceGivesSameTexts();
@@ -261,6 +269,90 @@ void tst_Form1::geometry()
     else
         QCOMPARE(w->size(), w->sizeHint()); // auto-sized to its caption
     QCOMPARE(m_window->size(), QSize(649, 666));
+}
+
+// On a screen smaller than the window, the window scrolls inside one as
+// large as the screen allows; the controls keep their places. A 2× screen
+// gives Qt half its pixels.
+void tst_Form1::fitsTheScreen_data()
+{
+    QTest::addColumn<QRect>("available"); // the screen's free area
+    QTest::addColumn<bool>("across");     // scrolls sideways
+    QTest::addColumn<bool>("down");
+    QTest::newRow("1366×768 under a 32-pixel panel") << QRect(0, 32, 1366, 736) << false << false;
+    QTest::newRow("just room for window and frame") << QRect(0, 0, 665, 714) << false << false;
+    QTest::newRow("a pixel short of that") << QRect(0, 0, 1366, 713) << false << true;
+    QTest::newRow("800×480 under a panel") << QRect(0, 32, 800, 448) << false << true;
+    QTest::newRow("800×480 at 2×") << QRect(0, 0, 400, 240) << true << true;
+}
+
+void tst_Form1::fitsTheScreen()
+{
+    QFETCH(QRect, available);
+    QFETCH(bool, across);
+    QFETCH(bool, down);
+    m_window = std::make_unique<Form1>(m_dir->path(), nullptr, no_devices());
+    auto *last = box(name("Text10", 49));
+    const QRect placed = last->geometry();
+    const auto fitted = app::fit_to_screen(*m_window, available);
+    QCOMPARE(fitted != nullptr, across || down);
+    QWidget *shown = fitted ? static_cast<QWidget *>(fitted.get()) : m_window.get();
+    shown->show();
+    QVERIFY(QTest::qWaitForWindowActive(shown));
+    QCOMPARE(m_window->size(), QSize(649, 666));
+    QCOMPARE(last->geometry(), placed);
+    if (!fitted)
+        return;
+    const QSize room = available.size() - app::kFrameAllowance;
+    QCOMPARE(fitted->width() == room.width(), across);
+    QCOMPARE(fitted->height() == room.height(), down);
+    QCOMPARE(fitted->pos(), available.topLeft());
+    QCOMPARE(fitted->horizontalScrollBar()->maximum() > 0, across);
+    QCOMPARE(fitted->verticalScrollBar()->maximum() > 0, down);
+    m_window->setWindowTitle(QStringLiteral("EM-200[*] — RW7300"));
+    m_window->setWindowModified(true); // a mount edited
+    QVERIFY(fitted->windowTitle().startsWith("EM-200") && fitted->isWindowModified());
+    last->setFocus(); // the view follows the keyboard's cursor
+    QVERIFY(fitted->viewport()->rect().contains(
+        QRect(last->mapTo(fitted->viewport(), QPoint()), QSize(8, last->height()))));
+    QTest::keyClick(last, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!fitted->isVisible());
+}
+
+// The line keeps the result, count, port and time whole within its width;
+// the tooltip has it all.
+void tst_Form1::resultLineKeepsWhatMatters_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("rest");
+    QTest::addColumn<QString>("shown"); // after the port; * for what a cut leaves
+    const QString note = QStringLiteral("送る 109 個の値のうち 102 個が、コントローラーが保持"
+                                        "しているはずの値 (送信記録) と異なります。");
+    QTest::newRow("all of it") << "/dev/ttyUSB0"
+                               << "(詳しくはメッセージ)"
+                               << "(/dev/ttyUSB0) 16.3 秒 21:14:03 (詳しくはメッセージ)";
+    QTest::newRow("a note to the tooltip")
+        << "/dev/ttyUSB0" << note << "(/dev/ttyUSB0) 16.3 秒 21:14:03 …";
+    QTest::newRow("a stable name cut in the middle")
+        << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << note
+        << "(/dev/*…*-port0) 16.3 秒 21:14:03 …";
+}
+
+void tst_Form1::resultLineKeepsWhatMatters()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, rest);
+    QFETCH(QString, shown);
+    auto *line = control<app::StatusLine>("statusLine");
+    line->say_result({"送信完了: 109 個 →", "Com5", device, "16.3 秒 21:14:03", rest});
+    QStringList parts = QStringLiteral("送信完了: 109 個 → Com5 %1").arg(shown).split('*');
+    for (QString &part : parts)
+        part = QRegularExpression::escape(part);
+    const QRegularExpression expected(QRegularExpression::anchoredPattern(parts.join(".*")));
+    QVERIFY2(expected.match(line->text()).hasMatch(), qPrintable(line->text()));
+    QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
+    QVERIFY(line->toolTip().startsWith(
+        QStringLiteral("送信完了: 109 個 → Com5 (%1) 16.3 秒 21:14:03 %2\n").arg(device, rest)));
 }
 
 void tst_Form1::calculate_data()

@@ -6,6 +6,7 @@
 #include "privatesettings.h"
 #include "ptyline.h"
 #include "scopedenv.h"
+#include "screenfit.h"
 #include "uploadbodies.h"
 
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -180,6 +182,8 @@ void tst_WindowLink::uploadSendsEveryFrame()
     QVERIFY(click_and_finish("Command2", &asked));
     QVERIFY(!asked); // nothing wrong with a fresh calculation
     QVERIFY2(status().startsWith(QStringLiteral("送信完了: 109 個 → Com5")), qPrintable(status()));
+    QVERIFY2(status().contains(QRegularExpression(" \\d+\\.\\d 秒 \\d\\d:\\d\\d:\\d\\d$")),
+             qPrintable(status()));
     // Where the frames went, whole in the tooltip, with what the program cannot know.
     const QString tip = m_window->findChild<QLabel *>("statusLine")->toolTip();
     QVERIFY2(tip.contains(QStringLiteral("Com5 (%1)").arg(m_line->path())), qPrintable(tip));
@@ -662,24 +666,36 @@ void tst_WindowLink::missingDevice()
 
 void tst_WindowLink::closingWindowAsks_data()
 {
+    // Ctrl+Q, in the window that scrolls on a small screen, or else ×.
+    QTest::addColumn<bool>("small");
     QTest::addColumn<QString>("answer"); // a button of the question, or Return
     QTest::addColumn<bool>("stop");
-    QTest::newRow("stopped and closed") << "stopAndClose" << true;
-    QTest::newRow("kept sending") << "keepSending" << false;
-    QTest::newRow("Return keeps sending") << "Return" << false;
+    QTest::newRow("stopped and closed") << false << "stopAndClose" << true;
+    QTest::newRow("kept sending") << false << "keepSending" << false;
+    QTest::newRow("Return keeps sending") << false << "Return" << false;
+    QTest::newRow("small screen, Ctrl+Q, stopped and closed") << true << "stopAndClose" << true;
+    QTest::newRow("small screen, Ctrl+Q, kept sending") << true << "keepSending" << false;
 }
 
 // Closing during an upload asks first; stopping sends nothing more.
 void tst_WindowLink::closingWindowAsks()
 {
+    QFETCH(bool, small);
     QFETCH(QString, answer);
     QFETCH(bool, stop);
+    const auto fitted = small ? app::fit_to_screen(*m_window, QRect(0, 0, 800, 480)) : nullptr;
+    QWidget *window = small ? static_cast<QWidget *>(fitted.get()) : m_window.get();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
     click("Command1");
     bool asked = false;
     m_time->set_on_move([&] {
         if (m_time->moves() != 10)
             return;
-        m_window->close();
+        if (small)
+            QTest::keyClick(box("Text1_0"), Qt::Key_Q, Qt::ControlModifier);
+        else
+            window->close();
         QMessageBox *question = shown("closeConfirmation");
         asked = question != nullptr;
         if (!question)
@@ -696,6 +712,7 @@ void tst_WindowLink::closingWindowAsks()
     const QStringList frames = PtyLine::bodies(m_line->read_all());
     // Stopped: the frame before each of the ten pauses, no burst.
     QCOMPARE(frames.size(), stop ? 10 : 109);
+    QCOMPARE(window->isVisible(), !stop);
     QCOMPARE(m_window->isVisible(), !stop);
     QVERIFY(!warning());
 }
