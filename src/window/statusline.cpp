@@ -1,5 +1,7 @@
 #include "statusline.h"
 
+#include "alerts.h"
+
 namespace app {
 
 StatusLine::StatusLine(QWidget *bar, QWidget *parent) : QLabel(parent), m_bar(bar)
@@ -7,11 +9,14 @@ StatusLine::StatusLine(QWidget *bar, QWidget *parent) : QLabel(parent), m_bar(ba
     setObjectName(QStringLiteral("statusLine"));
 }
 
-void StatusLine::say(const QString &text)
+void StatusLine::say(const QString &text, bool marked)
 {
+    if (property("marked").toBool() != marked)
+        set_marked(this, marked);
     setToolTip(text);
+    // Within the frame, when there is one.
     setText(fontMetrics().elidedText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')),
-                                     Qt::ElideRight, width()));
+                                     Qt::ElideRight, contentsRect().width()));
     if (!m_bar->isVisible())
         show();
 }

@@ -15,8 +15,9 @@ public:
     // bar: the progress bar in the same place.
     StatusLine(QWidget *bar, QWidget *parent);
 
-    // One line, its end cut when too long; whole in the tooltip.
-    void say(const QString &text);
+    // One line, its end cut when too long; whole in the tooltip. Marked
+    // when it calls for the operator's eye; the next line says whether.
+    void say(const QString &text, bool marked = false);
     // An action's end: the port and device in the middle are cut, the time
     // at the end kept; the tooltip says how little a one-way line tells.
     void say_result(const QString &text);

@@ -170,6 +170,8 @@ private slots:
     void setPortKeepsAndWarns();
     void uploadRecord_data();
     void uploadRecord();
+    void history_data();
+    void history();
 
 private:
     QString ports_file() const;
@@ -199,6 +201,7 @@ void tst_CliUpload::init()
     QFile::remove(ports_file());
     QFile::remove(record_file());
     QDir(m_config.filePath(QStringLiteral("state"))).removeRecursively();
+    QFile::remove(m_config.filePath(QStringLiteral("state"))); // a test's blocker
 }
 
 QString tst_CliUpload::record_file() const
@@ -546,19 +549,83 @@ void tst_CliUpload::uploadRecord()
     QCOMPARE(r.reason.isEmpty(), result == files::SendRecord::Result::Done);
     QVERIFY(r.started <= r.ended);
 
-    // What the device holds by it, as --holds says it for scripts.
-    Captured printed(dir);
-    QCOMPARE(app::run_command_line({"rw7300-speedtable", "--holds", line.path(), "--json"}, nullptr,
-                                   no_devices()),
-             0);
-    printed.restore();
-    const QJsonObject holds = QJsonDocument::fromJson(printed.out().toUtf8()).object();
-    QCOMPARE(holds.value("device").toString(), line.path());
-    QCOMPARE(holds.value("actions").toInt(), sent > 0 ? 1 : 0);
-    QCOMPARE(holds.value("ra").toArray().at(0).toObject().value("value").toString(),
-             sent > 0 ? default_upload().at(2).mid(6) : QString());
-    QCOMPARE(holds.value("dec_total").toObject().value("mount").toString(),
-             sent > 0 ? QStringLiteral("EM-200") : QString());
+    // What the device holds by it, as --holds says it for scripts: asked
+    // by the device, and by the port name that opens it.
+    for (const QString &asked : {line.path(), QStringLiteral("Com%1").arg(kPort)}) {
+        Captured printed(dir);
+        QCOMPARE(app::run_command_line({"rw7300-speedtable", "--holds", asked, "--json"}, nullptr,
+                                       no_devices()),
+                 0);
+        printed.restore();
+        const QJsonObject holds = QJsonDocument::fromJson(printed.out().toUtf8()).object();
+        QCOMPARE(holds.value("device").toString(), line.path());
+        QCOMPARE(holds.value("actions").toInt(), sent > 0 ? 1 : 0);
+        QCOMPARE(holds.value("mixed"), QJsonValue(sent < 109));
+        QCOMPARE(holds.value("ra").toArray().at(0).toObject().value("value").toString(),
+                 sent > 0 ? default_upload().at(2).mid(6) : QString());
+        QCOMPARE(holds.value("dec_total").toObject().value("mount").toString(),
+                 sent > 0 ? QStringLiteral("EM-200") : QString());
+    }
+}
+
+void tst_CliUpload::history_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QStringList>("printed"); // in this order on stdout
+    QTest::newRow("JSON, newest first")
+        << QStringList{"--history", "--json"} << true
+        << QStringList{R"("planned":3)", R"("planned":109)", R"("planned":2)"};
+    QTest::newRow("text, newest first")
+        << QStringList{"--history"} << true << QStringList{"1 / 3 個", "109 / 109 個", "2 / 2 個"};
+    QTest::newRow("a stopped rate leaves a mix")
+        << QStringList{"--holds", "/dev/ttyRW"} << true
+        << QStringList{"注意: コントローラーの値は混在しています。--calculate --upload",
+                       "/dev/ttyRW が保持しているはずの値"};
+    QTest::newRow("history of a record that cannot be read")
+        << QStringList{"--history"} << false << QStringList{};
+    QTest::newRow("JSON history of a record that cannot be read")
+        << QStringList{"--history", "--json"} << false << QStringList{};
+    QTest::newRow("holds of a record that cannot be read")
+        << QStringList{"--holds", "/dev/ttyRW", "--json"} << false << QStringList{};
+}
+
+// The record newest first; one that cannot be read is a failure of its own.
+void tst_CliUpload::history()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, readable);
+    QFETCH(QStringList, printed);
+    if (readable) {
+        files::SendRecord r;
+        r.device = QStringLiteral("/dev/ttyRW");
+        for (const auto &[commands, planned] :
+             {std::pair{QStringList{"&RAT000010", "=SD"}, 2}, std::pair{default_upload(), 109},
+              std::pair{QStringList{"&RA052BF2"}, 3}}) {
+            r.commands = commands;
+            r.planned = planned;
+            r.result = commands.size() == planned ? files::SendRecord::Result::Done
+                                                  : files::SendRecord::Result::Cancelled;
+            r.started = r.ended = QDateTime::currentDateTime();
+            QVERIFY(files::append_record(record_file(), r).ok);
+        }
+    } else {
+        QVERIFY(QDir().mkpath(record_file())); // a folder where the record goes
+    }
+    QTemporaryDir dir;
+    Captured run(dir);
+    const int got =
+        app::run_command_line(QStringList{"rw7300-speedtable"} + arguments, nullptr, no_devices());
+    run.restore();
+    QCOMPARE(got, readable ? 0 : status(ExitStatus::Record));
+    QCOMPARE(run.err().contains(QStringLiteral("送信記録を読めません")), !readable);
+    qsizetype at = 0;
+    for (const QString &part : printed) {
+        const qsizetype found = run.out().indexOf(part, at);
+        QVERIFY2(found >= at, qPrintable(part + " in " + run.out()));
+        at = found + part.size();
+    }
+    QCOMPARE(run.out().isEmpty(), printed.isEmpty());
 }
 
 void tst_CliUpload::setPortKeepsAndWarns_data()

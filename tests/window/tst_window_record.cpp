@@ -60,6 +60,8 @@ private slots:
     void differenceBeforeSend_data();
     void differenceBeforeSend();
     void dialogListsNewestFirst();
+    void mixedController_data();
+    void mixedController();
 
 private:
     QPushButton *button(const char *name) const
@@ -288,6 +290,57 @@ void tst_WindowRecord::dialogListsNewestFirst()
     // The key again raises the one dialog rather than opening another.
     QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
     QCOMPARE(m_window->findChildren<QDialog *>("recordDialog").size(), 1);
+}
+
+void tst_WindowRecord::mixedController_data()
+{
+    QTest::addColumn<QStringList>("buttons"); // "stop " first: cancelled at move 10
+    QTest::addColumn<bool>("mixed");
+    QTest::addColumn<QString>("rate"); // what the holds say of entry 05's rate
+    const QString row = QStringLiteral("なし (赤経 05 はテーブルの値)");
+    QTest::newRow("upload stopped half-way") << QStringList{"stop Command2"} << true << row;
+    QTest::newRow("a whole upload after it")
+        << QStringList{"stop Command2", "Command2"} << false << row;
+    QTest::newRow("solar rate after a whole upload")
+        << QStringList{"Command2", "Command3"} << false << QStringLiteral("2BF2  ");
+    QTest::newRow("a whole upload after the rate")
+        << QStringList{"Command3", "Command2"} << false << row;
+}
+
+// At start-up the port's line, and 「送信記録」 at its top, say a mix and
+// its fix, marked; the holds list only what the controller still holds.
+void tst_WindowRecord::mixedController()
+{
+    QFETCH(QStringList, buttons);
+    QFETCH(bool, mixed);
+    QFETCH(QString, rate);
+    for (const QString &b : buttons) {
+        const bool stop = b.startsWith(QStringLiteral("stop "));
+        const int from = m_time->moves();
+        m_time->set_on_move([this, stop, from] {
+            if (stop && m_time->moves() == from + 10)
+                runner()->cancel();
+        });
+        QVERIFY(send(b.section(' ', -1).toLatin1().constData()));
+    }
+    QCOMPARE(records().last().result,
+             buttons.size() == 1 ? SendRecord::Result::Cancelled : SendRecord::Result::Done);
+    const ScopedEnv port(QByteArray("RW7300_COM1"), m_line->path().toLocal8Bit());
+    m_window.reset();
+    open_window();
+    const QString sentence = QStringLiteral("コントローラーの値は混在しています。「送信」し直す");
+    auto *line = m_window->findChild<QLabel *>("statusLine");
+    QCOMPARE(line->property("marked").toBool(), mixed);
+    QCOMPARE(status_text().startsWith(QStringLiteral("注意: ") + sentence), mixed);
+    QCOMPARE(line->toolTip().contains(sentence), mixed);
+    QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
+    QDialog *dialog = nullptr;
+    QTRY_VERIFY((dialog = m_window->findChild<QDialog *>("recordDialog")) && dialog->isVisible());
+    auto *lead = dialog->findChild<QLabel *>("mixedLine");
+    QCOMPARE(lead != nullptr, mixed);
+    QVERIFY(!lead || (lead->text().contains(sentence) && lead->property("marked").toBool()));
+    const QString holds = dialog->findChild<QPlainTextEdit *>("holdsView")->toPlainText();
+    QVERIFY2(holds.contains(QStringLiteral("追尾速度 (赤経 05)  ") + rate), qPrintable(holds));
 }
 
 QTEST_MAIN(tst_WindowRecord)
