@@ -375,7 +375,7 @@ std::vector<OptionRow> mount_and_port_options()
                                 "または DEVICE の コントローラーが 保持しているはずの値を "
                                 "表示します: 基本クロック、 両テーブル、 両総ステップ数、 "
                                 "追尾速度と、 それぞれの 送信日時と マウント。 --json では "
-                                "JSON オブジェクト。"),
+                                "JSON オブジェクト (値が 混在しているときは \"mixed\": true)。"),
                  "PORT|DEVICE"),
              holds, {}, Action::Holds),
     };
