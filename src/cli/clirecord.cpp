@@ -78,7 +78,9 @@ int print_holds(const Options &options, const rwlink::Devices &devices)
         print(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
                           QLatin1Char('\n'));
     } else {
-        print(stdout, holds_text(holds, device));
+        const QString mixed = mixed_text_command_line(holds);
+        print(stdout, (mixed.isEmpty() ? QString() : mixed + QLatin1Char('\n')) +
+                          holds_text(holds, device));
     }
     return 0;
 }

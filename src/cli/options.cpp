@@ -167,19 +167,28 @@ std::optional<QString> listing(const QString &value, Options &options)
     return std::nullopt;
 }
 
-std::optional<QString> upload(const QString &value, Options &options)
+// "Com21", "com3", "COM1": meant as a port name, not as a file of that name.
+std::optional<QString> port_look_alike(const QString &value)
 {
-    // An unset shell variable must not send to some default port.
-    if (value.isEmpty())
-        return QStringLiteral("--upload にはポートが必要です: Com1 … Com20 かデバイスのパス。");
 #ifndef Q_OS_WIN
-    // "Com21", "com3": meant as a port name, not as a file of that name.
     static const QRegularExpression port_like(QStringLiteral("^[Cc][Oo][Mm][0-9]+$"));
     if (!rwlink::port_number_for(value) && port_like.match(value).hasMatch())
         return QStringLiteral("%1 はポート名ではありません: Com1 … Com20 かデバイスのパスを"
                               "指定してください。")
             .arg(value);
+#else
+    Q_UNUSED(value); // "COM1" is a device there
 #endif
+    return std::nullopt;
+}
+
+std::optional<QString> upload(const QString &value, Options &options)
+{
+    // An unset shell variable must not send to some default port.
+    if (value.isEmpty())
+        return QStringLiteral("--upload にはポートが必要です: Com1 … Com20 かデバイスのパス。");
+    if (auto refused = port_look_alike(value))
+        return refused;
     options.upload = value;
     return std::nullopt;
 }
@@ -211,6 +220,8 @@ std::optional<QString> holds(const QString &value, Options &options)
 {
     if (value.isEmpty())
         return QStringLiteral("--holds にはポート (Com1 … Com20) かデバイスのパスが必要です。");
+    if (auto refused = port_look_alike(value))
+        return refused;
     options.holds = value;
     return std::nullopt;
 }
@@ -364,7 +375,7 @@ std::vector<OptionRow> mount_and_port_options()
                                 "または DEVICE の コントローラーが 保持しているはずの値を "
                                 "表示します: 基本クロック、 両テーブル、 両総ステップ数、 "
                                 "追尾速度と、 それぞれの 送信日時と マウント。 --json では "
-                                "JSON オブジェクト。"),
+                                "JSON オブジェクト (値が 混在しているときは \"mixed\": true)。"),
                  "PORT|DEVICE"),
              holds, {}, Action::Holds),
     };

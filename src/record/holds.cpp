@@ -5,6 +5,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 namespace recorded {
 
 namespace {
@@ -69,6 +71,70 @@ QString value_of(const QString &body, const rwlink::Command &command)
     return clock ? body : QString::fromLatin1(command.value);
 }
 
+// The clock, both totals and both tables: what a table upload sets.
+constexpr std::size_t kUploadEntries = 3 + 2 * calc::kTableRows;
+
+// Every entry: first the upload's, then the rate.
+template <class H> auto entries(H &holds)
+{
+    std::array<decltype(&holds.clock), kUploadEntries + 1> all{};
+    auto *out = all.begin();
+    for (auto *e : {&holds.clock, &holds.ra_total, &holds.dec_total})
+        *out++ = e;
+    for (auto &e : holds.ra)
+        *out++ = &e;
+    for (auto &e : holds.dec)
+        *out++ = &e;
+    *out = &holds.rate;
+    return all;
+}
+
+// What one record set, up to where it stopped.
+Holds sent_by(const files::SendRecord &record)
+{
+    Holds own;
+    for (const QString &body : record.commands) {
+        const rwlink::Command command = rwlink::parse_body(body.toLatin1());
+        HeldEntry *entry = entry_of(own, command);
+        if (!entry)
+            continue;
+        *entry = Held{value_of(body, command), record.ended, record.mount_name};
+        // Entry 05 holds one of them: the other is overwritten.
+        if (command.kind == CommandKind::Rate05)
+            own.ra[kRa05].reset();
+        else if (command.kind == CommandKind::RaRow && command.row == calc::kRateRow)
+            own.rate.reset();
+    }
+    return own;
+}
+
+bool sets_every_upload_entry(const Holds &own)
+{
+    const auto all = entries(own);
+    return std::all_of(all.begin(), all.begin() + kUploadEntries,
+                       [](const HeldEntry *e) { return e->has_value(); });
+}
+
+// upload: what the last complete upload sent; rate_whole: the held rate's
+// action completed.
+bool is_mixed(const Holds &holds, const std::optional<Holds> &upload, bool rate_whole)
+{
+    if (!upload)
+        return true;
+    const auto held = entries(holds);
+    const auto sent = entries(*upload);
+    for (std::size_t i = 0; i < kUploadEntries; ++i) {
+        if (held[i] == &holds.ra[kRa05] && holds.rate) {
+            if (!rate_whole)
+                return true;
+            continue;
+        }
+        if (!*held[i] || (*held[i])->value != (*sent[i])->value)
+            return true;
+    }
+    return false;
+}
+
 QJsonValue entry_json(const HeldEntry &entry)
 {
     if (!entry)
@@ -91,18 +157,19 @@ QJsonArray table_json(const std::array<HeldEntry, calc::kTableRows> &table)
 QJsonObject holds_json(const Holds &holds)
 {
     return {{QStringLiteral("actions"), holds.actions},
+            {QStringLiteral("mixed"), holds.mixed},
             {QStringLiteral("clock"), entry_json(holds.clock)},
             {QStringLiteral("ra"), table_json(holds.ra)},
             {QStringLiteral("dec"), table_json(holds.dec)},
             {QStringLiteral("ra_total"), entry_json(holds.ra_total)},
             {QStringLiteral("dec_total"), entry_json(holds.dec_total)},
             {QStringLiteral("rate"), entry_json(holds.rate)},
-            {QStringLiteral("ra05_holds_rate"), holds.rate_in_ra05}};
+            {QStringLiteral("ra05_holds_rate"), holds.rate.has_value()}};
 }
 
 const HeldEntry &Holds::ra05() const
 {
-    return rate_in_ra05 ? rate : ra[kRa05];
+    return rate ? rate : ra[kRa05];
 }
 
 bool of_device(const files::SendRecord &record, const QStringList &names)
@@ -114,32 +181,44 @@ bool of_device(const files::SendRecord &record, const QStringList &names)
 Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names)
 {
     Holds holds;
+    std::optional<Holds> upload;
+    bool rate_whole = false;
     for (const files::SendRecord &record : records) {
         if (!of_device(record, names))
             continue;
         ++holds.actions;
         holds.last = record;
-        std::array<bool, 2> touched{}; // RA, DEC: a value of the axis went
-        for (const QString &body : record.commands) {
-            const rwlink::Command command = rwlink::parse_body(body.toLatin1());
-            HeldEntry *entry = entry_of(holds, command);
-            if (!entry)
-                continue;
-            *entry = Held{value_of(body, command), record.ended, record.mount_name};
-            if (const auto axis = axis_of(command.kind))
-                touched[*axis == calc::Axis::Ra ? 0 : 1] = true;
-            if (command.kind == CommandKind::Rate05)
-                holds.rate_in_ra05 = true;
-            else if (command.kind == CommandKind::RaRow && command.row == calc::kRateRow)
-                holds.rate_in_ra05 = false;
+        const Holds own = sent_by(record);
+        const auto any = [](const auto &table) {
+            return std::any_of(table.begin(), table.end(),
+                               [](const HeldEntry &e) { return e.has_value(); });
+        };
+        // RA, DEC: a value of the axis went.
+        const std::array<bool, 2> touched{any(own.ra) || own.ra_total || own.rate,
+                                          any(own.dec) || own.dec_total};
+        const bool whole = record.result == files::SendRecord::Result::Done;
+        if (whole && sets_every_upload_entry(own))
+            upload = own;
+        const auto from = entries(own);
+        const auto to = entries(holds);
+        for (std::size_t i = 0; i < from.size(); ++i) {
+            if (*from[i])
+                *to[i] = *from[i];
+        }
+        if (own.rate) {
+            holds.ra[kRa05].reset();
+            rate_whole = whole;
+        } else if (own.ra[kRa05]) {
+            holds.rate.reset();
         }
         // An older version's record leaves the axis's drive train unknown.
-        const auto &from = record.computed_from;
+        const auto &computed = record.computed_from;
         if (touched[0])
-            holds.ra_train = from ? std::optional(from->ra) : std::nullopt;
+            holds.ra_train = computed ? std::optional(computed->ra) : std::nullopt;
         if (touched[1])
-            holds.dec_train = from ? std::optional(from->dec) : std::nullopt;
+            holds.dec_train = computed ? std::optional(computed->dec) : std::nullopt;
     }
+    holds.mixed = is_mixed(holds, upload, rate_whole);
     return holds;
 }
 

@@ -8,7 +8,15 @@
 //   rate in RA entry 05, each with when it went and from which mount
 //
 // A rate and RA row 05 share the controller's entry 05: whichever went
-// last is what it holds.
+// last is what it holds, and the other is no longer held.
+//
+// Mixed: the values a table upload sets (the clock, both tables, both
+// totals) are not all, and exactly, what the device's last complete upload
+// sent, or some are unknown. A stopped upload of other values leaves it
+// mixed until a complete one; a total sent alone that differs from the
+// upload's does too (the tables and the total no longer match). A tracking
+// rate in entry 05 is a deliberate choice, not a mix, when its action
+// completed; one whose action stopped half-way leaves it mixed.
 
 #include "sendrecord.h"
 
@@ -39,10 +47,10 @@ struct Holds {
     std::array<HeldEntry, calc::kTableRows> dec{};
     HeldEntry ra_total;
     HeldEntry dec_total;
-    HeldEntry rate;                        // the last rate sent
-    bool rate_in_ra05 = false;             // entry 05 holds that rate, not RA row 05
+    HeldEntry rate;                        // a rate entry 05 holds; ra[4] is then empty
     int actions = 0;                       // records of the device
     std::optional<files::SendRecord> last; // the newest of them
+    bool mixed = true;                     // nothing known is no whole set either
 
     // The drive train each axis's values held were computed from, by the
     // newest record that sent a value of the axis; nothing when that record
@@ -61,9 +69,9 @@ bool of_device(const files::SendRecord &record, const QStringList &names);
 // records oldest first, as read.
 Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names);
 
-// For scripts: {"actions", "clock", "ra": [50], "dec": [50], "ra_total",
-// "dec_total", "rate", "ra05_holds_rate"}, each entry {"value", "at",
-// "mount"} or null.
+// For scripts: {"actions", "mixed", "clock", "ra": [50], "dec": [50],
+// "ra_total", "dec_total", "rate", "ra05_holds_rate"}, each entry {"value",
+// "at", "mount"} or null.
 QJsonObject holds_json(const Holds &holds);
 
 // Of the values among bodies (the clock, rows, rates, totals; not "=SD"),

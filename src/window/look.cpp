@@ -308,10 +308,16 @@ QString mark_rule()
 {
     // The selector matches the control itself and not its children (an
     // editable list's own line edit), which carry no such property.
+    // A line of text (the status line is one line high) keeps its height:
+    // thin above and below.
+    const QString line = QStringLiteral(
+        " QLabel[marked=\"true\"] { border-top-width: 1px; border-bottom-width: 1px; }");
     if (g_look == Look::Night)
         return QStringLiteral("*[marked=\"true\"] { border: 3px dashed %1; }")
-            .arg(kNightMark.name());
-    return QStringLiteral("*[marked=\"true\"] { border: 2px solid %1; }").arg(kDayMark.name());
+                   .arg(kNightMark.name()) +
+               line;
+    return QStringLiteral("*[marked=\"true\"] { border: 2px solid %1; }").arg(kDayMark.name()) +
+           line;
 }
 
 QPixmap message_icon(QMessageBox::Icon icon, const QWidget *for_widget, int size)

@@ -95,15 +95,26 @@ void PortControls::show_status()
 
 void PortControls::show_status(const QString &lead)
 {
-    QString text = port_status_text(m_settings.mapping(in_use()));
+    const rwlink::PortMapping m = m_settings.mapping(in_use());
+    QString text = port_status_text(m);
     if (!m_settings.read_error().isEmpty())
         text = QStringLiteral("注意: ポートの割り当てを読めません (%1: %2)。")
                    .arg(QDir::toNativeSeparators(m_settings.path()), m_settings.read_error()) +
                text;
-    const QString last = last_action_text(device_holds());
-    if (!lead.isEmpty())
-        text = lead + QStringLiteral("  ") + text;
-    m_status->say(last.isEmpty() ? text : text + QStringLiteral("  ") + last);
+    const recorded::Holds holds = device_holds();
+    const QString last = last_action_text(holds);
+    const QString mixed = mixed_text(holds);
+    const bool port_trouble = m.presence == rwlink::Presence::Missing ||
+                              !access_problem_text(m).isEmpty() ||
+                              !m_settings.read_error().isEmpty();
+    // The line cuts its end: a mix and the action that left it lead, unless
+    // the port itself is in trouble; where the window's values came from
+    // comes before either.
+    QStringList parts = mixed.isEmpty() || port_trouble ? QStringList{text, last, mixed}
+                                                        : QStringList{mixed, last, text};
+    parts.prepend(lead);
+    parts.removeAll(QString());
+    m_status->say(parts.join(QStringLiteral("  ")), !mixed.isEmpty());
 }
 
 void PortControls::open_dialog()

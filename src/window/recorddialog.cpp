@@ -1,5 +1,6 @@
 #include "recorddialog.h"
 
+#include "alerts.h"
 #include "holds.h"
 #include "recordtext.h"
 #include "screenfit.h"
@@ -48,12 +49,12 @@ RecordDialog::RecordDialog(const files::RecordsRead &read, const QStringList &de
     }
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
+    const recorded::Holds held = recorded::holds_of(read.records, device_names);
     auto *holds = new QPlainTextEdit(this);
     holds->setObjectName(QStringLiteral("holdsView"));
     holds->setReadOnly(true);
     holds->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    holds->setPlainText(
-        holds_text(recorded::holds_of(read.records, device_names), device_names.value(0)));
+    holds->setPlainText(holds_text(held, device_names.value(0)));
 
     auto *split = new QSplitter(Qt::Vertical, this);
     split->addWidget(list);
@@ -64,6 +65,14 @@ RecordDialog::RecordDialog(const files::RecordsRead &read, const QStringList &de
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
+    // A mix leads, marked as the port line marks it.
+    if (const QString mixed = mixed_text(held); !mixed.isEmpty()) {
+        auto *line = new QLabel(mixed, this);
+        line->setObjectName(QStringLiteral("mixedLine"));
+        line->setWordWrap(true);
+        set_marked(line, true);
+        layout->addWidget(line);
+    }
     layout->addWidget(heading);
     layout->addWidget(split, 1);
     layout->addWidget(buttons);

@@ -1,5 +1,7 @@
 #include "statusline.h"
 
+#include "alerts.h"
+
 #include <QFontMetrics>
 
 namespace app {
@@ -53,11 +55,14 @@ StatusLine::StatusLine(QWidget *bar, QWidget *parent) : QLabel(parent), m_bar(ba
     setObjectName(QStringLiteral("statusLine"));
 }
 
-void StatusLine::say(const QString &text)
+void StatusLine::say(const QString &text, bool marked)
 {
+    if (property("marked").toBool() != marked)
+        set_marked(this, marked);
     setToolTip(text);
+    // Within the frame, when there is one.
     setText(fontMetrics().elidedText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')),
-                                     Qt::ElideRight, width()));
+                                     Qt::ElideRight, contentsRect().width()));
     if (!m_bar->isVisible())
         show();
 }
@@ -66,7 +71,7 @@ void StatusLine::say_result(const ActionEnd &end)
 {
     const QString whole = joined(end, end.device, true);
     say(whole);
-    setText(fitted_result(end, fontMetrics(), width()));
+    setText(fitted_result(end, fontMetrics(), contentsRect().width()));
     setToolTip(whole + QStringLiteral("\n\nコントローラーは何も返さないため、わかるのはコマンドを"
                                       "ポートへ書き込んだことまでです。届いたか、受け付けられた"
                                       "かはわかりません。"));

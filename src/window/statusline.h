@@ -26,8 +26,9 @@ public:
     // bar: the progress bar in the same place.
     StatusLine(QWidget *bar, QWidget *parent);
 
-    // One line, its end cut when too long; whole in the tooltip.
-    void say(const QString &text);
+    // One line, its end cut when too long; whole in the tooltip. Marked
+    // when it calls for the operator's eye; the next line says whether.
+    void say(const QString &text, bool marked = false);
     // An action's end, fitted to the line; whole in the tooltip, which also
     // says how little a one-way line tells.
     void say_result(const ActionEnd &end);

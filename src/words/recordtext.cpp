@@ -72,6 +72,21 @@ QString last_action_text(const recorded::Holds &holds)
     return QStringLiteral("前回: ") + record_summary(*holds.last);
 }
 
+QString mixed_text(const recorded::Holds &holds)
+{
+    if (!holds.mixed || holds.actions == 0)
+        return {};
+    return QStringLiteral("注意: コントローラーの値は混在しています。「送信」し直すと揃います。");
+}
+
+QString mixed_text_command_line(const recorded::Holds &holds)
+{
+    if (!holds.mixed || holds.actions == 0)
+        return {};
+    return QStringLiteral("注意: コントローラーの値は混在しています。--calculate --upload で"
+                          "送り直すと揃います。");
+}
+
 QString record_line_text(const files::SendRecord &record)
 {
     QString where = record.port;
@@ -106,16 +121,20 @@ QString holds_text(const recorded::Holds &holds, const QString &device)
     line(QStringLiteral("基本クロック"), clock_text(holds.clock));
     line(QStringLiteral("赤経 総ステップ数"), held_text(holds.ra_total));
     line(QStringLiteral("赤緯 総ステップ数"), held_text(holds.dec_total));
+    // Entry 05 holds the rate or RA row 05, never both.
     line(QStringLiteral("追尾速度 (赤経 05)"),
-         held_text(holds.rate) + (holds.rate && holds.rate_in_ra05
-                                      ? QStringLiteral("  ← 赤経 05 はこの値")
-                                      : QString()));
+         holds.rate ? held_text(holds.rate) + QStringLiteral("  ← 赤経 05 はこの値")
+         : holds.ra[calc::kRateRow - 1] ? QStringLiteral("なし (赤経 05 はテーブルの値)")
+                                        : held_text(holds.rate));
     for (const auto &[title, table] : {std::pair{QStringLiteral("赤経"), &holds.ra},
                                        std::pair{QStringLiteral("赤緯"), &holds.dec}}) {
         text += QStringLiteral("%1 テーブル\n").arg(title);
-        for (int i = 0; i < calc::kTableRows; ++i)
+        for (int i = 0; i < calc::kTableRows; ++i) {
+            const bool rate = holds.rate && table == &holds.ra && i == calc::kRateRow - 1;
             line(QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0')),
-                 held_text((*table)[static_cast<std::size_t>(i)]));
+                 rate ? QStringLiteral("追尾速度 (上記)")
+                      : held_text((*table)[static_cast<std::size_t>(i)]));
+        }
     }
     return text;
 }

@@ -23,6 +23,12 @@ QString record_summary(const files::SendRecord &record);
 // when it has none.
 QString last_action_text(const recorded::Holds &holds);
 
+// When the device holds a mix (recorded::Holds::mixed) by records of it:
+// that it does, and that sending again sets it whole; empty otherwise. The
+// window's names 「送信」, the command line's --upload.
+QString mixed_text(const recorded::Holds &holds);
+QString mixed_text_command_line(const recorded::Holds &holds);
+
 // One line of the record for a list: when, port and device, result, count,
 // mount, and the reason when there is one.
 QString record_line_text(const files::SendRecord &record);

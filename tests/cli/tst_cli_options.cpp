@@ -79,6 +79,11 @@ void tst_CliOptions::usageError_data()
         << "--json は --calculate か --advise か --ports か --history か --holds と一緒に";
     QTest::newRow("holds without a port") << QStringList{"--holds="} << "--holds にはポート";
     QTest::newRow("history and holds") << QStringList{"--history", "--holds", "Com1"} << "一つだけ";
+    // Port-name look-alikes, as --upload refuses them.
+    for (const char *port : {"com1", "COM1", "Com0", "Com21"})
+        QTest::addRow("holds of %s", port)
+            << QStringList{"--holds", port}
+            << QStringLiteral("%1 はポート名ではありません").arg(port);
     QTest::newRow("history with a drive train")
         << QStringList{"--history", "--ra", "1,2,3,4,5"}
         << "--ra は --calculate か --advise か --save-mount";

@@ -170,6 +170,8 @@ private slots:
     void setPortKeepsAndWarns();
     void uploadRecord_data();
     void uploadRecord();
+    void history_data();
+    void history();
 
 private:
     QString ports_file() const;
@@ -199,6 +201,7 @@ void tst_CliUpload::init()
     QFile::remove(ports_file());
     QFile::remove(record_file());
     QDir(m_config.filePath(QStringLiteral("state"))).removeRecursively();
+    QFile::remove(m_config.filePath(QStringLiteral("state"))); // a test's blocker
 }
 
 QString tst_CliUpload::record_file() const
@@ -549,19 +552,66 @@ void tst_CliUpload::uploadRecord()
     QCOMPARE(r.reason.isEmpty(), result == files::SendRecord::Result::Done);
     QVERIFY(r.started <= r.ended);
 
-    // What the device holds by it, as --holds says it for scripts.
+    // What the device holds by it, as --holds says it for scripts; the port
+    // name stands for the device it opens.
     Captured printed(dir);
-    QCOMPARE(app::run_command_line({"rw7300-speedtable", "--holds", line.path(), "--json"}, nullptr,
-                                   no_devices()),
+    QCOMPARE(app::run_command_line(
+                 {"rw7300-speedtable", "--holds", QStringLiteral("Com%1").arg(kPort), "--json"},
+                 nullptr, no_devices()),
              0);
     printed.restore();
     const QJsonObject holds = QJsonDocument::fromJson(printed.out().toUtf8()).object();
     QCOMPARE(holds.value("device").toString(), line.path());
     QCOMPARE(holds.value("actions").toInt(), sent > 0 ? 1 : 0);
+    QCOMPARE(holds.value("mixed"), QJsonValue(sent < 109));
     QCOMPARE(holds.value("ra").toArray().at(0).toObject().value("value").toString(),
              sent > 0 ? default_upload().at(2).mid(6) : QString());
     QCOMPARE(holds.value("dec_total").toObject().value("mount").toString(),
              sent > 0 ? QStringLiteral("EM-200") : QString());
+}
+
+void tst_CliUpload::history_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QStringList>("printed"); // in this order on stdout
+    QTest::newRow("JSON, newest first") << QStringList{"--history", "--json"} << true
+                                        << QStringList{R"("planned":3)", R"("planned":109)"};
+    QTest::newRow("a rate stopped after a whole upload: a mix")
+        << QStringList{"--holds", "/dev/ttyRW"} << true
+        << QStringList{"注意: コントローラーの値は混在しています。--calculate --upload"};
+    QTest::newRow("a record that cannot be read")
+        << QStringList{"--history"} << false << QStringList{};
+}
+
+// The record newest first; one that cannot be read is a failure of its own.
+void tst_CliUpload::history()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, readable);
+    QFETCH(QStringList, printed);
+    files::SendRecord r;
+    r.device = QStringLiteral("/dev/ttyRW");
+    r.started = r.ended = QDateTime::currentDateTime();
+    r.commands = default_upload();
+    r.planned = 109;
+    QVERIFY(readable ? files::append_record(record_file(), r).ok : QDir().mkpath(record_file()));
+    r.commands = QStringList{"&RA052BF2"};
+    r.planned = 3;
+    r.result = files::SendRecord::Result::Cancelled;
+    QCOMPARE(files::append_record(record_file(), r).ok, readable);
+    QTemporaryDir dir;
+    Captured run(dir);
+    const int got =
+        app::run_command_line(QStringList{"rw7300-speedtable"} + arguments, nullptr, no_devices());
+    run.restore();
+    QCOMPARE(got, readable ? 0 : status(ExitStatus::Record));
+    qsizetype at = 0;
+    for (const QString &part : printed) {
+        QVERIFY2(run.out().indexOf(part, at) >= at, qPrintable(part + " in " + run.out()));
+        at = run.out().indexOf(part, at) + part.size();
+    }
+    QCOMPARE(run.out().isEmpty(), printed.isEmpty());
 }
 
 void tst_CliUpload::setPortKeepsAndWarns_data()

@@ -385,29 +385,45 @@ void tst_SendRecord::holds_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<int>("actions");
+    QTest::addColumn<bool>("mixed");
     QTest::newRow("nothing sent") << QList<SendRecord>{} << QStringList{"/dev/ttyUSB0"}
                                   << QStringList{"clock=-", "ra 1=-",   "ra 5=-",     "ra 50=-",
                                                  "dec 1=-", "dec 50=-", "ra_total=-", "dec_total=-"}
-                                  << 0;
+                                  << 0 << true;
     QTest::newRow("one full upload")
         << QList<SendRecord>{record(upload(1), 109)} << QStringList{"/dev/ttyUSB0"}
         << QStringList{"clock==TCLK1", "ra 1=0101",   "ra 5=0105",       "ra 50=0132",
                        "dec 1=0101",   "dec 50=0132", "ra_total=001001", "dec_total=001002"}
-        << 1;
+        << 1 << false;
     // Stopped after the clock, =SD and RA rows 1…28.
+    const SendRecord stopped = record(upload(2, "=TCLK2").mid(0, 30), 109, "/dev/ttyUSB0", 1);
     QTest::newRow("a stopped upload counts to where it stopped")
-        << QList<SendRecord>{record(upload(1), 109),
-                             record(upload(2, "=TCLK2").mid(0, 30), 109, "/dev/ttyUSB0", 1)}
-        << QStringList{"/dev/ttyUSB0"}
+        << QList<SendRecord>{record(upload(1), 109), stopped} << QStringList{"/dev/ttyUSB0"}
         << QStringList{"clock==TCLK2", "ra 1=0201",   "ra 5=0205",       "ra 50=0132",
                        "dec 1=0101",   "dec 50=0132", "ra_total=001001", "dec_total=001002"}
-        << 2;
+        << 2 << true;
+    QTest::newRow("a complete upload after a stopped one")
+        << QList<SendRecord>{record(upload(1), 109), stopped,
+                             record(upload(3), 109, "/dev/ttyUSB0", 2)}
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"clock==TCLK1", "dec_total=003002"} << 3
+        << false;
+    QTest::newRow("a stopped upload of the same values")
+        << QList<SendRecord>{record(upload(1), 109), record(upload(1).mid(0, 30), 109)}
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 1=0101"} << 2 << false;
+    QTest::newRow("only the clock of another upload")
+        << QList<SendRecord>{record(upload(1), 109), record(upload(1, "=TCLK2").mid(0, 1), 109)}
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"clock==TCLK2", "ra 1=0101"} << 2 << true;
+    QTest::newRow("a DEC total alone that differs")
+        << QList<SendRecord>{record(upload(1), 109),
+                             record({rwlink::total_body(calc::Axis::Dec, "00ABCD"), "=SD"}, 2)}
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra_total=001001", "dec_total=00ABCD"} << 2
+        << true;
     QTest::newRow("another device's records do not count")
         << QList<SendRecord>{record(upload(1), 109), record(upload(2), 109, "/dev/ttyUSB1", 1)}
         << QStringList{"/dev/ttyUSB0"}
         << QStringList{"clock==TCLK1", "ra 1=0101",   "ra 5=0105",       "ra 50=0132",
                        "dec 1=0101",   "dec 50=0132", "ra_total=001001", "dec_total=001002"}
-        << 1;
+        << 1 << false;
     SendRecord moved = record(upload(3), 109, "/dev/ttyUSB3", 1);
     moved.stable_device = "/dev/serial/by-id/usb-A";
     SendRecord before = record(upload(1), 109, "/dev/ttyUSB0");
@@ -417,9 +433,10 @@ void tst_SendRecord::holds_data()
         << QStringList{"/dev/ttyUSB9", "/dev/serial/by-id/usb-A"}
         << QStringList{"clock==TCLK1", "ra 1=0301",   "ra 5=0305",       "ra 50=0332",
                        "dec 1=0301",   "dec 50=0332", "ra_total=003001", "dec_total=003002"}
-        << 2;
+        << 2 << false;
 
-    const QStringList rate_keys{"ra 5", "rate", "ra05"};
+    // Entry 05 holds the rate or RA row 05, whichever went last; a rate
+    // whose action completed is a choice, not a mix.
     const auto rate = [](const QString &v, int minutes) {
         return record({rwlink::rate_body(v), rwlink::kNewTable, rwlink::kStoreData}, 3,
                       "/dev/ttyUSB0", minutes);
@@ -427,16 +444,24 @@ void tst_SendRecord::holds_data()
     QTest::newRow("the last of three rates takes entry 05")
         << QList<SendRecord>{record(upload(1), 109), rate("1111", 1), rate("2222", 2),
                              rate("3333", 3)}
-        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=0105", "rate=3333", "ra05=3333"} << 4;
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=-", "rate=3333", "ra05=3333"} << 4
+        << false;
     QTest::newRow("an upload after a rate takes entry 05 back")
         << QList<SendRecord>{rate("1111", 1), record(upload(1), 109, "/dev/ttyUSB0", 2)}
-        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=0105", "rate=1111", "ra05=0105"} << 2;
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=0105", "rate=-", "ra05=0105"} << 2
+        << false;
     QTest::newRow("an upload stopped before row 05 leaves the rate")
         << QList<SendRecord>{rate("1111", 1), record(upload(2).mid(0, 6), 109, "/dev/ttyUSB0", 2)}
-        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=-", "rate=1111", "ra05=1111"} << 2;
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=-", "rate=1111", "ra05=1111"} << 2
+        << true;
     QTest::newRow("a rate stopped before its command")
         << QList<SendRecord>{record(upload(1), 109), record({}, 3, "/dev/ttyUSB0", 1)}
-        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=0105", "rate=-", "ra05=0105"} << 2;
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=0105", "rate=-", "ra05=0105"} << 2
+        << false;
+    QTest::newRow("a rate stopped after its command")
+        << QList<SendRecord>{record(upload(1), 109), record({rwlink::rate_body("1111")}, 3)}
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"ra 5=-", "rate=1111", "ra05=1111"} << 2
+        << true;
 }
 
 void tst_SendRecord::holds()
@@ -445,12 +470,14 @@ void tst_SendRecord::holds()
     QFETCH(QStringList, names);
     QFETCH(QStringList, expected);
     QFETCH(int, actions);
+    QFETCH(bool, mixed);
     QStringList keys;
     for (const QString &e : expected)
         keys << e.left(e.indexOf(QLatin1Char('=')));
     const recorded::Holds holds = recorded::holds_of(records, names);
     QCOMPARE(held(holds, keys), expected);
     QCOMPARE(holds.actions, actions);
+    QCOMPARE(holds.mixed, mixed);
     std::optional<SendRecord> last;
     for (const SendRecord &r : records) {
         if (recorded::of_device(r, names))

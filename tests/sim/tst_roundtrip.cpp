@@ -214,6 +214,7 @@ void tst_RoundTrip::recordHoldsWhatSimulatorHolds()
     const QJsonObject held = recorded::holds_json(
         recorded::holds_of(files::read_records(files::record_path()).records, {link}));
     QCOMPARE(held.value("actions").toInt(), 5);
+    QVERIFY(held.value("mixed").toBool()); // both clocks' rows, as below
     const QJsonObject controller = sim.summary();
     QVERIFY(!controller.isEmpty());
     const auto value = [](const QJsonValue &entry) {
@@ -226,8 +227,11 @@ void tst_RoundTrip::recordHoldsWhatSimulatorHolds()
         const QJsonArray its = controller.value(table).toArray();
         QCOMPARE(mine.size(), 50);
         QCOMPARE(its.size(), 50);
+        // The simulator keeps the last RA row 05 beside the rate that took
+        // entry 05; the record lists only what the entry still holds.
+        const bool rate = QLatin1String(table) == "ra" && held.value("ra05_holds_rate").toBool();
         for (int i = 0; i < 50; ++i)
-            QVERIFY2(value(mine.at(i)) == its.at(i),
+            QVERIFY2(value(mine.at(i)) == (rate && i == 4 ? QJsonValue() : its.at(i)),
                      qPrintable(QStringLiteral("%1 %2").arg(table).arg(i + 1)));
     }
     QCOMPARE(value(held.value("ra_total")), controller.value("ra_total"));

@@ -56,6 +56,7 @@ private slots:
     void actionLeavesRecord();
     void unwritableRecord_data();
     void unwritableRecord();
+    void portLineNamesLastAction_data();
     void portLineNamesLastAction();
     void differenceBeforeSend_data();
     void differenceBeforeSend();
@@ -221,18 +222,42 @@ void tst_WindowRecord::unwritableRecord()
     QVERIFY(!runner()->is_running());
 }
 
+void tst_WindowRecord::portLineNamesLastAction_data()
+{
+    QTest::addColumn<bool>("stopped"); // cancelled at move 10: the controller holds a mix
+    QTest::addColumn<QString>("last");
+    QTest::newRow("whole upload") << false << QStringLiteral("送信完了 109 個");
+    QTest::newRow("upload stopped half-way") << true << QStringLiteral("中止 10 / 109 個");
+}
+
 void tst_WindowRecord::portLineNamesLastAction()
 {
+    QFETCH(bool, stopped);
+    QFETCH(QString, last);
     QVERIFY2(!status_text().contains(QStringLiteral("前回")), qPrintable(status_text()));
+    m_time->set_on_move([this, stopped] {
+        if (stopped && m_time->moves() == 10)
+            runner()->cancel();
+    });
     QVERIFY(send("Command2"));
     // At start-up, the line that names the port's device adds the last action.
     const ScopedEnv port(QByteArray("RW7300_COM1"), m_line->path().toLocal8Bit());
     m_window.reset();
     open_window();
-    const QString expected = QStringLiteral("前回: %1 送信完了 109 個")
-                                 .arg(records().last().ended.toLocalTime().toString("MM/dd HH:mm"));
-    QVERIFY2(m_window->findChild<QLabel *>("statusLine")->toolTip().contains(expected),
-             qPrintable(m_window->findChild<QLabel *>("statusLine")->toolTip()));
+    auto *line = m_window->findChild<QLabel *>("statusLine");
+    const QString expected =
+        QStringLiteral("前回: %1 %2")
+            .arg(records().last().ended.toLocalTime().toString("MM/dd HH:mm"), last);
+    QVERIFY2(line->toolTip().contains(expected), qPrintable(line->toolTip()));
+    // A mix and its fix lead the line, marked, and 「送信記録」 too.
+    const QString mix = QStringLiteral("注意: コントローラーの値は混在しています。「送信」し直す");
+    QCOMPARE(line->property("marked").toBool(), stopped);
+    QCOMPARE(status_text().startsWith(mix), stopped);
+    QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
+    QDialog *dialog = nullptr;
+    QTRY_VERIFY((dialog = m_window->findChild<QDialog *>("recordDialog")) && dialog->isVisible());
+    auto *lead = dialog->findChild<QLabel *>("mixedLine");
+    QCOMPARE(lead && lead->property("marked").toBool() && lead->text().startsWith(mix), stopped);
 }
 
 void tst_WindowRecord::differenceBeforeSend_data()
@@ -324,9 +349,12 @@ void tst_WindowRecord::dialogListsNewestFirst()
     QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("送信完了"));
     const QString holds = dialog->findChild<QPlainTextEdit *>("holdsView")->toPlainText();
     const QString rate = records().last().commands.first().mid(5);
+    // Entry 05 holds the rate: RA row 05 of the upload is no longer held.
     QVERIFY2(holds.contains(rate + QStringLiteral("  ")) &&
-                 holds.contains(QStringLiteral("← 赤経 05 はこの値")),
+                 holds.contains(QStringLiteral("← 赤経 05 はこの値")) &&
+                 holds.contains(QStringLiteral("  05  追尾速度 (上記)")),
              qPrintable(holds));
+    QVERIFY(!dialog->findChild<QLabel *>("mixedLine")); // a rate is a choice, not a mix
     // The key again raises the one dialog rather than opening another.
     QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
     QCOMPARE(m_window->findChildren<QDialog *>("recordDialog").size(), 1);
