@@ -107,12 +107,11 @@ void PortControls::show_status(const QString &lead)
     const bool port_trouble = m.presence == rwlink::Presence::Missing ||
                               !access_problem_text(m).isEmpty() ||
                               !m_settings.read_error().isEmpty();
-    // The line cuts its end: a mix and the action that left it lead, unless
-    // the port itself is in trouble; where the window's values came from
-    // comes before either.
-    QStringList parts = mixed.isEmpty() || port_trouble ? QStringList{text, last, mixed}
-                                                        : QStringList{mixed, last, text};
-    parts.prepend(lead);
+    // The line cuts its end: the port's trouble leads, then a mix and the
+    // action that left it; where the window's values came from after them.
+    QStringList parts = port_trouble      ? QStringList{text, mixed, last, lead}
+                        : mixed.isEmpty() ? QStringList{lead, text, last}
+                                          : QStringList{mixed, last, lead, text};
     parts.removeAll(QString());
     m_status->say(parts.join(QStringLiteral("  ")), !mixed.isEmpty());
 }
