@@ -61,6 +61,7 @@ private slots:
     void filesBesideWritableProgram();
     void filesInUserDirectoryOtherwise();
     void readOnlyProgramDirectory();
+    void udevRuleInstalled();
 
 private:
     QTemporaryDir m_home;
@@ -186,6 +187,24 @@ void tst_Packaging::readOnlyProgramDirectory()
     QVERIFY2(help.contains(home.filePath(QStringLiteral("rw7300-speedtable"))), qPrintable(help));
     // Named, not made: --help writes nothing.
     QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("rw7300-speedtable"))));
+}
+
+// The package is made from the install: the rule goes where udev reads
+// it, numbered before 73-seat-late.rules, which turns the tag into access.
+void tst_Packaging::udevRuleInstalled()
+{
+    QFile script(QStringLiteral(PACKAGING_BUILD_DIR "/cmake_install.cmake"));
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    const QByteArray install = script.readAll();
+    const QByteArray rule = "70-rw7300-speedtable.rules";
+    QVERIFY(install.contains("DESTINATION \"${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d\" TYPE FILE "
+                             "FILES \"" PACKAGING_SOURCE_DIR "/" +
+                             rule + '"'));
+    QVERIFY(rule.left(2).toInt() < 73);
+    QFile file(QStringLiteral(PACKAGING_SOURCE_DIR "/") + QString::fromLatin1(rule));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(
+        "\nSUBSYSTEM==\"tty\", ENV{ID_BUS}==\"usb\", TAG+=\"uaccess\"\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_Packaging)
