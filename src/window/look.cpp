@@ -308,9 +308,16 @@ QString mark_rule()
 {
     // The selector matches the control itself and not its children (an
     // editable list's own line edit), which carry no such property.
+    // The status line, one line high, has no room for the thicker
+    // frame, which would run through its text: a thin one and a dim band.
     if (g_look == Look::Night)
-        return QStringLiteral("*[marked=\"true\"] { border: 3px dashed %1; }")
-            .arg(kNightMark.name());
+        return QStringLiteral("*[marked=\"true\"] { border: 3px dashed %1; } "
+                              "app--StatusLine[marked=\"true\"] { border: 1px solid %1; "
+                              "background-color: rgba(%2, %3, %4, 48); }")
+            .arg(kNightMark.name())
+            .arg(kNightMark.red())
+            .arg(kNightMark.green())
+            .arg(kNightMark.blue());
     return QStringLiteral("*[marked=\"true\"] { border: 2px solid %1; }").arg(kDayMark.name());
 }
 

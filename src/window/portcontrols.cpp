@@ -82,20 +82,28 @@ void PortControls::update_view()
     m_combo->setToolTip(tip);
     m_button->setToolTip(QStringLiteral("%1…\n%2").arg(kPortDialogTitle, mapping_summary(m)));
     const bool missing = m.presence == rwlink::Presence::Missing;
-    if (m_combo->property("portMissing").toBool() != missing) {
-        m_combo->setProperty("portMissing", missing);
-        set_marked(m_combo, missing);
-    }
+    m_combo->setProperty("portMissing", missing);
+    // Marked when sending could only fail: the device gone, or refused.
+    if (const bool unusable = missing || m.refused();
+        m_combo->property("marked").toBool() != unusable)
+        set_marked(m_combo, unusable);
 }
 
 void PortControls::show_status()
 {
-    QString text = port_status_text(m_settings.mapping(in_use()));
+    const rwlink::PortMapping m = m_settings.mapping(in_use());
+    QString text = port_status_text(m);
     if (!m_settings.read_error().isEmpty())
         text = QStringLiteral("注意: ポートの割り当てを読めません (%1: %2)。")
                    .arg(QDir::toNativeSeparators(m_settings.path()), m_settings.read_error()) +
                text;
     const QString last = last_action_text(device_holds());
+    if (m.refused()) {
+        // The fix alone fits the line; the rest is one hover away.
+        m_status->warn(text, access_problem_text(m) + QLatin1Char('\n') + mapping_summary(m) +
+                                 (last.isEmpty() ? QString() : QLatin1Char('\n') + last));
+        return;
+    }
     m_status->say(last.isEmpty() ? text : text + QStringLiteral("  ") + last);
 }
 

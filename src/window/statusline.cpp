@@ -1,5 +1,7 @@
 #include "statusline.h"
 
+#include "alerts.h"
+
 namespace app {
 
 StatusLine::StatusLine(QWidget *bar, QWidget *parent) : QLabel(parent), m_bar(bar)
@@ -9,11 +11,20 @@ StatusLine::StatusLine(QWidget *bar, QWidget *parent) : QLabel(parent), m_bar(ba
 
 void StatusLine::say(const QString &text)
 {
+    if (property("marked").toBool())
+        set_marked(this, false);
     setToolTip(text);
     setText(fontMetrics().elidedText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')),
                                      Qt::ElideRight, width()));
     if (!m_bar->isVisible())
         show();
+}
+
+void StatusLine::warn(const QString &line, const QString &details)
+{
+    say(line);
+    setToolTip(details);
+    set_marked(this, true);
 }
 
 void StatusLine::say_result(const QString &text)

@@ -17,6 +17,9 @@ public:
 
     // One line, its end cut when too long; whole in the tooltip.
     void say(const QString &text);
+    // Something to fix before sending: line, made to fit, marked; details
+    // in the tooltip. The next say() takes the mark away.
+    void warn(const QString &line, const QString &details);
     // An action's end: the port and device in the middle are cut, the time
     // at the end kept; the tooltip says how little a one-way line tells.
     void say_result(const QString &text);

@@ -65,6 +65,7 @@ private slots:
     void controllerButtonsWaitForTheAction();
     void everyUploadStartsWithEmptyBars();
     void lineLostMidUpload();
+    void missingDevice_data();
     void missingDevice();
     void closingWindowAsks_data();
     void closingWindowAsks();
@@ -641,19 +642,38 @@ void tst_WindowLink::lineLostMidUpload()
     QVERIFY(button("Command2")->isEnabled());
 }
 
+void tst_WindowLink::missingDevice_data()
+{
+    QTest::addColumn<bool>("plainFile"); // there, but no serial port
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("english"); // what Qt or the system would have said
+    QTest::newRow("missing") << false << QStringLiteral("ファイルまたはデバイスがありません")
+                             << QStringLiteral("No such file");
+    QTest::newRow("a plain file") << true << QStringLiteral("シリアルポートではありません")
+                                  << QStringLiteral("Inappropriate ioctl");
+}
+
 void tst_WindowLink::missingDevice()
 {
+    QFETCH(bool, plainFile);
+    QFETCH(QString, reason);
+    QFETCH(QString, english);
     click("Command1");
-    const ScopedEnv device("RW7300_COM9", "/dev/rw7300-no-such-device");
+    const QString path = plainFile ? m_dir->filePath("plain") : "/dev/rw7300-no-such-device";
+    if (plainFile) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const ScopedEnv device("RW7300_COM9", path.toLocal8Bit());
     use_port(9);
     const int beeps = app::beep_count();
     QVERIFY(click_and_finish("Command2"));
     QVERIFY(warning());
     QTRY_VERIFY(warning()->isVisible());
     const QString text = warning()->text();
-    QVERIFY2(text.contains(QStringLiteral("Com9")) &&
-                 text.contains(QStringLiteral("/dev/rw7300-no-such-device")) &&
-                 text.contains(QStringLiteral("RW7300_COM")),
+    QVERIFY2(text.contains(QStringLiteral("Com9")) && text.contains(path) &&
+                 text.contains(QStringLiteral("RW7300_COM")) && text.contains(reason) &&
+                 !text.contains(english),
              qPrintable(text));
     QCOMPARE(app::beep_count(), beeps);
     QCOMPARE(m_time->moves(), 0); // no sixteen seconds of progress

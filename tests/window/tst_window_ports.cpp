@@ -3,6 +3,7 @@
 #include "fakeclock.h"
 #include "form1.h"
 #include "portdialog.h"
+#include "porttext.h"
 #include "portview.h"
 #include "ptyline.h"
 #include "scopedenv.h"
@@ -22,6 +23,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -92,6 +94,7 @@ private:
     QList<DetectedPort> m_present;
     DeviceFiles m_files;   // /dev besides the ports present
     QStringList m_refused; // devices this user may not open
+    rwlink::GroupMembership m_serial_group = rwlink::GroupMembership::NotMember;
     std::unique_ptr<FakeClock> m_time;
     std::unique_ptr<Form1> m_window;
 };
@@ -107,6 +110,7 @@ void tst_WindowPorts::init()
     m_present = {usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1")};
     m_files.clear();
     m_refused.clear();
+    m_serial_group = rwlink::GroupMembership::NotMember;
     m_time = std::make_unique<FakeClock>(1000);
 }
 
@@ -123,9 +127,9 @@ void tst_WindowPorts::cleanup()
 void tst_WindowPorts::start_window()
 {
     m_window.reset();
-    m_window =
-        std::make_unique<Form1>(m_data->path(), m_time.get(),
-                                fake_devices([this] { return m_present; }, m_files, m_refused));
+    m_window = std::make_unique<Form1>(
+        m_data->path(), m_time.get(),
+        fake_devices([this] { return m_present; }, m_files, m_refused, m_serial_group));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -339,56 +343,106 @@ void tst_WindowPorts::assignedLineReceivesUpload()
 
 void tst_WindowPorts::permissionSaidBeforeSending_data()
 {
+    using rwlink::GroupMembership;
     QTest::addColumn<bool>("alone");   // the adapter is the only one, so Com1's
     QTest::addColumn<bool>("refused"); // this user may not open it
-    QTest::newRow("first night: the one adapter, refused") << true << true;
-    QTest::newRow("the one adapter, allowed") << true << false;
-    QTest::newRow("assigned to Com3, refused, picked") << false << true;
-    QTest::newRow("assigned to Com3, allowed, picked") << false << false;
+    QTest::addColumn<GroupMembership>("group");
+    QTest::addColumn<QString>("said"); // the fix, when refused
+    const QString usermod = QStringLiteral("sudo usermod -aG dialout $USER");
+    QTest::newRow("first night: the one adapter, refused")
+        << true << true << GroupMembership::NotMember << usermod;
+    QTest::newRow("after usermod, before a new login")
+        << true << true << GroupMembership::NextLogin
+        << QStringLiteral("dialout グループには入っていますが、ログインし直すまで効きません");
+    QTest::newRow("the one adapter, allowed")
+        << true << false << GroupMembership::NotMember << QString();
+    QTest::newRow("assigned to Com3, refused, picked")
+        << false << true << GroupMembership::NotMember << usermod;
+    QTest::newRow("assigned to Com3, allowed, picked")
+        << false << false << GroupMembership::NotMember << QString();
 }
 
 // The line naming the port's device says, before anything is sent, that
-// this user may not open it and what to do: at start-up and on a pick.
+// this user may not open it and what to do, at start-up and on a pick: the
+// port box and the line marked, the device by the name the operator knows.
+// Sending then says the fix instead of opening the device.
 void tst_WindowPorts::permissionSaidBeforeSending()
 {
     QFETCH(bool, alone);
     QFETCH(bool, refused);
-    // Root may open anything; the refusal is the stand-in machine's.
-    const QString tty = m_data->filePath("ttyUSB0");
-    QVERIFY(write_file(tty, {}));
-    m_present = {usb_adapter(tty)};
+    QFETCH(rwlink::GroupMembership, group);
+    QFETCH(QString, said);
+    PtyLine line(20);
+    QVERIFY(line.ok());
+    const ScopedEnv no_override("RW7300_COM20", QByteArray()); // PtyLine points Com20 itself
+    const QString tty = line.path();
+    const QString by_id = m_data->filePath("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    QVERIFY(QFile::link(tty, by_id));
+    m_present = {usb_adapter(tty, by_id)};
     if (!alone) {
         m_present << usb_adapter("/dev/ttyUSB1");
         QDir().mkpath(m_config->filePath("rw7300-speedtable"));
         QVERIFY(write_file(assignments_path(), "Com3=" + tty.toUtf8() + "\n"));
     }
+    // Root may open anything; the refusal is the stand-in machine's.
     if (refused)
-        m_refused << tty;
+        m_refused << tty << by_id;
+    m_serial_group = group;
     start_window();
     QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
-    // Whole in the tooltip; the line itself, cut to its width, still shows
-    // the command.
-    const auto dialout_said = [this] {
-        const QString whole = m_window->findChild<QLabel *>("statusLine")->toolTip();
-        return whole.contains(QStringLiteral("権限がありません")) &&
-               whole.contains(QStringLiteral("sudo usermod -aG dialout $USER")) &&
-               whole.contains(QStringLiteral("ログインし直して")) &&
-               status().contains(QStringLiteral("sudo usermod -aG dialout"));
-    };
-    QVERIFY2(dialout_said() == (alone && refused), qPrintable(status()));
-    if (alone) {
-        QVERIFY2(status().contains(tty), qPrintable(status()));
-        QCOMPARE(device_shown(1).section(' ', 0, 0), tty);
-        return;
+    if (!alone) {
+        combo()->setFocus();
+        QTest::keyClick(combo(), Qt::Key_Down);
+        QTest::keyClick(combo(), Qt::Key_Down);
+        QCOMPARE(combo()->currentText(), QStringLiteral("Com3"));
     }
-    combo()->setFocus();
-    QTest::keyClick(combo(), Qt::Key_Down);
-    QTest::keyClick(combo(), Qt::Key_Down);
-    QCOMPARE(combo()->currentText(), QStringLiteral("Com3"));
-    QVERIFY2(status().contains(tty), qPrintable(status()));
-    QVERIFY2(dialout_said() == refused, qPrintable(status()));
+    auto *status_line = m_window->findChild<QLabel *>("statusLine");
+    QVERIFY2(status().contains(tty) && !status().contains(by_id), qPrintable(status()));
+    if (alone)
+        QCOMPARE(device_shown(1).section(' ', 0, 0), tty);
+    QCOMPARE(combo()->property("marked").toBool(), refused);
+    QCOMPARE(status_line->property("marked").toBool(), refused);
     QVERIFY2(combo()->toolTip().contains(QStringLiteral("dialout")) == refused,
              qPrintable(combo()->toolTip()));
+    if (!refused)
+        return;
+    const QString whole = status_line->toolTip();
+    QVERIFY2(whole.contains(QStringLiteral("権限がありません")) && whole.contains(said) &&
+                 whole.contains(QStringLiteral("usermod")) ==
+                     (group == rwlink::GroupMembership::NotMember),
+             qPrintable(whole));
+    // The line as it reads for the usual device fits the marked line whole.
+    rwlink::PortMapping usual;
+    usual.device = QStringLiteral("/dev/ttyUSB0");
+    usual.presence = rwlink::Presence::Detected;
+    usual.access_error = EACCES;
+    usual.serial_group = group;
+    QVERIFY2(status_line->fontMetrics().horizontalAdvance(app::access_problem_line(usual)) <=
+                 status_line->contentsRect().width(),
+             qPrintable(app::access_problem_line(usual)));
+
+    // Nothing opened, nothing written: the fix instead, for 送信 by its key
+    // and for a single command.
+    QTest::keyClick(m_window.get(), Qt::Key_F5);
+    auto *runner = m_window->findChild<rwlink::ActionRunner *>("actionRunner");
+    QSignalSpy finished(runner, &rwlink::ActionRunner::finished);
+    const std::function<void()> ways[] = {
+        [this] { QTest::keyClick(m_window.get(), Qt::Key_Return, Qt::ControlModifier); },
+        [this] {
+            QTest::mouseClick(m_window->findChild<QPushButton *>("Command3"), Qt::LeftButton);
+        }};
+    for (const auto &send : ways) {
+        send();
+        QMessageBox *box = nullptr;
+        for (QMessageBox *shown : m_window->findChildren<QMessageBox *>("portRefused"))
+            box = shown->isVisible() ? shown : box;
+        QVERIFY(box);
+        QVERIFY2(box->text().contains(tty) && box->text().contains(said), qPrintable(box->text()));
+        box->close();
+    }
+    QVERIFY(!warning());
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(line.read_all(), QByteArray());
 }
 
 void tst_WindowPorts::typedPathKeptByStableName_data()
