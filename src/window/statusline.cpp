@@ -23,8 +23,10 @@ void StatusLine::say(const QString &text)
 void StatusLine::warn(const QString &line, const QString &details)
 {
     say(line);
-    setToolTip(details);
     set_marked(this, true);
+    // Within the frame the mark draws.
+    setText(fontMetrics().elidedText(line, Qt::ElideRight, contentsRect().width()));
+    setToolTip(details);
 }
 
 void StatusLine::say_result(const QString &text)
