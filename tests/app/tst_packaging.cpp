@@ -195,16 +195,9 @@ void tst_Packaging::udevRuleInstalled()
 {
     QFile script(QStringLiteral(PACKAGING_BUILD_DIR "/cmake_install.cmake"));
     QVERIFY(script.open(QIODevice::ReadOnly));
-    const QByteArray install = script.readAll();
-    const QByteArray rule = "70-rw7300-speedtable.rules";
-    QVERIFY(install.contains("DESTINATION \"${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d\" TYPE FILE "
-                             "FILES \"" PACKAGING_SOURCE_DIR "/" +
-                             rule + '"'));
-    QVERIFY(rule.left(2).toInt() < 73);
-    QFile file(QStringLiteral(PACKAGING_SOURCE_DIR "/") + QString::fromLatin1(rule));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains(
-        "\nSUBSYSTEM==\"tty\", ENV{ID_BUS}==\"usb\", TAG+=\"uaccess\"\n"));
+    QVERIFY(script.readAll().contains(
+        R"(DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d" TYPE FILE FILES ")" PACKAGING_SOURCE_DIR
+        "/70-rw7300-speedtable.rules\""));
 }
 
 QTEST_GUILESS_MAIN(tst_Packaging)

@@ -30,52 +30,40 @@ void tst_LinkText::systemReasons_data()
     QTest::addColumn<int>("error");
     QTest::addColumn<QSerialPort::SerialPortError>("serial");
     QTest::addColumn<QString>("expected");
-    QTest::addColumn<bool>("inTable"); // a file's reason says the same
     QTest::newRow("no such file") << ENOENT << QSerialPort::DeviceNotFoundError
-                                  << QStringLiteral("ファイルまたはデバイスがありません") << true;
+                                  << QStringLiteral("ファイルまたはデバイスがありません");
     QTest::newRow("permission") << EACCES << QSerialPort::PermissionError
-                                << QStringLiteral("権限がありません") << true;
-    QTest::newRow("busy") << EBUSY << QSerialPort::PermissionError << QStringLiteral("使用中です")
-                          << true;
+                                << QStringLiteral("権限がありません");
+    QTest::newRow("busy") << EBUSY << QSerialPort::PermissionError << QStringLiteral("使用中です");
     QTest::newRow("I/O error") << EIO << QSerialPort::ResourceError
-                               << QStringLiteral("入出力エラー") << true;
+                               << QStringLiteral("入出力エラー");
     QTest::newRow("try again") << EAGAIN << QSerialPort::WriteError
                                << QStringLiteral(
-                                      "一時的に受け付けられません。もう一度試してください")
-                               << true;
+                                      "一時的に受け付けられません。もう一度試してください");
     QTest::newRow("no space") << ENOSPC << QSerialPort::WriteError
-                              << QStringLiteral("空き容量がありません") << true;
-    QTest::newRow("a file, not a tty (Inappropriate ioctl)")
-        << ENOTTY << QSerialPort::UnknownError << QStringLiteral("シリアルポートではありません")
-        << true;
+                              << QStringLiteral("空き容量がありません");
+    QTest::newRow("Inappropriate ioctl: a file, no tty")
+        << ENOTTY << QSerialPort::UnknownError << QStringLiteral("シリアルポートではありません");
     QTest::newRow("another number: Qt's class")
-        << EMLINK << QSerialPort::WriteError << QStringLiteral("書き込めません") << false;
+        << EMLINK << QSerialPort::WriteError << QStringLiteral("書き込めません");
     QTest::newRow("another number, no class: the number")
-        << EMLINK << QSerialPort::UnknownError << QStringLiteral("システムエラー %1").arg(EMLINK)
-        << false;
-    QTest::newRow("lock file taken: Qt's own words")
-        << 0 << QSerialPort::PermissionError << QStringLiteral("使用中か、権限がありません")
-        << false;
-    QTest::newRow("no number, Qt's class known")
-        << 0 << QSerialPort::ResourceError << QStringLiteral("デバイスが使えなくなりました")
-        << false;
+        << EMLINK << QSerialPort::UnknownError << QStringLiteral("システムエラー %1").arg(EMLINK);
+    QTest::newRow("Qt's own words for a lock file taken")
+        << 0 << QSerialPort::PermissionError << QStringLiteral("使用中か、権限がありません");
     QTest::newRow("no number, nothing known")
-        << 0 << QSerialPort::UnknownError << QStringLiteral("原因不明のエラー") << false;
+        << 0 << QSerialPort::UnknownError << QStringLiteral("原因不明のエラー");
 }
 
-// A serial port's failure is said in Japanese whatever Qt or the system
-// wrote ("Permission error while locking the device", "Inappropriate ioctl
-// for device"); a file's keeps the system's own words for a number the
-// table does not know.
+// A serial failure is said in Japanese whatever Qt or the system wrote; a
+// file's keeps the system's words for a number the table does not know.
 void tst_LinkText::systemReasons()
 {
     QFETCH(int, error);
     QFETCH(QSerialPort::SerialPortError, serial);
     QFETCH(QString, expected);
-    QFETCH(bool, inTable);
     const QString own = QStringLiteral("Some system words");
     QCOMPARE(app::serial_reason_text(serial, error), expected);
-    QCOMPARE(app::system_reason_text(error, own), inTable ? expected : own);
+    QCOMPARE(app::system_reason_text(error, own), error == 0 || error == EMLINK ? own : expected);
 }
 
 void tst_LinkText::linkFailures_data()
@@ -121,14 +109,14 @@ void tst_LinkText::refusedDevice_data()
     QTest::addColumn<GroupMembership>("group");
     QTest::addColumn<QString>("said"); // in the line, the whole and the message
     QTest::addColumn<QString>("unsaid");
-    QTest::newRow("not in dialout: join it")
+    QTest::newRow("not in dialout")
         << GroupMembership::NotMember << "sudo usermod -aG dialout $USER"
         << "入っています";
     QTest::newRow("in the database, not in this login")
         << GroupMembership::NextLogin
         << "dialout グループには入っていますが、ログインし直すまで効きません"
         << "usermod";
-    QTest::newRow("in this login and still refused")
+    QTest::newRow("in this login, still refused")
         << GroupMembership::InLogin << "グループでも開けません"
         << "usermod";
 }
@@ -140,23 +128,19 @@ void tst_LinkText::refusedDevice()
     QFETCH(rwlink::GroupMembership, group);
     QFETCH(QString, said);
     QFETCH(QString, unsaid);
-    rwlink::PortMapping m;
-    m.number = 3;
-    m.device = kAdapterStableName;
-    m.detected = usb_adapter(QStringLiteral("/dev/ttyUSB0"), kAdapterStableName);
-    m.presence = rwlink::Presence::Detected;
-    m.access_error = EACCES;
-    m.serial_group = group;
-    const QString line = app::access_problem_line(m);
-    QCOMPARE(app::port_status_text(m), line);
-    for (const QString &text : {line, app::access_problem_text(m), app::access_refusal_text(m)}) {
-        QVERIFY2(text.contains(QStringLiteral("/dev/ttyUSB0")), qPrintable(text));
-        QVERIFY2(!text.contains(QStringLiteral("by-id")), qPrintable(text));
-        QVERIFY2(text.contains(said) && !text.contains(unsaid), qPrintable(text));
-    }
-    QVERIFY(app::access_refusal_text(m).startsWith(QStringLiteral("Com3 ")));
-    m.access_error = 0;
-    QVERIFY(app::access_problem_line(m).isEmpty());
+    const rwlink::PortMapping m{3,
+                                kAdapterStableName,
+                                rwlink::PortSource::Assigned,
+                                rwlink::Presence::Detected,
+                                usb_adapter("/dev/ttyUSB0", kAdapterStableName),
+                                EACCES,
+                                group};
+    QCOMPARE(app::port_status_text(m), app::access_problem_line(m));
+    for (const QString &text :
+         {app::access_problem_line(m), app::access_problem_text(m), app::access_refusal_text(m)})
+        QVERIFY2(text.contains("/dev/ttyUSB0") && !text.contains("by-id") && text.contains(said) &&
+                     !text.contains(unsaid),
+                 qPrintable(text));
 }
 
 void tst_LinkText::totalOutOfRange()
