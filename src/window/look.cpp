@@ -13,6 +13,7 @@
 #include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QSvgRenderer>
 #include <QToolTip>
 #include <QWidget>

@@ -53,7 +53,7 @@ QString serial_reason_text(QSerialPort::SerialPortError error, int system_error)
 {
     // Qt's own words and the system's are English: the number, or else
     // Qt's class of the error, is said instead.
-    if (const QString known = system_reason_text(system_error, {}); !known.isEmpty())
+    if (QString known = system_reason_text(system_error, {}); !known.isEmpty())
         return known;
     switch (error) {
     case QSerialPort::DeviceNotFoundError:

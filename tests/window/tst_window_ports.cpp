@@ -416,7 +416,7 @@ void tst_WindowPorts::permissionSaidBeforeSending()
     QSignalSpy finished(m_window->findChild<rwlink::ActionRunner *>("actionRunner"),
                         &rwlink::ActionRunner::finished);
     QTest::keyClick(m_window.get(), Qt::Key_Return, Qt::ControlModifier);
-    QMessageBox *box = m_window->findChild<QMessageBox *>("portRefused");
+    auto *box = m_window->findChild<QMessageBox *>("portRefused");
     QVERIFY(box && box->text().contains(tty) && box->text().contains(advice));
     delete box;
     QTest::mouseClick(m_window->findChild<QPushButton *>("Command3"), Qt::LeftButton);
