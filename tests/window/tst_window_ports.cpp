@@ -403,11 +403,9 @@ void tst_WindowPorts::permissionSaidBeforeSending()
     const QString advice = app::dialout_advice(group);
     QVERIFY2(status_line->toolTip().contains(advice), qPrintable(status_line->toolTip()));
     // As it reads for the usual device, the line fits inside its mark.
-    const QString usual = app::access_problem_line({.device = "/dev/ttyUSB0",
-                                                    .presence = rwlink::Presence::Detected,
-                                                    .access_error = EACCES,
-                                                    .serial_group = group});
-    QVERIFY(status_line->fontMetrics().horizontalAdvance(usual) <=
+    const QString fitted = app::access_problem_line(
+        {1, "/dev/ttyUSB0", {}, rwlink::Presence::Detected, {}, EACCES, group});
+    QVERIFY(status_line->fontMetrics().horizontalAdvance(fitted) <=
             status_line->contentsRect().width());
 
     // Nothing opened, nothing written: the fix instead, for 送信 by its key
