@@ -35,9 +35,9 @@ void add_stable_names(QList<DetectedPort> &ports, const QStringList &links,
 }
 
 PortMap::PortMap(Assignments assigned, QList<DetectedPort> detected, DeviceResolver resolve,
-                 DeviceAccess access)
+                 DeviceAccess access, GroupCheck groups)
     : m_assigned(std::move(assigned)), m_detected(std::move(detected)),
-      m_resolve(std::move(resolve)), m_access(std::move(access))
+      m_resolve(std::move(resolve)), m_access(std::move(access)), m_groups(std::move(groups))
 {
 }
 
@@ -139,6 +139,9 @@ void PortMap::look_up(PortMapping &m) const
         m.presence = Presence::Missing;
     // Asked each time: a new log-in or a udev rule may have changed it.
     m.access_error = m.presence != Presence::Missing && m_access ? m_access(m.device) : 0;
+    // Only then: the advice for a refused device depends on it.
+    if (m.refused() && m_groups)
+        m.serial_group = m_groups(kSerialGroup);
 }
 
 QString PortMap::resolved(const QString &device) const

@@ -13,11 +13,14 @@
 // plugged in.
 
 #include "commands.h"
+#include "usergroups.h"
 
 #include <QList>
+#include <QSerialPort>
 #include <QString>
 
 #include <array>
+#include <cerrno>
 #include <functional>
 #include <optional>
 
@@ -54,6 +57,7 @@ struct Devices {
     PortLister ports;
     DeviceResolver resolve;
     DeviceAccess access; // none: not asked, taken as allowed
+    GroupCheck groups;   // none: not asked
 };
 
 // The machine's own: the serial ports it reports, with their stable names
@@ -86,6 +90,11 @@ struct PortMapping {
     Presence presence = Presence::Missing;
     std::optional<DetectedPort> detected;
     int access_error = 0; // errno when the device is there but may not be opened
+    // This user's place in kSerialGroup, asked only when the device is refused.
+    GroupMembership serial_group = GroupMembership::Unknown;
+
+    // This user may not open the device: opening it would only fail.
+    bool refused() const { return access_error == EACCES || access_error == EPERM; }
 };
 
 // Why a port did not open, for the caller to word with what it knows (the
@@ -96,6 +105,7 @@ struct OpenFailure {
     PortMapping mapping;  // number 0 when a device path was opened directly
     QString reason;       // the system's words
     int system_error = 0; // errno, when the reason is known to be one
+    QSerialPort::SerialPortError error = QSerialPort::UnknownError; // Qt's class of it
 };
 
 // Assigned devices by port number (index n - 1); empty where none.
@@ -105,7 +115,7 @@ class PortMap {
 public:
     PortMap() = default; // nothing assigned, detected or there
     PortMap(Assignments assigned, QList<DetectedPort> detected, DeviceResolver resolve,
-            DeviceAccess access = {});
+            DeviceAccess access = {}, GroupCheck groups = {});
 
     PortMapping mapping(int number) const;
     // What the machine has of a device path (presence, the port reported,
@@ -132,6 +142,7 @@ private:
     QList<DetectedPort> m_detected;
     DeviceResolver m_resolve;
     DeviceAccess m_access;
+    GroupCheck m_groups;
 };
 
 // The platform's own device for port n.

@@ -86,8 +86,9 @@ bool SerialLink::open_port(const QString &combo_text)
     m_last_errno = 0;
     if (!m_port.open(QIODevice::ReadWrite)) {
         const int error_number = m_last_errno;
-        m_open_failure = OpenFailure{failure_kind(m_port.error()), mapping, m_port.errorString(),
-                                     system_error_of(error_number, m_port.errorString())};
+        m_open_failure =
+            OpenFailure{failure_kind(m_port.error()), mapping, m_port.errorString(),
+                        system_error_of(error_number, m_port.errorString()), m_port.error()};
         m_failure =
             LinkFailure{LinkFailure::Kind::Open,      mapping.number,      m_device, m_port.error(),
                         m_open_failure->system_error, m_port.errorString()};

@@ -57,7 +57,7 @@ QList<DetectedPort> system_ports()
 
 Devices system_devices()
 {
-    return {system_ports, resolve_on_disk, device_access};
+    return {system_ports, resolve_on_disk, device_access, group_membership};
 }
 
 } // namespace rwlink

@@ -19,7 +19,8 @@ void PortSettings::refresh()
     const files::AssignmentsRead read = files::read_port_assignments(m_path);
     m_assigned = read.assignments;
     m_read_error = assignments_read_failure_text(read);
-    m_map = rwlink::PortMap(m_assigned, m_devices.ports(), m_devices.resolve, m_devices.access);
+    m_map = rwlink::PortMap(m_assigned, m_devices.ports(), m_devices.resolve, m_devices.access,
+                            m_devices.groups);
 }
 
 files::WriteOutcome PortSettings::assign(int number, const QString &device)
@@ -50,7 +51,8 @@ files::WriteOutcome PortSettings::store(int number, const QString &device)
     const files::AssignmentsRead read = files::read_port_assignments(m_path);
     m_assigned = read.assignments;
     m_read_error = assignments_read_failure_text(read);
-    m_map = rwlink::PortMap(m_assigned, m_map.detected(), m_devices.resolve, m_devices.access);
+    m_map = rwlink::PortMap(m_assigned, m_map.detected(), m_devices.resolve, m_devices.access,
+                            m_devices.groups);
     return written;
 }
 

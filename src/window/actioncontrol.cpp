@@ -48,6 +48,8 @@ ActionControl::~ActionControl() = default;
 void ActionControl::check_then(const std::vector<ValueToSend> &values, const QStringList &bodies,
                                std::function<void()> go, std::function<void()> again)
 {
+    if (refused_by_device())
+        return;
     m_confirmed.clear();
     const recorded::Holds holds = m_window.ports->device_holds();
     m_difference = difference_text(holds, recorded::difference(holds, bodies));
@@ -119,6 +121,21 @@ void ActionControl::check_then(const std::vector<ValueToSend> &values, const QSt
                 }
             });
     question->open();
+}
+
+bool ActionControl::refused_by_device()
+{
+    // Asked again now: a new login or a replugged adapter may have changed it.
+    m_window.ports->refresh();
+    const rwlink::PortMapping m = m_window.ports->mapping_in_use();
+    if (!m.refused())
+        return false;
+    // Opening would only fail; the fix is worth more than the attempt.
+    system_beep();
+    m_window.ports->show_status();
+    show_warning(m_window.window, QStringLiteral("portRefused"), QStringLiteral("送信できません"),
+                 access_refusal_text(m));
+    return true;
 }
 
 rwlink::StepVerdict ActionControl::gate(const ValueToSend &value,

@@ -93,6 +93,8 @@ public:
     bool keeps_window_open(const std::function<void(bool stop)> &answered);
 
 private:
+    // True, with the fix said, when this user may not open the port's device.
+    bool refused_by_device();
     void ask_held(int written);
     void finished(const rwlink::ActionResult &result);
     void report_link_failure(const rwlink::ActionResult &result);

@@ -13,6 +13,7 @@
 #include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QSvgRenderer>
 #include <QToolTip>
 #include <QWidget>
@@ -308,16 +309,20 @@ QString mark_rule()
 {
     // The selector matches the control itself and not its children (an
     // editable list's own line edit), which carry no such property.
-    // A line of text (the status line is one line high) keeps its height:
-    // thin above and below.
-    const QString line = QStringLiteral(
-        " QLabel[marked=\"true\"] { border-top-width: 1px; border-bottom-width: 1px; }");
+    // The status line, one line high, has no room for the thicker
+    // frame, which would run through its text: a thin one and a dim band.
     if (g_look == Look::Night)
-        return QStringLiteral("*[marked=\"true\"] { border: 3px dashed %1; }")
-                   .arg(kNightMark.name()) +
-               line;
-    return QStringLiteral("*[marked=\"true\"] { border: 2px solid %1; }").arg(kDayMark.name()) +
-           line;
+        return QStringLiteral("*[marked=\"true\"] { border: 3px dashed %1; } "
+                              "app--StatusLine[marked=\"true\"] { border: 1px solid %1; "
+                              "background-color: rgba(%2, %3, %4, 48); }")
+            .arg(kNightMark.name())
+            .arg(kNightMark.red())
+            .arg(kNightMark.green())
+            .arg(kNightMark.blue());
+    return QStringLiteral("*[marked=\"true\"] { border: 2px solid %1; } "
+                          "app--StatusLine[marked=\"true\"] { border-top-width: 1px; "
+                          "border-bottom-width: 1px; }")
+        .arg(kDayMark.name());
 }
 
 QPixmap message_icon(QMessageBox::Icon icon, const QWidget *for_widget, int size)

@@ -82,10 +82,11 @@ void PortControls::update_view()
     m_combo->setToolTip(tip);
     m_button->setToolTip(QStringLiteral("%1…\n%2").arg(kPortDialogTitle, mapping_summary(m)));
     const bool missing = m.presence == rwlink::Presence::Missing;
-    if (m_combo->property("portMissing").toBool() != missing) {
-        m_combo->setProperty("portMissing", missing);
-        set_marked(m_combo, missing);
-    }
+    m_combo->setProperty("portMissing", missing);
+    // Marked when sending could only fail: the device gone, or refused.
+    if (const bool unusable = missing || m.refused();
+        m_combo->property("marked").toBool() != unusable)
+        set_marked(m_combo, unusable);
 }
 
 void PortControls::show_status()
@@ -104,9 +105,15 @@ void PortControls::show_status(const QString &lead)
     const recorded::Holds holds = device_holds();
     const QString last = last_action_text(holds);
     const QString mixed = mixed_text(holds);
-    const bool port_trouble = m.presence == rwlink::Presence::Missing ||
-                              !access_problem_text(m).isEmpty() ||
-                              !m_settings.read_error().isEmpty();
+    if (m.refused()) {
+        // The fix alone fits the line; the rest is one hover away.
+        QStringList details{access_problem_text(m), mapping_summary(m), mixed, last, lead};
+        details.removeAll(QString());
+        m_status->warn(text, details.join(QLatin1Char('\n')));
+        return;
+    }
+    const bool port_trouble =
+        m.presence == rwlink::Presence::Missing || !m_settings.read_error().isEmpty();
     // The line cuts its end: the port's trouble leads, then a mix and the
     // action that left it; where the window's values came from after them.
     QStringList parts = port_trouble      ? QStringList{text, mixed, last, lead}

@@ -33,9 +33,10 @@ public:
     rwlink::SerialLink &link() { return m_link; }
     const PortSettings &settings() const { return m_settings; }
 
-    void refresh();               // looks for the ports again
-    QString port_text() const;    // what the box says: the port the next action opens
-    int in_use() const;           // the number the next action opens
+    void refresh();            // looks for the ports again
+    QString port_text() const; // what the box says: the port the next action opens
+    int in_use() const;        // the number the next action opens
+    rwlink::PortMapping mapping_in_use() const { return m_settings.mapping(in_use()); }
     void show_status();           // the port in use on the status line
     void open_dialog();           // 「ポート設定」, or raises it when open
     void refresh_after_failure(); // the port's state may have changed with it

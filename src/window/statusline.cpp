@@ -67,6 +67,12 @@ void StatusLine::say(const QString &text, bool marked)
         show();
 }
 
+void StatusLine::warn(const QString &line, const QString &details)
+{
+    say(line, true);
+    setToolTip(details);
+}
+
 void StatusLine::say_result(const ActionEnd &end)
 {
     const QString whole = joined(end, end.device, true);

@@ -29,6 +29,9 @@ public:
     // One line, its end cut when too long; whole in the tooltip. Marked
     // when it calls for the operator's eye; the next line says whether.
     void say(const QString &text, bool marked = false);
+    // Something to fix before sending: line, made to fit, marked; details
+    // in the tooltip. The next say() takes the mark away.
+    void warn(const QString &line, const QString &details);
     // An action's end, fitted to the line; whole in the tooltip, which also
     // says how little a one-way line tells.
     void say_result(const ActionEnd &end);

@@ -18,8 +18,7 @@ QString link_failure_text(const std::optional<rwlink::LinkFailure> &failure)
         return {};
     using Kind = rwlink::LinkFailure::Kind;
     const QString label = port_label(failure->port, failure->device);
-    const QString reason =
-        serial_reason_text(failure->error, failure->system_error, failure->reason);
+    const QString reason = serial_reason_text(failure->error, failure->system_error);
     switch (failure->kind) {
     case Kind::Open:
         return QStringLiteral("%1 を開けませんでした (%2)。").arg(label, reason);

@@ -97,6 +97,8 @@ QString mapping_summary(const rwlink::PortMapping &mapping)
 
 QString port_status_text(const rwlink::PortMapping &mapping)
 {
+    if (mapping.refused())
+        return access_problem_line(mapping);
     // First, as the line cuts its end: what would stop the upload.
     if (const QString problem = access_problem_text(mapping); !problem.isEmpty())
         return QStringLiteral("注意: %1 の ").arg(port_name(mapping.number)) + problem;
@@ -115,26 +117,76 @@ QString port_status_text(const rwlink::PortMapping &mapping)
     return QStringLiteral("ポート: ") + mapping_summary(mapping);
 }
 
-QString dialout_advice()
+QString dialout_advice(rwlink::GroupMembership membership)
 {
+    switch (membership) {
+    case rwlink::GroupMembership::NextLogin:
+        // usermod was done: doing it again would change nothing.
+        return QStringLiteral("dialout グループには入っていますが、ログインし直すまで効きません。"
+                              "一度ログアウトしてからログインしてください。");
+    case rwlink::GroupMembership::InLogin:
+        return QStringLiteral("dialout グループには入っていますが、このデバイスはそのグループでも"
+                              "開けません。デバイスの所有者と権限を確かめてください。");
+    case rwlink::GroupMembership::NotMember:
+    case rwlink::GroupMembership::Unknown:
+        break;
+    }
     // The command first: a line cut at its end still shows it.
     return QStringLiteral("sudo usermod -aG dialout $USER の後、ログインし直してください "
                           "(dialout グループは新しいログインから効きます)。");
 }
+
+namespace {
+
+// The short name: the by-id name is long and says less to the operator.
+QString known_device(const rwlink::PortMapping &mapping)
+{
+    return mapping.detected && mapping.device == mapping.detected->stable_name
+               ? mapping.detected->location
+               : mapping.device;
+}
+
+} // namespace
 
 QString access_problem_text(const rwlink::PortMapping &mapping)
 {
     const int error = mapping.access_error;
     if (error == 0 || mapping.presence == rwlink::Presence::Missing)
         return {};
-    // The short name: the line that says it has little room.
-    const QString device = mapping.detected && mapping.device == mapping.detected->stable_name
-                               ? mapping.detected->location
-                               : mapping.device;
-    if (error == EACCES || error == EPERM)
-        return QStringLiteral("%1 を開く権限がありません。").arg(device) + dialout_advice();
+    if (mapping.refused())
+        return QStringLiteral("%1 を開く権限がありません。").arg(known_device(mapping)) +
+               dialout_advice(mapping.serial_group);
     return QStringLiteral("%1 を今は開けません (%2)。")
-        .arg(device, system_reason_text(error, qt_error_string(error)));
+        .arg(known_device(mapping), serial_reason_text(QSerialPort::UnknownError, error));
+}
+
+QString access_problem_line(const rwlink::PortMapping &mapping)
+{
+    if (!mapping.refused() || mapping.presence == rwlink::Presence::Missing)
+        return {};
+    const QString device = known_device(mapping);
+    switch (mapping.serial_group) {
+    case rwlink::GroupMembership::NextLogin:
+        return QStringLiteral(
+                   "%1: dialout グループには入っていますが、ログインし直すまで効きません")
+            .arg(device);
+    case rwlink::GroupMembership::InLogin:
+        return QStringLiteral("%1 を開く権限がありません (dialout グループでも開けません)")
+            .arg(device);
+    case rwlink::GroupMembership::NotMember:
+    case rwlink::GroupMembership::Unknown:
+        break;
+    }
+    return QStringLiteral(
+               "%1 を開く権限がありません: sudo usermod -aG dialout $USER → ログインし直す")
+        .arg(device);
+}
+
+QString access_refusal_text(const rwlink::PortMapping &mapping)
+{
+    return QStringLiteral("%1 のデバイス %2 を開く権限がないため、送信しませんでした。\n\n%3")
+        .arg(port_name(mapping.number), known_device(mapping),
+             dialout_advice(mapping.serial_group));
 }
 
 QString stored_as_text(const QString &given, const QString &kept)
@@ -175,7 +227,7 @@ QString open_failure_text(const rwlink::OpenFailure &failure, const rwlink::Port
     using Kind = rwlink::OpenFailure::Kind;
     const rwlink::PortMapping &m = failure.mapping;
     const bool direct = m.number == 0;
-    const QString reason = system_reason_text(failure.system_error, failure.reason);
+    const QString reason = serial_reason_text(failure.error, failure.system_error);
     QString text =
         direct ? QStringLiteral("デバイス %1 を開けませんでした (%2)。").arg(m.device, reason)
                : QStringLiteral("%1 のデバイス %2 を開けませんでした (%3)。")
@@ -190,7 +242,8 @@ QString open_failure_text(const rwlink::OpenFailure &failure, const rwlink::Port
                                "終了してから、もう一度送ってください。");
         break;
     case Kind::NoPermission:
-        text += QStringLiteral("\nこのデバイスを使う権限がありません。") + dialout_advice();
+        text += QStringLiteral("\nこのデバイスを使う権限がありません。") +
+                dialout_advice(m.serial_group);
         break;
     case Kind::Other:
         text += QStringLiteral("\nデバイスがシリアルポートでないか、応答しません。");

@@ -35,18 +35,26 @@ QString device_summary(const rwlink::PortMapping &mapping);
 QString mapping_summary(const rwlink::PortMapping &mapping);
 
 // The window's status line for the port in use: its device, and what to do
-// when that is missing or may not be opened by this user; says so when Com1
-// took the one USB adapter.
+// when that is missing or may not be opened by this user (then in one short
+// line, access_problem_line); says so when Com1 took the one USB adapter.
 QString port_status_text(const rwlink::PortMapping &mapping);
 
-// What to do about a device this user may not open: the dialout group, and
-// that it counts only from a new log-in.
-QString dialout_advice();
+// What to do about a device this user may not open, by their place in the
+// dialout group: join it, log in again, or look at the device itself.
+QString dialout_advice(rwlink::GroupMembership membership);
 
 // What stops the device of mapping from opening, found without opening it:
-// "/dev/ttyUSB0 を開く権限がありません。ユーザーを dialout …". Empty when
-// nothing does.
+// "/dev/ttyUSB0 を開く権限がありません。ユーザーを dialout …", naming the
+// device as the operator knows it (not its by-id name). Empty when nothing
+// does.
 QString access_problem_text(const rwlink::PortMapping &mapping);
+
+// The same for a refused device in one line short enough for the status
+// line, the fix first; empty when the device is not refused.
+QString access_problem_line(const rwlink::PortMapping &mapping);
+
+// Why an action was not started on a refused device, and the fix.
+QString access_refusal_text(const rwlink::PortMapping &mapping);
 
 // "/dev/ttyUSB0 は /dev/serial/by-id/… として保存しました (…)"; empty when
 // the device was kept as given.

@@ -27,6 +27,7 @@ constexpr Reason kReasons[] = {
     {EISDIR, "フォルダーです"},
     {ENOTDIR, "途中がフォルダーではありません"},
     {EPIPE, "読む側が閉じました"},
+    {ENOTTY, "シリアルポートではありません"},
 };
 
 } // namespace
@@ -48,13 +49,12 @@ QString file_reason_text(const QFileDevice &file, int error_number)
                               file.errorString());
 }
 
-QString serial_reason_text(QSerialPort::SerialPortError error, int system_error,
-                           const QString &system_text)
+QString serial_reason_text(QSerialPort::SerialPortError error, int system_error)
 {
-    if (const QString known = system_reason_text(system_error, {}); !known.isEmpty())
+    // Qt's own words and the system's are English: the number, or else
+    // Qt's class of the error, is said instead.
+    if (QString known = system_reason_text(system_error, {}); !known.isEmpty())
         return known;
-    if (system_error != 0)
-        return system_text; // the system's own, more precise than Qt's class
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         return QStringLiteral("デバイスがありません");
@@ -70,13 +70,17 @@ QString serial_reason_text(QSerialPort::SerialPortError error, int system_error,
         return QStringLiteral("時間切れ");
     case QSerialPort::UnsupportedOperationError:
         return QStringLiteral("この装置ではできない操作です");
-    case QSerialPort::NoError:
     case QSerialPort::WriteError:
+        return QStringLiteral("書き込めません");
     case QSerialPort::ReadError:
+        return QStringLiteral("読み取れません");
+    case QSerialPort::NoError:
     case QSerialPort::UnknownError:
         break;
     }
-    return system_text;
+    if (system_error != 0)
+        return QStringLiteral("システムエラー %1").arg(system_error);
+    return QStringLiteral("原因不明のエラー");
 }
 
 } // namespace app

@@ -18,9 +18,9 @@ QString system_reason_text(int system_error, const QString &system_text);
 // was right after the failure, trusted only when the file's reason is its.
 QString file_reason_text(const QFileDevice &file, int error_number);
 
-// The same for a serial port's failure; Qt's class of error stands in when
-// the error number is not known.
-QString serial_reason_text(QSerialPort::SerialPortError error, int system_error,
-                           const QString &system_text);
+// The same for a serial port's failure, always in the program's words: Qt's
+// class of error stands in when the table does not know the number, and the
+// number when Qt's class says nothing either.
+QString serial_reason_text(QSerialPort::SerialPortError error, int system_error);
 
 } // namespace app

@@ -61,6 +61,7 @@ private slots:
     void filesBesideWritableProgram();
     void filesInUserDirectoryOtherwise();
     void readOnlyProgramDirectory();
+    void udevRuleInstalled();
 
 private:
     QTemporaryDir m_home;
@@ -186,6 +187,17 @@ void tst_Packaging::readOnlyProgramDirectory()
     QVERIFY2(help.contains(home.filePath(QStringLiteral("rw7300-speedtable"))), qPrintable(help));
     // Named, not made: --help writes nothing.
     QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("rw7300-speedtable"))));
+}
+
+// The package is made from the install: the rule goes where udev reads
+// it, numbered before 73-seat-late.rules, which turns the tag into access.
+void tst_Packaging::udevRuleInstalled()
+{
+    QFile script(QStringLiteral(PACKAGING_BUILD_DIR "/cmake_install.cmake"));
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    QVERIFY(script.readAll().contains(
+        R"(DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d" TYPE FILE FILES ")" PACKAGING_SOURCE_DIR
+        "/70-rw7300-speedtable.rules\""));
 }
 
 QTEST_GUILESS_MAIN(tst_Packaging)

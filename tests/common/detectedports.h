@@ -47,9 +47,10 @@ using DeviceFiles = QHash<QString, QString>;
 // the test's own (a file in a temporary folder, a pseudo-terminal's link)
 // and looked up where it is.
 // refused: device paths this user may not open, with EACCES; any other
-// may be opened.
-inline rwlink::Devices fake_devices(rwlink::PortLister ports, DeviceFiles files = {},
-                                    QStringList refused = {})
+// may be opened. serial_group: this user's place in the dialout group.
+inline rwlink::Devices
+fake_devices(rwlink::PortLister ports, DeviceFiles files = {}, QStringList refused = {},
+             rwlink::GroupMembership serial_group = rwlink::GroupMembership::NotMember)
 {
     const auto resolve = [files = std::move(files)](const QString &path) -> QString {
         if (!path.startsWith(QLatin1String("/dev/")))
@@ -68,7 +69,8 @@ inline rwlink::Devices fake_devices(rwlink::PortLister ports, DeviceFiles files 
     const auto access = [refused = std::move(refused)](const QString &path) {
         return refused.contains(path) ? EACCES : 0;
     };
-    return {std::move(ports), resolve, access};
+    return {std::move(ports), resolve, access,
+            [serial_group](const QString &) { return serial_group; }};
 }
 
 inline rwlink::Devices fake_devices(const QList<rwlink::DetectedPort> &ports,

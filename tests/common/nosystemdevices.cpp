@@ -21,6 +21,11 @@ Devices system_devices()
                 qFatal("a test asked whether it may open %s on the machine; give it "
                        "rwlink::Devices",
                        qPrintable(path));
+            },
+            [](const QString &group) -> rwlink::GroupMembership {
+                qFatal("a test asked the machine's group database about %s; give it "
+                       "rwlink::Devices",
+                       qPrintable(group));
             }};
 }
 

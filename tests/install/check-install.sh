@@ -46,6 +46,7 @@ for size in 16 32 48; do
   [[ $dims == "$size $size" ]] || fail "icon $png is $dims"
 done
 [[ -f $icons/scalable/apps/rw7300-speedtable.svg ]] || fail "scalable icon missing"
+[[ -f $root/usr/lib/udev/rules.d/70-rw7300-speedtable.rules ]] || fail "udev rule missing"
 for doc in README.md LICENSE copyright changelog.gz; do
   [[ -f $root/usr/share/doc/rw7300-speedtable/$doc ]] || fail "$doc not under share/doc"
 done

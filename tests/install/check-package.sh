@@ -49,6 +49,7 @@ for f in ./usr/bin/rw7300-speedtable ${EXTRA_PROGRAMS:+./usr/bin/$EXTRA_PROGRAMS
          ./usr/share/man/man1/rw7300-speedtable.1.gz \
          ${EXTRA_PROGRAMS:+./usr/share/man/man1/$EXTRA_PROGRAMS.1.gz} \
          ./usr/share/mime/packages/rw7300-speedtable.xml \
+         ./usr/lib/udev/rules.d/70-rw7300-speedtable.rules \
          ./usr/share/metainfo/io.github.rw7300.speedtable.metainfo.xml; do
   grep -qx "$f" <<<"$contents" || fail "package lacks $f"
 done
@@ -61,6 +62,12 @@ fi
 
 root=$out/root
 dpkg-deb -x "$deb" "$root"
+# The udev rule gives the desktop's user the USB serial adapters: tagged
+# for logind before 73-seat-late.rules applies the tag.
+grep -qx 'SUBSYSTEM=="tty", ENV{ID_BUS}=="usb", TAG+="uaccess"' \
+  "$root/usr/lib/udev/rules.d/70-rw7300-speedtable.rules" || fail "the udev rule lacks uaccess"
+postinst=$(dpkg-deb -I "$deb" postinst) || fail "no postinst to apply the udev rule"
+grep -q 'udevadm trigger' <<<"$postinst" || fail "postinst does not apply the udev rule"
 for program in rw7300-speedtable ${EXTRA_PROGRAMS:-}; do
   exe=$root/usr/bin/$program
   case $arch in

@@ -291,11 +291,14 @@ void tst_Frame::accessAskedOfPresentDevice()
     const ScopedEnv no_override("RW7300_COM2", QByteArray());
     Assignments table{};
     table[1] = device;
-    const PortMap map(table, present, devices.resolve, devices.access);
+    const PortMap map(table, present, devices.resolve, devices.access, devices.groups);
     for (const PortMapping &m : {map.mapping(2), map.examine(device)}) {
         QCOMPARE(m.device, device);
         QCOMPARE(m.presence, presence);
         QCOMPARE(m.access_error, error);
+        // The group is asked of a refused device only.
+        QCOMPARE(m.serial_group,
+                 error ? rwlink::GroupMembership::NotMember : rwlink::GroupMembership::Unknown);
     }
     QCOMPARE(map.examine(device).number, 0);
 }

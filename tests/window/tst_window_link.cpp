@@ -67,6 +67,7 @@ private slots:
     void controllerButtonsWaitForTheAction();
     void everyUploadStartsWithEmptyBars();
     void lineLostMidUpload();
+    void missingDevice_data();
     void missingDevice();
     void closingWindowAsks_data();
     void closingWindowAsks();
@@ -645,19 +646,33 @@ void tst_WindowLink::lineLostMidUpload()
     QVERIFY(button("Command2")->isEnabled());
 }
 
+void tst_WindowLink::missingDevice_data()
+{
+    QTest::addColumn<QString>("device"); // NAME: a plain file of that name
+    QTest::addColumn<QString>("reason"); // in Japanese, whatever Qt said
+    QTest::newRow("missing") << "/dev/rw7300-no-such-device"
+                             << QStringLiteral("ファイルまたはデバイスがありません");
+    QTest::newRow("a plain file") << "plain" << QStringLiteral("シリアルポートではありません");
+}
+
 void tst_WindowLink::missingDevice()
 {
+    QFETCH(QString, device);
+    QFETCH(QString, reason);
     click("Command1");
-    const ScopedEnv device("RW7300_COM9", "/dev/rw7300-no-such-device");
+    if (!device.startsWith('/')) {
+        QFile file(device = m_dir->filePath(device));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const ScopedEnv variable("RW7300_COM9", device.toLocal8Bit());
     use_port(9);
     const int beeps = app::beep_count();
     QVERIFY(click_and_finish("Command2"));
     QVERIFY(warning());
     QTRY_VERIFY(warning()->isVisible());
     const QString text = warning()->text();
-    QVERIFY2(text.contains(QStringLiteral("Com9")) &&
-                 text.contains(QStringLiteral("/dev/rw7300-no-such-device")) &&
-                 text.contains(QStringLiteral("RW7300_COM")),
+    QVERIFY2(text.contains(QStringLiteral("Com9")) && text.contains(device) &&
+                 text.contains(QStringLiteral("RW7300_COM")) && text.contains(reason),
              qPrintable(text));
     QCOMPARE(app::beep_count(), beeps);
     QCOMPARE(m_time->moves(), 0); // no sixteen seconds of progress

@@ -3,6 +3,7 @@
 #include "fakeclock.h"
 #include "form1.h"
 #include "portdialog.h"
+#include "porttext.h"
 #include "portview.h"
 #include "ptyline.h"
 #include "scopedenv.h"
@@ -94,6 +95,7 @@ private:
     QList<DetectedPort> m_present;
     DeviceFiles m_files;   // /dev besides the ports present
     QStringList m_refused; // devices this user may not open
+    rwlink::GroupMembership m_serial_group = rwlink::GroupMembership::NotMember;
     std::unique_ptr<FakeClock> m_time;
     std::unique_ptr<Form1> m_window;
 };
@@ -109,6 +111,7 @@ void tst_WindowPorts::init()
     m_present = {usb_adapter("/dev/ttyUSB0", kAdapterStableName), usb_adapter("/dev/ttyUSB1")};
     m_files.clear();
     m_refused.clear();
+    m_serial_group = rwlink::GroupMembership::NotMember;
     m_time = std::make_unique<FakeClock>(1000);
 }
 
@@ -125,9 +128,9 @@ void tst_WindowPorts::cleanup()
 void tst_WindowPorts::start_window()
 {
     m_window.reset();
-    m_window =
-        std::make_unique<Form1>(m_data->path(), m_time.get(),
-                                fake_devices([this] { return m_present; }, m_files, m_refused));
+    m_window = std::make_unique<Form1>(
+        m_data->path(), m_time.get(),
+        fake_devices([this] { return m_present; }, m_files, m_refused, m_serial_group));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -376,61 +379,91 @@ void tst_WindowPorts::assignedLineReceivesUpload()
 
 void tst_WindowPorts::permissionSaidBeforeSending_data()
 {
+    using rwlink::GroupMembership;
     QTest::addColumn<bool>("alone");   // the adapter is the only one, so Com1's
     QTest::addColumn<bool>("refused"); // this user may not open it
-    QTest::newRow("first night: the one adapter, refused") << true << true;
-    QTest::newRow("the one adapter, allowed") << true << false;
-    QTest::newRow("assigned to Com3, refused, picked") << false << true;
-    QTest::newRow("assigned to Com3, allowed, picked") << false << false;
+    QTest::addColumn<GroupMembership>("group");
+    QTest::newRow("first night: the one adapter, refused")
+        << true << true << GroupMembership::NotMember;
+    QTest::newRow("after usermod, before a new login")
+        << true << true << GroupMembership::NextLogin;
+    QTest::newRow("the one adapter, allowed") << true << false << GroupMembership::NotMember;
+    QTest::newRow("assigned to Com3, refused, picked")
+        << false << true << GroupMembership::NotMember;
+    QTest::newRow("assigned to Com3, allowed, picked")
+        << false << false << GroupMembership::NotMember;
 }
 
 // The line naming the port's device says, before anything is sent, that
-// this user may not open it and what to do: at start-up and on a pick.
+// this user may not open it and what to do, at start-up and on a pick: the
+// port box and the line marked, the device by the name the operator knows.
+// Sending then says the fix instead of opening the device.
 void tst_WindowPorts::permissionSaidBeforeSending()
 {
     QFETCH(bool, alone);
     QFETCH(bool, refused);
-    // Root may open anything; the refusal is the stand-in machine's.
-    const QString tty = m_data->filePath("ttyUSB0");
-    QVERIFY(write_file(tty, {}));
-    m_present = {usb_adapter(tty)};
+    QFETCH(rwlink::GroupMembership, group);
+    PtyLine line(20);
+    QVERIFY(line.ok());
+    const ScopedEnv no_override("RW7300_COM20", QByteArray()); // PtyLine points Com20 itself
+    const QString tty = line.path();
+    const QString by_id = m_data->filePath("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    QVERIFY(QFile::link(tty, by_id));
+    m_present = {usb_adapter(tty, by_id)};
     if (!alone) {
         m_present << usb_adapter("/dev/ttyUSB1");
         QDir().mkpath(m_config->filePath("rw7300-speedtable"));
         QVERIFY(write_file(assignments_path(), "Com3=" + tty.toUtf8() + "\n"));
     }
+    // Root may open anything; the refusal is the stand-in machine's.
     if (refused)
-        m_refused << tty;
+        m_refused << tty << by_id;
+    m_serial_group = group;
     start_window();
     // Without PARAM.DAT, the port assigned to the adapter present.
     QCOMPARE(combo()->currentText(), alone ? QStringLiteral("Com1") : QStringLiteral("Com3"));
-    // Whole in the tooltip; the line itself, cut to its width, still shows
-    // the command.
-    const auto dialout_said = [this] {
-        const QString whole = m_window->findChild<QLabel *>("statusLine")->toolTip();
-        return whole.contains(QStringLiteral("権限がありません")) &&
-               whole.contains(QStringLiteral("sudo usermod -aG dialout $USER")) &&
-               whole.contains(QStringLiteral("ログインし直して")) &&
-               status().contains(QStringLiteral("sudo usermod -aG dialout"));
-    };
-    QVERIFY2(dialout_said() == refused, qPrintable(status()));
-    QVERIFY2(status().contains(tty), qPrintable(status()));
-    if (alone) {
-        QCOMPARE(device_shown(1).section(' ', 0, 0), tty);
-        return;
+    auto *status_line = m_window->findChild<QLabel *>("statusLine");
+    if (!alone) {
+        // Away and back: the mark goes with the port.
+        combo()->setFocus();
+        QTest::keyClick(combo(), Qt::Key_Up);
+        QTest::keyClick(combo(), Qt::Key_Up);
+        QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
+        QVERIFY(!status_line->property("marked").toBool());
+        QTest::keyClick(combo(), Qt::Key_Down);
+        QTest::keyClick(combo(), Qt::Key_Down);
+        QCOMPARE(combo()->currentText(), QStringLiteral("Com3"));
     }
-    combo()->setFocus();
-    QTest::keyClick(combo(), Qt::Key_Up);
-    QTest::keyClick(combo(), Qt::Key_Up);
-    QCOMPARE(combo()->currentText(), QStringLiteral("Com1"));
-    QVERIFY2(!dialout_said(), qPrintable(status()));
-    QTest::keyClick(combo(), Qt::Key_Down);
-    QTest::keyClick(combo(), Qt::Key_Down);
-    QCOMPARE(combo()->currentText(), QStringLiteral("Com3"));
-    QVERIFY2(status().contains(tty), qPrintable(status()));
-    QVERIFY2(dialout_said() == refused, qPrintable(status()));
+    QVERIFY2(status().contains(tty) && !status().contains(by_id), qPrintable(status()));
+    if (alone)
+        QCOMPARE(device_shown(1).section(' ', 0, 0), tty);
+    QCOMPARE(combo()->property("marked").toBool(), refused);
+    QCOMPARE(status_line->property("marked").toBool(), refused);
     QVERIFY2(combo()->toolTip().contains(QStringLiteral("dialout")) == refused,
              qPrintable(combo()->toolTip()));
+    if (!refused)
+        return;
+    const QString advice = app::dialout_advice(group);
+    QVERIFY2(status_line->toolTip().contains(advice), qPrintable(status_line->toolTip()));
+    // As it reads for the usual device, the line fits inside its mark.
+    const QString fitted = app::access_problem_line(
+        {1, "/dev/ttyUSB0", {}, rwlink::Presence::Detected, {}, EACCES, group});
+    QVERIFY(status_line->fontMetrics().horizontalAdvance(fitted) <=
+            status_line->contentsRect().width());
+
+    // Nothing opened, nothing written: the fix instead, for 送信 by its key
+    // and for a single command.
+    QTest::keyClick(m_window.get(), Qt::Key_F5);
+    QSignalSpy finished(m_window->findChild<rwlink::ActionRunner *>("actionRunner"),
+                        &rwlink::ActionRunner::finished);
+    QTest::keyClick(m_window.get(), Qt::Key_Return, Qt::ControlModifier);
+    auto *box = m_window->findChild<QMessageBox *>("portRefused");
+    QVERIFY(box && box->text().contains(tty) && box->text().contains(advice));
+    delete box;
+    QTest::mouseClick(m_window->findChild<QPushButton *>("Command3"), Qt::LeftButton);
+    QVERIFY(m_window->findChild<QMessageBox *>("portRefused"));
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(line.read_all(), QByteArray());
 }
 
 void tst_WindowPorts::typedPathKeptByStableName_data()

@@ -1,5 +1,7 @@
+#include "detectedports.h"
 #include "filetext.h"
 #include "linktext.h"
+#include "porttext.h"
 #include "systemtext.h"
 
 #include <QTest>
@@ -16,6 +18,8 @@ private slots:
     void systemReasons();
     void linkFailures_data();
     void linkFailures();
+    void refusedDevice_data();
+    void refusedDevice();
     void totalOutOfRange();
     void fileReasons_data();
     void fileReasons();
@@ -26,7 +30,6 @@ void tst_LinkText::systemReasons_data()
     QTest::addColumn<int>("error");
     QTest::addColumn<QSerialPort::SerialPortError>("serial");
     QTest::addColumn<QString>("expected");
-    const QString own = QStringLiteral("Some system words");
     QTest::newRow("no such file") << ENOENT << QSerialPort::DeviceNotFoundError
                                   << QStringLiteral("ファイルまたはデバイスがありません");
     QTest::newRow("permission") << EACCES << QSerialPort::PermissionError
@@ -39,24 +42,28 @@ void tst_LinkText::systemReasons_data()
                                       "一時的に受け付けられません。もう一度試してください");
     QTest::newRow("no space") << ENOSPC << QSerialPort::WriteError
                               << QStringLiteral("空き容量がありません");
-    QTest::newRow("another number: the system's own") << EMLINK << QSerialPort::WriteError << own;
-    QTest::newRow("no number, Qt's class known")
-        << 0 << QSerialPort::ResourceError << QStringLiteral("デバイスが使えなくなりました");
-    QTest::newRow("no number, nothing known: the system's own")
-        << 0 << QSerialPort::UnknownError << own;
+    QTest::newRow("Inappropriate ioctl: a file, no tty")
+        << ENOTTY << QSerialPort::UnknownError << QStringLiteral("シリアルポートではありません");
+    QTest::newRow("another number: Qt's class")
+        << EMLINK << QSerialPort::WriteError << QStringLiteral("書き込めません");
+    QTest::newRow("another number, no class: the number")
+        << EMLINK << QSerialPort::UnknownError << QStringLiteral("システムエラー %1").arg(EMLINK);
+    QTest::newRow("Qt's own words for a lock file taken")
+        << 0 << QSerialPort::PermissionError << QStringLiteral("使用中か、権限がありません");
+    QTest::newRow("no number, nothing known")
+        << 0 << QSerialPort::UnknownError << QStringLiteral("原因不明のエラー");
 }
 
+// A serial failure is said in Japanese whatever Qt or the system wrote; a
+// file's keeps the system's words for a number the table does not know.
 void tst_LinkText::systemReasons()
 {
     QFETCH(int, error);
     QFETCH(QSerialPort::SerialPortError, serial);
     QFETCH(QString, expected);
     const QString own = QStringLiteral("Some system words");
-    QCOMPARE(app::serial_reason_text(serial, error, own), expected);
-    if (error != 0)
-        QCOMPARE(app::system_reason_text(error, own), expected);
-    else
-        QCOMPARE(app::system_reason_text(0, own), own);
+    QCOMPARE(app::serial_reason_text(serial, error), expected);
+    QCOMPARE(app::system_reason_text(error, own), error == 0 || error == EMLINK ? own : expected);
 }
 
 void tst_LinkText::linkFailures_data()
@@ -94,6 +101,46 @@ void tst_LinkText::linkFailures()
     for (const QString &part : parts)
         QVERIFY2(text.contains(part), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("Permission denied")), qPrintable(text));
+}
+
+void tst_LinkText::refusedDevice_data()
+{
+    using rwlink::GroupMembership;
+    QTest::addColumn<GroupMembership>("group");
+    QTest::addColumn<QString>("said"); // in the line, the whole and the message
+    QTest::addColumn<QString>("unsaid");
+    QTest::newRow("not in dialout")
+        << GroupMembership::NotMember << "sudo usermod -aG dialout $USER"
+        << "入っています";
+    QTest::newRow("in the database, not in this login")
+        << GroupMembership::NextLogin
+        << "dialout グループには入っていますが、ログインし直すまで効きません"
+        << "usermod";
+    QTest::newRow("in this login, still refused")
+        << GroupMembership::InLogin << "グループでも開けません"
+        << "usermod";
+}
+
+// A refused adapter is named as the operator knows it, not by its by-id
+// name, with the advice for where they stand with the dialout group.
+void tst_LinkText::refusedDevice()
+{
+    QFETCH(rwlink::GroupMembership, group);
+    QFETCH(QString, said);
+    QFETCH(QString, unsaid);
+    const rwlink::PortMapping m{3,
+                                kAdapterStableName,
+                                rwlink::PortSource::Assigned,
+                                rwlink::Presence::Detected,
+                                usb_adapter("/dev/ttyUSB0", kAdapterStableName),
+                                EACCES,
+                                group};
+    QCOMPARE(app::port_status_text(m), app::access_problem_line(m));
+    for (const QString &text :
+         {app::access_problem_line(m), app::access_problem_text(m), app::access_refusal_text(m)})
+        QVERIFY2(text.contains("/dev/ttyUSB0") && !text.contains("by-id") && text.contains(said) &&
+                     !text.contains(unsaid),
+                 qPrintable(text));
 }
 
 void tst_LinkText::totalOutOfRange()
