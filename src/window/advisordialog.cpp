@@ -77,6 +77,9 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("advisorSummary"));
     m_summary->setWordWrap(true);
+    QFont bold = m_summary->font();
+    bold.setBold(true);
+    m_summary->setFont(bold);
     auto *note = new QLabel(q(driver_switch_note()), this);
     note->setObjectName(QStringLiteral("advisorDriverNote"));
     note->setWordWrap(true);
@@ -260,6 +263,9 @@ void AdvisorDialog::show_advice()
     fill_table(calc::Axis::Dec);
     show_chart_axis(m_chart_axis->currentIndex() == 0 ? calc::Axis::Ra : calc::Axis::Dec);
     m_apply->setEnabled(!m_advice.keeps_current && !m_advice.ra.front().cut);
+    m_apply->setToolTip(m_advice.keeps_current
+                            ? QStringLiteral("今の設定が推奨どおりです。変えるものはありません。")
+                            : QString());
 }
 
 void AdvisorDialog::show_chart_axis(calc::Axis axis)
