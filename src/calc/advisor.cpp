@@ -157,9 +157,10 @@ Advice advise(const DriveTrainTexts &ra, const DriveTrainTexts &dec, std::int32_
     advice.ra = ranked(std::move(ra_all), clock_in_use, tolerance);
     advice.base_clock = advice.ra.front().base_clock;
     advice.ra_microstep = advice.ra.front().microstep;
-    const auto other = std::ranges::stable_partition(dec_all, [&](const Candidate &c) {
-                           return c.base_clock == advice.base_clock;
-                       }).begin();
+    const auto other =
+        std::stable_partition(dec_all.begin(), dec_all.end(), [&](const Candidate &c) {
+            return c.base_clock == advice.base_clock;
+        });
     std::vector<Candidate> elsewhere =
         ranked(std::vector<Candidate>(other, dec_all.end()), clock_in_use, tolerance);
     dec_all.erase(other, dec_all.end());

@@ -253,13 +253,11 @@ OptionRow with(OptionRow r, Check check, QStringList needs = {},
     return r;
 }
 
-// The options of a calculation, in the order --help lists them: what each
-// asks for, what must come with it and the check of its value.
+// The runs that calculate, and --advise's tolerance, in the order --help
+// lists them: what each asks for, what must come with it and the check of
+// its value.
 std::vector<OptionRow> calculation_options()
 {
-    const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("advise"),
-                                   QStringLiteral("save-mount")};
-    const QStringList calculate_run = {QStringLiteral("calculate")};
     return {
         with(row("calculate", QStringLiteral("スピードテーブルを計算して出力します。")), nullptr,
              {}, Action::Calculate),
@@ -279,6 +277,16 @@ std::vector<OptionRow> calculation_options()
                      .arg(calc::kDefaultTolerance),
                  "ARCSEC_PER_HOUR"),
              tolerance, {QStringLiteral("advise")}),
+    };
+}
+
+// What a calculation is made from and where it goes.
+std::vector<OptionRow> drive_train_options()
+{
+    const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("advise"),
+                                   QStringLiteral("save-mount")};
+    const QStringList calculate_run = {QStringLiteral("calculate")};
+    return {
         with(row("ra",
                  QStringLiteral("赤経軸の駆動系: ウォームホイール、中間ギア、モーター、減速ギア、"
                                 "マイクロステップ (既定 %1)。")
@@ -401,8 +409,8 @@ std::vector<OptionRow> mount_and_port_options()
 std::vector<OptionRow> option_table()
 {
     std::vector<OptionRow> table = calculation_options();
-    std::vector<OptionRow> more = mount_and_port_options();
-    std::ranges::move(more, std::back_inserter(table));
+    for (std::vector<OptionRow> more : {drive_train_options(), mount_and_port_options()})
+        std::ranges::move(more, std::back_inserter(table));
     table.push_back(row("night", QStringLiteral("ウィンドウを夜間表示 (黒地に暗い赤) で開きます。"
                                                 "ウィンドウでは Ctrl+N で切り替えられ、選んだ表示"
                                                 "は次回の起動でも使われます。")));

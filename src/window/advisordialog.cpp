@@ -96,33 +96,7 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     cut_note->setObjectName(QStringLiteral("advisorCutNote"));
     cut_note->setWordWrap(true);
 
-    m_chart = new QChart;
-    m_chart->setObjectName(QStringLiteral("advisorChart"));
-    m_current_series = new QLineSeries(m_chart);
-    m_current_series->setObjectName(QStringLiteral("advisorCurrentSeries"));
-    m_recommended_series = new QLineSeries(m_chart);
-    m_recommended_series->setObjectName(QStringLiteral("advisorRecommendedSeries"));
-    m_chart->addSeries(m_current_series);
-    m_chart->addSeries(m_recommended_series);
-    m_rows_axis = new QValueAxis(m_chart);
-    m_rows_axis->setTitleText(QStringLiteral("テーブルの行"));
-    m_rows_axis->setRange(1, calc::kTableRows);
-    m_rows_axis->setLabelFormat(QStringLiteral("%d"));
-    m_rows_axis->setTickCount(8);
-    m_ppm_axis = new QLogValueAxis(m_chart);
-    m_ppm_axis->setBase(10);
-    m_ppm_axis->setLabelFormat(QStringLiteral("%g"));
-    m_ppm_axis->setTitleText(QStringLiteral("誤差の大きさ (ppm、対数)"));
-    m_chart->addAxis(m_rows_axis, Qt::AlignBottom);
-    m_chart->addAxis(m_ppm_axis, Qt::AlignLeft);
-    for (QLineSeries *series : {m_current_series, m_recommended_series}) {
-        series->attachAxis(m_rows_axis);
-        series->attachAxis(m_ppm_axis);
-    }
-    m_chart_view = new QChartView(m_chart, this);
-    m_chart_view->setObjectName(QStringLiteral("advisorChartView"));
-    m_chart_view->setRenderHint(QPainter::Antialiasing);
-    m_chart_view->setMinimumHeight(240);
+    make_chart();
 
     m_chart_axis = new QComboBox(this);
     m_chart_axis->setObjectName(QStringLiteral("advisorChartAxis"));
@@ -162,6 +136,39 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     show_advice();
     follow_palette();
     resize(960, 780);
+}
+
+// The error of every row on a log scale, for the setting in use and the
+// recommended one.
+void AdvisorDialog::make_chart()
+{
+    m_chart = new QChart;
+    m_chart->setObjectName(QStringLiteral("advisorChart"));
+    m_current_series = new QLineSeries(m_chart);
+    m_current_series->setObjectName(QStringLiteral("advisorCurrentSeries"));
+    m_recommended_series = new QLineSeries(m_chart);
+    m_recommended_series->setObjectName(QStringLiteral("advisorRecommendedSeries"));
+    m_chart->addSeries(m_current_series);
+    m_chart->addSeries(m_recommended_series);
+    m_rows_axis = new QValueAxis(m_chart);
+    m_rows_axis->setTitleText(QStringLiteral("テーブルの行"));
+    m_rows_axis->setRange(1, calc::kTableRows);
+    m_rows_axis->setLabelFormat(QStringLiteral("%d"));
+    m_rows_axis->setTickCount(8);
+    m_ppm_axis = new QLogValueAxis(m_chart);
+    m_ppm_axis->setBase(10);
+    m_ppm_axis->setLabelFormat(QStringLiteral("%g"));
+    m_ppm_axis->setTitleText(QStringLiteral("誤差の大きさ (ppm、対数)"));
+    m_chart->addAxis(m_rows_axis, Qt::AlignBottom);
+    m_chart->addAxis(m_ppm_axis, Qt::AlignLeft);
+    for (QLineSeries *series : {m_current_series, m_recommended_series}) {
+        series->attachAxis(m_rows_axis);
+        series->attachAxis(m_ppm_axis);
+    }
+    m_chart_view = new QChartView(m_chart, this);
+    m_chart_view->setObjectName(QStringLiteral("advisorChartView"));
+    m_chart_view->setRenderHint(QPainter::Antialiasing);
+    m_chart_view->setMinimumHeight(240);
 }
 
 QHBoxLayout *AdvisorDialog::tolerance_controls()

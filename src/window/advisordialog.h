@@ -53,6 +53,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void make_chart();
     QHBoxLayout *tolerance_controls();
     QTableWidget *ranking_table(calc::Axis axis);
     void fill_table(calc::Axis axis);

@@ -23,7 +23,7 @@ std::string drift_text(double arcsec_per_hour)
     char text[512]; // the largest double, written out in full
     const auto end =
         std::to_chars(text, text + sizeof text, arcsec_per_hour, std::chars_format::fixed, 2);
-    return std::string(text, end.ptr);
+    return {text, end.ptr};
 }
 
 std::string advice_summary(const calc::Advice &advice)
