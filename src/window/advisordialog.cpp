@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -83,7 +84,6 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     auto *note = new QLabel(q(driver_switch_note()), this);
     note->setObjectName(QStringLiteral("advisorDriverNote"));
     note->setWordWrap(true);
-    auto *tolerance_row = tolerance_controls();
 
     auto *tables = new QHBoxLayout;
     for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
@@ -92,6 +92,9 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
         column->addWidget(ranking_table(axis));
         tables->addLayout(column, axis == calc::Axis::Ra ? 3 : 2);
     }
+    // After the tables, so the dialog opens with the focus on a table and
+    // Return takes 閉じる.
+    auto *tolerance_row = tolerance_controls();
     auto *cut_note = new QLabel(q(cut_explanation()), this);
     cut_note->setObjectName(QStringLiteral("advisorCutNote"));
     cut_note->setWordWrap(true);
@@ -327,6 +330,18 @@ void AdvisorDialog::follow_palette()
     m_current_series->setPen(QPen(p.color(QPalette::Text), 1.5, Qt::DashLine));
     m_recommended_series->setPen(QPen(p.color(QPalette::Highlight), 2.5));
     m_chart_view->setBackgroundBrush(p.brush(QPalette::Window));
+}
+
+// Return in the tolerance field ranks for the value typed there; the
+// field lets the key go on, and it must not also close the dialog.
+void AdvisorDialog::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && m_tolerance->hasFocus()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void AdvisorDialog::changeEvent(QEvent *event)

@@ -51,6 +51,7 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void make_chart();

@@ -143,7 +143,15 @@ void tst_AdvisorDialog::applySetsBoxesAndCalculates()
 
     auto *field = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("advisorTolerance"));
     QCOMPARE(field->value(), 0.5);
-    field->setValue(tolerance);
+    // Typed and confirmed with Return, which ranks again and keeps the dialog.
+    dialog->activateWindow();
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+    field->selectAll();
+    QTest::keyClicks(field, QString::number(tolerance));
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(field->value(), tolerance);
     QVERIFY(apply->isEnabled());
     QVERIFY2(!summary->text().contains(QStringLiteral("今の設定のまま")),
              qPrintable(summary->text()));
