@@ -149,7 +149,7 @@ void tst_AdvisorDialog::applySetsBoxesAndCalculates()
     QTRY_VERIFY(field->hasFocus());
     field->selectAll();
     QTest::keyClicks(field, QString::number(tolerance));
-    QTest::keyClick(field, Qt::Key_Return);
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
     QVERIFY(dialog->isVisible());
     QCOMPARE(field->value(), tolerance);
     QVERIFY(apply->isEnabled());
