@@ -60,7 +60,7 @@ int core_advise(int runs)
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer timer;
         timer.start();
-        const calc::Advice advice = calc::advise(input.ra, input.dec);
+        const calc::Advice advice = calc::advise(input.ra, input.dec, input.base_clock);
         sink += advice.ra_microstep;
         print_sample(timer.nsecsElapsed());
     }

@@ -13,12 +13,16 @@ namespace calc {
 
 namespace {
 
-// A missing error (a cut entry) ranks after every figure.
-std::int64_t rank_key(const std::optional<double> &ppm)
+// A drift the ranking cannot see (a cut entry) comes after every figure.
+constexpr std::int64_t kNoDrift = std::numeric_limits<std::int64_t>::max();
+// Past this a tolerance takes in every drift there is.
+constexpr double kToleranceCeiling = 1e9;
+
+std::int64_t drift_steps(const std::optional<double> &drift)
 {
-    if (!ppm || !std::isfinite(*ppm))
-        return std::numeric_limits<std::int64_t>::max();
-    return std::llround(std::fabs(*ppm) / kRankStep);
+    if (!drift || !std::isfinite(*drift))
+        return kNoDrift;
+    return std::llround(std::fabs(*drift) / kDriftStep);
 }
 
 bool total_fits(const std::string &total_text)
@@ -61,9 +65,9 @@ void fill_figures(Candidate &c, const DriveTrainTexts &drive_train, const AxisOu
         else
             c.rate_ppm[static_cast<std::size_t>(e.index - kSolarRow)] = e.error_ppm;
     }
-    const EntryAccuracy &sidereal = accuracy.entries[kSiderealRow];
-    c.sidereal_ppm = sidereal.error_ppm;
-    c.sidereal_drift = sidereal.drift_arcsec_per_hour;
+    c.sidereal_ppm = accuracy.entries[kSiderealRow].error_ppm;
+    if (c.sidereal_ppm)
+        c.sidereal_drift = *c.sidereal_ppm * kDriftPerPpm;
     for (int i = 0; i <= kLastRowTo2x; ++i) {
         const auto &ppm = c.row_ppm[static_cast<std::size_t>(i)];
         if (ppm && (!c.worst_ppm_to_2x || std::fabs(*ppm) > *c.worst_ppm_to_2x))
@@ -88,18 +92,47 @@ Candidate evaluate(Axis axis, const DriveTrainTexts &drive_train, std::int32_t b
     return c;
 }
 
-bool ranks_before(const Candidate &a, const Candidate &b)
+std::vector<Candidate> ranked(std::vector<Candidate> candidates, std::int32_t clock_in_use,
+                              double tolerance)
 {
-    // Each tuple orders its better value first; the larger factor moves more smoothly.
-    return std::tuple(a.cut, rank_key(a.sidereal_ppm), rank_key(a.worst_ppm_to_2x), -a.microstep) <
-           std::tuple(b.cut, rank_key(b.sidereal_ppm), rank_key(b.worst_ppm_to_2x), -b.microstep);
+    std::int64_t best = kNoDrift;
+    for (const Candidate &c : candidates) {
+        if (!c.cut)
+            best = std::min(best, drift_steps(c.sidereal_drift));
+    }
+    const std::int64_t window =
+        std::llround(std::clamp(tolerance, 0.0, kToleranceCeiling) / kDriftStep);
+    for (Candidate &c : candidates) {
+        if (c.cut)
+            c.standing = Standing::Cut;
+        else if (drift_steps(c.sidereal_drift) - best <= window)
+            c.standing = Standing::WithinTolerance;
+        else
+            c.standing = Standing::BeyondTolerance;
+    }
+    // Each tuple orders its better value first. Within the tolerance the
+    // larger factor, which moves the motor more smoothly, comes before the
+    // smaller drift; beyond it, the drift comes first.
+    const auto key = [clock_in_use](const Candidate &c) {
+        const bool smooth_first = c.standing == Standing::WithinTolerance;
+        const std::int64_t drift = drift_steps(c.sidereal_drift);
+        const std::int64_t finer = -static_cast<std::int64_t>(c.microstep);
+        return std::tuple(c.standing, smooth_first ? finer : drift, smooth_first ? drift : finer,
+                          c.base_clock != clock_in_use, c.base_clock != kClock2MHz);
+    };
+    std::ranges::stable_sort(candidates, {}, key);
+    return candidates;
 }
 
-Advice advise(const DriveTrainTexts &ra, const DriveTrainTexts &dec)
+Advice advise(const DriveTrainTexts &ra, const DriveTrainTexts &dec, std::int32_t clock_in_use,
+              double tolerance)
 {
     Advice advice;
-    advice.ra.reserve(kAdvisedClocks.size() * kAdvisedMicrosteps.size());
-    advice.dec.reserve(advice.ra.capacity());
+    advice.tolerance = tolerance;
+    std::vector<Candidate> ra_all;
+    std::vector<Candidate> dec_all;
+    ra_all.reserve(kAdvisedClocks.size() * kAdvisedMicrosteps.size());
+    dec_all.reserve(ra_all.capacity());
     DriveTrainTexts ra_train = ra;
     DriveTrainTexts dec_train = dec;
     for (const std::int32_t clock : kAdvisedClocks) {
@@ -109,24 +142,37 @@ Advice advise(const DriveTrainTexts &ra, const DriveTrainTexts &dec)
             // when it stops is each axis calculated on its own.
             const CalcResult result = calculate(CalcInput{ra_train, dec_train, clock});
             if (const auto *out = std::get_if<CalcOutput>(&result)) {
-                advice.ra.push_back(named(Axis::Ra, ra_train, clock));
-                fill_figures(advice.ra.back(), ra_train, out->ra, &out->rates);
-                advice.dec.push_back(named(Axis::Dec, dec_train, clock));
-                fill_figures(advice.dec.back(), dec_train, out->dec, nullptr);
+                ra_all.push_back(named(Axis::Ra, ra_train, clock));
+                fill_figures(ra_all.back(), ra_train, out->ra, &out->rates);
+                dec_all.push_back(named(Axis::Dec, dec_train, clock));
+                fill_figures(dec_all.back(), dec_train, out->dec, nullptr);
             } else {
-                advice.ra.push_back(evaluate(Axis::Ra, ra_train, clock));
-                advice.dec.push_back(evaluate(Axis::Dec, dec_train, clock));
+                ra_all.push_back(evaluate(Axis::Ra, ra_train, clock));
+                dec_all.push_back(evaluate(Axis::Dec, dec_train, clock));
             }
         }
     }
-    // Stable: equal candidates keep the 2 MHz one first.
-    std::ranges::stable_sort(advice.ra, ranks_before);
-    std::ranges::stable_sort(advice.dec, ranks_before);
-    // RA tracks; DEC mostly holds still, so RA's best decides the shared clock.
+    // RA tracks; DEC mostly holds still, so RA's choice fixes the shared
+    // clock and DEC is ranked at that clock, the other one after.
+    advice.ra = ranked(std::move(ra_all), clock_in_use, tolerance);
     advice.base_clock = advice.ra.front().base_clock;
     advice.ra_microstep = advice.ra.front().microstep;
-    const auto dec_best = std::ranges::find(advice.dec, advice.base_clock, &Candidate::base_clock);
-    advice.dec_microstep = dec_best->microstep;
+    const auto other =
+        std::stable_partition(dec_all.begin(), dec_all.end(), [&](const Candidate &c) {
+            return c.base_clock == advice.base_clock;
+        });
+    std::vector<Candidate> elsewhere =
+        ranked(std::vector<Candidate>(other, dec_all.end()), clock_in_use, tolerance);
+    dec_all.erase(other, dec_all.end());
+    advice.dec = ranked(std::move(dec_all), clock_in_use, tolerance);
+    advice.dec_microstep = advice.dec.front().microstep;
+    for (Candidate &c : elsewhere)
+        c.standing = Standing::OtherClock;
+    advice.dec.insert(advice.dec.end(), elsewhere.begin(), elsewhere.end());
+
+    advice.keeps_current = advice.base_clock == clock_in_use &&
+                           lenient_parse(ra[kMicrostep]) == advice.ra_microstep &&
+                           lenient_parse(dec[kMicrostep]) == advice.dec_microstep;
     return advice;
 }
 

@@ -187,14 +187,24 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
     return upload.complete ? 0 : exit_code(ExitStatus::Upload);
 }
 
-// --advise: every clock and factor ranked, for the mount of this run.
+// --advise: every clock and factor ranked, for the mount of this run. A
+// drive train that cannot be calculated as it stands is refused as
+// --calculate refuses it, not answered with advice for a mount that does
+// not run.
 int advise(const Options &options)
 {
     const auto mount = mount_of_run(options);
     if (const int *failed = std::get_if<int>(&mount))
         return *failed;
     const auto &values = std::get<files::Mount>(mount);
-    const calc::Advice advice = calc::advise(values.ra, values.dec);
+    const calc::CalcResult now = calc::calculate({values.ra, values.dec, values.base_clock});
+    if (const auto *failure = std::get_if<calc::CalcFailure>(&now)) {
+        print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
+                          .arg(QString::fromStdString(failure_message(*failure))));
+        return exit_code(ExitStatus::CalculationOrRefused);
+    }
+    const calc::Advice advice =
+        calc::advise(values.ra, values.dec, values.base_clock, options.tolerance);
     if (options.json)
         print(stdout, QString::fromUtf8(advice_json(advice).toJson(QJsonDocument::Compact)) +
                           QLatin1Char('\n'));

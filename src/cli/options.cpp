@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "columns.h"
 #include "datadir.h"
 #include "exitstatus.h"
 #include "frame.h"
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -139,6 +141,23 @@ std::optional<QString> clock(const QString &value, Options &options)
     return std::nullopt;
 }
 
+// Past this every drift there can be is within it: a larger number would
+// only widen the report.
+constexpr double kMaxTolerance = 100000;
+
+std::optional<QString> tolerance(const QString &value, Options &options)
+{
+    bool ok = false;
+    const double t = QLocale::c().toDouble(value.trimmed(), &ok);
+    if (!ok || !(t >= 0 && t <= kMaxTolerance))
+        return QStringLiteral("--tolerance「%1」は使えません: 0 から %2 までの数 (″/時、"
+                              "例 0.5) を指定してください。")
+            .arg(value)
+            .arg(kMaxTolerance);
+    options.tolerance = t;
+    return std::nullopt;
+}
+
 std::optional<QString> mount(const QString &value, Options &options)
 {
     // An unset shell variable must not read some file by chance.
@@ -245,24 +264,40 @@ OptionRow with(OptionRow r, Check check, QStringList needs = {},
     return r;
 }
 
-// The options of a calculation, in the order --help lists them: what each
-// asks for, what must come with it and the check of its value.
+// The runs that calculate, and --advise's tolerance, in the order --help
+// lists them: what each asks for, what must come with it and the check of
+// its value.
 std::vector<OptionRow> calculation_options()
 {
-    const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("advise"),
-                                   QStringLiteral("save-mount")};
-    const QStringList calculate_run = {QStringLiteral("calculate")};
     return {
         with(row("calculate", QStringLiteral("スピードテーブルを計算して出力します。")), nullptr,
              {}, Action::Calculate),
         with(row("advise",
                  QStringLiteral("ウィンドウの「精度」と同じく、両軸の基本クロックとマイクロ"
-                                "ステップ (1 … 256) の組を追尾の正確さの順に並べます: 切り捨て"
-                                "のないもの、恒星時の誤差の小さいもの、2 倍までの最大誤差の小さい"
-                                "もの、マイクロステップの大きいものの順 (誤差は 0.01 ppm に丸めて"
-                                "比べます)。駆動系は --ra、--dec、--mount のもの、--clock は今の"
-                                "設定を示します。")),
+                                "ステップ (1 … 256) の組を並べ、勧めます: 欄に収まるもののうち、"
+                                "恒星時のずれ (″/時) が最良から許容差 (--tolerance) 以内なら"
+                                "マイクロステップの大きいもの、次にずれの小さいもの、今の"
+                                "クロック、2MHz の順。赤経の推奨で共通のクロックが決まり、"
+                                "赤緯はそのクロックで選びます。駆動系は --ra、--dec、--mount "
+                                "のもの、--clock は今の設定を示します。")),
              nullptr, {}, Action::Advise),
+        with(row("tolerance",
+                 QStringLiteral("--advise の許容差: 恒星時のずれの差がこれより小さければ、"
+                                "マイクロステップの大きい (動きの滑らかな) 設定を選びます "
+                                "(″/時、既定 %1)。")
+                     .arg(calc::kDefaultTolerance),
+                 "ARCSEC_PER_HOUR"),
+             tolerance, {QStringLiteral("advise")}),
+    };
+}
+
+// What a calculation is made from and where it goes.
+std::vector<OptionRow> drive_train_options()
+{
+    const QStringList mount_run = {QStringLiteral("calculate"), QStringLiteral("advise"),
+                                   QStringLiteral("save-mount")};
+    const QStringList calculate_run = {QStringLiteral("calculate")};
+    return {
         with(row("ra",
                  QStringLiteral("赤経軸の駆動系: ウォームホイール、中間ギア、モーター、減速ギア、"
                                 "マイクロステップ (既定 %1)。")
@@ -291,8 +326,9 @@ std::vector<OptionRow> calculation_options()
                      "--calculate では欄の文字を一つの JSON オブジェクトで出力します。--advise "
                      "では {\"recommended\": {base_clock, ra_microstep, dec_microstep}, "
                      "\"candidates\": [{axis, base_clock, microstep, cut, sidereal_ppm, "
-                     "worst_ppm_to_2x, 赤経では solar_ppm, lunar_ppm, king_ppm}, ...]} を軸ごとの"
-                     "順位の順に出力します。--ports "
+                     "drift_arcsec_per_hour, worst_ppm_to_2x, 赤経では solar_ppm, lunar_ppm, "
+                     "king_ppm}, ...]} を軸ごとの順位の順に出力します (recommended には "
+                     "keeps_current、全体には tolerance_arcsec_per_hour も)。--ports "
                      "では一つの JSON 配列を出力します: Com1 … Com20 の順に {\"port\": "
                      "\"Com3\", \"device\", \"source\": "
                      "override|assigned|single_adapter|default, \"present\": "
@@ -384,8 +420,8 @@ std::vector<OptionRow> mount_and_port_options()
 std::vector<OptionRow> option_table()
 {
     std::vector<OptionRow> table = calculation_options();
-    std::vector<OptionRow> more = mount_and_port_options();
-    std::ranges::move(more, std::back_inserter(table));
+    for (std::vector<OptionRow> more : {drive_train_options(), mount_and_port_options()})
+        std::ranges::move(more, std::back_inserter(table));
     table.push_back(row("night", QStringLiteral("ウィンドウを夜間表示 (黒地に暗い赤) で開きます。"
                                                 "ウィンドウでは Ctrl+N で切り替えられ、選んだ表示"
                                                 "は次回の起動でも使われます。")));
@@ -415,62 +451,114 @@ QString with_companions(const std::vector<OptionRow> &table, const OptionRow &r)
 
 // Every way the program can be run, from the table, so the forms --help
 // and the manual page show are the ones it accepts: the window first (with
-// the options that belong to no run), then one line per run.
+// the options that belong to no run), then one line per run, a long one
+// going on in lines of its own, broken only between options.
 QString usage_forms(const std::vector<OptionRow> &table)
 {
-    QString window = QStringLiteral("  rw7300-speedtable");
+    QStringList window{QStringLiteral("rw7300-speedtable")};
     for (const OptionRow &r : table) {
         if (!r.action && r.needs.isEmpty())
-            window += QStringLiteral(" [%1]").arg(option_form(r));
+            window << QStringLiteral("[%1]").arg(option_form(r));
     }
-    QStringList lines{window + QStringLiteral(" [FILE]")};
+    QList<QStringList> forms{window << QStringLiteral("[FILE]")};
     for (const OptionRow &r : table) {
-        if (r.action)
-            lines << QStringLiteral("  rw7300-speedtable ") + with_companions(table, r);
+        if (!r.action)
+            continue;
+        QStringList form{QStringLiteral("rw7300-speedtable"), option_form(r)};
+        for (const OptionRow &companion : table) {
+            if (companion.needs.contains(r.option.names().constFirst()))
+                form << QStringLiteral("[%1]").arg(with_companions(table, companion));
+        }
+        forms << form;
+    }
+    QStringList lines;
+    for (const QStringList &form : forms) {
+        QString line = QStringLiteral("  ") + form.constFirst();
+        for (const QString &part : form.mid(1)) {
+            if (display_width(line) + 1 + display_width(part) > kTerminalColumns) {
+                lines << line;
+                line = QStringLiteral("      ") + part;
+            } else {
+                line += QLatin1Char(' ') + part;
+            }
+        }
+        lines << line;
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+// Each paragraph in lines of the terminal's width, and a blank line after it.
+QString paragraphs(const QStringList &texts)
+{
+    QString text;
+    for (const QString &paragraph : texts)
+        text += wrapped(paragraph, kTerminalColumns, QString(), QString()).join(QLatin1Char('\n')) +
+                QStringLiteral("\n\n");
+    return text;
 }
 
 QString description(const std::vector<OptionRow> &table)
 {
     // Paragraphs are parted by a blank line; the manual page keeps them.
-    return QStringLiteral("RW7300 赤道儀ステッピングモーター制御装置のスピードテーブルを"
-                          "計算し、送ります。\n") +
-           usage_forms(table) +
-           QStringLiteral(
-               "\n"
-               "オプションなしではウィンドウが開きます。rw7300-speedtable FILE は\n"
-               "マウントファイル FILE (*.%3: マウント名、両軸の駆動系、基本クロック) を\n"
-               "開いてウィンドウを開きます。--calculate は表を出力し、--advise はクロックと\n"
-               "マイクロステップの組を正確さの順に並べ、--save-mount は\n"
-               "マウントファイルを書き、--ports, --set-port, --clear-port は\n"
-               "各ポート名 Com1 … Com20 が開くシリアルデバイスを示し、変えます (ウィンドウでも\n"
-               "同じです)。--history と --holds は送信記録を読みます。一回の実行では\n"
-               "これらのうち一つだけです。\n"
-               "\n"
-               "ウィンドウが Speed_Data.txt と PARAM.DAT を書く場所: %1\n"
-               "\n"
-               "ポートの割り当ての保存先: %2\n"
-               "\n"
-               "送信記録 (--history, --holds): %4\n"
-               "\n")
-               .arg(QDir::toNativeSeparators(
-                        data_directory(QCoreApplication::applicationDirPath(), false)),
-                    QDir::toNativeSeparators(files::port_assignments_path()), files::kMountSuffix,
-                    QDir::toNativeSeparators(files::record_path())) +
+    return paragraphs(
+               {QStringLiteral("RW7300 赤道儀ステッピングモーター制御装置のスピードテーブルを"
+                               "計算し、送ります。")})
+               .chopped(1) +
+           usage_forms(table) + QLatin1Char('\n') +
+           paragraphs(
+               {QStringLiteral(
+                    "オプションなしではウィンドウが開きます。rw7300-speedtable FILE は"
+                    "マウントファイル FILE (*.%1: マウント名、両軸の駆動系、基本クロック) を"
+                    "開いてウィンドウを開きます。--calculate は表を出力し、--advise はクロックと"
+                    "マイクロステップの組を勧め、--save-mount はマウントファイルを書き、"
+                    "--ports, --set-port, --clear-port は各ポート名 Com1 … Com20 が開くシリアル"
+                    "デバイスを示し、変えます (ウィンドウでも同じです)。--history と --holds は"
+                    "送信記録を読みます。一回の実行ではこれらのうち一つだけです。")
+                    .arg(files::kMountSuffix),
+                QStringLiteral("ウィンドウが Speed_Data.txt と PARAM.DAT を書く場所: %1")
+                    .arg(QDir::toNativeSeparators(
+                        data_directory(QCoreApplication::applicationDirPath(), false))),
+                QStringLiteral("ポートの割り当ての保存先: %1")
+                    .arg(QDir::toNativeSeparators(files::port_assignments_path())),
+                QStringLiteral("送信記録 (--history, --holds): %1")
+                    .arg(QDir::toNativeSeparators(files::record_path()))}) +
            exit_status_help();
 }
 
-// Qt writes the help's two headings in English: "Usage: PROGRAM [options]"
-// and "Options:".
-QString japanese_headings(const QString &help)
+// An option's names as the help lists them: "-h, --help", "--ra <W,I,M,R,U>".
+QString option_names(const QCommandLineOption &option)
 {
-    const qsizetype first_line = help.indexOf(QLatin1Char('\n'));
-    const QString program =
-        QCoreApplication::arguments().value(0, QStringLiteral("rw7300-speedtable"));
-    QString text = QStringLiteral("使い方: %1 [オプション]").arg(program) + help.mid(first_line);
-    text.replace(QStringLiteral("\nOptions:\n"), QStringLiteral("\nオプション:\n"));
+    QStringList names;
+    for (const QString &name : option.names())
+        names << dashed(name);
+    QString text = names.join(QStringLiteral(", "));
+    if (!option.valueName().isEmpty())
+        text += QStringLiteral(" <%1>").arg(option.valueName());
     return text;
+}
+
+// Qt lays out its help by characters, and a Japanese one takes two columns:
+// the help is laid out here instead, in Qt's form and with Japanese
+// headings, each line within the terminal's width. The manual page is
+// made from it. Names too wide for their column stand on a line of their own.
+QString help_text(const QString &description, const QList<QCommandLineOption> &options)
+{
+    constexpr int kNamesColumn = 28;
+    const QString program = QFileInfo(QCoreApplication::arguments().value(0)).fileName();
+    QStringList lines{QStringLiteral("使い方: %1 [オプション]")
+                          .arg(program.isEmpty() ? QStringLiteral("rw7300-speedtable") : program)};
+    lines << description << QString() << QStringLiteral("オプション:");
+    const QString indent(kNamesColumn, QLatin1Char(' '));
+    for (const QCommandLineOption &option : options) {
+        const QString names = QStringLiteral("  ") + option_names(option);
+        QString first = padded(names, kNamesColumn, false);
+        if (display_width(names) + 2 > kNamesColumn) {
+            lines << names;
+            first = indent;
+        }
+        lines << wrapped(option.description(), kTerminalColumns, first, indent);
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 // Qt's own account of what it could not parse is English; this says the
@@ -560,7 +648,6 @@ ParsedOptions parse_options(const QStringList &arguments)
 {
     const std::vector<OptionRow> table = option_table();
     QCommandLineParser parser;
-    parser.setApplicationDescription(description(table));
     // Qt's own help and version options describe themselves in English.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("このヘルプを表示します。"));
@@ -578,10 +665,17 @@ ParsedOptions parse_options(const QStringList &arguments)
     if (const auto error = repeated_option(parser, table))
         return UsageError{*error};
     if (parser.isSet(help) || parser.isSet(help_all)) {
-        QString text = japanese_headings(parser.helpText());
+        QList<QCommandLineOption> options{help, help_all, version};
+        for (const OptionRow &r : table)
+            options << r.option;
+        QString text = help_text(description(table), options);
         if (parser.isSet(help_all))
-            text += QStringLiteral("\nウィンドウは Qt 自身のオプションも受け付けます "
-                                   "(-platform offscreen, -style fusion など)。\n");
+            text += QLatin1Char('\n') +
+                    wrapped(QStringLiteral("ウィンドウは Qt 自身のオプションも受け付けます "
+                                           "(-platform offscreen, -style fusion など)。"),
+                            kTerminalColumns, QString(), QString())
+                        .join(QLatin1Char('\n')) +
+                    QLatin1Char('\n');
         return Printed{text};
     }
     if (parser.isSet(version))

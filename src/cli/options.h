@@ -4,6 +4,7 @@
 // without printing, writing or opening anything: the options, the text
 // --help or --version prints, or the usage error.
 
+#include "advisor.h"
 #include "commands.h"
 
 #include <QByteArray>
@@ -36,11 +37,12 @@ struct Options {
     std::optional<QString> mount_name; // --mount-name NAME
     std::optional<QString> listing;    // --listing FILE
     bool json = false;
-    std::optional<QString> upload; // --upload PORT
-    bool force = false;            // upload values the controller cannot take
-    int port = 0;                  // --set-port, --clear-port
-    QString device;                // --set-port
-    QString holds;                 // --holds PORT|DEVICE
+    double tolerance = calc::kDefaultTolerance; // --tolerance, ″/h
+    std::optional<QString> upload;              // --upload PORT
+    bool force = false;                         // upload values the controller cannot take
+    int port = 0;                               // --set-port, --clear-port
+    QString device;                             // --set-port
+    QString holds;                              // --holds PORT|DEVICE
 };
 
 // The window's own start option: the night look (--night). The window

@@ -9,9 +9,11 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -45,6 +47,11 @@ const calc::DriveTrainTexts &train(const AdvisorSetting &s, calc::Axis axis)
     return axis == calc::Axis::Ra ? s.ra : s.dec;
 }
 
+constexpr int kStandingColumn = 3;
+constexpr std::size_t kAdvisedCount = calc::kAdvisedClocks.size() * calc::kAdvisedMicrosteps.size();
+// ″/h: far past any drift worth tracking with.
+constexpr double kMaxTolerance = 100;
+
 // An exact row sits at the floor of the log scale.
 constexpr double kFloorPpm = 0.01;
 
@@ -64,14 +71,18 @@ void fill(QLineSeries *series, const calc::Candidate &c)
 } // namespace
 
 AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
-    : QDialog(parent), m_current(current), m_advice(calc::advise(current.ra, current.dec))
+    : QDialog(parent), m_current(current),
+      m_advice(calc::advise(current.ra, current.dec, current.base_clock))
 {
     setObjectName(QStringLiteral("advisorDialog"));
     setWindowTitle(QStringLiteral("精度"));
 
-    auto *summary = new QLabel(q(advice_summary(m_advice)), this);
-    summary->setObjectName(QStringLiteral("advisorSummary"));
-    summary->setWordWrap(true);
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("advisorSummary"));
+    m_summary->setWordWrap(true);
+    QFont bold = m_summary->font();
+    bold.setBold(true);
+    m_summary->setFont(bold);
     auto *note = new QLabel(q(driver_switch_note()), this);
     note->setObjectName(QStringLiteral("advisorDriverNote"));
     note->setWordWrap(true);
@@ -80,10 +91,82 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
         auto *column = new QVBoxLayout;
         column->addWidget(new QLabel(q(axis_name(axis)), this));
-        column->addWidget(ranking_table(axis, typed_microstep(train(m_current, axis))));
+        column->addWidget(ranking_table(axis));
         tables->addLayout(column, axis == calc::Axis::Ra ? 3 : 2);
     }
+    // After the tables, so the dialog opens with the focus on a table and
+    // Return takes 閉じる.
+    auto *tolerance_row = tolerance_controls();
+    auto *cut_note = new QLabel(q(cut_explanation()), this);
+    cut_note->setObjectName(QStringLiteral("advisorCutNote"));
+    cut_note->setWordWrap(true);
 
+    make_chart();
+
+    m_chart_axis = new QComboBox(this);
+    m_chart_axis->setObjectName(QStringLiteral("advisorChartAxis"));
+    m_chart_axis->addItem(q(axis_name(calc::Axis::Ra)));
+    m_chart_axis->addItem(q(axis_name(calc::Axis::Dec)));
+    connect(m_chart_axis, &QComboBox::currentIndexChanged, this,
+            [this](int index) { show_chart_axis(index == 0 ? calc::Axis::Ra : calc::Axis::Dec); });
+    auto *chart_head = new QHBoxLayout;
+    chart_head->addWidget(new QLabel(QStringLiteral("行ごとの誤差:"), this));
+    chart_head->addWidget(m_chart_axis);
+    chart_head->addStretch();
+
+    // 閉じる is the default: Return must not change the window's boxes.
+    auto *buttons = new QDialogButtonBox(this);
+    m_apply = buttons->addButton(QStringLiteral("適用"), QDialogButtonBox::ApplyRole);
+    m_apply->setObjectName(QStringLiteral("advisorApply"));
+    m_apply->setAutoDefault(false);
+    auto *close_button = buttons->addButton(QStringLiteral("閉じる"), QDialogButtonBox::RejectRole);
+    close_button->setObjectName(QStringLiteral("advisorClose"));
+    close_button->setDefault(true);
+    connect(m_apply, &QPushButton::clicked, this, [this] {
+        emit apply(m_advice.base_clock, m_advice.ra_microstep, m_advice.dec_microstep);
+        accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *page = new QWidget(this);
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_summary);
+    layout->addLayout(tolerance_row);
+    layout->addLayout(tables, 1);
+    layout->addWidget(cut_note);
+    layout->addLayout(chart_head);
+    layout->addWidget(m_chart_view, 1);
+    layout->addWidget(note);
+    scroll_page(page, buttons);
+
+    show_advice();
+    follow_palette();
+    fit_to(available_geometry(parent ? parent : this));
+}
+
+// On a small screen the tables and the chart scroll; the buttons stay.
+void AdvisorDialog::scroll_page(QWidget *page, QWidget *buttons)
+{
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("advisorScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(scroll, 1);
+    outer->addWidget(buttons);
+}
+
+void AdvisorDialog::fit_to(const QRect &available)
+{
+    resize(fitted_size(QSize(960, 780), available));
+}
+
+// The error of every row on a log scale, for the setting in use and the
+// recommended one.
+void AdvisorDialog::make_chart()
+{
     m_chart = new QChart;
     m_chart->setObjectName(QStringLiteral("advisorChart"));
     m_current_series = new QLineSeries(m_chart);
@@ -111,88 +194,71 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     m_chart_view->setObjectName(QStringLiteral("advisorChartView"));
     m_chart_view->setRenderHint(QPainter::Antialiasing);
     m_chart_view->setMinimumHeight(240);
-
-    m_chart_axis = new QComboBox(this);
-    m_chart_axis->setObjectName(QStringLiteral("advisorChartAxis"));
-    m_chart_axis->addItem(q(axis_name(calc::Axis::Ra)));
-    m_chart_axis->addItem(q(axis_name(calc::Axis::Dec)));
-    connect(m_chart_axis, &QComboBox::currentIndexChanged, this,
-            [this](int index) { show_chart_axis(index == 0 ? calc::Axis::Ra : calc::Axis::Dec); });
-    auto *chart_head = new QHBoxLayout;
-    chart_head->addWidget(new QLabel(QStringLiteral("行ごとの誤差:"), this));
-    chart_head->addWidget(m_chart_axis);
-    chart_head->addStretch();
-
-    // 閉じる is the default: Return must not change the window's boxes.
-    auto *buttons = new QDialogButtonBox(this);
-    auto *apply_button = buttons->addButton(QStringLiteral("適用"), QDialogButtonBox::ApplyRole);
-    apply_button->setObjectName(QStringLiteral("advisorApply"));
-    apply_button->setAutoDefault(false);
-    auto *close_button = buttons->addButton(QStringLiteral("閉じる"), QDialogButtonBox::RejectRole);
-    close_button->setObjectName(QStringLiteral("advisorClose"));
-    close_button->setDefault(true);
-    connect(apply_button, &QPushButton::clicked, this, [this] {
-        emit apply(m_advice.base_clock, m_advice.ra_microstep, m_advice.dec_microstep);
-        accept();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto *page = new QWidget(this);
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(summary);
-    layout->addLayout(tables, 1);
-    layout->addLayout(chart_head);
-    layout->addWidget(m_chart_view, 1);
-    layout->addWidget(note);
-
-    // On a small screen the tables and the chart scroll; the buttons stay.
-    auto *scroll = new QScrollArea(this);
-    scroll->setObjectName(QStringLiteral("advisorScroll"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(page);
-    auto *outer = new QVBoxLayout(this);
-    outer->addWidget(scroll, 1);
-    outer->addWidget(buttons);
-
-    show_chart_axis(calc::Axis::Ra);
-    follow_palette();
-    fit_to(available_geometry(parent ? parent : this));
 }
 
-void AdvisorDialog::fit_to(const QRect &available)
+QHBoxLayout *AdvisorDialog::tolerance_controls()
 {
-    resize(fitted_size(QSize(960, 780), available));
+    m_tolerance = new QDoubleSpinBox(this);
+    m_tolerance->setObjectName(QStringLiteral("advisorTolerance"));
+    m_tolerance->setRange(0, kMaxTolerance);
+    m_tolerance->setDecimals(2);
+    m_tolerance->setSingleStep(0.1);
+    m_tolerance->setSuffix(QStringLiteral("″/時"));
+    m_tolerance->setValue(m_advice.tolerance);
+    // Typing 1.5 must not rank for 1 and then 1.5 on the way.
+    m_tolerance->setKeyboardTracking(false);
+    auto *label = new QLabel(QStringLiteral("許容差(&T):"), this);
+    label->setBuddy(m_tolerance);
+    m_rule = new QLabel(this);
+    m_rule->setObjectName(QStringLiteral("advisorRule"));
+    m_rule->setWordWrap(true);
+    connect(m_tolerance, &QDoubleSpinBox::valueChanged, this, [this](double tolerance) {
+        m_advice = calc::advise(m_current.ra, m_current.dec, m_current.base_clock, tolerance);
+        show_advice();
+    });
+    auto *row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(m_tolerance);
+    row->addWidget(m_rule, 1);
+    return row;
 }
 
-QTableWidget *AdvisorDialog::ranking_table(calc::Axis axis, int current_microstep)
+QTableWidget *AdvisorDialog::ranking_table(calc::Axis axis)
 {
     const bool ra = axis == calc::Axis::Ra;
-    const std::vector<calc::Candidate> &ranked = ra ? m_advice.ra : m_advice.dec;
     QStringList headings = {QStringLiteral("順位"),           QStringLiteral("クロック"),
-                            QStringLiteral("ﾏｲｸﾛｽﾃｯﾌﾟ"),      QStringLiteral("欄"),
+                            QStringLiteral("ﾏｲｸﾛｽﾃｯﾌﾟ"),      QStringLiteral("区分"),
                             QStringLiteral("恒星時 ppm"),     QStringLiteral("″/時"),
                             QStringLiteral("2倍まで最大 ppm")};
     if (ra) {
         for (int k = 0; k < calc::kRateCount; ++k)
             headings << q(rate_name(k)) + QStringLiteral(" ppm");
     }
-    auto *table = new QTableWidget(static_cast<int>(ranked.size()), headings.size(), this);
+    const auto rows = static_cast<int>(kAdvisedCount);
+    auto *table = new QTableWidget(rows, headings.size(), this);
     table->setObjectName(ra ? QStringLiteral("advisorRaTable") : QStringLiteral("advisorDecTable"));
     table->setHorizontalHeaderLabels(headings);
+    table->horizontalHeaderItem(kStandingColumn)->setToolTip(q(cut_explanation()));
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tables[ra ? 0 : 1] = table;
+    return table;
+}
+
+void AdvisorDialog::fill_table(calc::Axis axis)
+{
+    const bool ra = axis == calc::Axis::Ra;
+    QTableWidget *table = m_tables[ra ? 0 : 1];
+    const std::vector<calc::Candidate> &ranked = ra ? m_advice.ra : m_advice.dec;
+    const int current_microstep = typed_microstep(train(m_current, axis));
+    table->clearSelection();
     for (int r = 0; r < table->rowCount(); ++r) {
         const calc::Candidate &c = ranked[static_cast<std::size_t>(r)];
-        QStringList cells = {QString::number(r + 1),
-                             q(clock_caption(c.base_clock)),
-                             QString::number(c.microstep),
-                             c.cut ? QStringLiteral("収まらない") : QStringLiteral("可"),
-                             ppm_text(c.sidereal_ppm),
-                             ppm_text(c.sidereal_drift),
+        QStringList cells = {QString::number(r + 1),       q(clock_caption(c.base_clock)),
+                             QString::number(c.microstep), q(standing_name(c.standing)),
+                             ppm_text(c.sidereal_ppm),     ppm_text(c.sidereal_drift),
                              ppm_text(c.worst_ppm_to_2x)};
         for (int k = 0; ra && k < calc::kRateCount; ++k)
             cells << ppm_text(c.rate_ppm[static_cast<std::size_t>(k)]);
@@ -200,10 +266,15 @@ QTableWidget *AdvisorDialog::ranking_table(calc::Axis axis, int current_microste
             c.base_clock == m_current.base_clock && c.microstep == current_microstep;
         for (int col = 0; col < cells.size(); ++col) {
             auto *item = new QTableWidgetItem(cells[col]);
-            item->setTextAlignment(col == 1 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(col == 1 || col == kStandingColumn
+                                       ? Qt::AlignCenter
+                                       : Qt::AlignRight | Qt::AlignVCenter);
             QFont font = item->font();
             font.setBold(in_use);
             item->setFont(font);
+            if (col == kStandingColumn)
+                item->setToolTip(c.cut ? q(cut_explanation())
+                                       : q(standing_heading(c.standing, m_advice, c.base_clock)));
             table->setItem(r, col, item);
         }
         // The setting in use is the selected row: the style draws it in the
@@ -212,7 +283,21 @@ QTableWidget *AdvisorDialog::ranking_table(calc::Axis axis, int current_microste
             table->selectRow(r);
     }
     table->resizeColumnsToContents();
-    return table;
+}
+
+// The ranking for the tolerance set: the summary, both tables, the chart,
+// and 適用 only when it would change something that can run.
+void AdvisorDialog::show_advice()
+{
+    m_summary->setText(q(advice_summary(m_advice)));
+    m_rule->setText(q(tolerance_rule(m_advice.tolerance)));
+    fill_table(calc::Axis::Ra);
+    fill_table(calc::Axis::Dec);
+    show_chart_axis(m_chart_axis->currentIndex() == 0 ? calc::Axis::Ra : calc::Axis::Dec);
+    m_apply->setEnabled(!m_advice.keeps_current && !m_advice.ra.front().cut);
+    m_apply->setToolTip(m_advice.keeps_current
+                            ? QStringLiteral("今の設定が推奨どおりです。変えるものはありません。")
+                            : QString());
 }
 
 void AdvisorDialog::show_chart_axis(calc::Axis axis)
@@ -267,6 +352,18 @@ void AdvisorDialog::follow_palette()
     m_current_series->setPen(QPen(p.color(QPalette::Text), 1.5, Qt::DashLine));
     m_recommended_series->setPen(QPen(p.color(QPalette::Highlight), 2.5));
     m_chart_view->setBackgroundBrush(p.brush(QPalette::Window));
+}
+
+// Return in the tolerance field ranks for the value typed there; the
+// field lets the key go on, and it must not also close the dialog.
+void AdvisorDialog::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && m_tolerance->hasFocus()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void AdvisorDialog::changeEvent(QEvent *event)

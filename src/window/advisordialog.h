@@ -2,9 +2,11 @@
 
 // 「精度」: which base clock and microstep factor track best for the drive
 // trains in the window. The ranking comes from calc::advise; the dialog
-// shows it for both axes with the window's setting highlighted, charts the
-// error of every row for that setting and the recommended one, and hands
-// 「適用」 back to the window, which sets its boxes and calculates.
+// shows it for both axes with the window's setting highlighted, ranks again
+// when the tolerance is changed, charts the error of every row for that
+// setting and the recommended one, and hands 「適用」 back to the window,
+// which sets its boxes and calculates. When the recommendation is the
+// setting in use it says so, and there is nothing to apply.
 
 #include "advisor.h"
 
@@ -14,6 +16,8 @@
 #include <cstdint>
 
 class QComboBox;
+class QDoubleSpinBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -51,14 +55,25 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QTableWidget *ranking_table(calc::Axis axis, int current_microstep);
+    void make_chart();
+    void scroll_page(QWidget *page, QWidget *buttons);
+    QHBoxLayout *tolerance_controls();
+    QTableWidget *ranking_table(calc::Axis axis);
+    void fill_table(calc::Axis axis);
+    void show_advice();
     void show_chart_axis(calc::Axis axis);
     void follow_palette();
 
     AdvisorSetting m_current;
     calc::Advice m_advice;
+    QLabel *m_summary = nullptr;
+    QLabel *m_rule = nullptr;
+    QDoubleSpinBox *m_tolerance = nullptr;
+    std::array<QTableWidget *, 2> m_tables{}; // RA, DEC
+    QPushButton *m_apply = nullptr;
     QComboBox *m_chart_axis = nullptr;
     QChart *m_chart = nullptr;
     QChartView *m_chart_view = nullptr;

@@ -1,5 +1,6 @@
 #include "childprogram.h"
 #include "exitstatus.h"
+#include "terminalwidth.h"
 
 #include <QDir>
 #include <QFile>
@@ -205,9 +206,11 @@ private slots:
     void report();
     void advise_data();
     void advise();
+    void adviseReport_data();
     void adviseReport();
     void malformedOptions_data();
     void malformedOptions();
+    void calculationFailure_data();
     void calculationFailure();
     void version();
     void listing();
@@ -672,13 +675,17 @@ void tst_Cli::advise_data()
     QTest::addColumn<int>("clock");
     QTest::addColumn<int>("raMicrostep");
     QTest::addColumn<int>("decMicrostep");
+    QTest::addColumn<bool>("keeps");
+    QTest::addColumn<double>("tolerance");
     QTest::addColumn<double>("bestSidereal"); // RA's first candidate, to 0.01 ppm
-    QTest::newRow("defaults") << QStringList{} << 2000000 << 8 << 8 << -20.43;
-    QTest::newRow("the clock option does not change the advice")
-        << QStringList{"--clock", "250kHz"} << 2000000 << 8 << 8 << -20.43;
+    QTest::newRow("defaults") << QStringList{} << 2000000 << 16 << 16 << true << 0.5 << 24.14;
+    QTest::newRow("the clock in use only breaks ties")
+        << QStringList{"--clock", "250kHz"} << 2000000 << 16 << 16 << false << 0.5 << 24.14;
+    QTest::newRow("tolerance 0") << QStringList{"--tolerance", "0"} << 2000000 << 8 << 16 << false
+                                 << 0.0 << -20.43;
     QTest::newRow("every 2 MHz candidate cut")
-        << QStringList{"--ra", "100,1,200,1,16", "--dec", "100,1,200,1,16"} << 250000 << 64 << 64
-        << -5.57;
+        << QStringList{"--ra", "100,1,200,1,16", "--dec", "100,1,200,1,16", "--tolerance", "0.25"}
+        << 250000 << 64 << 64 << false << 0.25 << -5.57;
 }
 
 void tst_Cli::advise()
@@ -687,54 +694,98 @@ void tst_Cli::advise()
     QFETCH(int, clock);
     QFETCH(int, raMicrostep);
     QFETCH(int, decMicrostep);
+    QFETCH(bool, keeps);
+    QFETCH(double, tolerance);
     QFETCH(double, bestSidereal);
     const Run r = run(QStringList{"--advise", "--json"} + arguments);
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.err.isEmpty());
     const QJsonObject o = QJsonDocument::fromJson(r.out).object();
-    QCOMPARE(o.keys(), (QStringList{"candidates", "recommended"}));
+    QCOMPARE(o.keys(), (QStringList{"candidates", "recommended", "tolerance_arcsec_per_hour"}));
+    QCOMPARE(o.value("tolerance_arcsec_per_hour").toDouble(), tolerance);
     const QJsonObject recommended = o.value("recommended").toObject();
-    QCOMPARE(recommended.keys(), (QStringList{"base_clock", "dec_microstep", "ra_microstep"}));
+    QCOMPARE(recommended.keys(),
+             (QStringList{"base_clock", "dec_microstep", "keeps_current", "ra_microstep"}));
     QCOMPARE(recommended.value("base_clock").toInt(), clock);
     QCOMPARE(recommended.value("ra_microstep").toInt(), raMicrostep);
     QCOMPARE(recommended.value("dec_microstep").toInt(), decMicrostep);
+    QCOMPARE(recommended.value("keeps_current").toBool(), keeps);
 
     const QJsonArray candidates = o.value("candidates").toArray();
     QCOMPARE(candidates.size(), 36); // 2 clocks × 9 factors × 2 axes
-    const QStringList common = {"axis",      "base_clock",   "cut",
-                                "microstep", "sidereal_ppm", "worst_ppm_to_2x"};
-    const QStringList ra_keys = {"axis",         "base_clock", "cut",
-                                 "king_ppm",     "lunar_ppm",  "microstep",
-                                 "sidereal_ppm", "solar_ppm",  "worst_ppm_to_2x"};
+    const QStringList common = {
+        "axis",         "base_clock",     "cut", "drift_arcsec_per_hour", "microstep",
+        "sidereal_ppm", "worst_ppm_to_2x"};
+    const QStringList ra_keys = {
+        "axis",      "base_clock",   "cut",       "drift_arcsec_per_hour", "king_ppm", "lunar_ppm",
+        "microstep", "sidereal_ppm", "solar_ppm", "worst_ppm_to_2x"};
     for (qsizetype i = 0; i < candidates.size(); ++i) {
         const QJsonObject c = candidates[i].toObject();
         const bool ra = i < 18;
         QCOMPARE(c.value("axis").toString(), ra ? QStringLiteral("ra") : QStringLiteral("dec"));
         QCOMPARE(c.keys(), ra ? ra_keys : common);
         QVERIFY(c.value("cut").isBool());
+        // 1,296,000″ in a sidereal day of 86,164.0905 s: 0.054148″/h a ppm.
+        const double ppm = c.value("sidereal_ppm").toDouble();
+        QVERIFY2(std::fabs(c.value("drift_arcsec_per_hour").toDouble() - ppm * 0.054148) <
+                     1e-6 * std::fabs(ppm) + 1e-9,
+                 qPrintable(QString::number(i)));
     }
-    const QJsonObject best = candidates[0].toObject();
-    QCOMPARE(best.value("base_clock").toInt(), clock);
-    QCOMPARE(best.value("microstep").toInt(), raMicrostep);
-    QCOMPARE(best.value("cut").toBool(), false);
-    QCOMPARE(std::round(best.value("sidereal_ppm").toDouble() * 100) / 100, bestSidereal);
+    // Each axis leads with its recommendation.
+    for (const auto &[at, microstep] : {std::pair{0, raMicrostep}, std::pair{18, decMicrostep}}) {
+        const QJsonObject best = candidates[at].toObject();
+        QCOMPARE(best.value("base_clock").toInt(), clock);
+        QCOMPARE(best.value("microstep").toInt(), microstep);
+        QCOMPARE(best.value("cut").toBool(), false);
+    }
+    QCOMPARE(std::round(candidates[0].toObject().value("sidereal_ppm").toDouble() * 100) / 100,
+             bestSidereal);
+}
+
+void tst_Cli::adviseReport_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("starts");
+    QTest::addColumn<QString>("raMarked"); // the row of the setting in use
+    QTest::addColumn<QString>("decMarked");
+    QTest::newRow("defaults kept")
+        << QStringList{} << QStringLiteral("推奨: 今の設定のまま (基本クロック 2 MHz、")
+        << "^\\* +1 +2 MHz +16 "
+        << "^\\* +1 +2 MHz +16 ";
+    QTest::newRow("250 kHz and RA 4 in use")
+        << QStringList{"--clock", "250kHz", "--ra", "240,2,200,10,4"}
+        << QStringLiteral("推奨: 基本クロック 2 MHz、赤経 ﾏｲｸﾛｽﾃｯﾌﾟ 16、赤緯 ﾏｲｸﾛｽﾃｯﾌﾟ 16")
+        << "^\\* +\\d+ +250 kHz +4 "
+        << "^\\* +1[0-8] +250 kHz +16 ";
+    QTest::newRow("tolerance 0")
+        << QStringList{"--tolerance", "0"}
+        << QStringLiteral("推奨: 基本クロック 2 MHz、赤経 ﾏｲｸﾛｽﾃｯﾌﾟ 8、赤緯 ﾏｲｸﾛｽﾃｯﾌﾟ 16\n")
+        << "^\\* +3 +2 MHz +16 "
+        << "^\\* +1 +2 MHz +16 ";
 }
 
 // The text marks the setting in use, which --clock and the microstep of
-// --ra name, and says the driver is set by hand.
+// --ra name, says the driver is set by hand and what 収まらない means, in
+// Japanese and 80 columns, without the window's words.
 void tst_Cli::adviseReport()
 {
-    const Run r = run({"--advise", "--clock", "250kHz", "--ra", "240,2,200,10,4"});
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, starts);
+    QFETCH(QString, raMarked);
+    QFETCH(QString, decMarked);
+    const Run r = run(QStringList{"--advise"} + arguments);
     QCOMPARE(r.exitCode, 0);
     const QString text = QString::fromUtf8(r.out);
-    QVERIFY(text.startsWith(QStringLiteral("推奨: 基本クロック 2 MHz、赤経 ﾏｲｸﾛｽﾃｯﾌﾟ 8、")));
+    QVERIFY2(text.startsWith(starts), qPrintable(text.left(200)));
     QVERIFY(text.contains(QStringLiteral("スイッチ")));
-    const QStringList marked = text.split('\n').filter(QRegularExpression("^\\*"));
+    QVERIFY(text.contains(QStringLiteral("「収まらない」: 除数が FFFF を超えるか 0 以下")));
+    QVERIFY(!text.contains(QStringLiteral("適用")));
+    QVERIFY(!text.contains(QRegularExpression(QStringLiteral("\\b(rank|clock|cut|yes|no)\\b"))));
+    QVERIFY2(wider_line(text).isEmpty(), qPrintable(wider_line(text)));
+    const QStringList marked = text.split('\n').filter(QRegularExpression("^\\* +\\d"));
     QCOMPARE(marked.size(), 2);
-    QVERIFY2(marked[0].contains(QRegularExpression("^\\* +\\d+ +250 kHz +4 ")),
-             qPrintable(marked[0]));
-    QVERIFY2(marked[1].contains(QRegularExpression("^\\* +\\d+ +250 kHz +16 ")),
-             qPrintable(marked[1]));
+    QVERIFY2(marked[0].contains(QRegularExpression(raMarked)), qPrintable(marked[0]));
+    QVERIFY2(marked[1].contains(QRegularExpression(decMarked)), qPrintable(marked[1]));
 }
 
 void tst_Cli::malformedOptions_data()
@@ -749,6 +800,10 @@ void tst_Cli::malformedOptions_data()
     QTest::newRow("force without upload") << QStringList{"--calculate", "--force"};
     QTest::newRow("listing with --advise") << QStringList{"--advise", "--listing", "x.txt"};
     QTest::newRow("advise and calculate") << QStringList{"--advise", "--calculate"};
+    QTest::newRow("negative tolerance") << QStringList{"--advise", "--tolerance", "-0.1"};
+    QTest::newRow("tolerance not a number") << QStringList{"--advise", "--tolerance", "0.5″"};
+    QTest::newRow("tolerance not finite") << QStringList{"--advise", "--tolerance", "inf"};
+    QTest::newRow("tolerance without --advise") << QStringList{"--calculate", "--tolerance", "1"};
 }
 
 void tst_Cli::malformedOptions()
@@ -763,14 +818,29 @@ void tst_Cli::malformedOptions()
     QVERIFY2(lines[1].contains("rw7300-speedtable --help"), qPrintable(lines[1]));
 }
 
+void tst_Cli::calculationFailure_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("axis");
+    QTest::newRow("calculate") << QStringList{"--calculate", "--json", "--dec", "144,abc,200,10,16"}
+                               << QStringLiteral("赤緯");
+    // No advice for a mount that does not run as it stands.
+    QTest::newRow("advise") << QStringList{"--advise", "--ra", "0,0,0,0,0"}
+                            << QStringLiteral("赤経");
+    QTest::newRow("advise, JSON") << QStringList{"--advise", "--json", "--dec", "144,2.5,200,10,0"}
+                                  << QStringLiteral("赤緯");
+}
+
 void tst_Cli::calculationFailure()
 {
-    const Run r = run({"--calculate", "--json", "--dec", "144,abc,200,10,16"});
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, axis);
+    const Run r = run(arguments);
     QCOMPARE(r.exitCode, status(ExitStatus::CalculationOrRefused));
     QVERIFY(r.out.isEmpty());
     const QString err = QString::fromUtf8(r.err);
     QCOMPARE(err.count('\n'), 1);
-    QVERIFY2(err.contains(QStringLiteral("赤緯")), qPrintable(err));
+    QVERIFY2(err.contains(axis), qPrintable(err));
 }
 
 void tst_Cli::version()

@@ -5,6 +5,7 @@
 #include "cli.h"
 #include "exitstatus.h"
 #include "options.h"
+#include "terminalwidth.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -225,6 +226,8 @@ void tst_CliOptions::printed()
     const auto *printed = std::get_if<app::Printed>(&parsed);
     QVERIFY(printed);
     QVERIFY2(printed->text.startsWith(starts), qPrintable(printed->text.left(200)));
+    // An 80-column terminal shows every line whole.
+    QVERIFY2(wider_line(printed->text).isEmpty(), qPrintable(wider_line(printed->text)));
 }
 
 // Each status once, in the table's order, and --help says every one of them.
@@ -261,8 +264,12 @@ void tst_CliOptions::usageForms_data()
 void tst_CliOptions::usageForms()
 {
     QFETCH(bool, everything);
-    const QString help = std::get<app::Printed>(app::parse_options(program({"--help"}))).text;
+    // A long form goes on in lines indented six spaces.
+    const QString help =
+        std::get<app::Printed>(app::parse_options(program({"--help"})))
+            .text.replace(QRegularExpression(QStringLiteral("\n {6}(?! )")), QStringLiteral(" "));
     const QHash<QString, QString> values{{"W,I,M,R,U", "240,2,200,10,16"},
+                                         {"ARCSEC_PER_HOUR", "0.25"},
                                          {"2MHz|250kHz", "250kHz"},
                                          {"FILE", "m.rw7300mount"},
                                          {"PORT", "Com3"},

@@ -104,7 +104,13 @@ for program in rw7300-speedtable ${EXTRA_PROGRAMS:-}; do
   done
   # Every form of the command line --help lists, in SYNOPSIS.
   synopsis=$(section SYNOPSIS | tr -s ' \n' '  ')
-  forms=$(grep -E "^  $program( |\$)" <<<"$help") || fail "$program --help lists no forms"
+  # A long form goes on in lines indented further.
+  forms=$(awk -v p="  $program" '
+    $0 == p || index($0, p " ") == 1 { if (f != "") print f; f = substr($0, 3); next }
+    f != "" && /^      / { sub(/^ +/, " "); f = f $0; next }
+    { if (f != "") print f; f = "" }
+    END { if (f != "") print f }' <<<"$help")
+  [[ -n $forms ]] || fail "$program --help lists no forms"
   while read -r line; do
     [[ $synopsis == *"$line"* ]] || fail "$program.1.gz SYNOPSIS lacks: $line"
   done <<<"$forms"

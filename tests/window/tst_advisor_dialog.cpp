@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QChart>
 #include <QChartView>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -64,32 +66,47 @@ void tst_AdvisorDialog::cleanup()
 }
 
 // Hex boxes worked by hand: 2 MHz ÷ (7680000 / 86164) = 22438.54 → 57A7;
-// 2 MHz ÷ (5760000 / 86164) = 29918.06 → 74DE; 250 kHz ÷ (1280000 / 86164)
-// = 16828.91 → 41BD. At 2 MHz × 16 the small train's divisors are
+// 2 MHz ÷ (11520000 / 86164) = 14958.99 → 3A6F; 250 kHz ÷ (1280000 /
+// 86164) = 16828.91 → 41BD. At 2 MHz × 16 the small train's divisors are
 // 538525 ÷ multiplier: only the 39 rows from 12× fit four hex digits.
 void tst_AdvisorDialog::applySetsBoxesAndCalculates_data()
 {
-    QTest::addColumn<QString>("train");   // worm, intermediate, motor, reduction of both axes
-    QTest::addColumn<int>("startOption"); // the clock option before
-    QTest::addColumn<int>("option");      // after 適用
-    QTest::addColumn<QString>("microstep");
+    QTest::addColumn<QString>("train");    // worm, intermediate, motor, reduction of both axes
+    QTest::addColumn<int>("startOption");  // the clock option before
+    QTest::addColumn<bool>("keeps");       // the setting in use is advised at 0.5″/h
+    QTest::addColumn<double>("tolerance"); // then typed into the field
+    QTest::addColumn<int>("option");       // after 適用
+    QTest::addColumn<QString>("raMicrostep");
+    QTest::addColumn<QString>("decMicrostep");
     QTest::addColumn<QString>("raRow04");
     QTest::addColumn<QString>("decRow04");
     QTest::addColumn<int>("currentPoints"); // rows the setting in use can run
-    QTest::newRow("defaults from 250 kHz to 2 MHz × 8") << QString() << 1 << 0 << "8"
-                                                        << "57A7"
-                                                        << "74DE" << 50;
-    QTest::newRow("small train from 2 MHz to 250 kHz × 64") << "100,1,200,1" << 0 << 1 << "64"
-                                                            << "41BD"
-                                                            << "41BD" << 39;
+    QTest::newRow("defaults kept; tolerance 0: RA 8, DEC 16")
+        << QString() << 0 << true << 0.0 << 0 << "8"
+        << "16"
+        << "57A7"
+        << "3A6F" << 50;
+    QTest::newRow("defaults from 250 kHz, tolerance 0: 2 MHz, RA 8, DEC 16")
+        << QString() << 1 << false << 0.0 << 0 << "8"
+        << "16"
+        << "57A7"
+        << "3A6F" << 50;
+    QTest::newRow("small train from 2 MHz to 250 kHz × 64")
+        << "100,1,200,1" << 0 << false << 0.5 << 1 << "64"
+        << "64"
+        << "41BD"
+        << "41BD" << 39;
 }
 
 void tst_AdvisorDialog::applySetsBoxesAndCalculates()
 {
     QFETCH(QString, train);
     QFETCH(int, startOption);
+    QFETCH(bool, keeps);
+    QFETCH(double, tolerance);
     QFETCH(int, option);
-    QFETCH(QString, microstep);
+    QFETCH(QString, raMicrostep);
+    QFETCH(QString, decMicrostep);
     QFETCH(QString, raRow04);
     QFETCH(QString, decRow04);
     QFETCH(int, currentPoints);
@@ -119,14 +136,39 @@ void tst_AdvisorDialog::applySetsBoxesAndCalculates()
         QCOMPARE(table->item(rows.front().row(), 1)->text(),
                  startOption == 0 ? QStringLiteral("2 MHz") : QStringLiteral("250 kHz"));
     }
+    // Nothing to apply when the advice is the setting in use, and it says so.
+    auto *apply = dialog->findChild<QPushButton *>(QStringLiteral("advisorApply"));
+    auto *summary = dialog->findChild<QLabel *>(QStringLiteral("advisorSummary"));
+    QCOMPARE(apply->isEnabled(), !keeps);
+    QCOMPARE(summary->text().contains(QStringLiteral("今の設定のまま")), keeps);
+    QVERIFY(
+        dialog->findChild<QLabel *>(QStringLiteral("advisorCutNote"))->text().contains("FFFFFF"));
+
+    auto *field = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("advisorTolerance"));
+    QCOMPARE(field->value(), 0.5);
+    // Typed and confirmed with Return, which ranks again and keeps the dialog.
+    dialog->activateWindow();
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+    field->selectAll();
+    QTest::keyClicks(field, QString::number(tolerance));
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(field->value(), tolerance);
+    QVERIFY(apply->isEnabled());
+    QVERIFY2(!summary->text().contains(QStringLiteral("今の設定のまま")),
+             qPrintable(summary->text()));
+    // Ranked again: each table leads with its axis's advice.
+    QCOMPARE(dialog->findChild<QTableWidget *>("advisorRaTable")->item(0, 2)->text(), raMicrostep);
+    QCOMPARE(dialog->findChild<QTableWidget *>("advisorDecTable")->item(0, 2)->text(),
+             decMicrostep);
     // Nothing changes before 適用.
     QCOMPARE(box("Text1_4")->text(), QStringLiteral("16"));
     QVERIFY(box("Text8_3")->text().trimmed().isEmpty());
 
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("advisorApply")),
-                      Qt::LeftButton);
-    QCOMPARE(box("Text1_4")->text(), microstep);
-    QCOMPARE(box("Text4_4")->text(), microstep);
+    QTest::mouseClick(apply, Qt::LeftButton);
+    QCOMPARE(box("Text1_4")->text(), raMicrostep);
+    QCOMPARE(box("Text4_4")->text(), decMicrostep);
     QVERIFY(
         m_window->findChild<QRadioButton *>(QStringLiteral("Option1_%1").arg(option))->isChecked());
     QCOMPARE(m_window->current_base_clock(), option == 0 ? 2000000 : 250000);
