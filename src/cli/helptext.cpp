@@ -12,7 +12,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
+#include <string>
 #include <vector>
 
 namespace app {
