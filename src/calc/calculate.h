@@ -24,28 +24,29 @@
 
 namespace calc {
 
-inline constexpr int kRaBoxes = kTableRows + kRateCount; // Text7/Text8: rows 0–49, rates 50–52
-inline constexpr int kSolarRow = kTableRows;             // the first rate's index after the rows
+// RA's divisors: the fifty rows, then the three tracking rates (50–52).
+inline constexpr int kRaBoxes = kTableRows + kRateCount;
+inline constexpr int kSolarRow = kTableRows; // the first rate's index after the rows
 
 struct CalcInput {
-    DriveTrainTexts ra = kDefaultRa;   // Text1(0…4)
-    DriveTrainTexts dec = kDefaultDec; // Text4(0…4)
+    DriveTrainTexts ra = kDefaultRa; // worm wheel … microstep, as typed
+    DriveTrainTexts dec = kDefaultDec;
     std::int32_t base_clock = kClock2MHz;
 
     bool operator==(const CalcInput &) const = default;
 };
 
 struct AxisOutput {
-    std::string total;     // total steps, display form (window Text2 / Text5)
-    std::string reference; // reference frequency, floored (Text3 / Text6)
-    std::string total_hex; // six hex digits (Text11 / Text12)
-    std::array<std::string, kTableRows> decimal_rows; // Text7 / Text9, rows 0–49
-    std::array<std::string, kTableRows> hex_rows;     // Text8 / Text10, rows 0–49
+    std::string total;                                // total steps, display form
+    std::string reference;                            // reference frequency, floored
+    std::string total_hex;                            // the total in six hex digits, as sent
+    std::array<std::string, kTableRows> decimal_rows; // row divisors 0–49, floored
+    std::array<std::string, kTableRows> hex_rows;     // the same in four hex digits, as sent
 };
 
 struct RateOutput {
-    std::string decimal; // Text7(50+k)
-    std::string hex;     // Text8(50+k)
+    std::string decimal; // the rate's divisor, floored
+    std::string hex;     // the same in four hex digits, as sent
 };
 
 struct CalcOutput {
@@ -69,7 +70,7 @@ enum class CalcStage {
     Total,        // the drive train multiplied out
     RateDivisors, // the three tracking-rate divisors (RA only)
     RowDivisors,  // the fifty row divisors
-    HexDigits,    // the hex boxes, from the decimal ones: rows, then RA's rates
+    HexDigits,    // the hex texts, from the decimal ones: rows, then RA's rates
     TotalHex,     // the six hex digits of the total
 };
 

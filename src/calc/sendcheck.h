@@ -50,9 +50,9 @@ struct SendCheck {
 // UTF-8; a byte that is not valid UTF-8 counts as one character.
 std::string wire_text(std::string_view text);
 
-// value_text is the text that is sent (a hex box: Text8, Text10, Text11,
-// Text12); decimal_text the box it was calculated from (Text7 or Text9 for
-// rows and rates, Text2 or Text5 for totals), read leniently.
+// value_text is the hex text that is sent (a row's, a rate's or a total's);
+// decimal_text the decimal text it was calculated from (the row's or rate's
+// divisor, the axis total), read leniently.
 SendCheck check_value(ValueKind kind, std::string_view value_text, std::string_view decimal_text);
 
 } // namespace calc

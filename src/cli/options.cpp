@@ -1,18 +1,15 @@
 #include "options.h"
 
 #include "columns.h"
-#include "datadir.h"
-#include "exitstatus.h"
 #include "frame.h"
+#include "helptext.h"
 #include "mountfile.h"
 #include "portassignments.h"
 #include "ports.h"
-#include "sendrecord.h"
 #include "systemname.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -50,15 +47,6 @@ std::optional<calc::DriveTrainTexts> drive_train_option(const QString &value)
     for (int i = 0; i < 5; ++i)
         texts[static_cast<std::size_t>(i)] = parts[i].toStdString();
     return texts;
-}
-
-// "240,2,200,10,16": the form --ra and --dec take.
-QString drive_train_text(const calc::DriveTrainTexts &texts)
-{
-    QStringList parts;
-    for (const std::string &text : texts)
-        parts << QString::fromStdString(text);
-    return parts.join(QLatin1Char(','));
 }
 
 QString unknown_port(const QString &name)
@@ -178,9 +166,6 @@ std::optional<QString> listing(const QString &value, Options &options)
 {
     if (value.isEmpty())
         return file_name_needed("listing");
-    if (value == QLatin1String("-") && options.json)
-        return QStringLiteral("--listing - と --json はどちらも標準出力に書くため、"
-                              "一緒には使えません。");
     options.listing = value;
     options.listing_bytes = option_bytes(QStringLiteral("listing"), value);
     return std::nullopt;
@@ -214,8 +199,7 @@ std::optional<QString> upload(const QString &value, Options &options)
 
 std::optional<QString> force(const QString &, Options &options)
 {
-    if (!options.upload)
-        return QStringLiteral("--force は --upload と一緒に指定してください。");
+    // Without --upload it is refused before any value is looked at.
     options.force = true;
     return std::nullopt;
 }
@@ -245,8 +229,10 @@ std::optional<QString> holds(const QString &value, Options &options)
     return std::nullopt;
 }
 
-OptionRow row(const char *name, const QString &description, const char *value_name = nullptr)
+// An option as the help describes it (helptext.cpp holds the words).
+OptionRow row(const char *name, const char *value_name = nullptr)
 {
+    const QString description = option_description(QLatin1StringView(name));
     return OptionRow{
         value_name ? QCommandLineOption(QLatin1String(name), description, QLatin1String(value_name))
                    : QCommandLineOption(QLatin1String(name), description),
@@ -270,24 +256,9 @@ OptionRow with(OptionRow r, Check check, QStringList needs = {},
 std::vector<OptionRow> calculation_options()
 {
     return {
-        with(row("calculate", QStringLiteral("スピードテーブルを計算して出力します。")), nullptr,
-             {}, Action::Calculate),
-        with(row("advise",
-                 QStringLiteral("ウィンドウの「精度」と同じく、両軸の基本クロックとマイクロ"
-                                "ステップ (1 … 256) の組を並べ、勧めます: 欄に収まるもののうち、"
-                                "恒星時のずれ (″/時) が最良から許容差 (--tolerance) 以内なら"
-                                "マイクロステップの大きいもの、次にずれの小さいもの、今の"
-                                "クロック、2MHz の順。赤経の推奨で共通のクロックが決まり、"
-                                "赤緯はそのクロックで選びます。駆動系は --ra、--dec、--mount "
-                                "のもの、--clock は今の設定を示します。")),
-             nullptr, {}, Action::Advise),
-        with(row("tolerance",
-                 QStringLiteral("--advise の許容差: 恒星時のずれの差がこれより小さければ、"
-                                "マイクロステップの大きい (動きの滑らかな) 設定を選びます "
-                                "(″/時、既定 %1)。")
-                     .arg(calc::kDefaultTolerance),
-                 "ARCSEC_PER_HOUR"),
-             tolerance, {QStringLiteral("advise")}),
+        with(row("calculate"), nullptr, {}, Action::Calculate),
+        with(row("advise"), nullptr, {}, Action::Advise),
+        with(row("tolerance", "ARCSEC_PER_HOUR"), tolerance, {QStringLiteral("advise")}),
     };
 }
 
@@ -298,68 +269,16 @@ std::vector<OptionRow> drive_train_options()
                                    QStringLiteral("save-mount")};
     const QStringList calculate_run = {QStringLiteral("calculate")};
     return {
-        with(row("ra",
-                 QStringLiteral("赤経軸の駆動系: ウォームホイール、中間ギア、モーター、減速ギア、"
-                                "マイクロステップ (既定 %1)。")
-                     .arg(drive_train_text(calc::kDefaultRa)),
-                 "W,I,M,R,U"),
-             ra, mount_run),
-        with(row("dec",
-                 QStringLiteral("赤緯軸の駆動系 (既定 %1)。")
-                     .arg(drive_train_text(calc::kDefaultDec)),
-                 "W,I,M,R,U"),
-             dec, mount_run),
-        with(row("clock",
-                 QStringLiteral("基本クロック: 2MHz (既定) か 250kHz。マウントファイルと同じく"
-                                "大文字小文字や空白は問わず、ヘルツでも書けます (2000000, "
-                                "250000)。"),
-                 "2MHz|250kHz"),
-             clock, mount_run),
-        with(row("mount",
-                 QStringLiteral("駆動系と基本クロックをマウントファイル FILE から読みます。"
-                                "一緒に指定した --ra, --dec, --clock はその値に代わります。"
-                                "--calculate か --save-mount と一緒に。"),
-                 "FILE"),
-             mount, mount_run),
-        with(row("json",
-                 QStringLiteral(
-                     "--calculate では欄の文字を一つの JSON オブジェクトで出力します。--advise "
-                     "では {\"recommended\": {base_clock, ra_microstep, dec_microstep}, "
-                     "\"candidates\": [{axis, base_clock, microstep, cut, sidereal_ppm, "
-                     "drift_arcsec_per_hour, worst_ppm_to_2x, 赤経では solar_ppm, lunar_ppm, "
-                     "king_ppm}, ...]} を軸ごとの順位の順に出力します (recommended には "
-                     "keeps_current、全体には tolerance_arcsec_per_hour も)。--ports "
-                     "では一つの JSON 配列を出力します: Com1 … Com20 の順に {\"port\": "
-                     "\"Com3\", \"device\", \"source\": "
-                     "override|assigned|single_adapter|default, \"present\": "
-                     "detected|exists|missing, \"assigned\": 割り当てたデバイスか null, "
-                     "\"detected\": {location, stable_name, description, manufacturer, "
-                     "serial_number, vendor_id, product_id} か null}、続いて、どのポートも"
-                     "開かない接続中のシリアルデバイスごとに \"port\": null のオブジェクト。"
-                     "--history と --holds では送信記録を JSON で出力します。")),
-             json,
+        with(row("ra", "W,I,M,R,U"), ra, mount_run),
+        with(row("dec", "W,I,M,R,U"), dec, mount_run),
+        with(row("clock", "2MHz|250kHz"), clock, mount_run),
+        with(row("mount", "FILE"), mount, mount_run),
+        with(row("json"), json,
              {QStringLiteral("calculate"), QStringLiteral("advise"), QStringLiteral("ports"),
               QStringLiteral("history"), QStringLiteral("holds")}),
-        with(row("listing",
-                 QStringLiteral("一覧 Speed_Data.txt (Shift_JIS) を FILE にも書きます。- "
-                                "なら表の代わりに標準出力に書きます。FIFO、端末、デバイスには"
-                                "そのまま書き、シンボリックリンクはたどって先のファイルを"
-                                "書き直します。"),
-                 "FILE"),
-             listing, calculate_run),
-        with(row("upload",
-                 QStringLiteral("ウィンドウの「送信」と同じく、表を PORT のコントローラーに"
-                                "送ります (PORT は Com1 … Com20 で、ウィンドウと同じ割り当て。"
-                                "--ports が示します。またはデバイスのパス)。送ったとおりに"
-                                "受け取れない行や合計があれば、何も送らず終了ステータス %1 で"
-                                "断ります (--force を参照)。")
-                     .arg(exit_code(ExitStatus::CalculationOrRefused)),
-                 "PORT"),
-             upload, calculate_run),
-        with(row("force",
-                 QStringLiteral("コントローラーが送ったとおりに受け取れない値 (欄で切れる、"
-                                "0 や負) も送ります。これがなければ、そのような送信は断ります。")),
-             force, {QStringLiteral("upload")}),
+        with(row("listing", "FILE"), listing, calculate_run),
+        with(row("upload", "PORT"), upload, calculate_run),
+        with(row("force"), force, {QStringLiteral("upload")}),
     };
 }
 
@@ -367,53 +286,13 @@ std::vector<OptionRow> drive_train_options()
 std::vector<OptionRow> mount_and_port_options()
 {
     return {
-        with(row("save-mount",
-                 QStringLiteral("--ra, --dec, --clock, --mount の値 (どれも与えない値は既定値) "
-                                "でマウントファイルを FILE に書きます。- なら標準出力に書きます。"
-                                "既存のマウントファイルはコメントとほかのキーを残します。ほかの"
-                                "既存のファイル、この版で読めないマウントファイル、FIFO、"
-                                "デバイスには書かず、そのまま残します。"),
-                 "FILE"),
-             save_mount, {}, Action::SaveMount),
-        with(row("mount-name",
-                 QStringLiteral("--save-mount が書くマウント名 (既定: --mount のファイルの名前、"
-                                "なければ FILE が既にマウントファイルならその名前、なければ "
-                                "FILE の拡張子を除いた名前。- のときはなし)。"),
-                 "NAME"),
-             mount_name, {QStringLiteral("save-mount")}),
-        with(row("ports",
-                 QStringLiteral("各ポート名 Com1 … Com20 が開くデバイス、それがあるか、どう"
-                                "決まったか (環境変数 RW7300_COMn、割り当て、Com1 にはただ一つの "
-                                "USB アダプター、またはシステムの n 番目のポート) を示し、続いて"
-                                "接続中のシリアルデバイスを示します: 説明、製造元、シリアル番号、"
-                                "USB のベンダー:製品 ID、安定した /dev/serial/by-id の名前。")),
-             nullptr, {}, Action::Ports),
-        with(row("set-port",
-                 QStringLiteral("ウィンドウの「ポート設定」と同じく、このユーザーのポート名 "
-                                "(Com1 … Com20) に DEVICE を割り当てます。接続中のシリアル"
-                                "デバイスは安定した by-id の名前があればその名前で、相対パスは"
-                                "絶対パスで保存します。RW7300_COMn が設定されていればそちらが"
-                                "優先されます。ないデバイスや、このユーザーが今は開けない"
-                                "デバイス (dialout グループ) も、警告を出して保存します。"),
-                 "PORT=DEVICE"),
-             set_port, {}, Action::SetPort),
-        with(row("clear-port",
-                 QStringLiteral("PORT (Com1 … Com20) の割り当てを外します。以後は割り当てが"
-                                "ないときのデバイスを開きます。"),
-                 "PORT"),
-             clear_port, {}, Action::ClearPort),
-        with(row("history",
-                 QStringLiteral("送信記録 (コントローラーへの各操作の記録) を 新しい順に "
-                                "一覧します。 --json では 記録の JSON オブジェクトの配列。")),
-             nullptr, {}, Action::History),
-        with(row("holds",
-                 QStringLiteral("送信記録から、 PORT (Com1 … Com20、 ウィンドウと同じ割り当て) "
-                                "または DEVICE の コントローラーが 保持しているはずの値を "
-                                "表示します: 基本クロック、 両テーブル、 両総ステップ数、 "
-                                "追尾速度と、 それぞれの 送信日時と マウント。 --json では "
-                                "JSON オブジェクト (値が 混在しているときは \"mixed\": true)。"),
-                 "PORT|DEVICE"),
-             holds, {}, Action::Holds),
+        with(row("save-mount", "FILE"), save_mount, {}, Action::SaveMount),
+        with(row("mount-name", "NAME"), mount_name, {QStringLiteral("save-mount")}),
+        with(row("ports"), nullptr, {}, Action::Ports),
+        with(row("set-port", "PORT=DEVICE"), set_port, {}, Action::SetPort),
+        with(row("clear-port", "PORT"), clear_port, {}, Action::ClearPort),
+        with(row("history"), nullptr, {}, Action::History),
+        with(row("holds", "PORT|DEVICE"), holds, {}, Action::Holds),
     };
 }
 
@@ -422,9 +301,7 @@ std::vector<OptionRow> option_table()
     std::vector<OptionRow> table = calculation_options();
     for (std::vector<OptionRow> more : {drive_train_options(), mount_and_port_options()})
         std::ranges::move(more, std::back_inserter(table));
-    table.push_back(row("night", QStringLiteral("ウィンドウを夜間表示 (黒地に暗い赤) で開きます。"
-                                                "ウィンドウでは Ctrl+N で切り替えられ、選んだ表示"
-                                                "は次回の起動でも使われます。")));
+    table.push_back(row("night"));
     return table;
 }
 
@@ -483,80 +360,6 @@ QString usage_forms(const std::vector<OptionRow> &table)
             }
         }
         lines << line;
-    }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-}
-
-// Each paragraph in lines of the terminal's width, and a blank line after it.
-QString paragraphs(const QStringList &texts)
-{
-    QString text;
-    for (const QString &paragraph : texts)
-        text += wrapped(paragraph, kTerminalColumns, QString(), QString()).join(QLatin1Char('\n')) +
-                QStringLiteral("\n\n");
-    return text;
-}
-
-QString description(const std::vector<OptionRow> &table)
-{
-    // Paragraphs are parted by a blank line; the manual page keeps them.
-    return paragraphs(
-               {QStringLiteral("RW7300 赤道儀ステッピングモーター制御装置のスピードテーブルを"
-                               "計算し、送ります。")})
-               .chopped(1) +
-           usage_forms(table) + QLatin1Char('\n') +
-           paragraphs(
-               {QStringLiteral(
-                    "オプションなしではウィンドウが開きます。rw7300-speedtable FILE は"
-                    "マウントファイル FILE (*.%1: マウント名、両軸の駆動系、基本クロック) を"
-                    "開いてウィンドウを開きます。--calculate は表を出力し、--advise はクロックと"
-                    "マイクロステップの組を勧め、--save-mount はマウントファイルを書き、"
-                    "--ports, --set-port, --clear-port は各ポート名 Com1 … Com20 が開くシリアル"
-                    "デバイスを示し、変えます (ウィンドウでも同じです)。--history と --holds は"
-                    "送信記録を読みます。一回の実行ではこれらのうち一つだけです。")
-                    .arg(files::kMountSuffix),
-                QStringLiteral("ウィンドウが Speed_Data.txt と PARAM.DAT を書く場所: %1")
-                    .arg(QDir::toNativeSeparators(
-                        data_directory(QCoreApplication::applicationDirPath(), false))),
-                QStringLiteral("ポートの割り当ての保存先: %1")
-                    .arg(QDir::toNativeSeparators(files::port_assignments_path())),
-                QStringLiteral("送信記録 (--history, --holds): %1")
-                    .arg(QDir::toNativeSeparators(files::record_path()))}) +
-           exit_status_help();
-}
-
-// An option's names as the help lists them: "-h, --help", "--ra <W,I,M,R,U>".
-QString option_names(const QCommandLineOption &option)
-{
-    QStringList names;
-    for (const QString &name : option.names())
-        names << dashed(name);
-    QString text = names.join(QStringLiteral(", "));
-    if (!option.valueName().isEmpty())
-        text += QStringLiteral(" <%1>").arg(option.valueName());
-    return text;
-}
-
-// Qt lays out its help by characters, and a Japanese one takes two columns:
-// the help is laid out here instead, in Qt's form and with Japanese
-// headings, each line within the terminal's width. The manual page is
-// made from it. Names too wide for their column stand on a line of their own.
-QString help_text(const QString &description, const QList<QCommandLineOption> &options)
-{
-    constexpr int kNamesColumn = 28;
-    const QString program = QFileInfo(QCoreApplication::arguments().value(0)).fileName();
-    QStringList lines{QStringLiteral("使い方: %1 [オプション]")
-                          .arg(program.isEmpty() ? QStringLiteral("rw7300-speedtable") : program)};
-    lines << description << QString() << QStringLiteral("オプション:");
-    const QString indent(kNamesColumn, QLatin1Char(' '));
-    for (const QCommandLineOption &option : options) {
-        const QString names = QStringLiteral("  ") + option_names(option);
-        QString first = padded(names, kNamesColumn, false);
-        if (display_width(names) + 2 > kNamesColumn) {
-            lines << names;
-            first = indent;
-        }
-        lines << wrapped(option.description(), kTerminalColumns, first, indent);
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
@@ -637,6 +440,16 @@ std::optional<QString> combination_error(const QCommandLineParser &parser,
     return std::nullopt;
 }
 
+// The values that clash, looked at once all are stored, so that no check
+// depends on which row of the table comes first.
+std::optional<QString> clash(const Options &options)
+{
+    if (options.listing == QLatin1String("-") && options.json)
+        return QStringLiteral("--listing - と --json はどちらも標準出力に書くため、"
+                              "一緒には使えません。");
+    return std::nullopt;
+}
+
 } // namespace
 
 bool is_window_option(const QString &argument)
@@ -668,14 +481,9 @@ ParsedOptions parse_options(const QStringList &arguments)
         QList<QCommandLineOption> options{help, help_all, version};
         for (const OptionRow &r : table)
             options << r.option;
-        QString text = help_text(description(table), options);
+        QString text = help_text(program_description(usage_forms(table)), options);
         if (parser.isSet(help_all))
-            text += QLatin1Char('\n') +
-                    wrapped(QStringLiteral("ウィンドウは Qt 自身のオプションも受け付けます "
-                                           "(-platform offscreen, -style fusion など)。"),
-                            kTerminalColumns, QString(), QString())
-                        .join(QLatin1Char('\n')) +
-                    QLatin1Char('\n');
+            text += QLatin1Char('\n') + help_all_note();
         return Printed{text};
     }
     if (parser.isSet(version))
@@ -695,6 +503,8 @@ ParsedOptions parse_options(const QStringList &arguments)
                 return UsageError{*error};
         }
     }
+    if (const auto error = clash(options))
+        return UsageError{*error};
     return options;
 }
 

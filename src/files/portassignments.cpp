@@ -16,9 +16,11 @@ namespace {
 constexpr qint64 kMaxFileBytes = qint64{64} * 1024;
 constexpr qsizetype kMaxDeviceLength = 1024;
 
-QString port_key(int n)
+// The file names a port as the calc floor does ("Com3"), in its own UTF-8
+// bytes: the window's and the command line's QString name is rwlink's.
+QByteArray port_key(int n)
 {
-    return QString::fromStdString(calc::port_name(n));
+    return QByteArray::fromStdString(calc::port_name(n));
 }
 
 } // namespace
@@ -57,26 +59,22 @@ PortAssignments parse_port_assignments(const QByteArray &bytes)
             continue;
         const QString key = line.left(equals).trimmed();
         const QString device = line.mid(equals + 1).trimmed();
-        for (int n = 1; n <= calc::kPortCount; ++n) {
-            if (key == port_key(n)) {
-                assignments[static_cast<std::size_t>(n - 1)] =
-                    acceptable_device(device) ? device : QString();
-                break;
-            }
-        }
+        if (const auto n = calc::port_number(key.toStdString()))
+            assignments[static_cast<std::size_t>(*n - 1)] =
+                acceptable_device(device) ? device : QString();
     }
     return assignments;
 }
 
 QByteArray port_assignments_bytes(const PortAssignments &assignments)
 {
-    QString text = QStringLiteral("# rw7300-speedtable: the serial device of each port name\n");
+    QByteArray text("# rw7300-speedtable: the serial device of each port name\n");
     for (int n = 1; n <= calc::kPortCount; ++n) {
         const QString &device = assignments[static_cast<std::size_t>(n - 1)];
         if (acceptable_device(device))
-            text += port_key(n) + QLatin1Char('=') + device + QLatin1Char('\n');
+            text += port_key(n) + '=' + device.toUtf8() + '\n';
     }
-    return text.toUtf8();
+    return text;
 }
 
 AssignmentsRead read_port_assignments(const QString &path)
@@ -116,19 +114,14 @@ WriteOutcome write_port_assignments(const QString &path, const PortAssignments &
 
 QByteArray port_assignment_changed(const QByteArray &original, int number, const QString &device)
 {
-    const QByteArray key = port_key(number).toUtf8();
+    const QByteArray key = port_key(number);
     // The port a line sets, or 0.
     auto port_of = [](const QByteArray &line) {
         const QByteArray text = line.trimmed();
         const qsizetype equals = text.indexOf('=');
         if (text.startsWith('#') || text.startsWith(';') || equals < 0)
             return 0;
-        const QByteArray name = text.left(equals).trimmed();
-        for (int n = 1; n <= calc::kPortCount; ++n) {
-            if (name == port_key(n).toUtf8())
-                return n;
-        }
-        return 0;
+        return calc::port_number(text.left(equals).trimmed().toStdString()).value_or(0);
     };
     auto is_port_line = [&](const QByteArray &line) { return port_of(line) == number; };
     QList<QByteArray> lines = original.split('\n');

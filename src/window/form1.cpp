@@ -327,14 +327,8 @@ void Form1::Command1_Click()
 
 bool Form1::calculate()
 {
-    base_clock = Option1[0]->isChecked() ? calc::kClock2MHz : calc::kClock250kHz;
-
-    calc::CalcInput input;
-    input.base_clock = base_clock;
-    for (std::size_t i = 0; i < input.ra.size(); ++i) {
-        input.ra[i] = Text1[i]->text().toStdString();
-        input.dec[i] = Text4[i]->text().toStdString();
-    }
+    const calc::CalcInput input = shown_drive_trains({Text1, Text4, m_option1_group});
+    base_clock = input.base_clock;
 
     // The core computes everything first; the boxes change only on success,
     // so a failed Calculate leaves the window exactly as it was.
@@ -525,13 +519,8 @@ void Form1::show_advisor()
         m_advisor->activateWindow();
         return;
     }
-    AdvisorSetting now;
-    for (std::size_t i = 0; i < now.ra.size(); ++i) {
-        now.ra[i] = Text1[i]->text().toStdString();
-        now.dec[i] = Text4[i]->text().toStdString();
-    }
-    now.base_clock = Option1[0]->isChecked() ? calc::kClock2MHz : calc::kClock250kHz;
-    m_advisor = new AdvisorDialog(now, this);
+    const calc::CalcInput shown = shown_drive_trains({Text1, Text4, m_option1_group});
+    m_advisor = new AdvisorDialog({shown.ra, shown.dec, shown.base_clock}, this);
     m_advisor->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_advisor, &AdvisorDialog::apply, this, &Form1::apply_advice);
     m_advisor->show();

@@ -1,7 +1,5 @@
 #include "look.h"
 
-#include "alerts.h"
-
 #include <QApplication>
 #include <QColor>
 #include <QEvent>
@@ -293,8 +291,10 @@ void apply_look(Look look)
     }
     follow_focus(QApplication::focusWidget());
     for (QWidget *w : QApplication::allWidgets()) {
+        // The mark's rule again, in the new look (set_marked's second
+        // half; the property is already set).
         if (w->property("marked").toBool())
-            set_marked(w, true);
+            w->setStyleSheet(mark_rule());
         if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
             draw_icon(box);
     }

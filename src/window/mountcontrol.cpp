@@ -199,16 +199,21 @@ bool MountControl::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
+calc::CalcInput shown_drive_trains(const MountBoxes &boxes)
+{
+    calc::CalcInput input;
+    for (std::size_t i = 0; i < boxes.ra.size(); ++i) {
+        input.ra[i] = boxes.ra[i]->text().toStdString();
+        input.dec[i] = boxes.dec[i]->text().toStdString();
+    }
+    input.base_clock = boxes.clock->checkedId() == 1 ? calc::kClock250kHz : calc::kClock2MHz;
+    return input;
+}
+
 files::Mount MountControl::shown() const
 {
-    files::Mount mount;
-    mount.name = m_saved.name;
-    for (std::size_t i = 0; i < m_boxes.ra.size(); ++i) {
-        mount.ra[i] = m_boxes.ra[i]->text().toStdString();
-        mount.dec[i] = m_boxes.dec[i]->text().toStdString();
-    }
-    mount.base_clock = m_boxes.clock->checkedId() == 1 ? calc::kClock250kHz : calc::kClock2MHz;
-    return mount;
+    const calc::CalcInput input = shown_drive_trains(m_boxes);
+    return {m_saved.name, input.ra, input.dec, input.base_clock};
 }
 
 void MountControl::show_mount(const files::Mount &mount)

@@ -7,6 +7,7 @@
 // on the window. While a file is open the title starts with its mount's
 // name, marked when the boxes no longer hold what the file does.
 
+#include "calculate.h"
 #include "mountfile.h"
 #include "mounthistory.h"
 
@@ -34,6 +35,10 @@ struct MountBoxes {
     std::array<QLineEdit *, 5> dec{};
     QButtonGroup *clock = nullptr;
 };
+
+// The drive trains and clock as the boxes show them: the one reading that
+// Calculate, the advisor and the mount files all start from.
+calc::CalcInput shown_drive_trains(const MountBoxes &boxes);
 
 class MountControl : public QObject {
     Q_OBJECT

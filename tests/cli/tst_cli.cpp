@@ -28,16 +28,26 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using app::ExitStatus;
 
-// The statuses as the program's own table has them.
+// The statuses scripts rely on, written out here rather than read from the
+// program's table: every run below then pins its number.
 constexpr int status(ExitStatus which)
 {
-    return app::exit_code(which);
+    constexpr std::pair<ExitStatus, int> kDocumented[] = {
+        {ExitStatus::Done, 0},    {ExitStatus::Usage, 1},  {ExitStatus::CalculationOrRefused, 2},
+        {ExitStatus::Listing, 3}, {ExitStatus::Upload, 4}, {ExitStatus::PortFile, 5},
+        {ExitStatus::Output, 6},  {ExitStatus::Mount, 7},  {ExitStatus::Record, 8}};
+    for (const auto &[status, code] : kDocumented) {
+        if (status == which)
+            return code;
+    }
+    return -1;
 }
 
 struct Run {
@@ -847,7 +857,7 @@ void tst_Cli::version()
 {
     const Run r = run({QStringLiteral("--version")});
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out.trimmed(), QByteArray("rw7300-speedtable 1.02"));
+    QCOMPARE(r.out, QByteArray("rw7300-speedtable " RW7300_VERSION "\n"));
 }
 
 void tst_Cli::listing()
