@@ -103,6 +103,16 @@ void tst_LinkText::linkFailures()
     for (const QString &part : parts)
         QVERIFY2(text.contains(part), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("Permission denied")), qPrintable(text));
+    // Both faces word an action's failure the same way: the port that did
+    // not open comes first, the link's report otherwise.
+    rwlink::ActionResult result;
+    result.failure = failure;
+    QCOMPARE(app::action_failure_text(result, {}, false), text);
+    result.open_failure = rwlink::OpenFailure{rwlink::OpenFailure::Kind::Missing, {}, {}, ENOENT};
+    result.open_failure->mapping.device = QStringLiteral("/dev/rw7300-gone");
+    QCOMPARE(app::action_failure_text(result, {}, true),
+             app::open_failure_text(*result.open_failure, {}, true));
+    QVERIFY(app::action_failure_text(result, {}, true).contains("/dev/rw7300-gone"));
 }
 
 void tst_LinkText::refusedDevice_data()
