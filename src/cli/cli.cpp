@@ -25,7 +25,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 #include <variant>
 
@@ -78,8 +77,7 @@ bool stdout_delivered()
     if (std::exchange(g_stdout_error_said, true))
         return false;
     print(stderr, QStringLiteral("rw7300-speedtable: 標準出力に書き込めませんでした (%1)。\n")
-                      .arg(system_reason_text(
-                          g_stdout_error, QString::fromLocal8Bit(std::strerror(g_stdout_error)))));
+                      .arg(system_reason_text(g_stdout_error)));
     return false;
 }
 
@@ -241,8 +239,9 @@ int save_mount(const Options &options)
             written = files::write_mount(path, mount);
             return static_cast<const files::WriteOutcome &>(written);
         });
-    // Written under a stand-in name but not renamed into place: that failure.
-    if (written.ok && !named.ok)
+    // Written under a stand-in name but not renamed into place, or never
+    // reached (its folder refused): that failure.
+    if (!named.ok && (written.ok || written.fault == files::WriteFault::None))
         static_cast<files::WriteOutcome &>(written) = named;
     if (!written.ok) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
@@ -262,10 +261,11 @@ int list_ports(const Options &options, const rwlink::Devices &devices)
     const PortSettings settings(devices);
     // The window and an upload carry on as if nothing were assigned; so
     // does the list, but not without saying why.
-    if (!settings.read_error().isEmpty())
+    if (!settings.read().ok())
         print(stderr, QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を読めません: %2。"
                                      "割り当てはないものとして表示します。\n")
-                          .arg(QDir::toNativeSeparators(settings.path()), settings.read_error()));
+                          .arg(QDir::toNativeSeparators(settings.path()),
+                               assignments_read_failure_text(settings.read())));
     if (options.json)
         print(stdout,
               QString::fromUtf8(
@@ -283,6 +283,18 @@ int change_port(const Options &options, const rwlink::Devices &devices)
     const files::WriteOutcome written = options.action == Action::SetPort
                                             ? settings.assign(options.port, options.device)
                                             : settings.clear(options.port);
+    using files::WriteFault;
+    const bool refused = written.fault == WriteFault::NotDevice ||
+                         written.fault == WriteFault::PortName ||
+                         written.fault == WriteFault::NoSuchPort;
+    if (refused) {
+        const QString what = options.action == Action::SetPort
+                                 ? QStringLiteral("「%1」を割り当てられません").arg(options.device)
+                                 : QStringLiteral("割り当てを消せません");
+        print(stderr,
+              QStringLiteral("rw7300-speedtable: %1: %2\n").arg(what, write_failure_text(written)));
+        return exit_code(ExitStatus::PortFile);
+    }
     if (!written.ok) {
         print(stderr,
               QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を書き込めません: "

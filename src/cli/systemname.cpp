@@ -1,12 +1,9 @@
 #include "systemname.h"
 
-#include "systemtext.h"
-
 #include <QFile>
 #include <QScopeGuard>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -26,9 +23,10 @@ bool is_text(const QByteArray &name)
     return QFile::encodeName(QFile::decodeName(name)) == name;
 }
 
-[[maybe_unused]] QString reason(int error)
+// The system's refusal as a fact; the words come where it is said.
+[[maybe_unused]] files::WriteOutcome refused(int error)
 {
-    return system_reason_text(error, QString::fromLocal8Bit(std::strerror(error)));
+    return {false, {}, files::WriteFault::System, error};
 }
 
 #ifdef Q_OS_UNIX
@@ -100,10 +98,10 @@ files::WriteOutcome write_named(const QByteArray &name,
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : name.left(slash);
     const QByteArray base = name.mid(slash + 1);
     if (base.isEmpty())
-        return {false, reason(EISDIR)};
+        return {false, {}, files::WriteFault::Directory, 0};
     const int folder_fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder_fd < 0)
-        return {false, reason(errno)};
+        return refused(errno);
     const auto close_folder = qScopeGuard([folder_fd] { ::close(folder_fd); });
     const QString folder_path = fd_path(folder_fd) + QLatin1Char('/');
     if (is_text(base))
@@ -112,13 +110,13 @@ files::WriteOutcome write_named(const QByteArray &name,
     struct stat named {};
     if (::fstatat(folder_fd, base.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISDIR(named.st_mode))
-        return {false, QStringLiteral("フォルダーです")};
+        return {false, {}, files::WriteFault::Directory, 0};
     // The stand-in: a link to what is there (a mount file keeps its
     // comments, a FIFO is written in place), or nothing when nothing is.
     QByteArray stand_in;
     for (int attempt = 0;; ++attempt) {
         if (attempt == 100)
-            return {false, reason(EEXIST)};
+            return refused(EEXIST);
         stand_in = ".rw7300-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(attempt) +
                    ".name";
         if (::linkat(folder_fd, base.constData(), folder_fd, stand_in.constData(), 0) == 0)
@@ -126,7 +124,7 @@ files::WriteOutcome write_named(const QByteArray &name,
         if (errno == EEXIST)
             continue;
         if (errno != ENOENT)
-            return {false, reason(errno)};
+            return refused(errno);
         struct stat taken {};
         if (::fstatat(folder_fd, stand_in.constData(), &taken, AT_SYMLINK_NOFOLLOW) != 0)
             break; // nothing by either name: the stand-in is a new file
@@ -138,14 +136,14 @@ files::WriteOutcome write_named(const QByteArray &name,
         return outcome;
     struct stat written {};
     if (::fstatat(folder_fd, stand_in.constData(), &written, AT_SYMLINK_NOFOLLOW) != 0)
-        return {false, reason(errno)};
+        return refused(errno);
     const bool in_place =
         ::fstatat(folder_fd, base.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         named.st_dev == written.st_dev && named.st_ino == written.st_ino;
     if (in_place)
         return outcome;
     if (::renameat(folder_fd, stand_in.constData(), folder_fd, base.constData()) != 0)
-        return {false, reason(errno)};
+        return refused(errno);
     drop_stand_in.dismiss();
     return outcome;
 #endif

@@ -40,6 +40,10 @@ enum class WriteFault {
     System,          // the system said no: system_error and error say why
     NotMountFile,    // an existing file that is no mount file (mountfile.h)
     UnreadableMount, // a mount file this version cannot read (mountfile.h)
+    NotReadBack,     // written, but not read back as written (a full disk)
+    NotDevice,       // a name that cannot be a device (portassignments.h)
+    PortName,        // a port's name where a device's path is meant
+    NoSuchPort,      // a port number outside 1 to calc::kPortCount
 };
 
 // error when reason is the system's own words for it (or there are none);

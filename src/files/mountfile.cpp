@@ -312,9 +312,22 @@ MountRead parse_mount(const QByteArray &bytes)
 MountRead read_mount(const QString &path)
 {
     using Kind = MountError::Kind;
+    auto unreadable = [](const QFile &file, int error_number) {
+        MountError error{0, Kind::Unreadable, {}, file.errorString()};
+        error.system_error = checked_system_error(error_number, error.text);
+        return error;
+    };
     const QFileInfo info(path);
-    if (!info.exists())
-        return MountError{0, Kind::Missing};
+    if (!info.exists()) {
+        // Not there, or not reachable (a link loop, a folder without
+        // permission): the system says which, without opening anything.
+        const WriteOutcome why = read_regular_file(path, kMaxMountFileBytes).failure;
+        if (why.fault != WriteFault::System)
+            return MountError{0, Kind::Missing};
+        MountError error{0, Kind::Unreadable, {}, why.error};
+        error.system_error = why.system_error;
+        return error;
+    }
     if (info.isDir())
         return MountError{0, Kind::Folder};
     // A FIFO or a device would block or never end.
@@ -322,11 +335,6 @@ MountRead read_mount(const QString &path)
         return MountError{0, Kind::NotRegular};
     if (info.size() > kMaxMountFileBytes)
         return MountError{0, Kind::TooLarge, {}, {}, info.size()};
-    auto unreadable = [](const QFile &file, int error_number) {
-        MountError error{0, Kind::Unreadable, {}, file.errorString()};
-        error.system_error = checked_system_error(error_number, error.text);
-        return error;
-    };
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))

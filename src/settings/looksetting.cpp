@@ -1,7 +1,6 @@
 #include "looksetting.h"
 
 #include "atomicfile.h"
-#include "filetext.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -38,17 +37,12 @@ LookSetting::LookSetting(const QString &path) : m_path(path.isEmpty() ? default_
     m_night = read.bytes && night_in(*read.bytes);
 }
 
-QString LookSetting::set_night(bool on)
+files::WriteOutcome LookSetting::set_night(bool on)
 {
     m_night = on;
-    const files::WriteOutcome written =
-        files::update_store(m_path, kMaxFileBytes, [on](const std::optional<QByteArray> &) {
-            return std::optional(kNightKey + (on ? "true\n" : "false\n"));
-        });
-    if (!written.ok)
-        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path),
-                                            write_failure_text(written));
-    return {};
+    return files::update_store(m_path, kMaxFileBytes, [on](const std::optional<QByteArray> &) {
+        return std::optional(kNightKey + (on ? "true\n" : "false\n"));
+    });
 }
 
 } // namespace app

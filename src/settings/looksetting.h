@@ -4,6 +4,8 @@
 // user beside the port assignments and the mount history, in
 // rw7300-speedtable/look.conf: one line, night=true or night=false.
 
+#include "atomicfile.h"
+
 #include <QString>
 
 namespace app {
@@ -16,9 +18,9 @@ public:
     bool night() const { return m_night; }
     const QString &path() const { return m_path; }
 
-    // Why the file could not be written, or an empty text; the choice holds
-    // for the run either way.
-    QString set_night(bool on);
+    // Whether the file was written, and why not; the choice holds for the
+    // run either way.
+    files::WriteOutcome set_night(bool on);
 
 private:
     QString m_path;

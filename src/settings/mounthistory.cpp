@@ -1,8 +1,6 @@
 #include "mounthistory.h"
 
 #include "atomicfile.h"
-#include "filetext.h"
-#include "systemtext.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +17,15 @@ namespace {
 
 // Eight paths and a few settings; anything larger is not this file.
 constexpr qint64 kMaxFileBytes = qint64{64} * 1024;
+
+// A scratch file the system refused, as the system said it.
+files::WriteOutcome refused(const QFileDevice &file, int error_number)
+{
+    return {false, file.errorString(), files::WriteFault::System,
+            files::checked_system_error(error_number, file.errorString())};
+}
+
+const files::WriteOutcome kNotReadBack{false, {}, files::WriteFault::NotReadBack, 0};
 
 QString default_path()
 {
@@ -55,13 +62,13 @@ void MountHistory::load(const QString &file)
     m_last_directory = settings.value(QStringLiteral("last_directory")).toString();
 }
 
-QString MountHistory::used(const QString &path, const QString &name)
+files::WriteOutcome MountHistory::used(const QString &path, const QString &name)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     // Opened again at start-up: nothing changes, nothing is written.
     if (!m_recent.isEmpty() && m_recent.first().path == absolute && m_recent.first().name == name &&
         QFile::exists(m_path))
-        return {};
+        return {true, {}, files::WriteFault::None, 0};
     return update([&] {
         m_recent.removeIf([&](const RecentMount &r) { return r.path == absolute; });
         m_recent.prepend({absolute, name});
@@ -71,53 +78,48 @@ QString MountHistory::used(const QString &path, const QString &name)
     });
 }
 
-QString MountHistory::clear()
+files::WriteOutcome MountHistory::clear()
 {
     return update([this] { m_recent.clear(); });
 }
 
-QString MountHistory::set_open_last_at_start(bool on)
+files::WriteOutcome MountHistory::set_open_last_at_start(bool on)
 {
     return update([this, on] { m_open_last = on; });
 }
 
-QString MountHistory::update(const std::function<void()> &change)
+files::WriteOutcome MountHistory::update(const std::function<void()> &change)
 {
-    QString error;
+    files::WriteOutcome failure{true, {}, files::WriteFault::None, 0};
     bool applied = false;
     const files::WriteOutcome written = files::update_store(
         m_path, kMaxFileBytes,
         [&](const std::optional<QByteArray> &current) -> std::optional<QByteArray> {
             // The file as it is now, under the lock: what another window
             // added since this one read it stays.
-            if (current && !load_bytes(*current, &error))
+            if (current && !load_bytes(*current, &failure))
                 return std::nullopt;
             change();
             applied = true;
-            QByteArray bytes = ini_bytes(&error);
-            if (!error.isEmpty())
+            QByteArray bytes = ini_bytes(&failure);
+            if (!failure.ok)
                 return std::nullopt;
             return bytes;
         });
     // Kept for the run even when the file cannot hold it.
     if (!applied)
         change();
-    if (!error.isEmpty())
-        return error;
-    if (!written.ok)
-        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path),
-                                            write_failure_text(written));
-    return {};
+    return failure.ok ? written : failure;
 }
 
 // QSettings reads only files, and keeps what it read of a path for the
 // whole process: a scratch file of its own is read fresh.
-bool MountHistory::load_bytes(const QByteArray &bytes, QString *error)
+bool MountHistory::load_bytes(const QByteArray &bytes, files::WriteOutcome *failure)
 {
     QTemporaryFile scratch(m_path + QStringLiteral(".XXXXXX"));
+    errno = 0;
     if (!scratch.open() || scratch.write(bytes) != bytes.size() || !scratch.flush()) {
-        *error = QStringLiteral("%1 を読み直せません: %2")
-                     .arg(QDir::toNativeSeparators(m_path), file_reason_text(scratch, errno));
+        *failure = refused(scratch, errno);
         return false;
     }
     load(scratch.fileName());
@@ -126,12 +128,12 @@ bool MountHistory::load_bytes(const QByteArray &bytes, QString *error)
 
 // The list in QSettings' INI form, which is what start-up reads; made in a
 // scratch file beside the list, as QSettings writes only files.
-QByteArray MountHistory::ini_bytes(QString *error) const
+QByteArray MountHistory::ini_bytes(files::WriteOutcome *failure) const
 {
     QTemporaryFile scratch(m_path + QStringLiteral(".XXXXXX"));
+    errno = 0;
     if (!scratch.open()) {
-        *error = QStringLiteral("%1 を書き込めません: %2")
-                     .arg(QDir::toNativeSeparators(m_path), file_reason_text(scratch, errno));
+        *failure = refused(scratch, errno);
         return {};
     }
     {
@@ -147,25 +149,24 @@ QByteArray MountHistory::ini_bytes(QString *error) const
         settings.setValue(QStringLiteral("last_directory"), m_last_directory);
         settings.sync();
         if (settings.status() != QSettings::NoError) {
-            *error = QStringLiteral("%1 を書き込めません").arg(QDir::toNativeSeparators(m_path));
+            *failure = kNotReadBack;
             return {};
         }
     }
     QFile written(scratch.fileName());
+    errno = 0;
     if (!written.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1 を書き込めません: %2")
-                     .arg(QDir::toNativeSeparators(m_path), file_reason_text(written, errno));
+        *failure = refused(written, errno);
         return {};
     }
     const QByteArray bytes = written.readAll();
     // QSettings (Qt 6.4) reports success for a file the disk cut short, so
     // what it wrote is read back before it replaces the list.
     MountHistory check(*this);
-    if (!check.load_bytes(bytes, error) || check.m_recent != m_recent ||
+    if (!check.load_bytes(bytes, failure) || check.m_recent != m_recent ||
         check.m_open_last != m_open_last || check.m_last_directory != m_last_directory) {
-        if (error->isEmpty())
-            *error = QStringLiteral("%1 を書き込めません (ディスクがいっぱいかもしれません)")
-                         .arg(QDir::toNativeSeparators(m_path));
+        if (failure->ok)
+            *failure = kNotReadBack;
         return {};
     }
     return bytes;

@@ -7,6 +7,8 @@
 // under the store's lock and over what is in the file then, so windows
 // running at the same time lose none of each other's files.
 
+#include "atomicfile.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -34,17 +36,18 @@ public:
     QString last_directory() const { return m_last_directory; }
     const QString &path() const { return m_path; }
 
-    // Each returns why the file could not be written, or an empty text.
-    QString used(const QString &path, const QString &name);
-    QString clear();
-    QString set_open_last_at_start(bool on);
+    // Each says whether the file was written, and why not; the change holds
+    // for the run either way.
+    files::WriteOutcome used(const QString &path, const QString &name);
+    files::WriteOutcome clear();
+    files::WriteOutcome set_open_last_at_start(bool on);
 
 private:
     // Reads the file again, applies change and writes the file.
-    QString update(const std::function<void()> &change);
+    files::WriteOutcome update(const std::function<void()> &change);
     void load(const QString &file);
-    bool load_bytes(const QByteArray &bytes, QString *error);
-    QByteArray ini_bytes(QString *error) const;
+    bool load_bytes(const QByteArray &bytes, files::WriteOutcome *failure);
+    QByteArray ini_bytes(files::WriteOutcome *failure) const;
 
     QString m_path;
     QList<RecentMount> m_recent;

@@ -16,23 +16,24 @@ PortSettings::PortSettings(rwlink::Devices devices, QString path)
 
 void PortSettings::refresh()
 {
-    const files::AssignmentsRead read = files::read_port_assignments(m_path);
-    m_assigned = read.assignments;
-    m_read_error = assignments_read_failure_text(read);
-    m_map = rwlink::PortMap(m_assigned, m_devices.ports(), m_devices.resolve, m_devices.access,
-                            m_devices.groups);
+    m_read = files::read_port_assignments(m_path);
+    m_map = rwlink::PortMap(m_read.assignments, m_devices.ports(), m_devices.resolve,
+                            m_devices.access, m_devices.groups);
+}
+
+QString PortSettings::read_error() const
+{
+    return assignments_read_failure_text(m_read);
 }
 
 files::WriteOutcome PortSettings::assign(int number, const QString &device)
 {
     const QString trimmed = device.trimmed();
     if (!files::acceptable_device(trimmed))
-        return {false, QStringLiteral("デバイス名として使えません: 「%1」").arg(device)};
+        return {false, {}, files::WriteFault::NotDevice, 0};
     // A port name would be opened as a device of that name (/dev/Com5).
     if (rwlink::port_number_for(trimmed))
-        return {
-            false,
-            QStringLiteral("「%1」はポート名です。デバイスのパスを指定してください").arg(trimmed)};
+        return {false, {}, files::WriteFault::PortName, 0};
     return store(number, m_map.stable_name(trimmed));
 }
 
@@ -44,15 +45,13 @@ files::WriteOutcome PortSettings::clear(int number)
 files::WriteOutcome PortSettings::store(int number, const QString &device)
 {
     if (number < 1 || number > calc::kPortCount)
-        return {false, QStringLiteral("ポート番号は 1〜%1 です").arg(calc::kPortCount)};
+        return {false, {}, files::WriteFault::NoSuchPort, 0};
     // Only this port's line changes, in the file as it is now: what another
     // run wrote meanwhile, and whatever the operator wrote, stays.
     const files::WriteOutcome written = files::change_port_assignment(m_path, number, device);
-    const files::AssignmentsRead read = files::read_port_assignments(m_path);
-    m_assigned = read.assignments;
-    m_read_error = assignments_read_failure_text(read);
-    m_map = rwlink::PortMap(m_assigned, m_map.detected(), m_devices.resolve, m_devices.access,
-                            m_devices.groups);
+    m_read = files::read_port_assignments(m_path);
+    m_map = rwlink::PortMap(m_read.assignments, m_map.detected(), m_devices.resolve,
+                            m_devices.access, m_devices.groups);
     return written;
 }
 

@@ -23,8 +23,12 @@ public:
     const rwlink::PortMap &map() const { return m_map; }
     rwlink::PortMapping mapping(int number) const { return m_map.mapping(number); }
     const QString &path() const { return m_path; }
-    // Why the file could not be read, when it is there but unusable.
-    const QString &read_error() const { return m_read_error; }
+    // The file as last read: its fault says why it could not be used, when
+    // it is there but unusable (assignment_read_failure_text words it).
+    const files::AssignmentsRead &read() const { return m_read; }
+    // The same in words, empty when the file could be used; kept for the
+    // command line's upload until it words read() itself.
+    QString read_error() const;
 
     // Port number ← device, kept by its stable name when it has one.
     files::WriteOutcome assign(int number, const QString &device);
@@ -35,8 +39,7 @@ private:
 
     rwlink::Devices m_devices;
     QString m_path;
-    QString m_read_error;
-    files::PortAssignments m_assigned{};
+    files::AssignmentsRead m_read;
     rwlink::PortMap m_map;
 };
 

@@ -268,9 +268,9 @@ void Form1::build_keys()
             [](bool on) { apply_look(on ? Look::Night : Look::Day); });
     // Only the operator's choice is remembered, not the start option's.
     connect(m_night_action, &QAction::triggered, this, [this](bool on) {
-        const QString error = m_look_setting.set_night(on);
-        if (!error.isEmpty())
-            show_status(look_setting_failure_text(error));
+        const files::WriteOutcome written = m_look_setting.set_night(on);
+        if (!written.ok)
+            show_status(look_setting_failure_text(m_look_setting.path(), written));
     });
 }
 

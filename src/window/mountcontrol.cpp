@@ -78,9 +78,10 @@ MountControl::MountControl(QWidget *window, MountBoxes boxes, QString title, Mou
     m_open_last->setCheckable(true);
     m_open_last->setChecked(m_history.open_last_at_start());
     connect(m_open_last, &QAction::toggled, this, [this](bool on) {
-        const QString error = m_history.set_open_last_at_start(on);
-        if (!error.isEmpty())
-            emit status(QStringLiteral("設定を保存できません: %1").arg(error));
+        const files::WriteOutcome written = m_history.set_open_last_at_start(on);
+        if (!written.ok)
+            emit status(QStringLiteral("設定を保存できません: %1")
+                            .arg(store_failure_text(m_history.path(), written)));
     });
 
     for (QLineEdit *box : m_boxes.ra)
@@ -233,10 +234,11 @@ QString MountControl::opened(const QString &path, const files::Mount &mount)
     m_path = path;
     m_saved = mount;
     update_title();
-    const QString error = m_history.used(path, mount.name);
-    if (error.isEmpty())
+    const files::WriteOutcome written = m_history.used(path, mount.name);
+    if (written.ok)
         return {};
-    return QStringLiteral(" (最近使ったマウントの一覧を保存できません: %1)").arg(error);
+    return QStringLiteral(" (最近使ったマウントの一覧を保存できません: %1)")
+        .arg(store_failure_text(m_history.path(), written));
 }
 
 void MountControl::update_title()
@@ -398,9 +400,10 @@ void MountControl::fill_recent(QMenu *menu)
     QAction *clear = menu->addAction(QStringLiteral("一覧を消去"));
     clear->setObjectName(QStringLiteral("clearRecentMounts"));
     connect(clear, &QAction::triggered, this, [this] {
-        const QString error = m_history.clear();
-        if (!error.isEmpty())
-            emit status(QStringLiteral("設定を保存できません: %1").arg(error));
+        const files::WriteOutcome written = m_history.clear();
+        if (!written.ok)
+            emit status(QStringLiteral("設定を保存できません: %1")
+                            .arg(store_failure_text(m_history.path(), written)));
     });
 }
 

@@ -1,6 +1,7 @@
 #include "portcontrols.h"
 
 #include "alerts.h"
+#include "filetext.h"
 #include "frame.h"
 #include "portdialog.h"
 #include "porttext.h"
@@ -98,9 +99,10 @@ void PortControls::show_status(const QString &lead)
 {
     const rwlink::PortMapping m = m_settings.mapping(in_use());
     QString text = port_status_text(m);
-    if (!m_settings.read_error().isEmpty())
+    if (!m_settings.read().ok())
         text = QStringLiteral("注意: ポートの割り当てを読めません (%1: %2)。")
-                   .arg(QDir::toNativeSeparators(m_settings.path()), m_settings.read_error()) +
+                   .arg(QDir::toNativeSeparators(m_settings.path()),
+                        assignments_read_failure_text(m_settings.read())) +
                text;
     const recorded::Holds holds = device_holds();
     const QString last = last_action_text(holds);
@@ -112,8 +114,7 @@ void PortControls::show_status(const QString &lead)
         m_status->warn(text, details.join(QLatin1Char('\n')));
         return;
     }
-    const bool port_trouble =
-        m.presence == rwlink::Presence::Missing || !m_settings.read_error().isEmpty();
+    const bool port_trouble = m.presence == rwlink::Presence::Missing || !m_settings.read().ok();
     // The line cuts its end: the port's trouble leads, then a mix and the
     // action that left it; where the window's values came from after them.
     QStringList parts = port_trouble      ? QStringList{text, mixed, last, lead}

@@ -107,8 +107,9 @@ PortDialog::PortDialog(PortSettings &settings, int number, QWidget *parent)
     m_settings.refresh();
     fill();
     select_number(number);
-    if (!m_settings.read_error().isEmpty())
-        say(QStringLiteral("割り当てのファイルを読めません: %1").arg(m_settings.read_error()),
+    if (!m_settings.read().ok())
+        say(QStringLiteral("割り当てのファイルを読めません: %1")
+                .arg(assignments_read_failure_text(m_settings.read())),
             true);
 }
 
@@ -163,8 +164,9 @@ void PortDialog::refresh()
     m_settings.refresh();
     fill();
     show_selected();
-    if (!m_settings.read_error().isEmpty())
-        say(QStringLiteral("割り当てのファイルを読めません: %1").arg(m_settings.read_error()),
+    if (!m_settings.read().ok())
+        say(QStringLiteral("割り当てのファイルを読めません: %1")
+                .arg(assignments_read_failure_text(m_settings.read())),
             true);
     else
         say(QStringLiteral("シリアルポートを %1 個見つけました。")

@@ -1,5 +1,6 @@
 #include "filetext.h"
 
+#include "commands.h"
 #include "systemtext.h"
 
 #include <QDir>
@@ -135,11 +136,25 @@ QString write_failure_text(const files::WriteOutcome &outcome)
     case WriteFault::UnreadableMount:
         return QStringLiteral("このプログラムでは読めないマウントファイルのため、上書きしません。"
                               "別の名前で保存してください");
+    case WriteFault::NotReadBack:
+        return QStringLiteral("書いた内容を読み戻せません (ディスクがいっぱいかもしれません)");
+    case WriteFault::NotDevice:
+        return QStringLiteral("デバイス名として使えません");
+    case WriteFault::PortName:
+        return QStringLiteral("ポート名です。デバイスのパスを指定してください");
+    case WriteFault::NoSuchPort:
+        return QStringLiteral("ポート番号は 1〜%1 です").arg(calc::kPortCount);
     case WriteFault::System:
     case WriteFault::None:
         break;
     }
     return system_reason_text(outcome.system_error, outcome.error);
+}
+
+QString store_failure_text(const QString &path, const files::WriteOutcome &outcome)
+{
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
+                                        write_failure_text(outcome));
 }
 
 QString mount_write_failure_text(const files::MountWriteOutcome &outcome)
@@ -199,10 +214,10 @@ QString last_calculation_write_failure_text(const QString &path, const files::Wr
         .arg(QDir::toNativeSeparators(path), write_failure_text(outcome));
 }
 
-QString look_setting_failure_text(const QString &error)
+QString look_setting_failure_text(const QString &path, const files::WriteOutcome &outcome)
 {
     return QStringLiteral("表示の設定を保存できません (%1)。次回の起動では前の表示に戻ります。")
-        .arg(error);
+        .arg(store_failure_text(path, outcome));
 }
 
 } // namespace app

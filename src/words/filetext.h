@@ -14,6 +14,8 @@ namespace app {
 
 // Why a write failed, without the file's name.
 QString write_failure_text(const files::WriteOutcome &outcome);
+// The same after a per-user store's path: "<path>: <why>".
+QString store_failure_text(const QString &path, const files::WriteOutcome &outcome);
 
 // Why saving a mount failed, with what to do, without the file's name.
 QString mount_write_failure_text(const files::MountWriteOutcome &outcome);
@@ -36,8 +38,8 @@ QString last_calculation_read_failure_text(const QString &path, const files::Mou
 QString last_calculation_write_failure_text(const QString &path,
                                             const files::WriteOutcome &outcome);
 
-// The night look could not be remembered (error: the file and why); it
-// holds for this run.
-QString look_setting_failure_text(const QString &error);
+// The night look could not be remembered in the file at path; it holds for
+// this run.
+QString look_setting_failure_text(const QString &path, const files::WriteOutcome &outcome);
 
 } // namespace app

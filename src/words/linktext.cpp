@@ -35,6 +35,14 @@ QString link_failure_text(const std::optional<rwlink::LinkFailure> &failure)
         .arg(label, failure->kind == Kind::HungUp ? QStringLiteral("回線が切られました") : reason);
 }
 
+QString action_failure_text(const rwlink::ActionResult &result, const rwlink::PortMap &map,
+                            bool for_command_line)
+{
+    if (result.open_failure)
+        return open_failure_text(*result.open_failure, map, for_command_line);
+    return link_failure_text(result.failure);
+}
+
 QString total_out_of_range_text(const QString &decimal_total_text)
 {
     return QStringLiteral("総ステップ数 %1 が 32 ビット整数の範囲外のため、"

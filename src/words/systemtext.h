@@ -1,8 +1,9 @@
 #pragma once
 
-// The system's reasons in the program's language. The common ones (no such
-// file, permission, busy, I/O error, try again, no space) are said from one
-// table; for the rest the system's own words are shown as they come.
+// The system's reasons in the program's language. Every error number that
+// file and serial work can meet is said from one table; any other is framed
+// as 「システムのエラー (errno N)」 with the system's own words after it in
+// parentheses, never shown alone.
 
 #include <QFileDevice>
 #include <QSerialPort>
@@ -10,9 +11,10 @@
 
 namespace app {
 
-// The words for error number system_error, or system_text when the table
-// has none (0: not known to be an error number).
-QString system_reason_text(int system_error, const QString &system_text);
+// The words for error number system_error (0: not known to be an error
+// number); system_text is the system's own words for it, taken from the C
+// library when empty.
+QString system_reason_text(int system_error, const QString &system_text = {});
 
 // The same for a file that failed just now: error_number is errno as it
 // was right after the failure, trusted only when the file's reason is its.

@@ -282,6 +282,8 @@ void tst_MountFile::unusablePaths_data()
     QTest::newRow("FIFO") << "fifo" << QStringLiteral("通常のファイルではありません");
     QTest::newRow("10 MB") << "large" << QStringLiteral("大きすぎます");
     QTest::newRow("unreadable") << "unreadable" << QStringLiteral("読めません");
+    QTest::newRow("a link to itself: no 'not found'")
+        << "loop" << QStringLiteral("読めません: シンボリックリンクが循環");
 }
 
 // Refused at once: a FIFO would hold the window for good, a huge file is
@@ -298,6 +300,8 @@ void tst_MountFile::unusablePaths()
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     } else if (kind == "large") {
         QVERIFY(write_file(path, body() + QByteArray(qsizetype{10} << 20, '#')));
+    } else if (kind == "loop") {
+        QVERIFY(QFile::link(path, path));
     } else if (kind == "unreadable") {
         if (::geteuid() == 0)
             QSKIP("root reads any file");

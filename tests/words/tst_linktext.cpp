@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cstring>
 
 using rwlink::LinkFailure;
 
@@ -30,40 +31,41 @@ void tst_LinkText::systemReasons_data()
     QTest::addColumn<int>("error");
     QTest::addColumn<QSerialPort::SerialPortError>("serial");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no such file") << ENOENT << QSerialPort::DeviceNotFoundError
-                                  << QStringLiteral("ファイルまたはデバイスがありません");
-    QTest::newRow("permission") << EACCES << QSerialPort::PermissionError
-                                << QStringLiteral("権限がありません");
-    QTest::newRow("busy") << EBUSY << QSerialPort::PermissionError << QStringLiteral("使用中です");
-    QTest::newRow("I/O error") << EIO << QSerialPort::ResourceError
-                               << QStringLiteral("入出力エラー");
-    QTest::newRow("try again") << EAGAIN << QSerialPort::WriteError
-                               << QStringLiteral(
-                                      "一時的に受け付けられません。もう一度試してください");
-    QTest::newRow("no space") << ENOSPC << QSerialPort::WriteError
-                              << QStringLiteral("空き容量がありません");
+    QTest::newRow("file too large")
+        << EFBIG << QSerialPort::WriteError << QStringLiteral("ファイルが大きすぎます");
+    QTest::newRow("a link loop, not a missing file")
+        << ELOOP << QSerialPort::DeviceNotFoundError
+        << QStringLiteral("シンボリックリンクが循環しているか、多すぎます");
     QTest::newRow("Inappropriate ioctl: a file, no tty")
         << ENOTTY << QSerialPort::UnknownError << QStringLiteral("シリアルポートではありません");
-    QTest::newRow("another number: Qt's class")
-        << EMLINK << QSerialPort::WriteError << QStringLiteral("書き込めません");
-    QTest::newRow("another number, no class: the number")
-        << EMLINK << QSerialPort::UnknownError << QStringLiteral("システムエラー %1").arg(EMLINK);
+    QTest::newRow("an unknown number: Qt's class")
+        << 200 << QSerialPort::WriteError << QStringLiteral("書き込めません");
+    QTest::newRow("an unknown number, no class: framed")
+        << 200 << QSerialPort::UnknownError
+        << QStringLiteral("システムのエラー (errno 200) (%1)")
+               .arg(QString::fromLocal8Bit(std::strerror(200)));
     QTest::newRow("Qt's own words for a lock file taken")
         << 0 << QSerialPort::PermissionError << QStringLiteral("使用中か、権限がありません");
     QTest::newRow("no number, nothing known")
         << 0 << QSerialPort::UnknownError << QStringLiteral("原因不明のエラー");
 }
 
-// A serial failure is said in Japanese whatever Qt or the system wrote; a
-// file's keeps the system's words for a number the table does not know.
+// A serial failure is said in Japanese whatever Qt or the system wrote; the
+// system's own words for a file come only framed, after the number.
 void tst_LinkText::systemReasons()
 {
     QFETCH(int, error);
     QFETCH(QSerialPort::SerialPortError, serial);
     QFETCH(QString, expected);
-    const QString own = QStringLiteral("Some system words");
     QCOMPARE(app::serial_reason_text(serial, error), expected);
-    QCOMPARE(app::system_reason_text(error, own), error == 0 || error == EMLINK ? own : expected);
+    const QString own = QStringLiteral("Some system words");
+    const QString file = app::system_reason_text(error, own);
+    if (error == 200)
+        QCOMPARE(file, QStringLiteral("システムのエラー (errno 200) (Some system words)"));
+    else if (error == 0)
+        QCOMPARE(file, QStringLiteral("システムのエラー (Some system words)"));
+    else
+        QCOMPARE(file, expected);
 }
 
 void tst_LinkText::linkFailures_data()
@@ -101,6 +103,16 @@ void tst_LinkText::linkFailures()
     for (const QString &part : parts)
         QVERIFY2(text.contains(part), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("Permission denied")), qPrintable(text));
+    // Both faces word an action's failure the same way: the port that did
+    // not open comes first, the link's report otherwise.
+    rwlink::ActionResult result;
+    result.failure = failure;
+    QCOMPARE(app::action_failure_text(result, {}, false), text);
+    result.open_failure = rwlink::OpenFailure{rwlink::OpenFailure::Kind::Missing, {}, {}, ENOENT};
+    result.open_failure->mapping.device = QStringLiteral("/dev/rw7300-gone");
+    QCOMPARE(app::action_failure_text(result, {}, true),
+             app::open_failure_text(*result.open_failure, {}, true));
+    QVERIFY(app::action_failure_text(result, {}, true).contains("/dev/rw7300-gone"));
 }
 
 void tst_LinkText::refusedDevice_data()
@@ -161,8 +173,9 @@ void tst_LinkText::fileReasons_data()
         << EACCES << QString() << QStringLiteral("権限がありません");
     QTest::newRow("Qt's own words: a stale number is not the cause")
         << ENOSPC << QStringLiteral("Could not create the temporary file")
-        << QStringLiteral("Could not create the temporary file");
-    QTest::newRow("no number") << 0 << QStringLiteral("Odd") << QStringLiteral("Odd");
+        << QStringLiteral("システムのエラー (Could not create the temporary file)");
+    QTest::newRow("no number") << 0 << QStringLiteral("Odd")
+                               << QStringLiteral("システムのエラー (Odd)");
 }
 
 // A write that the system refused says why in Japanese when the table knows
