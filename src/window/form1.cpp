@@ -563,6 +563,12 @@ void Form1::contextMenuEvent(QContextMenuEvent *event)
     menu->popup(event->globalPos());
 }
 
+void Form1::stop_for_signal(int signal_number)
+{
+    m_actions->stop_for_signal(signal_number,
+                               [signal_number] { QCoreApplication::exit(128 + signal_number); });
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     // Unsaved mount edits first: a cancel there keeps everything as it is.

@@ -46,8 +46,9 @@ QString difference_text(const recorded::Holds &holds, const recorded::Difference
 // nothing changed.
 QString setup_change_text(const std::vector<recorded::SetupChange> &changes);
 
-// The reason a record gives for an action the operator stopped.
-QString operator_stop_reason();
+// Why a record's action ended: an older line's own reason as it is, else
+// its stop cause in words; empty for one that completed.
+QString record_reason_text(const files::SendRecord &record);
 
 // The records' heading in the dialog: how many, where, lines not read.
 QString record_list_heading(const files::RecordsRead &read, const QString &path);
