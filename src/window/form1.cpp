@@ -563,10 +563,9 @@ void Form1::contextMenuEvent(QContextMenuEvent *event)
     menu->popup(event->globalPos());
 }
 
-void Form1::stop_for_signal(int signal_number)
+void Form1::stop_for_signal(int signal_number, std::function<void()> end)
 {
-    m_actions->stop_for_signal(signal_number,
-                               [signal_number] { QCoreApplication::exit(128 + signal_number); });
+    m_actions->stop_for_signal(signal_number, std::move(end));
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -13,7 +13,7 @@ namespace app {
 
 inline const QString kRecordDialogTitle = QStringLiteral("送信記録");
 
-// "送信完了", "中止", "停止", "失敗".
+// "送信完了", "中止", "停止", "失敗", "途中で途絶".
 QString record_result_name(files::SendRecord::Result result);
 
 // "12/07 21:14 送信完了 109 個 (EM-200)"; a partial one "中止 40 / 109 個".

@@ -441,6 +441,7 @@ void tst_CliUpload::stoppedBySignal_data()
     QTest::newRow("Ctrl-C") << int(SIGINT) << 130 << "SIGINT";
     QTest::newRow("terminated") << int(SIGTERM) << 143 << "SIGTERM";
     QTest::newRow("hung up") << int(SIGHUP) << 129 << "SIGHUP";
+    QTest::newRow("killed: no handler") << int(SIGKILL) << -1 << "SIGKILL";
 }
 
 // A signal during an upload at the real pace: the frame being written is
@@ -465,6 +466,23 @@ void tst_CliUpload::stoppedBySignal()
     QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signalNumber), 0);
     QVERIFY(process.waitForFinished(10000));
     bytes += line.read_all();
+    if (signalNumber == SIGKILL) {
+        // The record written before the first frame stays, and says a mix.
+        const files::RecordsRead read = files::read_records(record_file());
+        QCOMPARE(read.records.size(), 1);
+        QCOMPARE(read.records.first().result, files::SendRecord::Result::Incomplete);
+        QTemporaryDir dir;
+        Captured printed(dir);
+        QCOMPARE(app::run_command_line(
+                     {"rw7300-speedtable", "--holds", QStringLiteral("Com%1").arg(kPort), "--json"},
+                     nullptr, no_devices()),
+                 0);
+        printed.restore();
+        const QJsonObject holds = QJsonDocument::fromJson(printed.out().toUtf8()).object();
+        QCOMPARE(holds.value("actions").toInt(), 1);
+        QCOMPARE(holds.value("mixed"), QJsonValue(true));
+        return;
+    }
 
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), exitCode);

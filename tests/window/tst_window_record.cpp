@@ -28,6 +28,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <csignal>
 #include <memory>
 
 using app::Form1;
@@ -114,12 +115,14 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<PrivateSettings> m_settings;
     std::unique_ptr<PtyLine> m_line;
+    bool m_ended = false; // a signal's stop called the end
     std::unique_ptr<FakeClock> m_time;
     std::unique_ptr<Form1> m_window;
 };
 
 void tst_WindowRecord::init()
 {
+    m_ended = false;
     m_dir = std::make_unique<QTemporaryDir>();
     m_settings = std::make_unique<PrivateSettings>();
     m_line = std::make_unique<PtyLine>(kPort);
@@ -150,6 +153,8 @@ void tst_WindowRecord::actionLeavesRecord_data()
                                  << "none";
     QTest::newRow("upload stopped by the operator")
         << QByteArray("Command2") << "cancel" << SendRecord::Result::Cancelled << 109 << "operator";
+    QTest::newRow("upload stopped by SIGTERM")
+        << QByteArray("Command2") << "SIGTERM" << SendRecord::Result::Cancelled << 109 << "signal";
     QTest::newRow("upload failed: line lost") << QByteArray("Command2") << "hang up"
                                               << SendRecord::Result::Failed << 109 << "line_failed";
     QTest::newRow("upload failed: no device") << QByteArray("Command2") << "missing"
@@ -176,6 +181,8 @@ void tst_WindowRecord::actionLeavesRecord()
             return;
         if (trouble == "cancel") {
             runner()->cancel();
+        } else if (trouble == "SIGTERM") {
+            m_window->stop_for_signal(SIGTERM, [this] { m_ended = !runner()->is_running(); });
         } else if (trouble == "hang up") {
             *before_hang_up = m_line->read_all();
             m_line->hang_up();
@@ -197,6 +204,9 @@ void tst_WindowRecord::actionLeavesRecord()
     QVERIFY(r.reason.isEmpty() && r.stop);
     QCOMPARE(files::stop_cause_key(r.stop->cause), cause);
     QCOMPARE(r.stop->system_error != 0, result == SendRecord::Result::Failed);
+    QCOMPARE(r.stop->signal, trouble == "SIGTERM" ? SIGTERM : 0);
+    if (trouble == "SIGTERM")
+        QTRY_VERIFY(m_ended); // the program's end, once the port has drained
     if (button == "Command2" && trouble.isEmpty())
         QCOMPARE(r.commands, default_upload());
     if (result != SendRecord::Result::Done)
