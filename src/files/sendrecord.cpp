@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -356,16 +357,17 @@ std::optional<SendRecord> parse_record_line(QByteArrayView line)
 
 namespace {
 
-// The last line of an id stands in the place of its first.
-void add_record(QList<SendRecord> &records, SendRecord record)
+// The last line of an id stands in the place of its first; where: the
+// place of each id so far.
+void add_record(QList<SendRecord> &records, QHash<QString, qsizetype> &where, SendRecord record)
 {
     if (!record.id.isEmpty()) {
-        for (qsizetype i = records.size(); i-- > 0;) {
-            if (records[i].id == record.id) {
-                records[i] = std::move(record);
-                return;
-            }
+        const auto at = where.constFind(record.id);
+        if (at != where.cend()) {
+            records[*at] = std::move(record);
+            return;
         }
+        where.insert(record.id, records.size());
     }
     records.append(std::move(record));
 }
@@ -376,11 +378,12 @@ RecordsRead parse_records(QByteArrayView bytes)
 {
     RecordsRead read;
     read.failure.ok = true;
-    each_line(bytes, [&read](QByteArrayView line) {
+    QHash<QString, qsizetype> where;
+    each_line(bytes, [&read, &where](QByteArrayView line) {
         if (line.trimmed().isEmpty())
             return;
         if (auto record = parse_record_line(line))
-            add_record(read.records, std::move(*record));
+            add_record(read.records, where, std::move(*record));
         else
             ++read.skipped;
     });
