@@ -4,6 +4,7 @@
 #include "options.h"
 #include "screenfit.h"
 #include "startup.h"
+#include "stopsignals.h"
 #include "systemname.h"
 #include "translations.h"
 
@@ -99,5 +100,9 @@ int main(int argc, char *argv[])
     else
         window.show();
     window.start_with_mount(mount_file ? rest.first() : QString());
+    const rwlink::StopSignals stop_signals([&window](int signal_number) {
+        window.stop_for_signal(signal_number,
+                               [signal_number] { QCoreApplication::exit(128 + signal_number); });
+    });
     return QApplication::exec();
 }

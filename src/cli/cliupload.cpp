@@ -1,19 +1,19 @@
 #include "cliupload.h"
 
-#include "actionrecord.h"
 #include "actionrunner.h"
 #include "frame.h"
 #include "linktext.h"
 #include "pacing.h"
 #include "portsettings.h"
 #include "porttext.h"
+#include "recordedrun.h"
 #include "recordtext.h"
 #include "seriallink.h"
+#include "stopsignals.h"
 #include "systemclock.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,7 +25,6 @@
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace app {
@@ -87,83 +86,14 @@ private:
     bool m_terminal = false;
 };
 
-volatile sig_atomic_t g_signal_pipe = -1;
-
-void note_signal(int signal_number)
-{
-    const int saved = errno;
-    const auto byte = static_cast<unsigned char>(signal_number);
-    // A full pipe already holds a byte that wakes the loop.
-    const ssize_t written = ::write(g_signal_pipe, &byte, 1);
-    static_cast<void>(written);
-    errno = saved;
-}
-
-// SIGINT and SIGTERM while an upload runs: the handler only writes the
-// signal's number into a pipe; the event loop reads it between frames, so a
-// frame is never cut, and the upload ends the way the window's cancel ends
-// it (the port closed, its lock file gone). The handlers before it come back
-// when it goes.
-class StopSignals {
-public:
-    explicit StopSignals(std::function<void(int)> stop)
-    {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        m_read_end = ends[0];
-        g_signal_pipe = ends[1];
-        m_notifier = std::make_unique<QSocketNotifier>(m_read_end, QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
-                         [this, stop = std::move(stop)] {
-                             unsigned char byte = 0;
-                             while (::read(m_read_end, &byte, 1) == 1) {
-                                 if (m_caught == 0)
-                                     m_caught = byte;
-                             }
-                             if (m_caught != 0)
-                                 stop(m_caught);
-                         });
-        struct sigaction action {};
-        action.sa_handler = &note_signal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGINT, &action, &m_previous_int);
-        ::sigaction(SIGTERM, &action, &m_previous_term);
-        m_installed = true;
-    }
-    ~StopSignals()
-    {
-        if (m_installed) {
-            ::sigaction(SIGINT, &m_previous_int, nullptr);
-            ::sigaction(SIGTERM, &m_previous_term, nullptr);
-        }
-        m_notifier.reset();
-        if (m_read_end >= 0) {
-            const int write_end = g_signal_pipe;
-            g_signal_pipe = -1;
-            ::close(write_end);
-            ::close(m_read_end);
-        }
-    }
-    StopSignals(const StopSignals &) = delete;
-    StopSignals &operator=(const StopSignals &) = delete;
-
-    // The first signal that stopped the upload; 0: none.
-    int caught() const { return m_caught; }
-
-private:
-    int m_read_end = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    struct sigaction m_previous_int {};
-    struct sigaction m_previous_term {};
-    bool m_installed = false;
-    int m_caught = 0;
-};
-
 const char *signal_name(int signal_number)
 {
-    return signal_number == SIGINT ? "SIGINT" : signal_number == SIGTERM ? "SIGTERM" : "signal";
+    return signal_number == SIGINT    ? "SIGINT"
+           : signal_number == SIGTERM ? "SIGTERM"
+#ifdef SIGHUP
+           : signal_number == SIGHUP ? "SIGHUP"
+#endif
+                                     : "signal";
 }
 
 using Steady = std::chrono::steady_clock;
@@ -189,17 +119,11 @@ QString pace_text(const std::vector<Steady::time_point> &writes)
         .arg(gaps.back(), 0, 'f', 3);
 }
 
-// After the action, off its paced path.
-void record_upload(const rwlink::ActionResult &result, const recorded::ActionOrigin &origin,
-                   const PortSettings &ports, const QString &reason)
+void say_record_failure(const recorded::RunEnd &end)
 {
-    const QString path = files::record_path();
-    const files::WriteOutcome written = files::append_record(
-        path, recorded::action_record(result, origin, QDateTime::currentDateTime(),
-                                      ports.map().stable_name(result.device), reason));
-    if (!written.ok)
+    if (!end.written.ok)
         say(QStringLiteral("rw7300-speedtable: %1\n")
-                .arg(record_write_failure_text(path, written)));
+                .arg(record_write_failure_text(end.record_path, end.written)));
 }
 
 } // namespace
@@ -236,36 +160,36 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
     writes.reserve(action.size());
     QObject::connect(&runner, &rwlink::ActionRunner::progress, &runner,
                      [&writes] { writes.push_back(Steady::now()); });
-    rwlink::ActionResult result;
-    QObject::connect(&runner, &rwlink::ActionRunner::finished, &runner,
-                     [&result, &link](const rwlink::ActionResult &r) {
-                         result = r;
-                         // The last frames reach the line before the program ends.
-                         if (link.is_draining())
-                             QObject::connect(&link, &rwlink::SerialLink::closed,
-                                              &QCoreApplication::quit);
-                         else
-                             QCoreApplication::quit();
-                     });
-    StopSignals stop_signals([&runner](int) { runner.cancel(); });
+    recorded::RecordedRun run(runner);
+    recorded::RunEnd end;
+    QObject::connect(
+        &run, &recorded::RecordedRun::ended, &run, [&end, &link](const recorded::RunEnd &e) {
+            end = e;
+            // The last frames reach the line before the program ends.
+            if (link.is_draining())
+                QObject::connect(&link, &rwlink::SerialLink::closed, &QCoreApplication::quit);
+            else
+                QCoreApplication::quit();
+        });
+    rwlink::StopSignals stop_signals([&run](int signal) { run.stop_for_signal(signal); });
     const recorded::ActionOrigin origin{.started = QDateTime::currentDateTime(),
                                         .version = QStringLiteral(RW7300_VERSION),
                                         .mount_file = mount.file,
                                         .mount_name = mount.name,
                                         .base_clock = out.base_clock,
                                         .computed_from = mount.computed_from};
-    if (runner.start(port, std::move(action)))
+    if (run.start(port, std::move(action), origin, ports.map()))
         QCoreApplication::exec();
     boxes->finish_line();
+    const rwlink::ActionResult &result = end.result;
     if (result.ok() && result.commands_written == commands) {
         say(QStringLiteral("rw7300-speedtable: %1 個のコマンドを送信しました%2\n")
                 .arg(result.commands_written)
                 .arg(pace_text(writes)));
-        record_upload(result, origin, ports, {});
+        say_record_failure(end);
         return {true, 0};
     }
-    const int stopped_by =
-        result.outcome == rwlink::ActionResult::Outcome::Cancelled ? stop_signals.caught() : 0;
+    const int stopped_by = end.stop.signal;
     QString message = stopped_by != 0 ? QStringLiteral("%1 を受けて送信を止めました。")
                                             .arg(QLatin1String(signal_name(stopped_by)))
                       : result.open_failure
@@ -280,7 +204,7 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
             .arg(message)
             .arg(result.commands_written)
             .arg(commands));
-    record_upload(result, origin, ports, message);
+    say_record_failure(end);
     return {false, stopped_by};
 }
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,6 +27,15 @@ constexpr std::array kResultKeys = {
     std::pair{SendRecord::Result::Cancelled, "cancelled"},
     std::pair{SendRecord::Result::Stopped, "stopped"},
     std::pair{SendRecord::Result::Failed, "failed"},
+    std::pair{SendRecord::Result::Incomplete, "incomplete"},
+};
+constexpr std::array kCauseKeys = {
+    std::pair{StopReason::Cause::None, "none"},
+    std::pair{StopReason::Cause::Operator, "operator"},
+    std::pair{StopReason::Cause::Signal, "signal"},
+    std::pair{StopReason::Cause::FrameBreaker, "frame_breaker"},
+    std::pair{StopReason::Cause::OpenFailed, "open_failed"},
+    std::pair{StopReason::Cause::LineFailed, "line_failed"},
 };
 // No action of ours is longer; a larger count is no record of ours.
 constexpr int kMaxPlanned = 10000;
@@ -197,9 +207,56 @@ QString result_key(SendRecord::Result result)
     return {};
 }
 
+QString stop_cause_key(StopReason::Cause cause)
+{
+    for (const auto &[c, key] : kCauseKeys) {
+        if (c == cause)
+            return QString::fromLatin1(key);
+    }
+    return {};
+}
+
+namespace {
+
+QJsonObject stop_object(const StopReason &stop)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("cause"), stop_cause_key(stop.cause));
+    if (stop.system_error != 0)
+        o.insert(QStringLiteral("errno"), stop.system_error);
+    if (stop.signal != 0)
+        o.insert(QStringLiteral("signal"), stop.signal);
+    return o;
+}
+
+// Nothing when missing (an older line); false when it is there but no stop
+// of ours.
+bool read_stop(const QJsonValue &value, std::optional<StopReason> &into)
+{
+    if (value.isUndefined())
+        return true;
+    const QJsonObject o = value.toObject();
+    const QString cause = o.value(QStringLiteral("cause")).toString();
+    const auto found = std::find_if(kCauseKeys.begin(), kCauseKeys.end(), [&cause](const auto &p) {
+        return cause == QLatin1String(p.second);
+    });
+    if (!value.isObject() || found == kCauseKeys.end())
+        return false;
+    StopReason stop;
+    stop.cause = found->first;
+    stop.system_error = o.value(QStringLiteral("errno")).toInt(0);
+    stop.signal = o.value(QStringLiteral("signal")).toInt(0);
+    into = stop;
+    return true;
+}
+
+} // namespace
+
 QJsonObject record_object(const SendRecord &record)
 {
     QJsonObject o;
+    if (!record.id.isEmpty())
+        o.insert(QStringLiteral("id"), record.id);
     o.insert(QStringLiteral("started"), time_text(record.started));
     o.insert(QStringLiteral("ended"), time_text(record.ended));
     o.insert(QStringLiteral("version"), record.version);
@@ -211,6 +268,8 @@ QJsonObject record_object(const SendRecord &record)
     o.insert(QStringLiteral("clock"), record.base_clock);
     o.insert(QStringLiteral("result"), result_key(record.result));
     o.insert(QStringLiteral("reason"), record.reason);
+    if (record.stop)
+        o.insert(QStringLiteral("stop"), stop_object(*record.stop));
     o.insert(QStringLiteral("sent"), record.sent());
     o.insert(QStringLiteral("planned"), record.planned);
     o.insert(QStringLiteral("commands"), QJsonArray::fromStringList(record.commands));
@@ -243,7 +302,8 @@ std::optional<SendRecord> parse_record_line(QByteArrayView line)
         return v.isString() ? std::optional(v.toString()) : std::nullopt;
     };
     SendRecord r;
-    const std::array<std::pair<const char *, QString *>, 8> texts = {{
+    const std::array<std::pair<const char *, QString *>, 9> texts = {{
+        {"id", &r.id},
         {"version", &r.version},
         {"port", &r.port},
         {"device", &r.device},
@@ -289,19 +349,41 @@ std::optional<SendRecord> parse_record_line(QByteArrayView line)
     }
     if (sent.toInt(-1) != r.sent() || r.sent() > r.planned)
         return std::nullopt;
+    if (!read_stop(o.value(QStringLiteral("stop")), r.stop))
+        return std::nullopt;
     r.computed_from = computed_from(o.value(QStringLiteral("computed_from")));
     return r;
 }
+
+namespace {
+
+// The last line of an id stands in the place of its first; where: the
+// place of each id so far.
+void add_record(QList<SendRecord> &records, QHash<QString, qsizetype> &where, SendRecord record)
+{
+    if (!record.id.isEmpty()) {
+        const auto at = where.constFind(record.id);
+        if (at != where.cend()) {
+            records[*at] = std::move(record);
+            return;
+        }
+        where.insert(record.id, records.size());
+    }
+    records.append(std::move(record));
+}
+
+} // namespace
 
 RecordsRead parse_records(QByteArrayView bytes)
 {
     RecordsRead read;
     read.failure.ok = true;
-    each_line(bytes, [&read](QByteArrayView line) {
+    QHash<QString, qsizetype> where;
+    each_line(bytes, [&read, &where](QByteArrayView line) {
         if (line.trimmed().isEmpty())
             return;
         if (auto record = parse_record_line(line))
-            read.records.append(std::move(*record));
+            add_record(read.records, where, std::move(*record));
         else
             ++read.skipped;
     });

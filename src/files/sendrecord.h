@@ -8,12 +8,25 @@
 //   {"started":"2026-12-07T21:12:03.120+09:00","ended":…,"version":"1.2",
 //    "port":"Com1","device":"/dev/ttyUSB0","stable_device":"/dev/serial/by-id/…",
 //    "mount_file":"/home/…/EM-200.rwm","mount":"EM-200","clock":2000000,
-//    "result":"done","reason":"","sent":109,"planned":109,"commands":["=TCLK1",…],
+//    "result":"done","reason":"","stop":{"cause":"none"},"sent":109,"planned":109,
+//    "commands":["=TCLK1",…],
 //    "computed_from":{"clock":250000,"ra":{"worm":"240",…,"microstep":"8"},"dec":{…}}}
 //
 // computed_from, the drive trains and clock of the Calculate the values came
-// from, is missing from the lines of older versions; they are read all the
-// same.
+// from, and stop, why the action ended as a kind ({"cause":"open_failed",
+// "errno":2}, {"cause":"signal","signal":1}), are missing from the lines of
+// older versions; they are read all the same, their reason (a sentence of
+// the program that wrote them) kept as it was. Newer lines leave reason
+// empty: the words are the reader's.
+//
+// An action's record is written twice: once before its first frame leaves,
+// with result "incomplete" and nothing sent, and again, whole, when it ends;
+// both lines carry the same "id", and the reader keeps the last line of an
+// id in the place of the first. Each is one append under the lock, so no
+// line is half-written and the bound below holds; a record with no second
+// line (the program killed outright, the power cut) stays incomplete: the
+// action stopped at a point nobody knows. Older versions pass over the
+// incomplete lines (a result they do not know) and read the whole ones.
 //
 // Appends take the lock beside the file (path + ".lock"), so two runs at
 // once lose nothing; a run killed mid-line leaves a torn last line, which
@@ -38,11 +51,25 @@
 
 namespace files {
 
+// Why an action ended, as a kind.
+struct StopReason {
+    enum class Cause { None, Operator, Signal, FrameBreaker, OpenFailed, LineFailed };
+    Cause cause = Cause::None;
+    int system_error = 0; // errno, when the system gave one
+    int signal = 0;       // the signal that stopped it, if one did
+    bool operator==(const StopReason &) const = default;
+};
+
+// "none", "operator", "signal", "frame_breaker", "open_failed", "line_failed".
+QString stop_cause_key(StopReason::Cause cause);
+
 struct SendRecord {
     // Cancelled: the operator stopped it; Stopped: a value that would break
-    // its frame ended it before that command; Failed: the port failed.
-    enum class Result { Done, Cancelled, Stopped, Failed };
+    // its frame ended it before that command; Failed: the port failed;
+    // Incomplete: it was starting, and what came of it was never written.
+    enum class Result { Done, Cancelled, Stopped, Failed, Incomplete };
 
+    QString id; // the same in an action's two lines; empty in older ones
     QDateTime started;
     QDateTime ended;
     QString version;
@@ -55,7 +82,8 @@ struct SendRecord {
     QStringList commands; // the bodies handed to the port, in order
     int planned = 0;      // the action's length
     Result result = Result::Done;
-    QString reason; // why it failed or stopped, as the program said it
+    QString reason;                 // why it failed or stopped, as an older program said it
+    std::optional<StopReason> stop; // missing from older lines
     // The texts of the ten drive-train boxes and the clock the values were
     // computed from; nothing when that is not known.
     std::optional<calc::CalcInput> computed_from;
@@ -75,7 +103,8 @@ inline const QString kRecordFileName = QStringLiteral("sends.jsonl");
 QString state_directory();
 QString record_path(); // state_directory() + kRecordFileName
 
-QString result_key(SendRecord::Result result); // "done", "cancelled", "stopped", "failed"
+// "done", "cancelled", "stopped", "failed", "incomplete".
+QString result_key(SendRecord::Result result);
 
 // The record as the line holds it.
 QJsonObject record_object(const SendRecord &record);
@@ -89,7 +118,8 @@ struct RecordsRead {
     int skipped = 0;           // lines that were no record (a torn last one, for one)
     WriteOutcome failure;      // ok when the file was read or is missing
 };
-// Every record in bytes; lines that are no record are counted and passed over.
+// Every record in bytes; lines that are no record are counted and passed
+// over; of the lines of one id, the last stands where the first was.
 RecordsRead parse_records(QByteArrayView bytes);
 // The file's last kRecordFileLimit bytes at most (a longer file's first,
 // partial line is passed over); a missing file holds no record.

@@ -4,7 +4,7 @@ namespace recorded {
 
 files::SendRecord action_record(const rwlink::ActionResult &result, const ActionOrigin &origin,
                                 const QDateTime &ended, const QString &stable_device,
-                                const QString &reason)
+                                const files::StopReason &stop)
 {
     using Outcome = rwlink::ActionResult::Outcome;
     using Result = files::SendRecord::Result;
@@ -35,8 +35,7 @@ files::SendRecord action_record(const rwlink::ActionResult &result, const Action
         r.result = Result::Failed;
         break;
     }
-    if (r.result != Result::Done)
-        r.reason = reason;
+    r.stop = stop;
     return r;
 }
 

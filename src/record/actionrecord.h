@@ -25,9 +25,9 @@ struct ActionOrigin {
 };
 
 // stable_device: the stable name of the device the port opened, if any;
-// reason: why it failed or stopped, in the program's words.
+// stop: why it ended.
 files::SendRecord action_record(const rwlink::ActionResult &result, const ActionOrigin &origin,
                                 const QDateTime &ended, const QString &stable_device,
-                                const QString &reason);
+                                const files::StopReason &stop);
 
 } // namespace recorded

@@ -188,6 +188,15 @@ Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names
             continue;
         ++holds.actions;
         holds.last = record;
+        if (record.result == files::SendRecord::Result::Incomplete) {
+            // Stopped at a point nobody knows: whatever it held is unknown.
+            for (HeldEntry *entry : entries(holds))
+                entry->reset();
+            holds.ra_train.reset();
+            holds.dec_train.reset();
+            upload.reset();
+            continue;
+        }
         const Holds own = sent_by(record);
         const auto any = [](const auto &table) {
             return std::any_of(table.begin(), table.end(),

@@ -17,6 +17,9 @@
 // upload's does too (the tables and the total no longer match). A tracking
 // rate in entry 05 is a deliberate choice, not a mix, when its action
 // completed; one whose action stopped half-way leaves it mixed.
+//
+// An incomplete record (the program killed mid-action) leaves every value
+// unknown, and the device mixed, until a complete upload.
 
 #include "sendrecord.h"
 

@@ -1,6 +1,5 @@
 #include "actioncontrol.h"
 
-#include "actionrecord.h"
 #include "alerts.h"
 #include "beep.h"
 #include "frame.h"
@@ -35,11 +34,12 @@ rwlink::Clock &pacing_clock(rwlink::Clock *given, std::unique_ptr<rwlink::Clock>
 
 ActionControl::ActionControl(ActionWindow window, rwlink::Clock *clock, QObject *parent)
     : QObject(parent), m_window(std::move(window)),
-      m_runner(m_window.ports->link(), pacing_clock(clock, m_own_clock), this)
+      m_runner(m_window.ports->link(), pacing_clock(clock, m_own_clock), this),
+      m_run(m_runner, this)
 {
     setObjectName(QStringLiteral("actionControl"));
     m_runner.setObjectName(QStringLiteral("actionRunner"));
-    connect(&m_runner, &rwlink::ActionRunner::finished, this, &ActionControl::finished);
+    connect(&m_run, &recorded::RecordedRun::ended, this, &ActionControl::finished);
     connect(&m_runner, &rwlink::ActionRunner::held, this, &ActionControl::ask_held);
 }
 
@@ -222,10 +222,16 @@ void ActionControl::start(rwlink::Action action, const QString &name, QPushButto
     m_action_button = button;
     m_step_issues.clear();
     m_action_clock = m_window.clock().selected;
-    m_action_computed_from = m_window.computed_from();
-    m_action_started = QDateTime::currentDateTime();
     m_action_planned = static_cast<int>(action.size());
-    if (!m_runner.start(m_window.ports->port_text(), std::move(action))) {
+    const auto [mount_file, mount_name] = m_window.mount();
+    const recorded::ActionOrigin origin{.started = QDateTime::currentDateTime(),
+                                        .version = QStringLiteral(RW7300_VERSION),
+                                        .mount_file = mount_file,
+                                        .mount_name = mount_name,
+                                        .base_clock = m_action_clock,
+                                        .computed_from = m_window.computed_from()};
+    if (!m_run.start(m_window.ports->port_text(), std::move(action), origin,
+                     m_window.ports->settings().map())) {
         if (upload)
             show_bars(false);
         return;
@@ -241,8 +247,9 @@ void ActionControl::start(rwlink::Action action, const QString &name, QPushButto
     m_focus_parked = button_had_focus ? window->focusWidget() : nullptr;
 }
 
-void ActionControl::finished(const rwlink::ActionResult &result)
+void ActionControl::finished(const recorded::RunEnd &run)
 {
+    const rwlink::ActionResult &result = run.result;
     set_buttons_enabled(true);
     if (m_action_button && m_focus_parked && m_window.window->focusWidget() == m_focus_parked)
         m_action_button->setFocus(Qt::OtherFocusReason);
@@ -255,7 +262,7 @@ void ActionControl::finished(const rwlink::ActionResult &result)
     }
     // After the last frame, off the paced path; whatever happens to it, the
     // action's end is said as ever.
-    const QString note = record(result);
+    const QString note = record_note(run);
     ActionEnd end;
     end.port = result.port;
     end.device = QDir::toNativeSeparators(result.device);
@@ -303,44 +310,17 @@ void ActionControl::finished(const rwlink::ActionResult &result)
         break;
     }
     m_uploading = false;
+    if (m_after_signal)
+        stop_for_signal(0, std::exchange(m_after_signal, {}));
 }
 
-QString ActionControl::record(const rwlink::ActionResult &result)
+QString ActionControl::record_note(const recorded::RunEnd &end)
 {
-    QString reason;
-    switch (result.outcome) {
-    case rwlink::ActionResult::Outcome::Done:
-        break;
-    case rwlink::ActionResult::Outcome::Cancelled:
-        reason = operator_stop_reason();
-        break;
-    case rwlink::ActionResult::Outcome::Stopped:
-        if (!m_step_issues.empty())
-            reason = refusal_text(m_step_issues.front());
-        break;
-    case rwlink::ActionResult::Outcome::Failed:
-        reason = result.open_failure ? open_failure_text(*result.open_failure,
-                                                         m_window.ports->settings().map(), false)
-                                     : link_failure_text(result.failure);
-        break;
-    }
-    const auto [mount_file, mount_name] = m_window.mount();
-    const recorded::ActionOrigin origin{.started = m_action_started,
-                                        .version = QStringLiteral(RW7300_VERSION),
-                                        .mount_file = mount_file,
-                                        .mount_name = mount_name,
-                                        .base_clock = m_action_clock,
-                                        .computed_from = m_action_computed_from};
-    const QString path = files::record_path();
-    const files::WriteOutcome written = files::append_record(
-        path, recorded::action_record(result, origin, QDateTime::currentDateTime(),
-                                      m_window.ports->settings().map().stable_name(result.device),
-                                      reason));
     QString note;
     if (!m_difference.isEmpty())
         note += QStringLiteral(" ") + m_difference;
-    if (!written.ok)
-        note += QStringLiteral(" ") + record_write_failure_text(path, written);
+    if (!end.written.ok)
+        note += QStringLiteral(" ") + record_write_failure_text(end.record_path, end.written);
     m_difference.clear();
     return note;
 }
@@ -364,6 +344,22 @@ void ActionControl::report_link_failure(const rwlink::ActionResult &result)
     message += QStringLiteral("\n送信済みのコマンド: %1 個").arg(result.commands_written);
     show_warning(m_window.window, QStringLiteral("linkFailure"), QStringLiteral("送信できません"),
                  message);
+}
+
+void ActionControl::stop_for_signal(int signal_number, std::function<void()> then)
+{
+    if (m_after_signal)
+        return; // already stopping
+    m_after_signal = std::move(then);
+    if (m_runner.is_running()) {
+        m_run.stop_for_signal(signal_number);
+        return;
+    }
+    rwlink::SerialLink &link = m_window.ports->link();
+    if (link.is_draining())
+        connect(&link, &rwlink::SerialLink::closed, this, m_after_signal);
+    else
+        m_after_signal();
 }
 
 bool ActionControl::keeps_window_open(const std::function<void(bool stop)> &answered)

@@ -9,6 +9,7 @@
 #include "actionrunner.h"
 #include "actions.h"
 #include "calculate.h"
+#include "recordedrun.h"
 #include "sendcheckview.h"
 
 #include <QDateTime>
@@ -92,22 +93,30 @@ public:
     // written drains before the port closes.
     bool keeps_window_open(const std::function<void(bool stop)> &answered);
 
+    // A signal to end the program: a running action stops as 中止 stops it,
+    // its record naming the signal; once it is recorded and the port has
+    // drained and closed, then() runs (at once when none runs).
+    void stop_for_signal(int signal_number, std::function<void()> then);
+
 private:
     // True, with the fix said, when this user may not open the port's device.
     bool refused_by_device();
     void ask_held(int written);
-    void finished(const rwlink::ActionResult &result);
+    void finished(const recorded::RunEnd &end);
     void report_link_failure(const rwlink::ActionResult &result);
-    // Appends the action's record; a note for the result line when it failed.
-    QString record(const rwlink::ActionResult &result);
+    // A note for the result line: the difference said before, and the
+    // record when it could not be written.
+    QString record_note(const recorded::RunEnd &end);
     void show_bars(bool shown);
     void set_buttons_enabled(bool enabled);
 
     ActionWindow m_window;
     std::unique_ptr<rwlink::Clock> m_own_clock;
-    rwlink::ActionRunner m_runner; // after the clock it paces on
-    bool m_uploading = false;      // the running action is the upload
-    QString m_action_name;         // for the status line: "送信", "太陽時" …
+    rwlink::ActionRunner m_runner;        // after the clock it paces on
+    recorded::RecordedRun m_run;          // the runner's actions, with their record
+    std::function<void()> m_after_signal; // the program's end, after a signal's stop
+    bool m_uploading = false;             // the running action is the upload
+    QString m_action_name;                // for the status line: "送信", "太陽時" …
     QElapsedTimer m_action_time;
     QPushButton *m_action_button = nullptr; // started the running action
     QWidget *m_focus_parked = nullptr;      // where the focus went when that was disabled
@@ -116,9 +125,7 @@ private:
     std::vector<SendIssue> m_step_issues;   // what held or stopped the running action
     int m_action_planned = 0;               // commands of the running action
     std::int32_t m_action_clock = 0;        // the clock when it started (the upload sends it)
-    std::optional<calc::CalcInput> m_action_computed_from; // the Calculate it started from
-    QDateTime m_action_started;
-    QString m_difference; // how the values differ from what the device holds
+    QString m_difference;                   // how the values differ from what the device holds
 };
 
 } // namespace app

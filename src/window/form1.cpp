@@ -552,6 +552,11 @@ void Form1::contextMenuEvent(QContextMenuEvent *event)
     menu->popup(event->globalPos());
 }
 
+void Form1::stop_for_signal(int signal_number, std::function<void()> end)
+{
+    m_actions->stop_for_signal(signal_number, std::move(end));
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     // Unsaved mount edits first: a cancel there keeps everything as it is.

@@ -43,6 +43,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -111,6 +112,9 @@ public:
     // line, or else the last one used when the operator asked for that;
     // either wins over the last Calculate's drive trains shown at start.
     void start_with_mount(const QString &file);
+    // SIGTERM, SIGINT, SIGHUP: a running action stops and is recorded, the
+    // port drains and closes, then end() (the program's end, 128 + the signal).
+    void stop_for_signal(int signal_number, std::function<void()> end);
 
     // The night look (夜間表示, Ctrl+N): set here for this run (the start
     // option), or by the operator, whose choice is remembered.

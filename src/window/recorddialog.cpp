@@ -38,12 +38,11 @@ RecordDialog::RecordDialog(const files::RecordsRead &read, const QStringList &de
     for (qsizetype i = read.records.size(); i-- > 0;) { // newest first
         const files::SendRecord &record = read.records.at(i);
         auto *item = new QTreeWidgetItem(
-            list,
-            {record.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-             record.port, QDir::toNativeSeparators(record.device),
-             record_result_name(record.result),
-             QStringLiteral("%1 / %2").arg(record.sent()).arg(record.planned), record.mount_name,
-             QString(record.reason).replace(QLatin1Char('\n'), QLatin1Char(' '))});
+            list, {record.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                   record.port, QDir::toNativeSeparators(record.device),
+                   record_result_name(record.result),
+                   QStringLiteral("%1 / %2").arg(record.sent()).arg(record.planned),
+                   record.mount_name, record_reason_text(record)});
         // The commands themselves, for whoever must know what went out.
         item->setToolTip(0, record.commands.join(QLatin1Char(' ')));
     }

@@ -2,9 +2,12 @@
 
 #include "filetext.h"
 #include "names.h"
+#include "systemtext.h"
 
 #include <QDir>
 #include <QStringList>
+
+#include <csignal>
 
 namespace app {
 
@@ -49,6 +52,8 @@ QString record_result_name(files::SendRecord::Result result)
         return QStringLiteral("停止");
     case files::SendRecord::Result::Failed:
         return QStringLiteral("失敗");
+    case files::SendRecord::Result::Incomplete:
+        return QStringLiteral("途中で途絶");
     }
     return {};
 }
@@ -100,9 +105,8 @@ QString record_line_text(const files::SendRecord &record)
             .arg(record.planned);
     if (!record.mount_name.isEmpty())
         text += QStringLiteral("  %1").arg(record.mount_name);
-    if (!record.reason.isEmpty())
-        text += QStringLiteral("  (%1)").arg(
-            QString(record.reason).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    if (const QString reason = record_reason_text(record); !reason.isEmpty())
+        text += QStringLiteral("  (%1)").arg(reason);
     return text;
 }
 
@@ -178,9 +182,54 @@ QString setup_change_text(const std::vector<recorded::SetupChange> &changes)
                        : QString());
 }
 
-QString operator_stop_reason()
+namespace {
+
+QString signal_text(int signal_number)
 {
-    return QStringLiteral("操作者が中止しました。");
+    const char *name = signal_number == SIGINT    ? "SIGINT"
+                       : signal_number == SIGTERM ? "SIGTERM"
+#ifdef SIGHUP
+                       : signal_number == SIGHUP ? "SIGHUP"
+#endif
+                                                 : nullptr;
+    return name ? QStringLiteral("%1 (%2)").arg(QLatin1String(name)).arg(signal_number)
+                : QStringLiteral("シグナル %1").arg(signal_number);
+}
+
+QString errno_text(int system_error)
+{
+    if (system_error == 0)
+        return {};
+    const QString text = system_reason_text(system_error, QString());
+    return QStringLiteral(": %1").arg(
+        text.isEmpty() ? QStringLiteral("システムのエラー (errno %1)").arg(system_error) : text);
+}
+
+} // namespace
+
+QString record_reason_text(const files::SendRecord &record)
+{
+    if (record.result == files::SendRecord::Result::Incomplete)
+        return QStringLiteral("終わりが記録されていません。どこまで送ったかは不明です。");
+    if (!record.reason.isEmpty() || !record.stop)
+        return QString(record.reason).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    using Cause = files::StopReason::Cause;
+    const files::StopReason &stop = *record.stop;
+    switch (stop.cause) {
+    case Cause::None:
+        return {};
+    case Cause::Operator:
+        return QStringLiteral("操作者が中止しました。");
+    case Cause::Signal:
+        return QStringLiteral("%1 を受けて止めました。").arg(signal_text(stop.signal));
+    case Cause::FrameBreaker:
+        return QStringLiteral("フレームを壊す値の前で止めました。");
+    case Cause::OpenFailed:
+        return QStringLiteral("ポートを開けませんでした%1。").arg(errno_text(stop.system_error));
+    case Cause::LineFailed:
+        return QStringLiteral("送信中に回線が失敗しました%1。").arg(errno_text(stop.system_error));
+    }
+    return {};
 }
 
 QString record_list_heading(const files::RecordsRead &read, const QString &path)

@@ -13,7 +13,7 @@ namespace app {
 
 inline const QString kRecordDialogTitle = QStringLiteral("送信記録");
 
-// "送信完了", "中止", "停止", "失敗".
+// "送信完了", "中止", "停止", "失敗", "途中で途絶".
 QString record_result_name(files::SendRecord::Result result);
 
 // "12/07 21:14 送信完了 109 個 (EM-200)"; a partial one "中止 40 / 109 個".
@@ -46,8 +46,9 @@ QString difference_text(const recorded::Holds &holds, const recorded::Difference
 // nothing changed.
 QString setup_change_text(const std::vector<recorded::SetupChange> &changes);
 
-// The reason a record gives for an action the operator stopped.
-QString operator_stop_reason();
+// Why a record's action ended: an older line's own reason as it is, else
+// its stop cause in words; empty for one that completed.
+QString record_reason_text(const files::SendRecord &record);
 
 // The records' heading in the dialog: how many, where, lines not read.
 QString record_list_heading(const files::RecordsRead &read, const QString &path);

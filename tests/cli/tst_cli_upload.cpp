@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -36,6 +37,7 @@
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(files::SendRecord::Result)
+Q_DECLARE_METATYPE(files::StopReason)
 
 namespace {
 
@@ -438,6 +440,8 @@ void tst_CliUpload::stoppedBySignal_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("Ctrl-C") << int(SIGINT) << 130 << "SIGINT";
     QTest::newRow("terminated") << int(SIGTERM) << 143 << "SIGTERM";
+    QTest::newRow("hung up") << int(SIGHUP) << 129 << "SIGHUP";
+    QTest::newRow("killed: no handler") << int(SIGKILL) << -1 << "SIGKILL";
 }
 
 // A signal during an upload at the real pace: the frame being written is
@@ -462,6 +466,23 @@ void tst_CliUpload::stoppedBySignal()
     QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signalNumber), 0);
     QVERIFY(process.waitForFinished(10000));
     bytes += line.read_all();
+    if (signalNumber == SIGKILL) {
+        // The record written before the first frame stays, and says a mix.
+        const files::RecordsRead read = files::read_records(record_file());
+        QCOMPARE(read.records.size(), 1);
+        QCOMPARE(read.records.first().result, files::SendRecord::Result::Incomplete);
+        QTemporaryDir dir;
+        Captured printed(dir);
+        QCOMPARE(app::run_command_line(
+                     {"rw7300-speedtable", "--holds", QStringLiteral("Com%1").arg(kPort), "--json"},
+                     nullptr, no_devices()),
+                 0);
+        printed.restore();
+        const QJsonObject holds = QJsonDocument::fromJson(printed.out().toUtf8()).object();
+        QCOMPARE(holds.value("actions").toInt(), 1);
+        QCOMPARE(holds.value("mixed"), QJsonValue(true));
+        return;
+    }
 
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), exitCode);
@@ -480,7 +501,9 @@ void tst_CliUpload::stoppedBySignal()
     QCOMPARE(r.result, files::SendRecord::Result::Cancelled);
     QCOMPARE(r.commands, sent);
     QCOMPARE(r.planned, 109);
-    QVERIFY2(r.reason.contains(name), qPrintable(r.reason));
+    QVERIFY(r.stop);
+    QCOMPARE(r.stop->cause, files::StopReason::Cause::Signal);
+    QCOMPARE(r.stop->signal, signalNumber);
 }
 
 void tst_CliUpload::uploadRecord_data()
@@ -490,15 +513,18 @@ void tst_CliUpload::uploadRecord_data()
     QTest::addColumn<int>("exitStatus");
     QTest::addColumn<files::SendRecord::Result>("result");
     QTest::addColumn<int>("sent");
-    QTest::newRow("full upload") << "@line" << true << 0 << files::SendRecord::Result::Done << 109;
+    QTest::addColumn<files::StopReason>("stop");
+    QTest::newRow("full upload") << "@line" << true << 0 << files::SendRecord::Result::Done << 109
+                                 << files::StopReason{};
     QTest::newRow("no such device")
         << "/nonexistent/rw7300-tty" << true << status(ExitStatus::Upload)
-        << files::SendRecord::Result::Failed << 0;
+        << files::SendRecord::Result::Failed << 0
+        << files::StopReason{files::StopReason::Cause::OpenFailed, ENOENT, 0};
     QTest::newRow("record not writable: the upload still done")
-        << "@line" << false << 0 << files::SendRecord::Result::Done << 109;
+        << "@line" << false << 0 << files::SendRecord::Result::Done << 109 << files::StopReason{};
     QTest::newRow("record not writable: the failure still its own")
         << "/nonexistent/rw7300-tty" << false << status(ExitStatus::Upload)
-        << files::SendRecord::Result::Failed << 0;
+        << files::SendRecord::Result::Failed << 0 << files::StopReason{};
 }
 
 // Every upload leaves its record, mount and all; one that cannot be
@@ -510,6 +536,7 @@ void tst_CliUpload::uploadRecord()
     QFETCH(int, exitStatus);
     QFETCH(files::SendRecord::Result, result);
     QFETCH(int, sent);
+    QFETCH(files::StopReason, stop);
     PtyLine line(kPort);
     QVERIFY(line.ok());
     port.replace(QStringLiteral("@line"), line.path());
@@ -549,7 +576,8 @@ void tst_CliUpload::uploadRecord()
     calc::CalcInput computed;
     computed.dec[calc::kMicrostep] = "8";
     QCOMPARE(r.computed_from, std::optional(computed));
-    QCOMPARE(r.reason.isEmpty(), result == files::SendRecord::Result::Done);
+    QCOMPARE(r.reason, QString());
+    QCOMPARE(r.stop, std::optional(stop));
     QVERIFY(r.started <= r.ended);
 
     // What the device holds by it, as --holds says it for scripts; the port

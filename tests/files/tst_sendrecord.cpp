@@ -167,6 +167,14 @@ void tst_SendRecord::lineReadBack_data()
     trains.computed_from = computed("8", "32", calc::kClock250kHz);
     trains.computed_from->dec[calc::kIntermediateGear] = "2,5 \"庭\""; // as typed
     QTest::newRow("the drive trains and clock it was computed from") << trains;
+    SendRecord missing = record({}, 109);
+    missing.result = SendRecord::Result::Failed;
+    missing.stop = files::StopReason{files::StopReason::Cause::OpenFailed, 2, 0};
+    QTest::newRow("a device missing, its errno") << missing;
+    SendRecord hung_up = record(upload(1).mid(0, 21), 109);
+    hung_up.result = SendRecord::Result::Cancelled;
+    hung_up.stop = files::StopReason{files::StopReason::Cause::Signal, 0, 1};
+    QTest::newRow("stopped by a signal") << hung_up;
 }
 
 void tst_SendRecord::lineReadBack()
@@ -203,6 +211,20 @@ void tst_SendRecord::linesPassedOver_data()
     QByteArray result = files::record_line(record({"=SD"}, 1));
     result.replace("\"done\"", "\"maybe\"");
     QTest::newRow("unknown result") << result << QList<int>{} << 1;
+    SendRecord stopped = record({"=SD"}, 1);
+    stopped.stop = files::StopReason{};
+    QByteArray cause = files::record_line(stopped);
+    cause.replace("\"none\"", "\"bored\"");
+    QTest::newRow("unknown stop cause") << cause << QList<int>{} << 1;
+    SendRecord starting = record({}, 3);
+    starting.id = QStringLiteral("4f1c");
+    starting.result = SendRecord::Result::Incomplete;
+    SendRecord ended = record({"=SD"}, 3);
+    ended.id = starting.id;
+    const QByteArray opened = files::record_line(starting);
+    QTest::newRow("an action's two lines, one record where it began")
+        << opened + two + files::record_line(ended) << QList<int>{3, 2} << 0;
+    QTest::newRow("a record never completed") << one + opened << QList<int>{1, 3} << 0;
     // As version 1.02 before the drive trains wrote it.
     const QByteArray older =
         R"({"started":"2026-12-07T21:14:05.250+09:00","ended":"2026-12-07T21:14:22.250+09:00",)"
@@ -402,6 +424,15 @@ void tst_SendRecord::holds_data()
         << QStringList{"clock==TCLK2", "ra 1=0201",   "ra 5=0205",       "ra 50=0132",
                        "dec 1=0101",   "dec 50=0132", "ra_total=001001", "dec_total=001002"}
         << 2 << true;
+    SendRecord killed = record({}, 109, "/dev/ttyUSB0", 1);
+    killed.result = SendRecord::Result::Incomplete;
+    QTest::newRow("an upload killed mid-way: nothing known")
+        << QList<SendRecord>{record(upload(1), 109), killed} << QStringList{"/dev/ttyUSB0"}
+        << QStringList{"clock=-", "ra 1=-", "dec 50=-", "ra_total=-"} << 2 << true;
+    QTest::newRow("a complete upload after a killed one")
+        << QList<SendRecord>{killed, record(upload(3), 109, "/dev/ttyUSB0", 2)}
+        << QStringList{"/dev/ttyUSB0"} << QStringList{"clock==TCLK1", "dec_total=003002"} << 2
+        << false;
     QTest::newRow("a complete upload after a stopped one")
         << QList<SendRecord>{record(upload(1), 109), stopped,
                              record(upload(3), 109, "/dev/ttyUSB0", 2)}

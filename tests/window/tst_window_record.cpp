@@ -28,6 +28,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <csignal>
 #include <memory>
 
 using app::Form1;
@@ -114,12 +115,14 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<PrivateSettings> m_settings;
     std::unique_ptr<PtyLine> m_line;
+    bool m_ended = false; // a signal's stop called the end
     std::unique_ptr<FakeClock> m_time;
     std::unique_ptr<Form1> m_window;
 };
 
 void tst_WindowRecord::init()
 {
+    m_ended = false;
     m_dir = std::make_unique<QTemporaryDir>();
     m_settings = std::make_unique<PrivateSettings>();
     m_line = std::make_unique<PtyLine>(kPort);
@@ -145,15 +148,21 @@ void tst_WindowRecord::actionLeavesRecord_data()
     QTest::addColumn<QString>("trouble"); // "cancel" or "hang up" at move 10, "missing"
     QTest::addColumn<SendRecord::Result>("result");
     QTest::addColumn<int>("planned");
-    QTest::newRow("full upload") << QByteArray("Command2") << "" << SendRecord::Result::Done << 109;
+    QTest::addColumn<QString>("cause"); // the record's stop cause
+    QTest::newRow("full upload") << QByteArray("Command2") << "" << SendRecord::Result::Done << 109
+                                 << "none";
     QTest::newRow("upload stopped by the operator")
-        << QByteArray("Command2") << "cancel" << SendRecord::Result::Cancelled << 109;
-    QTest::newRow("upload failed: line lost")
-        << QByteArray("Command2") << "hang up" << SendRecord::Result::Failed << 109;
-    QTest::newRow("upload failed: no device")
-        << QByteArray("Command2") << "missing" << SendRecord::Result::Failed << 109;
-    QTest::newRow("solar rate") << QByteArray("Command3") << "" << SendRecord::Result::Done << 3;
-    QTest::newRow("DEC total") << QByteArray("Command7") << "" << SendRecord::Result::Done << 2;
+        << QByteArray("Command2") << "cancel" << SendRecord::Result::Cancelled << 109 << "operator";
+    QTest::newRow("upload stopped by SIGTERM")
+        << QByteArray("Command2") << "SIGTERM" << SendRecord::Result::Cancelled << 109 << "signal";
+    QTest::newRow("upload failed: line lost") << QByteArray("Command2") << "hang up"
+                                              << SendRecord::Result::Failed << 109 << "line_failed";
+    QTest::newRow("upload failed: no device") << QByteArray("Command2") << "missing"
+                                              << SendRecord::Result::Failed << 109 << "open_failed";
+    QTest::newRow("solar rate") << QByteArray("Command3") << "" << SendRecord::Result::Done << 3
+                                << "none";
+    QTest::newRow("DEC total") << QByteArray("Command7") << "" << SendRecord::Result::Done << 2
+                               << "none";
 }
 
 void tst_WindowRecord::actionLeavesRecord()
@@ -162,6 +171,7 @@ void tst_WindowRecord::actionLeavesRecord()
     QFETCH(QString, trouble);
     QFETCH(SendRecord::Result, result);
     QFETCH(int, planned);
+    QFETCH(QString, cause);
     std::unique_ptr<ScopedEnv> elsewhere;
     if (trouble == "missing")
         elsewhere = std::make_unique<ScopedEnv>("RW7300_COM5", "/dev/rw7300-no-such-device");
@@ -171,6 +181,8 @@ void tst_WindowRecord::actionLeavesRecord()
             return;
         if (trouble == "cancel") {
             runner()->cancel();
+        } else if (trouble == "SIGTERM") {
+            m_window->stop_for_signal(SIGTERM, [this] { m_ended = !runner()->is_running(); });
         } else if (trouble == "hang up") {
             *before_hang_up = m_line->read_all();
             m_line->hang_up();
@@ -189,7 +201,12 @@ void tst_WindowRecord::actionLeavesRecord()
     QCOMPARE(r.port, QStringLiteral("Com%1").arg(kPort));
     QCOMPARE(r.device, sent.isEmpty() ? QString() : m_line->path());
     QCOMPARE(r.base_clock, calc::kClock2MHz);
-    QCOMPARE(r.reason.isEmpty(), result == SendRecord::Result::Done);
+    QVERIFY(r.reason.isEmpty() && r.stop);
+    QCOMPARE(files::stop_cause_key(r.stop->cause), cause);
+    QCOMPARE(r.stop->system_error != 0, result == SendRecord::Result::Failed);
+    QCOMPARE(r.stop->signal, trouble == "SIGTERM" ? SIGTERM : 0);
+    if (trouble == "SIGTERM")
+        QTRY_VERIFY(m_ended); // the program's end, once the port has drained
     if (button == "Command2" && trouble.isEmpty())
         QCOMPARE(r.commands, default_upload());
     if (result != SendRecord::Result::Done)

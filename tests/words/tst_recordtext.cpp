@@ -32,6 +32,8 @@ private slots:
     void summary();
     void difference_data();
     void difference();
+    void reason_data();
+    void reason();
 };
 
 void tst_RecordText::summary_data()
@@ -60,6 +62,33 @@ void tst_RecordText::summary()
     holds.actions = 1;
     holds.last = record;
     QCOMPARE(app::last_action_text(holds), expected);
+}
+
+void tst_RecordText::reason_data()
+{
+    using Cause = files::StopReason::Cause;
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<std::optional<files::StopReason>>("stop");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("an older line's own words, as they are")
+        << "ポートが失われました\n(抜かれた)" << std::optional<files::StopReason>()
+        << "ポートが失われました (抜かれた)";
+    QTest::newRow("completed") << "" << std::optional(files::StopReason{}) << "";
+    QTest::newRow("hung up") << "" << std::optional(files::StopReason{Cause::Signal, 0, 1})
+                             << "SIGHUP (1) を受けて止めました。";
+    QTest::newRow("the operator") << "" << std::optional(files::StopReason{Cause::Operator, 0, 0})
+                                  << "操作者が中止しました。";
+}
+
+void tst_RecordText::reason()
+{
+    QFETCH(QString, reason);
+    QFETCH(std::optional<files::StopReason>, stop);
+    QFETCH(QString, expected);
+    SendRecord r = record(3, 109, SendRecord::Result::Cancelled, "");
+    r.reason = reason;
+    r.stop = stop;
+    QCOMPARE(app::record_reason_text(r), expected);
 }
 
 void tst_RecordText::difference_data()
