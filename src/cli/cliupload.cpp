@@ -1,6 +1,7 @@
 #include "cliupload.h"
 
 #include "actionrunner.h"
+#include "filetext.h"
 #include "frame.h"
 #include "linktext.h"
 #include "pacing.h"
@@ -136,10 +137,11 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
     // a device opened as it is named.
     const PortSettings ports(devices);
     const auto number = rwlink::port_number_for(port);
-    if (number && !ports.read_error().isEmpty())
+    const QString unreadable = assignments_read_failure_text(ports.read());
+    if (number && !unreadable.isEmpty())
         say(QStringLiteral("rw7300-speedtable: 割り当てのファイル %1 を読めません: %2。"
                            "割り当てはないものとして送ります。\n")
-                .arg(QDir::toNativeSeparators(ports.path()), ports.read_error()));
+                .arg(QDir::toNativeSeparators(ports.path()), unreadable));
     rwlink::SystemClock system_clock;
     rwlink::SerialLink link;
     link.set_port_map(ports.map());
@@ -192,9 +194,7 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
     const int stopped_by = end.stop.signal;
     QString message = stopped_by != 0 ? QStringLiteral("%1 を受けて送信を止めました。")
                                             .arg(QLatin1String(signal_name(stopped_by)))
-                      : result.open_failure
-                          ? open_failure_text(*result.open_failure, ports.map(), true)
-                          : link_failure_text(result.failure);
+                                      : action_failure_text(result, ports.map(), true);
     if (message.isEmpty())
         message = QStringLiteral("送信が中断されました。");
     if (!result.failed_command.isEmpty())

@@ -1,6 +1,5 @@
 #include "portsettings.h"
 
-#include "filetext.h"
 #include "frame.h"
 
 #include <utility>
@@ -19,11 +18,6 @@ void PortSettings::refresh()
     m_read = files::read_port_assignments(m_path);
     m_map = rwlink::PortMap(m_read.assignments, m_devices.ports(), m_devices.resolve,
                             m_devices.access, m_devices.groups);
-}
-
-QString PortSettings::read_error() const
-{
-    return assignments_read_failure_text(m_read);
 }
 
 files::WriteOutcome PortSettings::assign(int number, const QString &device)

@@ -26,9 +26,6 @@ public:
     // The file as last read: its fault says why it could not be used, when
     // it is there but unusable (assignment_read_failure_text words it).
     const files::AssignmentsRead &read() const { return m_read; }
-    // The same in words, empty when the file could be used; kept for the
-    // command line's upload until it words read() itself.
-    QString read_error() const;
 
     // Port number ← device, kept by its stable name when it has one.
     files::WriteOutcome assign(int number, const QString &device);

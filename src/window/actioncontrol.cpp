@@ -333,10 +333,7 @@ void ActionControl::set_buttons_enabled(bool enabled)
 
 void ActionControl::report_link_failure(const rwlink::ActionResult &result)
 {
-    QString message =
-        result.open_failure
-            ? open_failure_text(*result.open_failure, m_window.ports->settings().map(), false)
-            : link_failure_text(result.failure);
+    QString message = action_failure_text(result, m_window.ports->settings().map(), false);
     if (!result.failed_command.isEmpty()) {
         message += QStringLiteral("\n\n止まったコマンド: %1")
                        .arg(QString::fromLatin1(rwlink::frame(result.failed_command)));

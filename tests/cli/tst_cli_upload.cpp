@@ -329,7 +329,7 @@ void tst_CliUpload::uploadReachesDevice()
         const QString device = assignment.section('=', 1);
         const app::PortSettings settings(no_devices());
         QCOMPARE(settings.path(), ports_file());
-        QVERIFY(settings.read_error().isEmpty());
+        QVERIFY(settings.read().fault == files::AssignmentsRead::Fault::None);
         QCOMPARE(settings.map().assignments()[2], device);
         const rwlink::PortMapping com3 = settings.mapping(3);
         QCOMPARE(com3.source,
