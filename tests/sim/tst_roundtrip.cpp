@@ -209,6 +209,11 @@ void tst_RoundTrip::recordHoldsWhatSimulatorHolds()
         }
         QVERIFY2(finished.wait(kUploadBound), button);
         time.set_on_move({});
+        // Once, under load, four of these left no record of the device: a
+        // failed open records none, so say which action it was.
+        const auto result = finished.last().at(0).value<rwlink::ActionResult>();
+        QVERIFY2(result.outcome != rwlink::ActionResult::Outcome::Failed && result.device == link,
+                 qPrintable(QStringLiteral("%1 on %2").arg(QLatin1String(button), result.device)));
     }
 
     const QJsonObject held = recorded::holds_json(
