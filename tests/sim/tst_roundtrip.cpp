@@ -37,12 +37,16 @@ constexpr int kUploadBound = 30000;
 // flagged.
 class Simulator {
 public:
-    explicit Simulator(const QString &link) : m_link(link)
+    // It sums up once the line has been quiet for idle seconds: longer than
+    // any pause between the actions a test sends, or it is gone (its link
+    // with it) before the next one opens the port.
+    explicit Simulator(const QString &link, const QString &idle = QStringLiteral("1"))
+        : m_link(link)
     {
         start_program(m_process, QStringLiteral(SIM_EXE),
                       {QStringLiteral("--link"), link, QStringLiteral("--json"),
-                       QStringLiteral("--idle-exit"), QStringLiteral("1"),
-                       QStringLiteral("--min-gap"), QStringLiteral("0")});
+                       QStringLiteral("--idle-exit"), idle, QStringLiteral("--min-gap"),
+                       QStringLiteral("0")});
     }
     ~Simulator()
     {
@@ -175,19 +179,21 @@ void tst_RoundTrip::recordHoldsWhatSimulatorHolds()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("controller"));
-    Simulator sim(link);
+    // The window is made ready first: under an emulator its start-up alone
+    // took longer than a second's quiet on the line.
+    Simulator sim(link, QStringLiteral("5"));
     QVERIFY(sim.ready());
     const PrivateSettings settings;
     const ScopedEnv com2("RW7300_COM2", link.toLocal8Bit());
 
     FakeClock time;
-    QVERIFY(app::upload_from_command_line(calculated(calc::kClock250kHz), link, &time, no_devices())
-                .complete);
     app::Form1 window(dir.path(), &time, no_devices());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("Com2"));
     QTest::mouseClick(window.findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    QVERIFY(app::upload_from_command_line(calculated(calc::kClock250kHz), link, &time, no_devices())
+                .complete);
     auto *runner = window.findChild<rwlink::ActionRunner *>("actionRunner");
     QSignalSpy finished(runner, &rwlink::ActionRunner::finished);
     // The 2 MHz upload stopped after its 30th command (RA rows 1 … 28).
@@ -213,7 +219,13 @@ void tst_RoundTrip::recordHoldsWhatSimulatorHolds()
         // failed open records none, so say which action it was.
         const auto result = finished.last().at(0).value<rwlink::ActionResult>();
         QVERIFY2(result.outcome != rwlink::ActionResult::Outcome::Failed && result.device == link,
-                 qPrintable(QStringLiteral("%1 on %2").arg(QLatin1String(button), result.device)));
+                 qPrintable(
+                     QStringLiteral("%1 on %2: %3 %4 (%5)")
+                         .arg(QLatin1String(button), result.device,
+                              result.open_failure ? result.open_failure->mapping.device : QString())
+                         .arg(result.open_failure ? result.open_failure->system_error : -1)
+                         .arg(result.open_failure ? result.open_failure->reason
+                                                  : QStringLiteral("no open failure"))));
     }
 
     const QJsonObject held = recorded::holds_json(
