@@ -180,6 +180,10 @@ WriteOutcome rewrite_trimmed(const QString &path, const QByteArray &line)
             kept.append(old).append('\n');
     });
     kept.append(line);
+    // The writer follows a link; one put in the file's place meanwhile is refused.
+    struct stat st {};
+    if (::lstat(native(path).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        return refused(WriteFault::Link);
     return write_atomically(path, kept, Target::RegularFile);
 }
 
@@ -407,10 +411,12 @@ WriteOutcome append_record(const QString &path, const SendRecord &record)
     if (const WriteOutcome held = lock_store(path, lock); !held.ok)
         return held;
     const QByteArray line = record_line(record);
-    const int fd = ::open(native(path).constData(),
-                          O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    // Never through a link: its target is some other file of the user's.
+    const int fd =
+        ::open(native(path).constData(),
+               O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     if (fd < 0)
-        return system_failure(errno);
+        return errno == ELOOP ? refused(WriteFault::Link) : system_failure(errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);

@@ -310,6 +310,7 @@ void tst_SendRecord::unwritable_data()
     QTest::newRow("its folder is a file") << "folder-file" << files::WriteFault::NoFolder;
     QTest::newRow("the record is a folder") << "record-folder" << files::WriteFault::System;
     QTest::newRow("the record is a FIFO") << "record-fifo" << files::WriteFault::NotRegular;
+    QTest::newRow("the record links to a file") << "record-link" << files::WriteFault::Link;
 }
 
 void tst_SendRecord::unwritable()
@@ -324,12 +325,22 @@ void tst_SendRecord::unwritable()
         path = dir.filePath("file/sends.jsonl");
     } else if (setup == "record-folder") {
         QVERIFY(QDir().mkpath(path));
+    } else if (setup == "record-link") {
+        // The user's own file, which neither an append nor a trim may touch.
+        QVERIFY(write_file(dir.filePath("notes"), files::record_line(record({}, 2)) + "mine\n"));
+        QVERIFY(QFile::link(dir.filePath("notes"), path));
     } else {
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     }
     const files::WriteOutcome outcome = files::append_record(path, record({}, 1));
     QVERIFY(!outcome.ok);
     QCOMPARE(outcome.fault, fault);
+    if (setup == "record-link") {
+        QFile notes(dir.filePath("notes"));
+        QVERIFY(notes.open(QIODevice::ReadOnly));
+        QCOMPARE(notes.readAll(), files::record_line(record({}, 2)) + "mine\n");
+        return;
+    }
     QVERIFY(files::read_records(path).records.isEmpty());
 }
 
