@@ -432,7 +432,11 @@ WriteOutcome append_record(const QString &path, const SendRecord &record)
         return rewrite_trimmed(path, line);
     }
     WriteOutcome outcome = write_all(fd, bytes);
-    // Flushed when the action ends: a crash after this keeps the record.
+    // A write cut short (a full disk) leaves the file as it was, not a torn line.
+    if (!outcome.ok && ::ftruncate(fd, st.st_size) != 0)
+        outcome = system_failure(outcome.system_error);
+    // Flushed when the action ends, before the lock goes: a crash after this
+    // keeps the record.
     if (outcome.ok && ::fdatasync(fd) != 0)
         outcome = system_failure(errno);
     if (::close(fd) != 0 && outcome.ok)
