@@ -334,7 +334,8 @@ std::optional<SendRecord> parse_record_line(QByteArrayView line)
     r.started =
         QDateTime::fromString(o.value(QStringLiteral("started")).toString(), Qt::ISODateWithMs);
     r.ended = QDateTime::fromString(o.value(QStringLiteral("ended")).toString(), Qt::ISODateWithMs);
-    if (!r.started.isValid() || !r.ended.isValid())
+    // Ended before it started: the line contradicts itself.
+    if (!r.started.isValid() || !r.ended.isValid() || r.ended < r.started)
         return std::nullopt;
     const QJsonValue clock = o.value(QStringLiteral("clock"));
     const QJsonValue sent = o.value(QStringLiteral("sent"));
@@ -351,7 +352,9 @@ std::optional<SendRecord> parse_record_line(QByteArrayView line)
             return std::nullopt;
         r.commands.append(c.toString());
     }
-    if (sent.toInt(-1) != r.sent() || r.sent() > r.planned)
+    // Done is every planned command sent, no fewer.
+    if (sent.toInt(-1) != r.sent() || r.sent() > r.planned ||
+        (r.result == SendRecord::Result::Done && r.sent() != r.planned))
         return std::nullopt;
     if (!read_stop(o.value(QStringLiteral("stop")), r.stop))
         return std::nullopt;

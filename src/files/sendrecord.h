@@ -110,7 +110,10 @@ QString result_key(SendRecord::Result result);
 QJsonObject record_object(const SendRecord &record);
 // One line, '\n' included.
 QByteArray record_line(const SendRecord &record);
-// Nothing for a line that is not a whole, sound record.
+// Nothing for a line that is not a whole, sound record (one that says done
+// with fewer sent than planned, or ended before it started, contradicts
+// itself). Whether its bodies are commands is the link's to say
+// (recorded::pass_over_unsound).
 std::optional<SendRecord> parse_record_line(QByteArrayView line);
 
 struct RecordsRead {
