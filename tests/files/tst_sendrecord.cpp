@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -379,9 +380,15 @@ void tst_SendRecord::twoProcessesAtOnce()
     QTemporaryDir dir;
     const QString path = dir.filePath("state/sends.jsonl");
     constexpr int kEach = 200;
+    // Held here first: neither may write a byte until it is free.
+    QVERIFY(QDir().mkpath(dir.filePath("state")));
+    QLockFile held(path + ".lock");
+    QVERIFY(held.tryLock(0));
     QProcess a, b;
     start_program(a, helper(), {"--append-records", path, QString::number(kEach), "A"});
     start_program(b, helper(), {"--append-records", path, QString::number(kEach), "B"});
+    QVERIFY(!a.waitForFinished(150) && !QFileInfo(path).exists());
+    held.unlock();
     QVERIFY(a.waitForFinished(60000) && b.waitForFinished(60000));
     QVERIFY2(a.exitCode() == 0, a.readAllStandardOutput().constData());
     QVERIFY2(b.exitCode() == 0, b.readAllStandardOutput().constData());
