@@ -435,9 +435,11 @@ WriteOutcome append_record(const QString &path, const SendRecord &record)
         return rewrite_trimmed(path, line);
     }
     WriteOutcome outcome = write_all(fd, bytes);
-    // A write cut short (a full disk) leaves the file as it was, not a torn line.
-    if (!outcome.ok && ::ftruncate(fd, st.st_size) != 0)
-        outcome = system_failure(outcome.system_error);
+    // A write cut short (a full disk) is taken back, so no torn line remains;
+    // were even that refused, readers pass the torn line over.
+    if (!outcome.ok) {
+        [[maybe_unused]] const int taken_back = ::ftruncate(fd, st.st_size);
+    }
     // Flushed when the action ends, before the lock goes: a crash after this
     // keeps the record.
     if (outcome.ok && ::fdatasync(fd) != 0)
