@@ -27,6 +27,7 @@ std::optional<files::RecordsRead> records()
 {
     const QString path = files::record_path();
     files::RecordsRead read = files::read_records(path);
+    recorded::pass_over_unsound(read);
     if (!read.failure.ok) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
                           .arg(record_read_failure_text(path, read.failure)));

@@ -44,6 +44,7 @@ enum class WriteFault {
     NotDevice,       // a name that cannot be a device (portassignments.h)
     PortName,        // a port's name where a device's path is meant
     NoSuchPort,      // a port number outside 1 to calc::kPortCount
+    Link,            // a symbolic link where the program's own file is meant (the send record)
 };
 
 // error when reason is the system's own words for it (or there are none);

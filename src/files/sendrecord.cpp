@@ -180,6 +180,10 @@ WriteOutcome rewrite_trimmed(const QString &path, const QByteArray &line)
             kept.append(old).append('\n');
     });
     kept.append(line);
+    // The writer follows a link; one put in the file's place meanwhile is refused.
+    struct stat st {};
+    if (::lstat(native(path).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        return refused(WriteFault::Link);
     return write_atomically(path, kept, Target::RegularFile);
 }
 
@@ -330,7 +334,8 @@ std::optional<SendRecord> parse_record_line(QByteArrayView line)
     r.started =
         QDateTime::fromString(o.value(QStringLiteral("started")).toString(), Qt::ISODateWithMs);
     r.ended = QDateTime::fromString(o.value(QStringLiteral("ended")).toString(), Qt::ISODateWithMs);
-    if (!r.started.isValid() || !r.ended.isValid())
+    // Ended before it started: the line contradicts itself.
+    if (!r.started.isValid() || !r.ended.isValid() || r.ended < r.started)
         return std::nullopt;
     const QJsonValue clock = o.value(QStringLiteral("clock"));
     const QJsonValue sent = o.value(QStringLiteral("sent"));
@@ -347,7 +352,9 @@ std::optional<SendRecord> parse_record_line(QByteArrayView line)
             return std::nullopt;
         r.commands.append(c.toString());
     }
-    if (sent.toInt(-1) != r.sent() || r.sent() > r.planned)
+    // Done is every planned command sent, no fewer.
+    if (sent.toInt(-1) != r.sent() || r.sent() > r.planned ||
+        (r.result == SendRecord::Result::Done && r.sent() != r.planned))
         return std::nullopt;
     if (!read_stop(o.value(QStringLiteral("stop")), r.stop))
         return std::nullopt;
@@ -407,10 +414,12 @@ WriteOutcome append_record(const QString &path, const SendRecord &record)
     if (const WriteOutcome held = lock_store(path, lock); !held.ok)
         return held;
     const QByteArray line = record_line(record);
-    const int fd = ::open(native(path).constData(),
-                          O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    // Never through a link: its target is some other file of the user's.
+    const int fd =
+        ::open(native(path).constData(),
+               O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     if (fd < 0)
-        return system_failure(errno);
+        return errno == ELOOP ? refused(WriteFault::Link) : system_failure(errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -426,7 +435,13 @@ WriteOutcome append_record(const QString &path, const SendRecord &record)
         return rewrite_trimmed(path, line);
     }
     WriteOutcome outcome = write_all(fd, bytes);
-    // Flushed when the action ends: a crash after this keeps the record.
+    // A write cut short (a full disk) is taken back, so no torn line remains;
+    // were even that refused, readers pass the torn line over.
+    if (!outcome.ok) {
+        [[maybe_unused]] const int taken_back = ::ftruncate(fd, st.st_size);
+    }
+    // Flushed when the action ends, before the lock goes: a crash after this
+    // keeps the record.
     if (outcome.ok && ::fdatasync(fd) != 0)
         outcome = system_failure(errno);
     if (::close(fd) != 0 && outcome.ok)

@@ -30,7 +30,9 @@
 //
 // Appends take the lock beside the file (path + ".lock"), so two runs at
 // once lose nothing; a run killed mid-line leaves a torn last line, which
-// the reader passes over and the next append starts a fresh line after.
+// the reader passes over and the next append starts a fresh line after; an
+// append whose write fails is truncated back. A symbolic link in the file's
+// place is refused (WriteFault::Link): its target is some other file.
 // The file is bounded: an append that would take it past kRecordFileLimit
 // first drops the oldest records, down to kRecordFileTrimmed, in an atomic
 // rewrite under the same lock.
@@ -110,7 +112,10 @@ QString result_key(SendRecord::Result result);
 QJsonObject record_object(const SendRecord &record);
 // One line, '\n' included.
 QByteArray record_line(const SendRecord &record);
-// Nothing for a line that is not a whole, sound record.
+// Nothing for a line that is not a whole, sound record (one that says done
+// with fewer sent than planned, or ended before it started, contradicts
+// itself). Whether its bodies are commands is the link's to say
+// (recorded::pass_over_unsound).
 std::optional<SendRecord> parse_record_line(QByteArrayView line);
 
 struct RecordsRead {

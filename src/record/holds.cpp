@@ -178,13 +178,29 @@ bool of_device(const files::SendRecord &record, const QStringList &names)
            (!record.stable_device.isEmpty() && names.contains(record.stable_device));
 }
 
+bool sound_bodies(const files::SendRecord &record)
+{
+    return std::all_of(record.commands.begin(), record.commands.end(), [](const QString &body) {
+        const rwlink::Command command = rwlink::parse_body(body.toLatin1());
+        return command.kind != rwlink::CommandKind::Unknown && command.ok() &&
+               body.toLatin1() == body.toUtf8();
+    });
+}
+
+void pass_over_unsound(files::RecordsRead &read)
+{
+    read.skipped += static_cast<int>(read.records.removeIf(
+        [](const files::SendRecord &record) { return !sound_bodies(record); }));
+}
+
 Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names)
 {
     Holds holds;
     std::optional<Holds> upload;
     bool rate_whole = false;
     for (const files::SendRecord &record : records) {
-        if (!of_device(record, names))
+        // A record that contradicts itself is believed in nothing.
+        if (!of_device(record, names) || !sound_bodies(record))
             continue;
         ++holds.actions;
         holds.last = record;

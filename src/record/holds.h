@@ -65,6 +65,13 @@ struct Holds {
     const HeldEntry &ra05() const;
 };
 
+// Whether every body the record says went is a command of the controller's:
+// a record of others contradicts itself (no run of ours sends them).
+bool sound_bodies(const files::SendRecord &record);
+// Passes over the records whose bodies are not sound, counting each as a
+// line skipped, as a torn one is.
+void pass_over_unsound(files::RecordsRead &read);
+
 // Whether the record is of the device named by any of names (its path, its
 // stable name).
 bool of_device(const files::SendRecord &record, const QStringList &names);

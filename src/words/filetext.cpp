@@ -144,6 +144,9 @@ QString write_failure_text(const files::WriteOutcome &outcome)
         return QStringLiteral("ポート名です。デバイスのパスを指定してください");
     case WriteFault::NoSuchPort:
         return QStringLiteral("ポート番号は 1〜%1 です").arg(calc::kPortCount);
+    case WriteFault::Link:
+        return QStringLiteral("シンボリックリンクです。リンク先のファイルには書き込みません"
+                              " (リンクを消すと新しく作ります)");
     case WriteFault::System:
     case WriteFault::None:
         break;

@@ -11,6 +11,20 @@
 
 namespace app {
 
+QString visible_text(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            out += QStringLiteral("\\x%1").arg(int{u}, 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 namespace {
 
 QString when(const QDateTime &time)
@@ -24,7 +38,7 @@ QString held_text(const recorded::HeldEntry &entry)
         return QStringLiteral("(送信記録なし)");
     QString text = QStringLiteral("%1  %2").arg(entry->value, when(entry->at));
     if (!entry->mount.isEmpty())
-        text += QStringLiteral("  %1").arg(entry->mount);
+        text += QStringLiteral("  %1").arg(visible_text(entry->mount));
     return text;
 }
 
@@ -66,7 +80,7 @@ QString record_summary(const files::SendRecord &record)
     QString text = QStringLiteral("%1 %2 %3")
                        .arg(when(record.ended), record_result_name(record.result), count);
     if (!record.mount_name.isEmpty())
-        text += QStringLiteral(" (%1)").arg(record.mount_name);
+        text += QStringLiteral(" (%1)").arg(visible_text(record.mount_name));
     return text;
 }
 
@@ -94,9 +108,9 @@ QString mixed_text_command_line(const recorded::Holds &holds)
 
 QString record_line_text(const files::SendRecord &record)
 {
-    QString where = record.port;
+    QString where = visible_text(record.port);
     if (!record.device.isEmpty() && record.device != record.port)
-        where += QStringLiteral(" (%1)").arg(QDir::toNativeSeparators(record.device));
+        where += QStringLiteral(" (%1)").arg(visible_text(QDir::toNativeSeparators(record.device)));
     QString text =
         QStringLiteral("%1  %2  %3 %4 / %5 個")
             .arg(record.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), where,
@@ -104,7 +118,7 @@ QString record_line_text(const files::SendRecord &record)
             .arg(record.sent())
             .arg(record.planned);
     if (!record.mount_name.isEmpty())
-        text += QStringLiteral("  %1").arg(record.mount_name);
+        text += QStringLiteral("  %1").arg(visible_text(record.mount_name));
     if (const QString reason = record_reason_text(record); !reason.isEmpty())
         text += QStringLiteral("  (%1)").arg(reason);
     return text;
@@ -114,9 +128,9 @@ QString holds_text(const recorded::Holds &holds, const QString &device)
 {
     if (holds.actions == 0)
         return QStringLiteral("%1 への送信記録はありません。\n")
-            .arg(QDir::toNativeSeparators(device));
+            .arg(visible_text(QDir::toNativeSeparators(device)));
     QString text = QStringLiteral("%1 が保持しているはずの値 (送信記録 %2 件から、%3)\n")
-                       .arg(QDir::toNativeSeparators(device))
+                       .arg(visible_text(QDir::toNativeSeparators(device)))
                        .arg(holds.actions)
                        .arg(last_action_text(holds));
     const auto line = [&text](const QString &label, const QString &value) {
@@ -212,7 +226,7 @@ QString record_reason_text(const files::SendRecord &record)
     if (record.result == files::SendRecord::Result::Incomplete)
         return QStringLiteral("終わりが記録されていません。どこまで送ったかは不明です。");
     if (!record.reason.isEmpty() || !record.stop)
-        return QString(record.reason).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        return visible_text(QString(record.reason).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     using Cause = files::StopReason::Cause;
     const files::StopReason &stop = *record.stop;
     switch (stop.cause) {

@@ -13,6 +13,11 @@ namespace app {
 
 inline const QString kRecordDialogTitle = QStringLiteral("送信記録");
 
+// text with each control character (C0, DEL, C1) written as "\x1b", so a
+// mount name or a record's text can neither move nor clear a terminal, set
+// its title, nor split a line.
+QString visible_text(const QString &text);
+
 // "送信完了", "中止", "停止", "失敗", "途中で途絶".
 QString record_result_name(files::SendRecord::Result result);
 

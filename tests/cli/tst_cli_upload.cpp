@@ -610,6 +610,9 @@ void tst_CliUpload::history_data()
         << QStringList{"注意: コントローラーの値は混在しています。--calculate --upload"};
     QTest::newRow("a record that cannot be read")
         << QStringList{"--history"} << false << QStringList{};
+    QTest::newRow("a mount name's control characters made visible")
+        << QStringList{"--history"} << true
+        << QStringList{R"(\x1b]0;x\x07\x1b[2JEM\x0a200\x9b)", "/ 109 個"};
 }
 
 // The record newest first; one that cannot be read is a failure of its own.
@@ -623,6 +626,7 @@ void tst_CliUpload::history()
     r.started = r.ended = QDateTime::currentDateTime();
     r.commands = default_upload();
     r.planned = 109;
+    r.mount_name = QStringLiteral("\x1b]0;x\x07\x1b[2JEM\n200\u009b"); // a title, a cleared screen
     QVERIFY(readable ? files::append_record(record_file(), r).ok : QDir().mkpath(record_file()));
     r.commands = QStringList{"&RA052BF2"};
     r.planned = 3;
@@ -640,6 +644,7 @@ void tst_CliUpload::history()
         at = run.out().indexOf(part, at) + part.size();
     }
     QCOMPARE(run.out().isEmpty(), printed.isEmpty());
+    QVERIFY(!run.out().contains(QLatin1Char('\x1b'))); // raw, it would retitle the terminal
 }
 
 void tst_CliUpload::setPortKeepsAndWarns_data()

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -211,6 +212,16 @@ void tst_SendRecord::linesPassedOver_data()
     QByteArray result = files::record_line(record({"=SD"}, 1));
     result.replace("\"done\"", "\"maybe\"");
     QTest::newRow("unknown result") << result << QList<int>{} << 1;
+    SendRecord short_done = record({"=SD"}, 7);
+    short_done.result = SendRecord::Result::Done;
+    QTest::newRow("done with fewer sent than planned")
+        << files::record_line(short_done) + two << QList<int>{2} << 1;
+    SendRecord backwards = record({}, 5);
+    backwards.ended = backwards.started.addMSecs(-1);
+    QTest::newRow("ended before it started")
+        << files::record_line(backwards) + two << QList<int>{2} << 1;
+    QTest::newRow("bodies that are no commands")
+        << one + files::record_line(record({"=SD", "1#2:", "ZZZZ"}, 3)) << QList<int>{1} << 1;
     SendRecord stopped = record({"=SD"}, 1);
     stopped.stop = files::StopReason{};
     QByteArray cause = files::record_line(stopped);
@@ -240,7 +251,8 @@ void tst_SendRecord::linesPassedOver()
     QFETCH(QByteArray, bytes);
     QFETCH(QList<int>, planned);
     QFETCH(int, skipped);
-    const files::RecordsRead read = files::parse_records(bytes);
+    files::RecordsRead read = files::parse_records(bytes);
+    recorded::pass_over_unsound(read);
     QList<int> got;
     for (const SendRecord &r : read.records)
         got << r.planned;
@@ -310,6 +322,7 @@ void tst_SendRecord::unwritable_data()
     QTest::newRow("its folder is a file") << "folder-file" << files::WriteFault::NoFolder;
     QTest::newRow("the record is a folder") << "record-folder" << files::WriteFault::System;
     QTest::newRow("the record is a FIFO") << "record-fifo" << files::WriteFault::NotRegular;
+    QTest::newRow("the record links to a file") << "record-link" << files::WriteFault::Link;
 }
 
 void tst_SendRecord::unwritable()
@@ -324,12 +337,22 @@ void tst_SendRecord::unwritable()
         path = dir.filePath("file/sends.jsonl");
     } else if (setup == "record-folder") {
         QVERIFY(QDir().mkpath(path));
+    } else if (setup == "record-link") {
+        // The user's own file, which neither an append nor a trim may touch.
+        QVERIFY(write_file(dir.filePath("notes"), files::record_line(record({}, 2)) + "mine\n"));
+        QVERIFY(QFile::link(dir.filePath("notes"), path));
     } else {
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     }
     const files::WriteOutcome outcome = files::append_record(path, record({}, 1));
     QVERIFY(!outcome.ok);
     QCOMPARE(outcome.fault, fault);
+    if (setup == "record-link") {
+        QFile notes(dir.filePath("notes"));
+        QVERIFY(notes.open(QIODevice::ReadOnly));
+        QCOMPARE(notes.readAll(), files::record_line(record({}, 2)) + "mine\n");
+        return;
+    }
     QVERIFY(files::read_records(path).records.isEmpty());
 }
 
@@ -346,8 +369,10 @@ void tst_SendRecord::fullDisk()
                   {"--append-records", path, "1", "Com2", QString::number(one.size() + 40)});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
-    const files::RecordsRead read = files::read_records(path);
-    QCOMPARE(read.records.size(), 1);
+    // Nothing half-written: the file is as it was before the append.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), one);
 }
 
 void tst_SendRecord::twoProcessesAtOnce()
@@ -355,9 +380,15 @@ void tst_SendRecord::twoProcessesAtOnce()
     QTemporaryDir dir;
     const QString path = dir.filePath("state/sends.jsonl");
     constexpr int kEach = 200;
+    // Held here first: neither may write a byte until it is free.
+    QVERIFY(QDir().mkpath(dir.filePath("state")));
+    QLockFile held(path + ".lock");
+    QVERIFY(held.tryLock(0));
     QProcess a, b;
     start_program(a, helper(), {"--append-records", path, QString::number(kEach), "A"});
     start_program(b, helper(), {"--append-records", path, QString::number(kEach), "B"});
+    QVERIFY(!a.waitForFinished(150) && !QFileInfo(path).exists());
+    held.unlock();
     QVERIFY(a.waitForFinished(60000) && b.waitForFinished(60000));
     QVERIFY2(a.exitCode() == 0, a.readAllStandardOutput().constData());
     QVERIFY2(b.exitCode() == 0, b.readAllStandardOutput().constData());

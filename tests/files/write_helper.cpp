@@ -47,6 +47,7 @@ int main(int argc, char *argv[])
         files::SendRecord record;
         record.started = record.ended = QDateTime::currentDateTime();
         record.port = QString::fromLocal8Bit(argv[4]);
+        record.result = files::SendRecord::Result::Cancelled; // nothing of planned sent
         for (int n = 1; n <= std::atoi(argv[3]); ++n) {
             record.planned = n;
             const files::WriteOutcome outcome =
