@@ -1,5 +1,7 @@
 #include "actionrecord.h"
 
+#include <algorithm>
+
 namespace recorded {
 
 files::SendRecord action_record(const rwlink::ActionResult &result, const ActionOrigin &origin,
@@ -10,7 +12,9 @@ files::SendRecord action_record(const rwlink::ActionResult &result, const Action
     using Result = files::SendRecord::Result;
     files::SendRecord r;
     r.started = origin.started;
-    r.ended = ended;
+    // A clock set back during the action must not make its record look
+    // contradictory, and so be passed over.
+    r.ended = std::max(ended, origin.started);
     r.version = origin.version;
     r.port = result.port;
     r.device = result.device;
