@@ -394,21 +394,26 @@ QString parse_failure(const QCommandLineParser &parser, const QStringList &argum
     return QStringLiteral("オプションを読めません (%1)。").arg(parser.errorText());
 }
 
-// What comes before the values are looked at: a stray argument, an option
-// without the run it belongs to, and the one run asked for.
 // The last of two values would win unseen: a script that appends an option
-// to one given earlier would get what it did not read.
+// to one given earlier would get what it did not read. A switch given twice
+// is refused the same way, so one rule holds for every option.
 std::optional<QString> repeated_option(const QCommandLineParser &parser,
                                        const std::vector<OptionRow> &table)
 {
+    // optionNames() lists each occurrence, switches too; values() only those
+    // that carry a value.
+    const QStringList given = parser.optionNames();
     for (const OptionRow &r : table) {
-        if (!r.option.valueName().isEmpty() && parser.values(r.option).size() > 1)
-            return QStringLiteral("--%1 が二度以上あります。一度だけ指定してください。")
-                .arg(r.option.names().constFirst());
+        const QString name = r.option.names().constFirst();
+        if (given.count(name) > 1)
+            return QStringLiteral("%1 が二度以上あります。一度だけ指定してください。")
+                .arg(dashed(name));
     }
     return std::nullopt;
 }
 
+// What comes before the values are looked at: a stray argument, an option
+// without the run it belongs to, and the one run asked for.
 std::optional<QString> combination_error(const QCommandLineParser &parser,
                                          const std::vector<OptionRow> &table)
 {

@@ -66,6 +66,8 @@ void tst_CliOptions::usageError_data()
         << QStringList{"--calculate=yes"} << "--calculate は値を取りません";
     QTest::newRow("given twice") << QStringList{"--calculate", "--clock", "2MHz", "--clock=250kHz"}
                                  << "--clock が二度以上";
+    QTest::newRow("a switch twice")
+        << QStringList{"--calculate", "--json", "--ports", "--json"} << "--json が二度以上";
     QTest::newRow("twice before help")
         << QStringList{"--help", "--ra", "1", "--ra", "2"} << "--ra が二度以上";
     QTest::newRow("stray argument") << QStringList{"--calculate", "extra"} << "余計な引数「extra」";
