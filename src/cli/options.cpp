@@ -412,6 +412,16 @@ std::optional<QString> repeated_option(const QCommandLineParser &parser,
     return std::nullopt;
 }
 
+// The one run asked for, as given: --calculate.
+QString given_action(const QCommandLineParser &parser, const std::vector<OptionRow> &table)
+{
+    for (const OptionRow &r : table) {
+        if (r.action && parser.isSet(r.option))
+            return dashed(r.option.names().constFirst());
+    }
+    return {};
+}
+
 // What comes before the values are looked at: a stray argument, an option
 // without the run it belongs to, and the one run asked for.
 std::optional<QString> combination_error(const QCommandLineParser &parser,
@@ -438,6 +448,14 @@ std::optional<QString> combination_error(const QCommandLineParser &parser,
             return QStringLiteral("--%1 は %2 と一緒に指定してください。")
                 .arg(r.option.names().constFirst(),
                      QStringLiteral("--") + r.needs.join(QStringLiteral(" か --")));
+    }
+    // An option that belongs to no run (--night) only changes how the window
+    // opens: with a run it would do nothing, which the user cannot tell.
+    for (const OptionRow &r : table) {
+        if (given == 1 && !r.action && r.needs.isEmpty() && parser.isSet(r.option))
+            return QStringLiteral(
+                       "%1 はウィンドウを開くときのオプションで、%2 とは一緒に使えません。")
+                .arg(dashed(r.option.names().constFirst()), given_action(parser, table));
     }
     if (given == 0)
         return QStringLiteral("することが指定されていません: %1 のどれかを指定してください。")
