@@ -394,21 +394,36 @@ QString parse_failure(const QCommandLineParser &parser, const QStringList &argum
     return QStringLiteral("オプションを読めません (%1)。").arg(parser.errorText());
 }
 
-// What comes before the values are looked at: a stray argument, an option
-// without the run it belongs to, and the one run asked for.
 // The last of two values would win unseen: a script that appends an option
-// to one given earlier would get what it did not read.
+// to one given earlier would get what it did not read. A switch given twice
+// is refused the same way, so one rule holds for every option.
 std::optional<QString> repeated_option(const QCommandLineParser &parser,
                                        const std::vector<OptionRow> &table)
 {
+    // optionNames() lists each occurrence, switches too; values() only those
+    // that carry a value.
+    const QStringList given = parser.optionNames();
     for (const OptionRow &r : table) {
-        if (!r.option.valueName().isEmpty() && parser.values(r.option).size() > 1)
-            return QStringLiteral("--%1 が二度以上あります。一度だけ指定してください。")
-                .arg(r.option.names().constFirst());
+        const QString name = r.option.names().constFirst();
+        if (given.count(name) > 1)
+            return QStringLiteral("%1 が二度以上あります。一度だけ指定してください。")
+                .arg(dashed(name));
     }
     return std::nullopt;
 }
 
+// The one run asked for, as given: --calculate.
+QString given_action(const QCommandLineParser &parser, const std::vector<OptionRow> &table)
+{
+    for (const OptionRow &r : table) {
+        if (r.action && parser.isSet(r.option))
+            return dashed(r.option.names().constFirst());
+    }
+    return {};
+}
+
+// What comes before the values are looked at: a stray argument, an option
+// without the run it belongs to, and the one run asked for.
 std::optional<QString> combination_error(const QCommandLineParser &parser,
                                          const std::vector<OptionRow> &table)
 {
@@ -433,6 +448,14 @@ std::optional<QString> combination_error(const QCommandLineParser &parser,
             return QStringLiteral("--%1 は %2 と一緒に指定してください。")
                 .arg(r.option.names().constFirst(),
                      QStringLiteral("--") + r.needs.join(QStringLiteral(" か --")));
+    }
+    // An option that belongs to no run (--night) only changes how the window
+    // opens: with a run it would do nothing, which the user cannot tell.
+    for (const OptionRow &r : table) {
+        if (given == 1 && !r.action && r.needs.isEmpty() && parser.isSet(r.option))
+            return QStringLiteral(
+                       "%1 はウィンドウを開くときのオプションで、%2 とは一緒に使えません。")
+                .arg(dashed(r.option.names().constFirst()), given_action(parser, table));
     }
     if (given == 0)
         return QStringLiteral("することが指定されていません: %1 のどれかを指定してください。")

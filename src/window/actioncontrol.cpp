@@ -359,6 +359,35 @@ void ActionControl::stop_for_signal(int signal_number, std::function<void()> the
         m_after_signal();
 }
 
+void ActionControl::ask_before_recalculating(std::function<void()> go)
+{
+    if (!m_runner.is_running()) {
+        go();
+        return;
+    }
+    if (m_window.window->findChild<QMessageBox *>(QStringLiteral("recalculateConfirmation")))
+        return; // asked already
+    auto *question = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("送信中"),
+        QStringLiteral("コントローラーへ送信しています。いま計算し直すと、まだ送っていない値は"
+                       "新しい計算で送られ、コントローラーには二つの計算の値が混じって残ります。"
+                       "\n\n送信が終わってから適用してください。"),
+        QMessageBox::NoButton, m_window.window);
+    question->setObjectName(QStringLiteral("recalculateConfirmation"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *anyway =
+        question->addButton(QStringLiteral("このまま適用"), QMessageBox::DestructiveRole);
+    anyway->setObjectName(QStringLiteral("applyAnyway"));
+    QPushButton *keep = question->addButton(QStringLiteral("やめる"), QMessageBox::RejectRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    connect(question, &QMessageBox::finished, this, [question, anyway, go = std::move(go)] {
+        if (question->clickedButton() == anyway)
+            go();
+    });
+    question->open();
+}
+
 bool ActionControl::keeps_window_open(const std::function<void(bool stop)> &answered)
 {
     if (!m_runner.is_running() || m_close_confirmed) {

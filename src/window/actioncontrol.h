@@ -93,6 +93,12 @@ public:
     // written drains before the port closes.
     bool keeps_window_open(const std::function<void(bool stop)> &answered);
 
+    // A recalculation the operator did not start with "計算" (「適用」 in
+    // 「精度」): during an action it would change the values still to go
+    // under it, leaving the controller with two calculations mixed, so it
+    // asks first; go runs at once when no action runs.
+    void ask_before_recalculating(std::function<void()> go);
+
     // A signal to end the program: a running action stops as 中止 stops it,
     // its record naming the signal; once it is recorded and the port has
     // drained and closed, then() runs (at once when none runs).

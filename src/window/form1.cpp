@@ -528,6 +528,13 @@ void Form1::show_advisor()
 
 void Form1::apply_advice(std::int32_t clock, int ra_microstep, int dec_microstep)
 {
+    m_actions->ask_before_recalculating([this, clock, ra_microstep, dec_microstep] {
+        set_advice(clock, ra_microstep, dec_microstep);
+    });
+}
+
+void Form1::set_advice(std::int32_t clock, int ra_microstep, int dec_microstep)
+{
     const int option = clock == calc::kClock2MHz ? 0 : 1;
     Option1[option]->setChecked(true);
     Option1_Click(option);

@@ -144,6 +144,7 @@ private:
     void box_menu(QLineEdit *box, const QPoint &at);
     void build_keys();
     void apply_advice(std::int32_t clock, int ra_microstep, int dec_microstep);
+    void set_advice(std::int32_t clock, int ra_microstep, int dec_microstep);
 
     // The last Calculate's drive trains and clock into the boxes; what the
     // status line says of them.

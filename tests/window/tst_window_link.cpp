@@ -1,3 +1,4 @@
+#include "advisordialog.h"
 #include "beep.h"
 #include "calculate.h"
 #include "detectedports.h"
@@ -11,6 +12,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,6 +135,18 @@ private:
     void use_port(int n) const
     {
         m_window->findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("Com%1").arg(n));
+    }
+    // 精度 opened and its advice for tolerance 0 (RA × 8) applied; the
+    // question that asks first is declined.
+    void apply_advice_midway()
+    {
+        m_window->show_advisor();
+        auto *dialog = m_window->findChild<app::AdvisorDialog *>("advisorDialog");
+        dialog->findChild<QDoubleSpinBox *>("advisorTolerance")->setValue(0);
+        QTest::mouseClick(dialog->findChild<QPushButton *>("advisorApply"), Qt::LeftButton);
+        QMessageBox *question = shown("recalculateConfirmation");
+        QVERIFY(question);
+        QTest::keyClick(question, Qt::Key_Escape);
     }
     QMessageBox *warning() const { return m_window->findChild<QMessageBox *>("linkFailure"); }
 
@@ -400,6 +414,8 @@ void tst_WindowLink::changesDuringUpload_data()
     QTest::newRow("drive train typed, no Calculate") << "train" << false;
     QTest::newRow("clock option switched, no Calculate") << "option" << false;
     QTest::newRow("Calculate for the other clock") << "option+calculate" << true;
+    // RA × 8 at the same clock, which no check would hold: it asks first.
+    QTest::newRow("精度's 適用 declined") << "apply" << false;
 }
 
 // Midway, only a change of what goes out pauses the upload: an edited drive
@@ -416,6 +432,8 @@ void tst_WindowLink::changesDuringUpload()
             return;
         if (change == "train")
             box("Text1_0")->setText("180");
+        else if (change == "apply")
+            apply_advice_midway();
         else
             QTest::mouseClick(m_window->findChild<QRadioButton *>("Option1_1"), Qt::LeftButton);
         if (change.endsWith("calculate"))
