@@ -151,6 +151,18 @@ private:
     int m_saved_err = -1;
 };
 
+// What --holds --json says of the test's port, the way a script reads it.
+QJsonObject port_holds()
+{
+    QTemporaryDir dir;
+    Captured printed(dir);
+    const int status = app::run_command_line(
+        {"rw7300-speedtable", "--holds", QStringLiteral("Com%1").arg(kPort), "--json"}, nullptr,
+        no_devices());
+    printed.restore();
+    return status == 0 ? QJsonDocument::fromJson(printed.out().toUtf8()).object() : QJsonObject();
+}
+
 } // namespace
 
 class tst_CliUpload : public QObject {
@@ -471,14 +483,7 @@ void tst_CliUpload::stoppedBySignal()
         const files::RecordsRead read = files::read_records(record_file());
         QCOMPARE(read.records.size(), 1);
         QCOMPARE(read.records.first().result, files::SendRecord::Result::Incomplete);
-        QTemporaryDir dir;
-        Captured printed(dir);
-        QCOMPARE(app::run_command_line(
-                     {"rw7300-speedtable", "--holds", QStringLiteral("Com%1").arg(kPort), "--json"},
-                     nullptr, no_devices()),
-                 0);
-        printed.restore();
-        const QJsonObject holds = QJsonDocument::fromJson(printed.out().toUtf8()).object();
+        const QJsonObject holds = port_holds();
         QCOMPARE(holds.value("actions").toInt(), 1);
         QCOMPARE(holds.value("mixed"), QJsonValue(true));
         return;
@@ -582,13 +587,7 @@ void tst_CliUpload::uploadRecord()
 
     // What the device holds by it, as --holds says it for scripts; the port
     // name stands for the device it opens.
-    Captured printed(dir);
-    QCOMPARE(app::run_command_line(
-                 {"rw7300-speedtable", "--holds", QStringLiteral("Com%1").arg(kPort), "--json"},
-                 nullptr, no_devices()),
-             0);
-    printed.restore();
-    const QJsonObject holds = QJsonDocument::fromJson(printed.out().toUtf8()).object();
+    const QJsonObject holds = port_holds();
     QCOMPARE(holds.value("device").toString(), line.path());
     QCOMPARE(holds.value("actions").toInt(), sent > 0 ? 1 : 0);
     QCOMPARE(holds.value("mixed"), QJsonValue(sent < 109));
