@@ -335,8 +335,8 @@ void tst_Advisor::rule()
     QFETCH(QString, order);
     QFETCH(QString, standings);
     std::vector<Candidate> made;
-    for (const QString &spec : candidates.split(' ')) {
-        const QStringList parts = spec.split('/');
+    for (const QString &entry : candidates.split(' ')) {
+        const QStringList parts = entry.split('/');
         Candidate c;
         c.base_clock = parts[0] == "2M" ? kClock2MHz : kClock250kHz;
         c.microstep = parts[1].toInt();
