@@ -42,7 +42,10 @@ RecordDialog::RecordDialog(const files::RecordsRead &read, const QStringList &de
             list, {record.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                    record.port, QDir::toNativeSeparators(record.device),
                    running ? kRecordRunningName : record_result_name(record.result),
-                   QStringLiteral("%1 / %2").arg(record.sent()).arg(record.planned),
+                   // What went out so far is the runner's to know until the end.
+                   QStringLiteral("%1 / %2")
+                       .arg(running ? QStringLiteral("…") : QString::number(record.sent()))
+                       .arg(record.planned),
                    record.mount_name, running ? QString() : record_reason_text(record)});
         // The commands themselves, for whoever must know what went out.
         item->setToolTip(0, record.commands.join(QLatin1Char(' ')));
