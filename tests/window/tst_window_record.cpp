@@ -278,14 +278,14 @@ void tst_WindowRecord::portLineNamesLastAction()
     dead.planned = 109;
     dead.result = SendRecord::Result::Incomplete;
     QVERIFY(files::append_record(files::record_path(), dead).ok);
-    QStringList running; // 「送信記録」 during the upload: results, a mix
+    QStringList running; // 「送信記録」 during the upload: results, counts, a mix
     m_time->set_on_move([this, stopped, &running] {
         if (m_time->moves() == 5) {
             QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
             auto *dialog = m_window->findChild<QDialog *>("recordDialog");
             auto *list = dialog->findChild<QTreeWidget *>("recordList");
             for (int i = 0; i < list->topLevelItemCount(); ++i)
-                running << list->topLevelItem(i)->text(3);
+                running << list->topLevelItem(i)->text(3) + ' ' + list->topLevelItem(i)->text(4);
             running << QString::number(dialog->findChildren<QLabel *>("mixedLine").size());
             dialog->reject();
         }
@@ -294,7 +294,7 @@ void tst_WindowRecord::portLineNamesLastAction()
     });
     QVERIFY(send("Command2"));
     // Its own record is no run that died, and leaves no mix while it runs.
-    QCOMPARE(running, (QStringList{"送信中", "途中で途絶", "0"}));
+    QCOMPARE(running, (QStringList{"送信中 … / 109", "途中で途絶 0 / 109", "0"}));
     // At start-up, the line that names the port's device adds the last action.
     const ScopedEnv port(QByteArray("RW7300_COM1"), m_line->path().toLocal8Bit());
     m_window.reset();
