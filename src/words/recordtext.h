@@ -20,6 +20,8 @@ QString visible_text(const QString &text);
 
 // "送信完了", "中止", "停止", "失敗", "途中で途絶".
 QString record_result_name(files::SendRecord::Result result);
+// In place of the result of the window's own action while it runs.
+inline const QString kRecordRunningName = QStringLiteral("送信中");
 
 // "12/07 21:14 送信完了 109 個 (EM-200)"; a partial one "中止 40 / 109 個".
 QString record_summary(const files::SendRecord &record);
