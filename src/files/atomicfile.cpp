@@ -4,12 +4,14 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace files {
@@ -17,6 +19,17 @@ namespace files {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// How often a waiter looks at a busy lock: soon at first, then every
+// kLastLockPause, a few dozen times a second at most.
+constexpr std::chrono::milliseconds kFirstLockPause = 1ms;
+constexpr std::chrono::milliseconds kLastLockPause = 16ms;
+
+std::chrono::milliseconds as_ms(Clock::duration d)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d);
+}
 
 WriteOutcome refused(WriteFault fault)
 {
@@ -93,6 +106,61 @@ WriteOutcome replace_file(const QString &path, const QByteArray &bytes)
     }
     if (!file.commit())
         return system_failure(errno, file.errorString());
+    return {true, {}, WriteFault::None, 0};
+}
+
+// Who holds a lock, as far as its file tells: a holder that unlocks and
+// locks again makes a new file, so a new time.
+struct HolderSeen {
+    qint64 pid = 0;
+    QString host;
+    QDateTime since;
+    bool operator==(const HolderSeen &) const = default;
+};
+
+HolderSeen holder_of(const QLockFile &lock)
+{
+    HolderSeen seen;
+    QString app;
+    if (!lock.getLockInfo(&seen.pid, &seen.host, &app))
+        seen = {};
+    if (seen.host == QSysInfo::machineHostName())
+        seen.host.clear();
+    seen.since = QFileInfo(lock.fileName()).lastModified();
+    return seen;
+}
+
+// QLockFile::tryLock's own wait sleeps longer and longer, so among many
+// waiters most wake too seldom to find the lock free, and give up while it
+// changes hands many times. Here a waiter looks often, without spinning,
+// and gives up only on one holder that keeps the lock for kLockWait, or
+// after kLockQueueWait in all.
+WriteOutcome wait_for_lock(QLockFile &lock)
+{
+    const auto started = Clock::now();
+    auto since = started;
+    HolderSeen last;
+    int turns = -1; // the first holder seen is no turn
+    auto pause = kFirstLockPause;
+    while (!lock.tryLock(0)) {
+        if (lock.error() == QLockFile::PermissionError)
+            return system_failure(EACCES);
+        if (lock.error() != QLockFile::LockFailedError)
+            return system_failure(errno ? errno : EIO);
+        const auto now = Clock::now();
+        if (const HolderSeen holder = holder_of(lock); turns < 0 || holder != last) {
+            last = holder;
+            since = now;
+            ++turns;
+        }
+        if (now - since >= kLockWait || now - started >= kLockQueueWait) {
+            WriteOutcome failed = refused(WriteFault::Locked);
+            failed.holder = {last.pid, last.host, as_ms(now - since), as_ms(now - started), turns};
+            return failed;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, kLastLockPause);
+    }
     return {true, {}, WriteFault::None, 0};
 }
 
@@ -185,17 +253,7 @@ WriteOutcome lock_store(const QString &path, QLockFile &lock)
         return failed;
     }
     lock.setStaleLockTime(static_cast<int>(kStaleLock.count()));
-    if (!lock.tryLock(static_cast<int>(kLockWait.count()))) {
-        switch (lock.error()) {
-        case QLockFile::LockFailedError:
-            return refused(WriteFault::Locked);
-        case QLockFile::PermissionError:
-            return system_failure(EACCES);
-        default:
-            return system_failure(errno ? errno : EIO);
-        }
-    }
-    return {true, {}, WriteFault::None, 0};
+    return wait_for_lock(lock);
 }
 
 WriteOutcome update_store(const QString &path, qint64 max_bytes, const StoreChange &change)
