@@ -1,5 +1,7 @@
 #include "atomicfile.h"
 
+#include "systemfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -8,11 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace files {
 
@@ -29,63 +27,6 @@ constexpr std::chrono::milliseconds kLastLockPause = 16ms;
 std::chrono::milliseconds as_ms(Clock::duration d)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(d);
-}
-
-WriteOutcome refused(WriteFault fault)
-{
-    return {false, {}, fault, 0};
-}
-
-WriteOutcome system_failure(int error, const QString &reason = {})
-{
-    return {false, reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason,
-            WriteFault::System, checked_system_error(error, reason)};
-}
-
-QByteArray native(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
-// A FIFO, a terminal, a device: there is nothing to replace, and replacing
-// it would destroy it; the bytes go straight in, without ever waiting on a
-// reader that is not there or has stopped reading.
-WriteOutcome write_in_place(const QString &path, const QByteArray &bytes)
-{
-    const int fd = ::open(native(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENXIO ? refused(WriteFault::NoReader) : system_failure(errno);
-    const auto deadline = Clock::now() + kInPlaceWait;
-    qsizetype done = 0;
-    WriteOutcome outcome{true, {}, WriteFault::None, 0};
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN) {
-            outcome = system_failure(errno);
-            break;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd wait{fd, POLLOUT, 0};
-        if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) == 0) {
-            outcome = refused(WriteFault::Stalled);
-            break;
-        }
-        if (wait.revents & (POLLERR | POLLHUP)) {
-            outcome = system_failure(EPIPE);
-            break;
-        }
-    }
-    if (::close(fd) != 0 && outcome.ok)
-        outcome = system_failure(errno);
-    return outcome;
 }
 
 WriteOutcome replace_file(const QString &path, const QByteArray &bytes)
@@ -166,6 +107,17 @@ WriteOutcome wait_for_lock(QLockFile &lock)
 
 } // namespace
 
+WriteOutcome refused(WriteFault fault)
+{
+    return {false, {}, fault, 0};
+}
+
+WriteOutcome system_failure(int error, const QString &reason)
+{
+    return {false, reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason,
+            WriteFault::System, checked_system_error(error, reason)};
+}
+
 int checked_system_error(int error, const QString &reason)
 {
     if (error == 0 || reason.isEmpty())
@@ -179,16 +131,18 @@ WriteOutcome write_atomically(const QString &path, const QByteArray &bytes, Targ
         return refused(WriteFault::NoName);
     // What the path leads to decides, a link followed; QSaveFile itself
     // writes a link's target and keeps the link.
-    struct stat st {};
-    if (::stat(native(path).constData(), &st) != 0) {
-        if (errno == ENOENT)
-            return replace_file(path, bytes);
-        return system_failure(errno);
-    }
-    if (S_ISREG(st.st_mode))
+    switch (const PathKind kind = kind_of(path); kind.kind) {
+    case PathKind::Missing:
+    case PathKind::Regular:
         return replace_file(path, bytes);
-    if (S_ISDIR(st.st_mode))
+    case PathKind::Directory:
         return refused(WriteFault::Directory);
+    case PathKind::Unknown:
+        return system_failure(kind.system_error);
+    case PathKind::Link:
+    case PathKind::Other:
+        break;
+    }
     if (target == Target::RegularFile)
         return refused(WriteFault::NotRegular);
     return write_in_place(path, bytes);
@@ -197,49 +151,15 @@ WriteOutcome write_atomically(const QString &path, const QByteArray &bytes, Targ
 ReadOutcome read_regular_file(const QString &path, qint64 max_bytes)
 {
     ReadOutcome read;
-    read.failure.ok = true;
-    auto fail = [&read](const WriteOutcome &why) {
-        read.failure = why;
+    FileEnd end = read_end(path, max_bytes + 1);
+    read.failure = end.failure;
+    if (!end.failure.ok || !end.bytes)
         return read;
-    };
-    // Looked at before it is opened: opening a serial device can move its
-    // lines, opening a FIFO can wait.
-    struct stat st {};
-    if (::stat(native(path).constData(), &st) != 0)
-        return errno == ENOENT ? read : fail(system_failure(errno));
-    if (S_ISDIR(st.st_mode))
-        return fail(refused(WriteFault::Directory));
-    if (!S_ISREG(st.st_mode))
-        return fail(refused(WriteFault::NotRegular));
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? read : fail(system_failure(errno));
-    // Replaced by something else since it was looked at.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return fail(refused(WriteFault::NotRegular));
+    if (end.cut || end.bytes->size() > max_bytes) {
+        read.failure = refused(WriteFault::TooLarge);
+        return read;
     }
-    QByteArray bytes(static_cast<qsizetype>(max_bytes) + 1, Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n =
-            ::read(fd, bytes.data() + got, static_cast<std::size_t>(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return fail(system_failure(error));
-        }
-        if (n == 0)
-            break;
-        got += n;
-    }
-    ::close(fd);
-    if (got > max_bytes)
-        return fail(refused(WriteFault::TooLarge));
-    bytes.truncate(got);
-    read.bytes = std::move(bytes);
+    read.bytes = std::move(end.bytes);
     return read;
 }
 
