@@ -418,7 +418,7 @@ void tst_SendRecord::processesAtOnce_data()
     QTest::addColumn<int>("each");
     QTest::addColumn<bool>("released"); // the lock held here is let go after a moment
     QTest::newRow("two processes, 200 records each") << 2 << 200 << true;
-    QTest::newRow("40 processes, 2 records each") << 40 << 2 << true;
+    QTest::newRow("40 processes, 3 records each") << 40 << 3 << true;
     QTest::newRow("the lock kept here: given up, its holder named") << 1 << 1 << false;
 }
 
