@@ -623,8 +623,11 @@ void tst_CliUpload::history_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("readable");
     QTest::addColumn<QStringList>("printed"); // in this order on stdout
-    QTest::newRow("JSON, newest first") << QStringList{"--history", "--json"} << true
-                                        << QStringList{R"("planned":3)", R"("planned":109)"};
+    QTest::newRow("JSON, newest first, the stop by kind")
+        << QStringList{"--history", "--json"} << true
+        << QStringList{R"("planned":3)", R"("stop":{"cause":"signal","signal":2})",
+                       R"("stop":{"cause":"open_failed","errno":2})", R"("planned":109)",
+                       R"("stop":{"cause":"none"})"};
     QTest::newRow("a rate stopped after a whole upload: a mix")
         << QStringList{"--holds", "/dev/ttyRW"} << true
         << QStringList{"注意: コントローラーの値は混在しています。--calculate --upload"};
@@ -647,10 +650,18 @@ void tst_CliUpload::history()
     r.commands = default_upload();
     r.planned = 109;
     r.mount_name = QStringLiteral("\x1b]0;x\x07\x1b[2JEM\n200\u009b"); // a title, a cleared screen
+    r.stop = files::StopReason{};
     QVERIFY(readable ? files::append_record(record_file(), r).ok : QDir().mkpath(record_file()));
+    files::SendRecord missing = r; // no such device
+    missing.device.clear();
+    missing.commands.clear();
+    missing.result = files::SendRecord::Result::Failed;
+    missing.stop = files::StopReason{files::StopReason::Cause::OpenFailed, ENOENT, 0};
+    QCOMPARE(files::append_record(record_file(), missing).ok, readable);
     r.commands = QStringList{"&RA052BF2"};
     r.planned = 3;
     r.result = files::SendRecord::Result::Cancelled;
+    r.stop = files::StopReason{files::StopReason::Cause::Signal, 0, SIGINT};
     QCOMPARE(files::append_record(record_file(), r).ok, readable);
     QTemporaryDir dir;
     Captured run(dir);
