@@ -12,6 +12,7 @@
 #include "filetext.h"
 #include "listing.h"
 #include "mountfile.h"
+#include "names.h"
 #include "options.h"
 #include "portsettings.h"
 #include "porttext.h"
@@ -133,8 +134,8 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
     const calc::CalcInput input{values.ra, values.dec, values.base_clock};
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
-        print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
-                          .arg(QString::fromStdString(failure_message(*failure))));
+        print(stderr,
+              QStringLiteral("rw7300-speedtable: %1\n").arg(core_text(failure_message(*failure))));
         return exit_code(ExitStatus::CalculationOrRefused);
     }
     const auto &out = std::get<calc::CalcOutput>(result);
@@ -199,8 +200,8 @@ int advise(const Options &options)
     const auto &values = std::get<files::Mount>(mount);
     const calc::CalcResult now = calc::calculate({values.ra, values.dec, values.base_clock});
     if (const auto *failure = std::get_if<calc::CalcFailure>(&now)) {
-        print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
-                          .arg(QString::fromStdString(failure_message(*failure))));
+        print(stderr,
+              QStringLiteral("rw7300-speedtable: %1\n").arg(core_text(failure_message(*failure))));
         return exit_code(ExitStatus::CalculationOrRefused);
     }
     const calc::Advice advice =

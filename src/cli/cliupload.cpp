@@ -4,6 +4,7 @@
 #include "filetext.h"
 #include "frame.h"
 #include "linktext.h"
+#include "names.h"
 #include "pacing.h"
 #include "portsettings.h"
 #include "porttext.h"
@@ -50,10 +51,10 @@ public:
     {
     }
     std::int32_t base_clock() override { return m_out.base_clock; }
-    QString ra_row(int i) override { return QString::fromStdString(m_out.ra.hex_rows[i]); }
-    QString dec_row(int i) override { return QString::fromStdString(m_out.dec.hex_rows[i]); }
-    QString ra_total() override { return QString::fromStdString(m_out.ra.total_hex); }
-    QString dec_total() override { return QString::fromStdString(m_out.dec.total_hex); }
+    QString ra_row(int i) override { return core_text(m_out.ra.hex_rows[i]); }
+    QString dec_row(int i) override { return core_text(m_out.dec.hex_rows[i]); }
+    QString ra_total() override { return core_text(m_out.ra.total_hex); }
+    QString dec_total() override { return core_text(m_out.dec.total_hex); }
     void ra_progress(int rows) override { progress(rows, 0, QStringLiteral("RA")); }
     void dec_progress(int rows) override
     {

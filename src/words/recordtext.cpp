@@ -181,13 +181,14 @@ QString setup_change_text(const std::vector<recorded::SetupChange> &changes)
         if (change.axis) {
             microstep = true;
             parts << QStringLiteral("%1 %2 %3 → %4")
-                         .arg(q(axis_name(*change.axis)), q(part_name(calc::kMicrostep)))
+                         .arg(core_text(axis_name(*change.axis)),
+                              core_text(part_name(calc::kMicrostep)))
                          .arg(change.held)
                          .arg(change.now);
         } else {
             parts << QStringLiteral("基本クロック %1 → %2")
-                         .arg(q(clock_caption(static_cast<std::int32_t>(change.held))),
-                              q(clock_caption(static_cast<std::int32_t>(change.now))));
+                         .arg(core_text(clock_caption(static_cast<std::int32_t>(change.held))),
+                              core_text(clock_caption(static_cast<std::int32_t>(change.now))));
         }
     }
     return QStringLiteral("前回の送信と設定が違います: %1%2。")
