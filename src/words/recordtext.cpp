@@ -197,18 +197,29 @@ QString setup_change_text(const std::vector<recorded::SetupChange> &changes)
                        : QString());
 }
 
+QString signal_name(int signal_number)
+{
+    switch (signal_number) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+#ifdef SIGHUP
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+#endif
+    default:
+        return {};
+    }
+}
+
 namespace {
 
 QString signal_text(int signal_number)
 {
-    const char *name = signal_number == SIGINT    ? "SIGINT"
-                       : signal_number == SIGTERM ? "SIGTERM"
-#ifdef SIGHUP
-                       : signal_number == SIGHUP ? "SIGHUP"
-#endif
-                                                 : nullptr;
-    return name ? QStringLiteral("%1 (%2)").arg(QLatin1String(name)).arg(signal_number)
-                : QStringLiteral("シグナル %1").arg(signal_number);
+    const QString name = signal_name(signal_number);
+    return !name.isEmpty() ? QStringLiteral("%1 (%2)").arg(name).arg(signal_number)
+                           : QStringLiteral("シグナル %1").arg(signal_number);
 }
 
 QString errno_text(int system_error)
