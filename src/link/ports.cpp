@@ -1,7 +1,5 @@
 #include "ports.h"
 
-#include "frame.h"
-
 #include <algorithm>
 #include <utility>
 
@@ -19,7 +17,7 @@ bool any_assigned(const Assignments &assigned)
 
 QString port_name(int number)
 {
-    return ascii_text(calc::port_name(number));
+    return QString::fromStdString(calc::port_name(number));
 }
 
 void add_stable_names(QList<DetectedPort> &ports, const QStringList &links,
