@@ -53,6 +53,9 @@ QString difference_text(const recorded::Holds &holds, const recorded::Difference
 // nothing changed.
 QString setup_change_text(const std::vector<recorded::SetupChange> &changes);
 
+// "SIGINT", "SIGTERM" or "SIGHUP" by its number; empty for any other.
+QString signal_name(int signal_number);
+
 // Why a record's action ended: an older line's own reason as it is, else
 // its stop cause in words; empty for one that completed.
 QString record_reason_text(const files::SendRecord &record);
