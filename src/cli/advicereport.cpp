@@ -83,27 +83,27 @@ QStringList axis_lines(const calc::Advice &advice, const std::vector<calc::Candi
                        std::int32_t current_clock, int current_microstep)
 {
     const bool ra = ranked.front().axis == calc::Axis::Ra;
-    QStringList lines{q(axis_name(ranked.front().axis)) +
+    QStringList lines{core_text(axis_name(ranked.front().axis)) +
                       (ra ? QStringLiteral(" (RA)") : QStringLiteral(" (DEC)"))};
     QStringList headings;
     for (const Column &c : kColumns)
         headings << QString::fromUtf8(c.heading);
     for (int k = 0; ra && k < calc::kRateCount; ++k)
-        headings << q(rate_name(k));
+        headings << core_text(rate_name(k));
     lines << table_row(headings);
     int rank = 0;
     std::optional<calc::Standing> group;
     for (const calc::Candidate &c : ranked) {
         if (c.standing != group) {
             group = c.standing;
-            lines << wrapped(q(standing_heading(c.standing, advice, c.base_clock)),
+            lines << wrapped(core_text(standing_heading(c.standing, advice, c.base_clock)),
                              kTerminalColumns, QStringLiteral("  "), QStringLiteral("    "));
         }
         const bool current = c.base_clock == current_clock && c.microstep == current_microstep;
         QStringList cells = {current ? QStringLiteral("*") : QString(),
                              QString::number(++rank),
                              QString(),
-                             q(clock_caption(c.base_clock)),
+                             core_text(clock_caption(c.base_clock)),
                              QString::number(c.microstep),
                              figure(c.sidereal_ppm, kFigureChars),
                              figure(c.sidereal_drift, kDriftChars),
@@ -138,7 +138,7 @@ QString advice_report(const calc::Advice &advice, std::int32_t current_clock,
 {
     QStringList lines;
     const auto paragraph = [&lines](const std::string &text) {
-        lines << wrapped(q(text), kTerminalColumns, QString(), QString());
+        lines << wrapped(core_text(text), kTerminalColumns, QString(), QString());
     };
     paragraph(advice_summary(advice));
     paragraph(tolerance_rule(advice.tolerance) + "許容差は --tolerance で変えられます。");

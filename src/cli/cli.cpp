@@ -12,6 +12,7 @@
 #include "filetext.h"
 #include "listing.h"
 #include "mountfile.h"
+#include "names.h"
 #include "options.h"
 #include "portsettings.h"
 #include "porttext.h"
@@ -20,6 +21,7 @@
 #include "systemtext.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 
@@ -103,11 +105,11 @@ std::variant<files::Mount, int> mount_of_run(const Options &options)
 {
     files::Mount mount;
     if (options.mount) {
-        const ReadablePath path(options.mount_bytes);
+        const ReadablePath path(*options.mount);
         auto read = files::read_mount(path.path());
         if (const auto *error = std::get_if<files::MountError>(&read)) {
             print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
-                              .arg(mount_problem_text(*options.mount, *error)));
+                              .arg(mount_problem_text(QFile::decodeName(*options.mount), *error)));
             return exit_code(ExitStatus::Mount);
         }
         mount = std::get<files::Mount>(std::move(read));
@@ -132,23 +134,23 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
     const calc::CalcInput input{values.ra, values.dec, values.base_clock};
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
-        print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
-                          .arg(QString::fromStdString(failure_message(*failure))));
+        print(stderr,
+              QStringLiteral("rw7300-speedtable: %1\n").arg(core_text(failure_message(*failure))));
         return exit_code(ExitStatus::CalculationOrRefused);
     }
     const auto &out = std::get<calc::CalcOutput>(result);
-    const bool listing_to_stdout = options.listing && *options.listing == QLatin1String("-");
+    const bool listing_to_stdout = options.listing == QByteArray("-");
     if (listing_to_stdout) {
         // The listing's own bytes (Shift-JIS, CR LF) in place of the report.
         write_bytes(stdout, files::speed_data_now(out.base_clock, out.speed_table));
     } else if (options.listing) {
-        const QString &path = *options.listing;
-        const auto written = write_named(options.listing_bytes, [&](const QString &named) {
+        const auto written = write_named(*options.listing, [&](const QString &named) {
             return files::write_speed_data(named, out.base_clock, out.speed_table);
         });
         if (!written.ok) {
-            print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
-                              .arg(path, write_failure_text(written)));
+            print(stderr,
+                  QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
+                      .arg(QFile::decodeName(*options.listing), write_failure_text(written)));
             return exit_code(ExitStatus::Listing);
         }
     }
@@ -176,8 +178,9 @@ int calculate_and_report(const Options &options, rwlink::Clock *clock,
                                      "そのまま送るには --force を付けてください。\n"));
         return exit_code(ExitStatus::CalculationOrRefused);
     }
-    const UploadMount from{options.mount ? QFileInfo(*options.mount).absoluteFilePath() : QString(),
-                           options.mount ? values.name : QString(), input};
+    const UploadMount from{
+        options.mount ? QFileInfo(QFile::decodeName(*options.mount)).absoluteFilePath() : QString(),
+        options.mount ? values.name : QString(), input};
     const UploadEnd upload = upload_from_command_line(out, *options.upload, clock, devices, from);
     // Stopped by a signal: the status a shell gives a program the signal ended.
     if (upload.signal != 0)
@@ -197,8 +200,8 @@ int advise(const Options &options)
     const auto &values = std::get<files::Mount>(mount);
     const calc::CalcResult now = calc::calculate({values.ra, values.dec, values.base_clock});
     if (const auto *failure = std::get_if<calc::CalcFailure>(&now)) {
-        print(stderr, QStringLiteral("rw7300-speedtable: %1\n")
-                          .arg(QString::fromStdString(failure_message(*failure))));
+        print(stderr,
+              QStringLiteral("rw7300-speedtable: %1\n").arg(core_text(failure_message(*failure))));
         return exit_code(ExitStatus::CalculationOrRefused);
     }
     const calc::Advice advice =
@@ -218,40 +221,39 @@ int save_mount(const Options &options)
     if (const int *failed = std::get_if<int>(&resolved))
         return *failed;
     auto &mount = std::get<files::Mount>(resolved);
-    const bool to_stdout = options.save_mount == QLatin1String("-");
+    const QString file_text = QFile::decodeName(options.save_mount);
+    const bool to_stdout = options.save_mount == "-";
     if (options.mount_name) {
         mount.name = *options.mount_name;
     } else if (!options.mount && !to_stdout) {
         // A mount file saved over keeps its name; a new one is named after
         // its file.
-        const ReadablePath path(options.save_mount_bytes);
+        const ReadablePath path(options.save_mount);
         const files::MountRead existing = files::read_mount(path.path());
         const auto *kept = std::get_if<files::Mount>(&existing);
-        mount.name = kept ? kept->name : QFileInfo(options.save_mount).completeBaseName();
+        mount.name = kept ? kept->name : QFileInfo(file_text).completeBaseName();
     }
     if (to_stdout) {
         write_bytes(stdout, files::mount_bytes(mount));
         return 0;
     }
     files::MountWriteOutcome written;
-    const files::WriteOutcome named =
-        write_named(options.save_mount_bytes, [&](const QString &path) {
-            written = files::write_mount(path, mount);
-            return static_cast<const files::WriteOutcome &>(written);
-        });
+    const files::WriteOutcome named = write_named(options.save_mount, [&](const QString &path) {
+        written = files::write_mount(path, mount);
+        return static_cast<const files::WriteOutcome &>(written);
+    });
     // Written under a stand-in name but not renamed into place, or never
     // reached (its folder refused): that failure.
     if (!named.ok && (written.ok || written.fault == files::WriteFault::None))
         static_cast<files::WriteOutcome &>(written) = named;
     if (!written.ok) {
         print(stderr, QStringLiteral("rw7300-speedtable: %1 を書き込めません: %2\n")
-                          .arg(options.save_mount, mount_write_failure_text(written)));
+                          .arg(file_text, mount_write_failure_text(written)));
         return exit_code(ExitStatus::Mount);
     }
     // The whole path: a relative one says little once the shell has moved on.
-    print(stdout,
-          QStringLiteral("マウントファイルを書き込みました: %1\n")
-              .arg(QDir::toNativeSeparators(QFileInfo(options.save_mount).absoluteFilePath())));
+    print(stdout, QStringLiteral("マウントファイルを書き込みました: %1\n")
+                      .arg(QDir::toNativeSeparators(QFileInfo(file_text).absoluteFilePath())));
     return 0;
 }
 

@@ -1,9 +1,11 @@
 #include "cliupload.h"
 
 #include "actionrunner.h"
+#include "console.h"
 #include "filetext.h"
 #include "frame.h"
 #include "linktext.h"
+#include "names.h"
 #include "pacing.h"
 #include "portsettings.h"
 #include "porttext.h"
@@ -20,13 +22,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include <unistd.h>
 
 namespace app {
 
@@ -46,14 +45,14 @@ void say(const QString &text)
 class CalculatedBoxes : public rwlink::UploadSource {
 public:
     explicit CalculatedBoxes(const calc::CalcOutput &out)
-        : m_out(out), m_terminal(::isatty(STDERR_FILENO) == 1)
+        : m_out(out), m_terminal(stderr_is_terminal())
     {
     }
     std::int32_t base_clock() override { return m_out.base_clock; }
-    QString ra_row(int i) override { return QString::fromStdString(m_out.ra.hex_rows[i]); }
-    QString dec_row(int i) override { return QString::fromStdString(m_out.dec.hex_rows[i]); }
-    QString ra_total() override { return QString::fromStdString(m_out.ra.total_hex); }
-    QString dec_total() override { return QString::fromStdString(m_out.dec.total_hex); }
+    QString ra_row(int i) override { return core_text(m_out.ra.hex_rows[i]); }
+    QString dec_row(int i) override { return core_text(m_out.dec.hex_rows[i]); }
+    QString ra_total() override { return core_text(m_out.ra.total_hex); }
+    QString dec_total() override { return core_text(m_out.dec.total_hex); }
     void ra_progress(int rows) override { progress(rows, 0, QStringLiteral("RA")); }
     void dec_progress(int rows) override
     {
@@ -86,16 +85,6 @@ private:
     const calc::CalcOutput &m_out;
     bool m_terminal = false;
 };
-
-const char *signal_name(int signal_number)
-{
-    return signal_number == SIGINT    ? "SIGINT"
-           : signal_number == SIGTERM ? "SIGTERM"
-#ifdef SIGHUP
-           : signal_number == SIGHUP ? "SIGHUP"
-#endif
-                                     : "signal";
-}
 
 using Steady = std::chrono::steady_clock;
 
@@ -192,9 +181,11 @@ UploadEnd upload_from_command_line(const calc::CalcOutput &out, const QString &p
         return {true, 0};
     }
     const int stopped_by = end.stop.signal;
-    QString message = stopped_by != 0 ? QStringLiteral("%1 を受けて送信を止めました。")
-                                            .arg(QLatin1String(signal_name(stopped_by)))
-                                      : action_failure_text(result, ports.map(), true);
+    const QString signal = signal_name(stopped_by);
+    QString message = stopped_by != 0
+                          ? QStringLiteral("%1 を受けて送信を止めました。")
+                                .arg(signal.isEmpty() ? QStringLiteral("signal") : signal)
+                          : action_failure_text(result, ports.map(), true);
     if (message.isEmpty())
         message = QStringLiteral("送信が中断されました。");
     if (!result.failed_command.isEmpty())

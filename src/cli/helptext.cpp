@@ -6,6 +6,7 @@
 #include "datadir.h"
 #include "exitstatus.h"
 #include "mountfile.h"
+#include "names.h"
 #include "portassignments.h"
 #include "sendrecord.h"
 
@@ -36,7 +37,7 @@ QString drive_train_text(const calc::DriveTrainTexts &texts)
 {
     QStringList parts;
     for (const std::string &text : texts)
-        parts << QString::fromStdString(text);
+        parts << core_text(text);
     return parts.join(QLatin1Char(','));
 }
 

@@ -151,8 +151,7 @@ std::optional<QString> mount(const QString &value, Options &options)
     // An unset shell variable must not read some file by chance.
     if (value.isEmpty())
         return QStringLiteral("--mount にはファイル名が必要です。");
-    options.mount = value;
-    options.mount_bytes = option_bytes(QStringLiteral("mount"), value);
+    options.mount = option_bytes(QStringLiteral("mount"), value);
     return std::nullopt;
 }
 
@@ -166,8 +165,7 @@ std::optional<QString> listing(const QString &value, Options &options)
 {
     if (value.isEmpty())
         return file_name_needed("listing");
-    options.listing = value;
-    options.listing_bytes = option_bytes(QStringLiteral("listing"), value);
+    options.listing = option_bytes(QStringLiteral("listing"), value);
     return std::nullopt;
 }
 
@@ -208,8 +206,7 @@ std::optional<QString> save_mount(const QString &value, Options &options)
 {
     if (value.isEmpty())
         return file_name_needed("save-mount");
-    options.save_mount = value;
-    options.save_mount_bytes = option_bytes(QStringLiteral("save-mount"), value);
+    options.save_mount = option_bytes(QStringLiteral("save-mount"), value);
     return std::nullopt;
 }
 
@@ -467,7 +464,7 @@ std::optional<QString> combination_error(const QCommandLineParser &parser,
 // depends on which row of the table comes first.
 std::optional<QString> clash(const Options &options)
 {
-    if (options.listing == QLatin1String("-") && options.json)
+    if (options.listing == QByteArray("-") && options.json)
         return QStringLiteral("--listing - と --json はどちらも標準出力に書くため、"
                               "一緒には使えません。");
     return std::nullopt;

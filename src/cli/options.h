@@ -28,14 +28,12 @@ struct Options {
     std::optional<calc::DriveTrainTexts> dec;
     std::optional<std::int32_t> base_clock;
     // The file names as given, in the system's bytes: Qt's text of a name
-    // that is not UTF-8 leads to some other file.
-    QByteArray mount_bytes;
-    QByteArray save_mount_bytes;
-    QByteArray listing_bytes;
-    std::optional<QString> mount;      // --mount FILE
-    QString save_mount;                // --save-mount FILE, - for stdout
+    // that is not UTF-8 leads to some other file. Messages show
+    // QFile::decodeName of them, which is the argument as Qt read it.
+    std::optional<QByteArray> mount;   // --mount FILE
+    QByteArray save_mount;             // --save-mount FILE, - for stdout
     std::optional<QString> mount_name; // --mount-name NAME
-    std::optional<QString> listing;    // --listing FILE
+    std::optional<QByteArray> listing; // --listing FILE, - for stdout
     bool json = false;
     double tolerance = calc::kDefaultTolerance; // --tolerance, ″/h
     std::optional<QString> upload;              // --upload PORT

@@ -35,8 +35,9 @@ QJsonObject total_accuracy_json(const calc::SendCheck &check)
 
 QJsonObject accuracy_json(const calc::EntryAccuracy &e)
 {
-    QJsonObject o{
-        {"asked_hz", e.asked_hz}, {"sent", q(e.sent)}, {"representable", !e.problem.has_value()}};
+    QJsonObject o{{"asked_hz", e.asked_hz},
+                  {"sent", core_text(e.sent)},
+                  {"representable", !e.problem.has_value()}};
     if (e.got_hz)
         o.insert("got_hz", *e.got_hz);
     if (e.error_ppm)
@@ -61,8 +62,8 @@ QJsonObject accuracy_json(const calc::EntryAccuracy &e)
 QJsonObject box_pair(const std::string &decimal, const std::string &hex,
                      const calc::EntryAccuracy &accuracy, const calc::SendCheck &check)
 {
-    return QJsonObject{{"decimal", q(decimal)},
-                       {"hex", q(hex)},
+    return QJsonObject{{"decimal", core_text(decimal)},
+                       {"hex", core_text(hex)},
                        {"accuracy", accuracy_json(accuracy)},
                        {"send", send_json(check)}};
 }
@@ -75,9 +76,9 @@ QJsonObject axis_json(const calc::AxisOutput &out, const calc::AxisAccuracy &acc
     for (int i = 0; i < calc::kTableRows; ++i)
         rows.append(
             box_pair(out.decimal_rows[i], out.hex_rows[i], accuracy.entries[i], row_checks[i]));
-    return QJsonObject{{"total", q(out.total)},
-                       {"reference", q(out.reference)},
-                       {"total_hex", q(out.total_hex)},
+    return QJsonObject{{"total", core_text(out.total)},
+                       {"reference", core_text(out.reference)},
+                       {"total_hex", core_text(out.total_hex)},
                        {"total_send", send_json(total_check)},
                        {"total_accuracy", total_accuracy_json(total_check)},
                        {"rows", rows},
@@ -115,13 +116,13 @@ QStringList send_problem_lines(const calc::CalcOutput &out, const calc::TableAcc
                      const std::string &decimal) {
         const bool wide = e.problem && e.problem->reason == calc::Unrepresentable::DivisorTooLarge;
         if (wide && (!check.problem || *check.problem == calc::SendProblem::CutByWidth))
-            lines << q(problem_summary(e));
+            lines << core_text(problem_summary(e));
         else if (check.problem)
-            lines << q(send_problem_summary(e.axis, e.index, check, decimal));
+            lines << core_text(send_problem_summary(e.axis, e.index, check, decimal));
     };
     auto total = [&](calc::Axis axis, const calc::SendCheck &check, const std::string &decimal) {
         if (check.problem)
-            lines << q(send_problem_summary(axis, kTotalPlace, check, decimal));
+            lines << core_text(send_problem_summary(axis, kTotalPlace, check, decimal));
     };
     for (std::size_t i = 0; i < calc::kTableRows; ++i)
         entry(accuracy.ra.entries[i], checks.ra_rows[i], out.ra.decimal_rows[i]);
@@ -159,10 +160,10 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
 {
     QString text;
     auto line = [&text](const QString &l) { text += l + QLatin1Char('\n'); };
-    auto right = [](const std::string &s, int width) { return q(s).rightJustified(width); };
+    auto right = [](const std::string &s, int width) { return core_text(s).rightJustified(width); };
 
     line(QStringLiteral("基本クロック (base clock): %1 (%2 Hz)")
-             .arg(q(clock_caption(out.base_clock)))
+             .arg(core_text(clock_caption(out.base_clock)))
              .arg(out.base_clock));
 
     auto axis = [&](const QString &title, const calc::AxisOutput &half,
@@ -170,21 +171,22 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
         line(QString());
         line(title);
         line(QStringLiteral("  total steps  %1   hex %2   %3\" per microstep")
-                 .arg(right(half.total, 12), q(half.total_hex))
+                 .arg(right(half.total, 12), core_text(half.total_hex))
                  .arg(acc.arcsec_per_step, 0, 'f', 4));
         line(QStringLiteral("  reference    %1 PPS").arg(right(half.reference, 12)));
-        line(QStringLiteral("  row  multiplier   decimal  hex  %1").arg(q(report_header())));
+        line(
+            QStringLiteral("  row  multiplier   decimal  hex  %1").arg(core_text(report_header())));
         for (int i = 0; i < calc::kTableRows; ++i) {
             line(QStringLiteral("  %1  %2  %3  %4  %5")
                      .arg(i + 1, 2, 10, QLatin1Char('0'))
                      .arg(right(calc::display_form(calc::kRowMultipliers[i]), 10))
                      .arg(right(half.decimal_rows[i], 8))
-                     .arg(q(half.hex_rows[i]))
-                     .arg(q(report_columns(acc.entries[i]))));
+                     .arg(core_text(half.hex_rows[i]))
+                     .arg(core_text(report_columns(acc.entries[i]))));
         }
     };
-    axis(q(axis_name(calc::Axis::Ra)) + QStringLiteral(" (RA)"), out.ra, accuracy.ra);
-    line(QStringLiteral("  rate    decimal  hex  %1").arg(q(report_header())));
+    axis(core_text(axis_name(calc::Axis::Ra)) + QStringLiteral(" (RA)"), out.ra, accuracy.ra);
+    line(QStringLiteral("  rate    decimal  hex  %1").arg(core_text(report_header())));
     // Japanese names last: their double-width glyphs would break the columns.
     static const char *const kRateLabels[calc::kRateCount] = {"solar", "lunar", "King"};
     for (int k = 0; k < calc::kRateCount; ++k) {
@@ -192,11 +194,11 @@ QString report(const calc::CalcOutput &out, const calc::TableAccuracy &accuracy,
         line(QStringLiteral("  %1 %2  %3  %4  %5")
                  .arg(QString::fromLatin1(kRateLabels[k]).leftJustified(5))
                  .arg(right(out.rates[k].decimal, 8))
-                 .arg(q(out.rates[k].hex))
-                 .arg(q(report_columns(entry)))
-                 .arg(q(entry_name(calc::kSolarRow + k))));
+                 .arg(core_text(out.rates[k].hex))
+                 .arg(core_text(report_columns(entry)))
+                 .arg(core_text(entry_name(calc::kSolarRow + k))));
     }
-    axis(q(axis_name(calc::Axis::Dec)) + QStringLiteral(" (DEC)"), out.dec, accuracy.dec);
+    axis(core_text(axis_name(calc::Axis::Dec)) + QStringLiteral(" (DEC)"), out.dec, accuracy.dec);
     const QStringList warnings = send_problem_lines(out, accuracy, checks, false);
     if (!warnings.isEmpty()) {
         line(QString());

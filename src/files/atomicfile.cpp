@@ -1,78 +1,32 @@
 #include "atomicfile.h"
 
+#include "systemfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <thread>
 
 namespace files {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-WriteOutcome refused(WriteFault fault)
-{
-    return {false, {}, fault, 0};
-}
+// How often a waiter looks at a busy lock: soon at first, then every
+// kLastLockPause, a few dozen times a second at most.
+constexpr std::chrono::milliseconds kFirstLockPause = 1ms;
+constexpr std::chrono::milliseconds kLastLockPause = 16ms;
 
-WriteOutcome system_failure(int error, const QString &reason = {})
+std::chrono::milliseconds as_ms(Clock::duration d)
 {
-    return {false, reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason,
-            WriteFault::System, checked_system_error(error, reason)};
-}
-
-QByteArray native(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
-// A FIFO, a terminal, a device: there is nothing to replace, and replacing
-// it would destroy it; the bytes go straight in, without ever waiting on a
-// reader that is not there or has stopped reading.
-WriteOutcome write_in_place(const QString &path, const QByteArray &bytes)
-{
-    const int fd = ::open(native(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENXIO ? refused(WriteFault::NoReader) : system_failure(errno);
-    const auto deadline = Clock::now() + kInPlaceWait;
-    qsizetype done = 0;
-    WriteOutcome outcome{true, {}, WriteFault::None, 0};
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN) {
-            outcome = system_failure(errno);
-            break;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd wait{fd, POLLOUT, 0};
-        if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) == 0) {
-            outcome = refused(WriteFault::Stalled);
-            break;
-        }
-        if (wait.revents & (POLLERR | POLLHUP)) {
-            outcome = system_failure(EPIPE);
-            break;
-        }
-    }
-    if (::close(fd) != 0 && outcome.ok)
-        outcome = system_failure(errno);
-    return outcome;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d);
 }
 
 WriteOutcome replace_file(const QString &path, const QByteArray &bytes)
@@ -96,7 +50,73 @@ WriteOutcome replace_file(const QString &path, const QByteArray &bytes)
     return {true, {}, WriteFault::None, 0};
 }
 
+// Who holds a lock, as far as its file tells: a holder that unlocks and
+// locks again makes a new file, so a new time.
+struct HolderSeen {
+    qint64 pid = 0;
+    QString host;
+    QDateTime since;
+    bool operator==(const HolderSeen &) const = default;
+};
+
+HolderSeen holder_of(const QLockFile &lock)
+{
+    HolderSeen seen;
+    QString app;
+    if (!lock.getLockInfo(&seen.pid, &seen.host, &app))
+        seen = {};
+    if (seen.host == QSysInfo::machineHostName())
+        seen.host.clear();
+    seen.since = QFileInfo(lock.fileName()).lastModified();
+    return seen;
+}
+
+// QLockFile::tryLock's own wait sleeps longer and longer, so among many
+// waiters most wake too seldom to find the lock free, and give up while it
+// changes hands many times. Here a waiter looks often, without spinning,
+// and gives up only on one holder that keeps the lock for kLockWait, or
+// after kLockQueueWait in all.
+WriteOutcome wait_for_lock(QLockFile &lock)
+{
+    const auto started = Clock::now();
+    auto since = started;
+    HolderSeen last;
+    int turns = -1; // the first holder seen is no turn
+    auto pause = kFirstLockPause;
+    while (!lock.tryLock(0)) {
+        if (lock.error() == QLockFile::PermissionError)
+            return system_failure(EACCES);
+        if (lock.error() != QLockFile::LockFailedError)
+            return system_failure(errno ? errno : EIO);
+        const auto now = Clock::now();
+        if (const HolderSeen holder = holder_of(lock); turns < 0 || holder != last) {
+            last = holder;
+            since = now;
+            ++turns;
+        }
+        if (now - since >= kLockWait || now - started >= kLockQueueWait) {
+            WriteOutcome failed = refused(WriteFault::Locked);
+            failed.holder = {last.pid, last.host, as_ms(now - since), as_ms(now - started), turns};
+            return failed;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, kLastLockPause);
+    }
+    return {true, {}, WriteFault::None, 0};
+}
+
 } // namespace
+
+WriteOutcome refused(WriteFault fault)
+{
+    return {false, {}, fault, 0};
+}
+
+WriteOutcome system_failure(int error, const QString &reason)
+{
+    return {false, reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason,
+            WriteFault::System, checked_system_error(error, reason)};
+}
 
 int checked_system_error(int error, const QString &reason)
 {
@@ -111,16 +131,18 @@ WriteOutcome write_atomically(const QString &path, const QByteArray &bytes, Targ
         return refused(WriteFault::NoName);
     // What the path leads to decides, a link followed; QSaveFile itself
     // writes a link's target and keeps the link.
-    struct stat st {};
-    if (::stat(native(path).constData(), &st) != 0) {
-        if (errno == ENOENT)
-            return replace_file(path, bytes);
-        return system_failure(errno);
-    }
-    if (S_ISREG(st.st_mode))
+    switch (const PathKind kind = kind_of(path); kind.kind) {
+    case PathKind::Missing:
+    case PathKind::Regular:
         return replace_file(path, bytes);
-    if (S_ISDIR(st.st_mode))
+    case PathKind::Directory:
         return refused(WriteFault::Directory);
+    case PathKind::Unknown:
+        return system_failure(kind.system_error);
+    case PathKind::Link:
+    case PathKind::Other:
+        break;
+    }
     if (target == Target::RegularFile)
         return refused(WriteFault::NotRegular);
     return write_in_place(path, bytes);
@@ -129,49 +151,15 @@ WriteOutcome write_atomically(const QString &path, const QByteArray &bytes, Targ
 ReadOutcome read_regular_file(const QString &path, qint64 max_bytes)
 {
     ReadOutcome read;
-    read.failure.ok = true;
-    auto fail = [&read](const WriteOutcome &why) {
-        read.failure = why;
+    FileEnd end = read_end(path, max_bytes + 1);
+    read.failure = end.failure;
+    if (!end.failure.ok || !end.bytes)
         return read;
-    };
-    // Looked at before it is opened: opening a serial device can move its
-    // lines, opening a FIFO can wait.
-    struct stat st {};
-    if (::stat(native(path).constData(), &st) != 0)
-        return errno == ENOENT ? read : fail(system_failure(errno));
-    if (S_ISDIR(st.st_mode))
-        return fail(refused(WriteFault::Directory));
-    if (!S_ISREG(st.st_mode))
-        return fail(refused(WriteFault::NotRegular));
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? read : fail(system_failure(errno));
-    // Replaced by something else since it was looked at.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return fail(refused(WriteFault::NotRegular));
+    if (end.cut || end.bytes->size() > max_bytes) {
+        read.failure = refused(WriteFault::TooLarge);
+        return read;
     }
-    QByteArray bytes(static_cast<qsizetype>(max_bytes) + 1, Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n =
-            ::read(fd, bytes.data() + got, static_cast<std::size_t>(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return fail(system_failure(error));
-        }
-        if (n == 0)
-            break;
-        got += n;
-    }
-    ::close(fd);
-    if (got > max_bytes)
-        return fail(refused(WriteFault::TooLarge));
-    bytes.truncate(got);
-    read.bytes = std::move(bytes);
+    read.bytes = std::move(end.bytes);
     return read;
 }
 
@@ -185,17 +173,7 @@ WriteOutcome lock_store(const QString &path, QLockFile &lock)
         return failed;
     }
     lock.setStaleLockTime(static_cast<int>(kStaleLock.count()));
-    if (!lock.tryLock(static_cast<int>(kLockWait.count()))) {
-        switch (lock.error()) {
-        case QLockFile::LockFailedError:
-            return refused(WriteFault::Locked);
-        case QLockFile::PermissionError:
-            return system_failure(EACCES);
-        default:
-            return system_failure(errno ? errno : EIO);
-        }
-    }
-    return {true, {}, WriteFault::None, 0};
+    return wait_for_lock(lock);
 }
 
 WriteOutcome update_store(const QString &path, qint64 max_bytes, const StoreChange &change)

@@ -23,6 +23,7 @@ class QLockFile;
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace files {
 
@@ -35,7 +36,7 @@ enum class WriteFault {
     NoReader,        // a FIFO that nobody reads
     Stalled,         // a FIFO or device that took no more bytes within kInPlaceWait
     TooLarge,        // an existing store too large to be one
-    Locked,          // another run held the store's lock throughout the wait
+    Locked,          // the store's lock was not had in time: holder says who kept it
     NoFolder,        // the store's folder could not be made: error says why
     System,          // the system said no: system_error and error say why
     NotMountFile,    // an existing file that is no mount file (mountfile.h)
@@ -51,11 +52,26 @@ enum class WriteFault {
 // 0 otherwise, so that a stale errno is never given as the cause.
 int checked_system_error(int error, const QString &reason);
 
+// Who kept a store's lock when a run gave up waiting for it.
+struct LockHolder {
+    qint64 pid = 0;                    // the last holder's; 0 when its lock file could not be read
+    QString host;                      // the computer it runs on, when not this one
+    std::chrono::milliseconds held{0}; // how long this run saw it hold the lock
+    std::chrono::milliseconds waited{0}; // how long this run waited in all
+    int turns = 0;                       // how often the lock passed to another holder meanwhile
+};
+
 struct WriteOutcome {
+    WriteOutcome() = default;
+    WriteOutcome(bool ok_, QString error_, WriteFault fault_, int system_error_)
+        : ok(ok_), error(std::move(error_)), fault(fault_), system_error(system_error_)
+    {
+    }
     bool ok = false;
     QString error; // the system's own words, when it said no
     WriteFault fault = WriteFault::None;
     int system_error = 0; // errno, when the system refused
+    LockHolder holder;    // when fault is Locked
 };
 
 inline constexpr std::chrono::milliseconds kInPlaceWait{1000};
@@ -77,9 +93,12 @@ struct ReadOutcome {
 };
 ReadOutcome read_regular_file(const QString &path, qint64 max_bytes);
 
-// How long a store waits for another run's change to finish; a lock whose
-// owner died is taken over at once, one older than kStaleLock in any case.
+// A store's writer waits for its lock while the lock passes from holder to
+// holder, up to kLockQueueWait in all, and gives up when one holder keeps it
+// for kLockWait. A lock whose owner died is taken over at once, one older
+// than kStaleLock in any case.
 inline constexpr std::chrono::milliseconds kLockWait{5000};
+inline constexpr std::chrono::milliseconds kLockQueueWait{30000};
 inline constexpr std::chrono::milliseconds kStaleLock{30000};
 
 // Makes the folder of a per-user store and takes the lock given, the one

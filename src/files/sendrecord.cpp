@@ -1,10 +1,9 @@
 #include "sendrecord.h"
 
 #include "mountfile.h"
+#include "systemfile.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,11 +11,6 @@
 #include <QLockFile>
 
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace files {
 
@@ -40,21 +34,6 @@ constexpr std::array kCauseKeys = {
 // No action of ours is longer; a larger count is no record of ours.
 constexpr int kMaxPlanned = 10000;
 
-WriteOutcome refused(WriteFault fault)
-{
-    return {false, {}, fault, 0};
-}
-
-WriteOutcome system_failure(int error)
-{
-    return {false, QString::fromLocal8Bit(std::strerror(error)), WriteFault::System, error};
-}
-
-QByteArray native(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
 QString time_text(const QDateTime &time)
 {
     // With its offset, so a record read in another zone still says when.
@@ -62,52 +41,13 @@ QString time_text(const QDateTime &time)
 }
 
 // The last max_bytes of a regular file, from the start of a line.
-struct Tail {
-    std::optional<QByteArray> bytes; // nothing: no file
-    WriteOutcome failure{true, {}, WriteFault::None, 0};
-};
-
-Tail read_tail(const QString &path, qint64 max_bytes)
+FileEnd read_tail(const QString &path, qint64 max_bytes)
 {
-    Tail tail;
-    // Never opened for good when it is a FIFO or a device.
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            tail.failure = system_failure(errno);
-        return tail;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        tail.failure =
-            refused(S_ISDIR(st.st_mode) ? WriteFault::Directory : WriteFault::NotRegular);
-        ::close(fd);
-        return tail;
-    }
     // One byte before the window, to tell whether it starts a line.
-    const qint64 from = std::max<qint64>(0, st.st_size - max_bytes - 1);
-    QByteArray bytes(static_cast<qsizetype>(st.st_size - from), Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::pread(fd, bytes.data() + got,
-                                  static_cast<std::size_t>(bytes.size() - got), from + got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            tail.failure = system_failure(errno);
-            ::close(fd);
-            return tail;
-        }
-        if (n == 0)
-            break; // cut short meanwhile
-        got += n;
-    }
-    ::close(fd);
-    bytes.truncate(got);
-    if (from > 0)
-        bytes.remove(0, bytes.indexOf('\n') + 1); // -1 + 1: all of it
-    tail.bytes = std::move(bytes);
-    return tail;
+    FileEnd end = read_end(path, max_bytes + 1);
+    if (end.cut && end.bytes)
+        end.bytes->remove(0, end.bytes->indexOf('\n') + 1); // -1 + 1: all of it
+    return end;
 }
 
 QJsonObject computed_object(const calc::CalcInput &input)
@@ -153,25 +93,10 @@ template <class F> void each_line(QByteArrayView bytes, F take)
     }
 }
 
-WriteOutcome write_all(int fd, QByteArrayView bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return system_failure(n < 0 ? errno : EIO);
-        done += n;
-    }
-    return {true, {}, WriteFault::None, 0};
-}
-
 // The newest whole records of the file that fit in room bytes, then line.
 WriteOutcome rewrite_trimmed(const QString &path, const QByteArray &line)
 {
-    const Tail tail = read_tail(path, kRecordFileTrimmed - line.size());
+    const FileEnd tail = read_tail(path, kRecordFileTrimmed - line.size());
     if (!tail.failure.ok)
         return tail.failure;
     QByteArray kept;
@@ -181,8 +106,7 @@ WriteOutcome rewrite_trimmed(const QString &path, const QByteArray &line)
     });
     kept.append(line);
     // The writer follows a link; one put in the file's place meanwhile is refused.
-    struct stat st {};
-    if (::lstat(native(path).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+    if (kind_of(path, Links::Kept).kind == PathKind::Link)
         return refused(WriteFault::Link);
     return write_atomically(path, kept, Target::RegularFile);
 }
@@ -399,7 +323,7 @@ RecordsRead parse_records(QByteArrayView bytes)
 
 RecordsRead read_records(const QString &path)
 {
-    const Tail tail = read_tail(path, kRecordFileLimit);
+    const FileEnd tail = read_tail(path, kRecordFileLimit);
     if (!tail.failure.ok) {
         RecordsRead failed;
         failed.failure = tail.failure;
@@ -414,39 +338,16 @@ WriteOutcome append_record(const QString &path, const SendRecord &record)
     if (const WriteOutcome held = lock_store(path, lock); !held.ok)
         return held;
     const QByteArray line = record_line(record);
-    // Never through a link: its target is some other file of the user's.
-    const int fd =
-        ::open(native(path).constData(),
-               O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return errno == ELOOP ? refused(WriteFault::Link) : system_failure(errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return refused(WriteFault::NotRegular);
-    }
-    // A run killed mid-line left a torn one: the record starts a line of its own.
-    char last = '\n';
-    if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1)
-        last = '\n';
-    const QByteArray bytes = (last == '\n' ? QByteArray() : QByteArray("\n")) + line;
-    if (st.st_size + bytes.size() > kRecordFileLimit) {
-        ::close(fd);
-        return rewrite_trimmed(path, line);
-    }
-    WriteOutcome outcome = write_all(fd, bytes);
-    // A write cut short (a full disk) is taken back, so no torn line remains;
-    // were even that refused, readers pass the torn line over.
-    if (!outcome.ok) {
-        [[maybe_unused]] const int taken_back = ::ftruncate(fd, st.st_size);
-    }
-    // Flushed when the action ends, before the lock goes: a crash after this
-    // keeps the record.
-    if (outcome.ok && ::fdatasync(fd) != 0)
-        outcome = system_failure(errno);
-    if (::close(fd) != 0 && outcome.ok)
-        outcome = system_failure(errno);
-    return outcome;
+    bool over_limit = false;
+    const WriteOutcome appended =
+        append_synced(path, [&](qint64 size, char last) -> std::optional<QByteArray> {
+            // A run killed mid-line left a torn one: the record starts a line of its own.
+            const QByteArray bytes = (last == '\n' ? QByteArray() : QByteArray("\n")) + line;
+            over_limit = size + bytes.size() > kRecordFileLimit;
+            return over_limit ? std::nullopt : std::optional(bytes);
+        });
+    // Synced before the lock goes: a crash after this keeps the record.
+    return appended.ok && over_limit ? rewrite_trimmed(path, line) : appended;
 }
 
 } // namespace files

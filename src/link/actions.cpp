@@ -72,7 +72,7 @@ std::optional<Action> total_action(Axis axis, const QString &decimal_total_text,
     const auto hex = calc::hex6_from_text(decimal_total_text.toStdString());
     if (!hex)
         return std::nullopt;
-    const QString digits = QString::fromStdString(*hex);
+    const QString digits = ascii_text(*hex);
     return Action{{[axis, digits, write = std::move(write_hex_box)] {
                        write(digits);
                        return total_body(axis, digits);

@@ -7,14 +7,10 @@
 
 namespace rwlink {
 
-namespace {
-
-QString text(std::string_view ascii)
+QString ascii_text(std::string_view ascii)
 {
     return QString::fromLatin1(ascii.data(), qsizetype(ascii.size()));
 }
-
-} // namespace
 
 QByteArray frame(const QString &body)
 {
@@ -32,23 +28,23 @@ QString row_body(calc::Axis axis, int row, const QString &box_text)
     // Turned into wire characters first, so a character outside the BMP is
     // one of the four, as for every other character.
     const std::string value = calc::row_value<char>(calc::wire_text(box_text.toStdString()));
-    return text(calc::row_head(axis, row)) + text(value);
+    return ascii_text(calc::row_head(axis, row)) + ascii_text(value);
 }
 
 QString total_body(calc::Axis axis, const QString &box_text)
 {
-    return text(calc::total_prefix(axis)) + box_text;
+    return ascii_text(calc::total_prefix(axis)) + box_text;
 }
 
 QString rate_body(const QString &box_text)
 {
-    return text(calc::rate_prefix()) + box_text;
+    return ascii_text(calc::rate_prefix()) + box_text;
 }
 
 std::optional<QString> clock_body(std::int32_t base_clock)
 {
     if (const auto body = calc::clock_body(base_clock))
-        return text(*body);
+        return ascii_text(*body);
     return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace rwlink {
 
@@ -21,6 +22,10 @@ inline const QString kNewTable =
     QString::fromLatin1(calc::kNewTableBody.data(), qsizetype(calc::kNewTableBody.size()));
 inline const QString kNewTotals =
     QString::fromLatin1(calc::kNewTotalsBody.data(), qsizetype(calc::kNewTotalsBody.size()));
+
+// The core's ASCII text (a body, hex digits, a port's or a row's name) as Qt
+// text, one byte per character.
+QString ascii_text(std::string_view ascii);
 
 // "#:" + body + "#", one byte per character. The controller speaks ASCII
 // only, so any other character (a whole surrogate pair counts as one) goes

@@ -193,6 +193,14 @@ void pass_over_unsound(files::RecordsRead &read)
         [](const files::SendRecord &record) { return !sound_bodies(record); }));
 }
 
+QList<files::SendRecord> without_running(QList<files::SendRecord> records,
+                                         const QString &running_id)
+{
+    if (!running_id.isEmpty())
+        records.removeIf([&](const files::SendRecord &r) { return r.id == running_id; });
+    return records;
+}
+
 Holds holds_of(const QList<files::SendRecord> &records, const QStringList &names)
 {
     Holds holds;

@@ -72,6 +72,11 @@ bool sound_bodies(const files::SendRecord &record);
 // line skipped, as a torn one is.
 void pass_over_unsound(files::RecordsRead &read);
 
+// records but the one of id running_id, an action still running: its
+// incomplete line is no action that died. All of them for an empty id.
+QList<files::SendRecord> without_running(QList<files::SendRecord> records,
+                                         const QString &running_id);
+
 // Whether the record is of the device named by any of names (its path, its
 // stable name).
 bool of_device(const files::SendRecord &record, const QStringList &names);

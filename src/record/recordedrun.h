@@ -49,6 +49,8 @@ public:
     void stop_for_signal(int signal_number);
 
     rwlink::ActionRunner &runner() { return m_runner; }
+    // The id of the running action's record; empty when none runs.
+    QString record_id() const { return m_running ? m_id : QString(); }
 
 signals:
     void ended(const recorded::RunEnd &end);

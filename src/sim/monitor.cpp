@@ -1,6 +1,7 @@
 #include "monitor.h"
 
 #include "commands.h"
+#include "frame.h"
 #include "wiretext.h"
 
 #include <QJsonDocument>
@@ -73,8 +74,8 @@ std::pair<QString, QString> problem_text(const Command &command, Problem problem
     case Problem::BadRowNumber:
         return {QStringLiteral("bad_row_number"),
                 QStringLiteral("行番号 %1 が %2 … %3 にありません")
-                    .arg(quoted(command.row_text), QString::fromStdString(calc::row_number(1)),
-                         QString::fromStdString(calc::row_number(calc::kTableRows)))};
+                    .arg(quoted(command.row_text), rwlink::ascii_text(calc::row_number(1)),
+                         rwlink::ascii_text(calc::row_number(calc::kTableRows)))};
     case Problem::NotHexadecimal:
         return {QStringLiteral("not_hexadecimal"),
                 QStringLiteral("値 %1 が 16 進数ではありません").arg(quoted(command.value))};

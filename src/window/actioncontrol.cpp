@@ -236,6 +236,7 @@ void ActionControl::start(rwlink::Action action, const QString &name, QPushButto
             show_bars(false);
         return;
     }
+    m_window.ports->set_running_record(m_run.record_id());
     m_uploading = upload;
     m_action_name = name;
     m_action_time.start();
@@ -250,6 +251,8 @@ void ActionControl::start(rwlink::Action action, const QString &name, QPushButto
 void ActionControl::finished(const recorded::RunEnd &run)
 {
     const rwlink::ActionResult &result = run.result;
+    m_window.ports->set_running_record({});
+    close_questions();
     set_buttons_enabled(true);
     if (m_action_button && m_focus_parked && m_window.window->focusWidget() == m_focus_parked)
         m_action_button->setFocus(Qt::OtherFocusReason);
@@ -312,6 +315,19 @@ void ActionControl::finished(const recorded::RunEnd &run)
     m_uploading = false;
     if (m_after_signal)
         stop_for_signal(0, std::exchange(m_after_signal, {}));
+}
+
+void ActionControl::close_questions()
+{
+    // Left open, a question would ask about an action that is over (a line
+    // lost under 「送信の一時停止」, say), its answer changing nothing.
+    for (const char *name : {"sendPaused", "closeConfirmation", "recalculateConfirmation"}) {
+        for (QMessageBox *question :
+             m_window.window->findChildren<QMessageBox *>(QLatin1String(name))) {
+            if (question->isVisible()) // one answered lingers until deleted
+                question->reject();
+        }
+    }
 }
 
 QString ActionControl::record_note(const recorded::RunEnd &end)

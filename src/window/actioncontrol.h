@@ -109,6 +109,8 @@ private:
     bool refused_by_device();
     void ask_held(int written);
     void finished(const recorded::RunEnd &end);
+    // The questions that were about the action that ended go with it.
+    void close_questions();
     void report_link_failure(const rwlink::ActionResult &result);
     // A note for the result line: the difference said before, and the
     // record when it could not be written.

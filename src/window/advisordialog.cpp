@@ -83,21 +83,21 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
     QFont bold = m_summary->font();
     bold.setBold(true);
     m_summary->setFont(bold);
-    auto *note = new QLabel(q(driver_switch_note()), this);
+    auto *note = new QLabel(core_text(driver_switch_note()), this);
     note->setObjectName(QStringLiteral("advisorDriverNote"));
     note->setWordWrap(true);
 
     auto *tables = new QHBoxLayout;
     for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
         auto *column = new QVBoxLayout;
-        column->addWidget(new QLabel(q(axis_name(axis)), this));
+        column->addWidget(new QLabel(core_text(axis_name(axis)), this));
         column->addWidget(ranking_table(axis));
         tables->addLayout(column, axis == calc::Axis::Ra ? 3 : 2);
     }
     // After the tables, so the dialog opens with the focus on a table and
     // Return takes 閉じる.
     auto *tolerance_row = tolerance_controls();
-    auto *cut_note = new QLabel(q(cut_explanation()), this);
+    auto *cut_note = new QLabel(core_text(cut_explanation()), this);
     cut_note->setObjectName(QStringLiteral("advisorCutNote"));
     cut_note->setWordWrap(true);
 
@@ -105,8 +105,8 @@ AdvisorDialog::AdvisorDialog(const AdvisorSetting &current, QWidget *parent)
 
     m_chart_axis = new QComboBox(this);
     m_chart_axis->setObjectName(QStringLiteral("advisorChartAxis"));
-    m_chart_axis->addItem(q(axis_name(calc::Axis::Ra)));
-    m_chart_axis->addItem(q(axis_name(calc::Axis::Dec)));
+    m_chart_axis->addItem(core_text(axis_name(calc::Axis::Ra)));
+    m_chart_axis->addItem(core_text(axis_name(calc::Axis::Dec)));
     connect(m_chart_axis, &QComboBox::currentIndexChanged, this,
             [this](int index) { show_chart_axis(index == 0 ? calc::Axis::Ra : calc::Axis::Dec); });
     auto *chart_head = new QHBoxLayout;
@@ -232,13 +232,13 @@ QTableWidget *AdvisorDialog::ranking_table(calc::Axis axis)
                             QStringLiteral("2倍まで最大 ppm")};
     if (ra) {
         for (int k = 0; k < calc::kRateCount; ++k)
-            headings << q(rate_name(k)) + QStringLiteral(" ppm");
+            headings << core_text(rate_name(k)) + QStringLiteral(" ppm");
     }
     const auto rows = static_cast<int>(kAdvisedCount);
     auto *table = new QTableWidget(rows, headings.size(), this);
     table->setObjectName(ra ? QStringLiteral("advisorRaTable") : QStringLiteral("advisorDecTable"));
     table->setHorizontalHeaderLabels(headings);
-    table->horizontalHeaderItem(kStandingColumn)->setToolTip(q(cut_explanation()));
+    table->horizontalHeaderItem(kStandingColumn)->setToolTip(core_text(cut_explanation()));
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -256,8 +256,8 @@ void AdvisorDialog::fill_table(calc::Axis axis)
     table->clearSelection();
     for (int r = 0; r < table->rowCount(); ++r) {
         const calc::Candidate &c = ranked[static_cast<std::size_t>(r)];
-        QStringList cells = {QString::number(r + 1),       q(clock_caption(c.base_clock)),
-                             QString::number(c.microstep), q(standing_name(c.standing)),
+        QStringList cells = {QString::number(r + 1),       core_text(clock_caption(c.base_clock)),
+                             QString::number(c.microstep), core_text(standing_name(c.standing)),
                              ppm_text(c.sidereal_ppm),     ppm_text(c.sidereal_drift),
                              ppm_text(c.worst_ppm_to_2x)};
         for (int k = 0; ra && k < calc::kRateCount; ++k)
@@ -273,8 +273,9 @@ void AdvisorDialog::fill_table(calc::Axis axis)
             font.setBold(in_use);
             item->setFont(font);
             if (col == kStandingColumn)
-                item->setToolTip(c.cut ? q(cut_explanation())
-                                       : q(standing_heading(c.standing, m_advice, c.base_clock)));
+                item->setToolTip(
+                    c.cut ? core_text(cut_explanation())
+                          : core_text(standing_heading(c.standing, m_advice, c.base_clock)));
             table->setItem(r, col, item);
         }
         // The setting in use is the selected row: the style draws it in the
@@ -289,8 +290,8 @@ void AdvisorDialog::fill_table(calc::Axis axis)
 // and 適用 only when it would change something that can run.
 void AdvisorDialog::show_advice()
 {
-    m_summary->setText(q(advice_summary(m_advice)));
-    m_rule->setText(q(tolerance_rule(m_advice.tolerance)));
+    m_summary->setText(core_text(advice_summary(m_advice)));
+    m_rule->setText(core_text(tolerance_rule(m_advice.tolerance)));
     fill_table(calc::Axis::Ra);
     fill_table(calc::Axis::Dec);
     show_chart_axis(m_chart_axis->currentIndex() == 0 ? calc::Axis::Ra : calc::Axis::Dec);
@@ -312,10 +313,10 @@ void AdvisorDialog::show_chart_axis(calc::Axis axis)
     fill(m_current_series, now);
     fill(m_recommended_series, *best);
     m_current_series->setName(QStringLiteral("今の設定 (%1, %2)")
-                                  .arg(q(clock_caption(now.base_clock)))
+                                  .arg(core_text(clock_caption(now.base_clock)))
                                   .arg(now.microstep));
     m_recommended_series->setName(QStringLiteral("推奨 (%1, %2)")
-                                      .arg(q(clock_caption(best->base_clock)))
+                                      .arg(core_text(clock_caption(best->base_clock)))
                                       .arg(best->microstep));
 
     // Whole decades around every point.
@@ -329,7 +330,7 @@ void AdvisorDialog::show_chart_axis(calc::Axis axis)
     }
     m_ppm_axis->setRange(std::pow(10.0, std::floor(std::log10(low))),
                          std::pow(10.0, std::ceil(std::log10(high))));
-    m_chart->setTitle(QStringLiteral("%1: 行ごとの誤差").arg(q(axis_name(axis))));
+    m_chart->setTitle(QStringLiteral("%1: 行ごとの誤差").arg(core_text(axis_name(axis))));
 }
 
 // A chart keeps the colours it was given; the window's palette (day or

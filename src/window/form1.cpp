@@ -335,7 +335,7 @@ bool Form1::calculate()
     const calc::CalcResult result = calc::calculate(input);
     if (const auto *failure = std::get_if<calc::CalcFailure>(&result)) {
         show_warning(this, QStringLiteral("calculationFailure"), QStringLiteral("計算できません"),
-                     q(failure_message(*failure)) +
+                     core_text(failure_message(*failure)) +
                          QStringLiteral("\n\n表示中の値は変更していません。"));
         return false;
     }
@@ -357,17 +357,17 @@ void Form1::show_results(const calc::CalcOutput &out)
     for (const calc::Axis axis : {calc::Axis::Ra, calc::Axis::Dec}) {
         const AxisBoxes b = boxes(axis);
         const calc::AxisOutput &o = output_of(out, axis);
-        b.total->setText(q(o.total));
-        b.reference->setText(q(o.reference));
+        b.total->setText(core_text(o.total));
+        b.reference->setText(core_text(o.reference));
         for (int k = 0; k < kRows; ++k) {
-            b.decimal[k]->setText(q(o.decimal_rows[k]));
-            b.hex[k]->setText(q(o.hex_rows[k]));
+            b.decimal[k]->setText(core_text(o.decimal_rows[k]));
+            b.hex[k]->setText(core_text(o.hex_rows[k]));
         }
-        b.total_hex->setText(q(o.total_hex));
+        b.total_hex->setText(core_text(o.total_hex));
     }
     for (int k = 0; k < calc::kRateCount; ++k) {
-        Text7[kRows + k]->setText(q(out.rates[k].decimal));
-        Text8[kRows + k]->setText(q(out.rates[k].hex));
+        Text7[kRows + k]->setText(core_text(out.rates[k].decimal));
+        Text8[kRows + k]->setText(core_text(out.rates[k].hex));
     }
 }
 
@@ -436,7 +436,7 @@ void Form1::send_rate(int box)
                                                          return std::vector{value};
                                                      });
                                                  }),
-                             q(entry_name(box)), button, false);
+                             core_text(entry_name(box)), button, false);
         },
         [this, box] { send_rate(box); });
 }
@@ -455,7 +455,7 @@ void Form1::send_total(calc::Axis axis)
         return;
     }
     m_actions->check_then(
-        {m_send.total(axis, q(*digits))}, {rwlink::total_body(axis, q(*digits))},
+        {m_send.total(axis, core_text(*digits))}, {rwlink::total_body(axis, core_text(*digits))},
         [this, axis, decimal, hex, button] {
             auto action = rwlink::total_action(
                 axis, decimal->text(), [hex](const QString &text) { hex->setText(text); },

@@ -50,11 +50,13 @@ QProgressBar *progress_bar(QWidget *parent, const QString &name, int top)
 
 void Form1::build_drive_train_block()
 {
-    const QString kHeadings[7] = {
-        q(part_name(calc::kWorm)),      q(part_name(calc::kIntermediateGear)),
-        q(part_name(calc::kMotor)),     q(part_name(calc::kReductionGear)),
-        q(part_name(calc::kMicrostep)), QStringLiteral("総ステップ数"),
-        QStringLiteral("基準周波数")};
+    const QString kHeadings[7] = {core_text(part_name(calc::kWorm)),
+                                  core_text(part_name(calc::kIntermediateGear)),
+                                  core_text(part_name(calc::kMotor)),
+                                  core_text(part_name(calc::kReductionGear)),
+                                  core_text(part_name(calc::kMicrostep)),
+                                  QStringLiteral("総ステップ数"),
+                                  QStringLiteral("基準周波数")};
     static constexpr int kHeadingLeft[7] = {840, 1800, 2760, 3600, 4560, 5640, 6960};
     for (int i = 0; i < 7; ++i) {
         Label5[i] = make<QLabel>(this, indexed("Label5", i));
@@ -68,9 +70,9 @@ void Form1::build_drive_train_block()
     static constexpr int kInputLeft[5] = {840, 1800, 2760, 3720, 4680};
     for (int i = 0; i < 5; ++i) {
         Text1[i] = text_box(this, indexed("Text1", i), kInputLeft[i], 240, 615, 375,
-                            q(calc::kDefaultRa[i]));
+                            core_text(calc::kDefaultRa[i]));
         Text4[i] = text_box(this, indexed("Text4", i), kInputLeft[i], 720, 615, 375,
-                            q(calc::kDefaultDec[i]));
+                            core_text(calc::kDefaultDec[i]));
     }
     static constexpr int kTimesLeft[4] = {1560, 2520, 3480, 4440};
     for (int i = 0; i < 4; ++i) {
@@ -98,9 +100,12 @@ void Form1::build_command_band()
 {
     Command2 =
         button(this, QStringLiteral("Command2"), 8760, 1200, 735, 375, QStringLiteral("送信"));
-    Command3 = button(this, QStringLiteral("Command3"), 120, 1320, 615, 300, q(rate_name(0)));
-    Command4 = button(this, QStringLiteral("Command4"), 2520, 1320, 615, 300, q(rate_name(1)));
-    Command5 = button(this, QStringLiteral("Command5"), 5040, 1320, 855, 300, q(rate_name(2)));
+    Command3 =
+        button(this, QStringLiteral("Command3"), 120, 1320, 615, 300, core_text(rate_name(0)));
+    Command4 =
+        button(this, QStringLiteral("Command4"), 2520, 1320, 615, 300, core_text(rate_name(1)));
+    Command5 =
+        button(this, QStringLiteral("Command5"), 5040, 1320, 855, 300, core_text(rate_name(2)));
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     Command2->setToolTip(QStringLiteral("計算した表をコントローラーへ送信します (Ctrl+Return)"));
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
@@ -140,10 +145,10 @@ void Form1::build_command_band()
     m_option1_group = new QButtonGroup(this);
     m_option1_group->setExclusive(true);
     Option1[0] = make<QRadioButton>(Picture1, indexed("Option1", 0));
-    Option1[0]->setText(q(clock_caption(calc::kClock2MHz)));
+    Option1[0]->setText(core_text(clock_caption(calc::kClock2MHz)));
     place(Option1[0], 0, 120, 855, 255);
     Option1[1] = make<QRadioButton>(Picture1, indexed("Option1", 1));
-    Option1[1]->setText(q(clock_caption(calc::kClock250kHz)));
+    Option1[1]->setText(core_text(clock_caption(calc::kClock250kHz)));
     place(Option1[1], 960, 120, 1095, 255);
     for (int i = 0; i < 2; ++i) {
         m_option1_group->addButton(Option1[i], i);

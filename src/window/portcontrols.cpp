@@ -20,6 +20,19 @@
 
 namespace app {
 
+namespace {
+
+// The record as the window reads it: lines that contradict themselves are
+// passed over and counted, as a torn one is.
+files::RecordsRead read_record()
+{
+    files::RecordsRead read = files::read_records(files::record_path());
+    recorded::pass_over_unsound(read);
+    return read;
+}
+
+} // namespace
+
 PortControls::PortControls(QWidget *window, PortCombo *combo, QToolButton *settings_button,
                            StatusLine *status, rwlink::Devices devices)
     : QObject(window), m_window(window), m_combo(combo), m_button(settings_button),
@@ -148,7 +161,7 @@ void PortControls::open_dialog()
 recorded::Holds PortControls::device_holds() const
 {
     const QString device = m_settings.mapping(in_use()).device;
-    return recorded::holds_of(files::read_records(files::record_path()).records,
+    return recorded::holds_of(recorded::without_running(read_record().records, m_running_record),
                               {device, m_settings.map().stable_name(device)});
 }
 
@@ -159,8 +172,8 @@ void PortControls::open_record()
         return;
     }
     const QString device = m_settings.mapping(in_use()).device;
-    auto *dialog = new RecordDialog(files::read_records(files::record_path()),
-                                    {device, m_settings.map().stable_name(device)}, m_window);
+    auto *dialog = new RecordDialog(read_record(), {device, m_settings.map().stable_name(device)},
+                                    m_running_record, m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

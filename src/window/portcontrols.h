@@ -45,6 +45,9 @@ public:
     // What the device of the port in use holds by the send record.
     recorded::Holds device_holds() const;
     void open_record(); // 「送信記録」, or raises it when open
+    // The record of the window's own action while it runs (empty: none
+    // runs): its line still says incomplete, yet it is no run that died.
+    void set_running_record(const QString &id) { m_running_record = id; }
 
     // The window's own action, at the end of the port box's menu.
     void add_to_menus(QAction *action);
@@ -67,6 +70,7 @@ private:
     PortSettings m_settings;
     rwlink::SerialLink m_link;
     QAction *m_window_action = nullptr;
+    QString m_running_record;
     bool m_typing = false; // typed text committed in the box: not a pick
 };
 

@@ -19,7 +19,7 @@
 namespace app {
 
 RecordDialog::RecordDialog(const files::RecordsRead &read, const QStringList &device_names,
-                           QWidget *parent)
+                           const QString &running_id, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("recordDialog"));
@@ -37,18 +37,23 @@ RecordDialog::RecordDialog(const files::RecordsRead &read, const QStringList &de
                            QStringLiteral("理由")});
     for (qsizetype i = read.records.size(); i-- > 0;) { // newest first
         const files::SendRecord &record = read.records.at(i);
+        const bool running = !running_id.isEmpty() && record.id == running_id;
         auto *item = new QTreeWidgetItem(
             list, {record.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                    record.port, QDir::toNativeSeparators(record.device),
-                   record_result_name(record.result),
-                   QStringLiteral("%1 / %2").arg(record.sent()).arg(record.planned),
-                   record.mount_name, record_reason_text(record)});
+                   running ? kRecordRunningName : record_result_name(record.result),
+                   // What went out so far is the runner's to know until the end.
+                   QStringLiteral("%1 / %2")
+                       .arg(running ? QStringLiteral("…") : QString::number(record.sent()))
+                       .arg(record.planned),
+                   record.mount_name, running ? QString() : record_reason_text(record)});
         // The commands themselves, for whoever must know what went out.
         item->setToolTip(0, record.commands.join(QLatin1Char(' ')));
     }
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
-    const recorded::Holds held = recorded::holds_of(read.records, device_names);
+    const recorded::Holds held =
+        recorded::holds_of(recorded::without_running(read.records, running_id), device_names);
     auto *holds = new QPlainTextEdit(this);
     holds->setObjectName(QStringLiteral("holdsView"));
     holds->setReadOnly(true);

@@ -18,8 +18,10 @@ class RecordDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // device_names: the device in use, and its stable name.
-    RecordDialog(const files::RecordsRead &read, const QStringList &device_names, QWidget *parent);
+    // device_names: the device in use, and its stable name; running_id: the
+    // record of the window's action still running, shown as such.
+    RecordDialog(const files::RecordsRead &read, const QStringList &device_names,
+                 const QString &running_id, QWidget *parent);
 };
 
 } // namespace app

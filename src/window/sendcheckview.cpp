@@ -2,6 +2,7 @@
 
 #include "accuracytext.h"
 #include "commands.h"
+#include "names.h"
 
 #include <QStringList>
 
@@ -38,7 +39,7 @@ std::vector<SendIssue> send_issues(const std::vector<ValueToSend> &values,
 QString confirmed_key(const SendIssue &issue)
 {
     return issue.value.place + QChar(0x1F) + QString::fromLatin1(calc::problem_key(issue.problem)) +
-           QChar(0x1F) + QString::fromStdString(issue.check.sent);
+           QChar(0x1F) + core_text(issue.check.sent);
 }
 
 } // namespace app

@@ -41,7 +41,7 @@ void SendValues::mark_entry(calc::Axis axis, int index) const
     const AxisBoxes b = m_boxes(axis);
     const calc::EntryAccuracy measured = calc::entry_accuracy(
         m_base_clock, train_of(*m_input, axis), axis, index, b.hex[index]->text().toStdString());
-    const QString accuracy = q(accuracy_tooltip(measured));
+    const QString accuracy = core_text(accuracy_tooltip(measured));
     const auto issue = check_send(entry(axis, index), clock());
     mark(b.hex[index], issue, accuracy);
     mark(b.decimal[index], issue, accuracy);
@@ -52,7 +52,7 @@ void SendValues::mark_total(calc::Axis axis) const
     if (!m_input)
         return;
     const AxisBoxes b = m_boxes(axis);
-    const QString resolution = q(
+    const QString resolution = core_text(
         resolution_tooltip(calc::axis_accuracy(m_base_clock, train_of(*m_input, axis), axis, {})));
     const auto issue = check_send(total(axis, b.total_hex->text()), clock());
     mark(b.total, issue, resolution);
@@ -87,7 +87,7 @@ ValueToSend SendValues::entry(calc::Axis axis, int index) const
 {
     const AxisBoxes b = m_boxes(axis);
     ValueToSend value;
-    value.place = q(axis_name(axis) + " " + entry_name(index));
+    value.place = core_text(axis_name(axis) + " " + entry_name(index));
     value.kind = index < calc::kTableRows ? calc::ValueKind::Row : calc::ValueKind::Rate;
     value.text = b.hex[index]->text();
     value.decimal_text = b.decimal[index]->text();
@@ -96,7 +96,7 @@ ValueToSend SendValues::entry(calc::Axis axis, int index) const
         const std::string &put = index < calc::kTableRows
                                      ? out.hex_rows[index]
                                      : m_output->rates[index - calc::kTableRows].hex;
-        value.train_changed = value.text == q(put);
+        value.train_changed = value.text == core_text(put);
     }
     return value;
 }
@@ -104,14 +104,15 @@ ValueToSend SendValues::entry(calc::Axis axis, int index) const
 ValueToSend SendValues::total(calc::Axis axis, const QString &hex_text) const
 {
     ValueToSend value;
-    value.place = q(axis_name(axis)) + QStringLiteral(" 総ステップ数");
+    value.place = core_text(axis_name(axis)) + QStringLiteral(" 総ステップ数");
     value.kind = calc::ValueKind::Total;
     value.text = hex_text;
     value.decimal_text = m_boxes(axis).total->text();
     value.follows_clock = false;
     if (m_output && train_changed(axis)) {
         const calc::AxisOutput &out = output_of(*m_output, axis);
-        value.train_changed = value.decimal_text == q(out.total) && hex_text == q(out.total_hex);
+        value.train_changed =
+            value.decimal_text == core_text(out.total) && hex_text == core_text(out.total_hex);
     }
     return value;
 }

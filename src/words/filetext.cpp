@@ -39,6 +39,30 @@ QString value_fault_text(const files::MountError &error)
     return QStringLiteral("閉じる引用符 (\") がありません");
 }
 
+QString seconds_text(std::chrono::milliseconds time)
+{
+    return QString::number(std::chrono::duration<double>(time).count(), 'f', 1);
+}
+
+// Who kept a store's lock, and how: alone for the whole wait, or in turn
+// with others until the wait as a whole ran out.
+QString locked_text(const files::LockHolder &holder)
+{
+    if (holder.held < files::kLockWait)
+        return QStringLiteral("ほかの rw7300-speedtable が次々に変更していて (%1 回交代)、"
+                              "%2 秒待っても順番が来ません。しばらくしてからやり直してください")
+            .arg(holder.turns)
+            .arg(seconds_text(holder.waited));
+    QString who = QStringLiteral("ほかの rw7300-speedtable");
+    if (holder.pid != 0 && holder.host.isEmpty())
+        who += QStringLiteral(" (プロセス %1)").arg(holder.pid);
+    else if (holder.pid != 0)
+        who += QStringLiteral(" (%1 のプロセス %2)").arg(holder.host).arg(holder.pid);
+    return QStringLiteral("%1 が %2 秒間変更したまま終わりません。"
+                          "しばらくしてからやり直してください")
+        .arg(who, seconds_text(holder.held));
+}
+
 } // namespace
 
 QString mount_fault_text(const files::MountError &error)
@@ -124,9 +148,7 @@ QString write_failure_text(const files::WriteOutcome &outcome)
     case WriteFault::TooLarge:
         return QStringLiteral("このプログラムのファイルにしては大きすぎるため、書き換えません");
     case WriteFault::Locked:
-        return QStringLiteral("ほかの rw7300-speedtable が %1 秒以上変更中です。"
-                              "しばらくしてからやり直してください")
-            .arg(std::chrono::duration<double>(files::kLockWait).count());
+        return locked_text(outcome.holder);
     case WriteFault::NoFolder:
         return QStringLiteral("保存先のフォルダーを作れません: %1")
             .arg(system_reason_text(outcome.system_error, outcome.error));

@@ -14,7 +14,7 @@
 namespace app {
 
 // The core's UTF-8 text as the window and the command line show it.
-inline QString q(const std::string &text)
+inline QString core_text(const std::string &text)
 {
     return QString::fromStdString(text);
 }

@@ -181,13 +181,14 @@ QString setup_change_text(const std::vector<recorded::SetupChange> &changes)
         if (change.axis) {
             microstep = true;
             parts << QStringLiteral("%1 %2 %3 → %4")
-                         .arg(q(axis_name(*change.axis)), q(part_name(calc::kMicrostep)))
+                         .arg(core_text(axis_name(*change.axis)),
+                              core_text(part_name(calc::kMicrostep)))
                          .arg(change.held)
                          .arg(change.now);
         } else {
             parts << QStringLiteral("基本クロック %1 → %2")
-                         .arg(q(clock_caption(static_cast<std::int32_t>(change.held))),
-                              q(clock_caption(static_cast<std::int32_t>(change.now))));
+                         .arg(core_text(clock_caption(static_cast<std::int32_t>(change.held))),
+                              core_text(clock_caption(static_cast<std::int32_t>(change.now))));
         }
     }
     return QStringLiteral("前回の送信と設定が違います: %1%2。")
@@ -196,18 +197,29 @@ QString setup_change_text(const std::vector<recorded::SetupChange> &changes)
                        : QString());
 }
 
+QString signal_name(int signal_number)
+{
+    switch (signal_number) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+#ifdef SIGHUP
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+#endif
+    default:
+        return {};
+    }
+}
+
 namespace {
 
 QString signal_text(int signal_number)
 {
-    const char *name = signal_number == SIGINT    ? "SIGINT"
-                       : signal_number == SIGTERM ? "SIGTERM"
-#ifdef SIGHUP
-                       : signal_number == SIGHUP ? "SIGHUP"
-#endif
-                                                 : nullptr;
-    return name ? QStringLiteral("%1 (%2)").arg(QLatin1String(name)).arg(signal_number)
-                : QStringLiteral("シグナル %1").arg(signal_number);
+    const QString name = signal_name(signal_number);
+    return !name.isEmpty() ? QStringLiteral("%1 (%2)").arg(name).arg(signal_number)
+                           : QStringLiteral("シグナル %1").arg(signal_number);
 }
 
 QString errno_text(int system_error)

@@ -20,6 +20,8 @@ QString visible_text(const QString &text);
 
 // "送信完了", "中止", "停止", "失敗", "途中で途絶".
 QString record_result_name(files::SendRecord::Result result);
+// In place of the result of the window's own action while it runs.
+inline const QString kRecordRunningName = QStringLiteral("送信中");
 
 // "12/07 21:14 送信完了 109 個 (EM-200)"; a partial one "中止 40 / 109 個".
 QString record_summary(const files::SendRecord &record);
@@ -50,6 +52,9 @@ QString difference_text(const recorded::Holds &holds, const recorded::Difference
 // 基本クロック 2 MHz → 250 kHz (…ドライバーのスイッチ…)。"; empty when
 // nothing changed.
 QString setup_change_text(const std::vector<recorded::SetupChange> &changes);
+
+// "SIGINT", "SIGTERM" or "SIGHUP" by its number; empty for any other.
+QString signal_name(int signal_number);
 
 // Why a record's action ended: an older line's own reason as it is, else
 // its stop cause in words; empty for one that completed.

@@ -22,7 +22,7 @@ int field_width(calc::ValueKind kind)
 
 QString clock_name(std::int32_t clock)
 {
-    return QString::fromStdString(clock_caption(clock));
+    return core_text(clock_caption(clock));
 }
 
 // A place and its value as the operator typed it, spaces shown.
@@ -143,7 +143,7 @@ std::string send_problem_summary(calc::Axis axis, int place, const calc::SendChe
 
 QString problem_text(const SendIssue &issue, const CalculatedClock &clock)
 {
-    const QString sent = QString::fromStdString(issue.check.sent);
+    const QString sent = core_text(issue.check.sent);
     const bool total = issue.value.kind == calc::ValueKind::Total;
     switch (issue.problem) {
     case calc::SendProblem::BreaksFrame:
@@ -179,8 +179,7 @@ QString problem_text(const SendIssue &issue, const CalculatedClock &clock)
         if (issue.value.train_changed)
             return QStringLiteral("計算した後で駆動系 (%1〜%2) の値が変わりました。"
                                   "この値は前の駆動系のものです。「計算」を押し直してください。")
-                .arg(QString::fromStdString(part_name(calc::kWorm)),
-                     QString::fromStdString(part_name(calc::kMicrostep)));
+                .arg(core_text(part_name(calc::kWorm)), core_text(part_name(calc::kMicrostep)));
         return QStringLiteral("基本クロックが計算したとき (%1) と違います (いまは %2)。"
                               "「計算」を押し直してください。")
             .arg(clock_name(*clock.calculated), clock_name(clock.selected));

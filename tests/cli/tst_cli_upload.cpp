@@ -83,12 +83,13 @@ QString port_lock_file(const QString &path)
     return {};
 }
 
-// Reads the line until count frames have come, or two seconds of silence.
+// Reads the line until count frames have come, or half a minute of silence
+// (a window starting under emulation).
 QByteArray read_frames(int master, int count)
 {
     QByteArray bytes;
     pollfd fd{master, POLLIN, 0};
-    while (bytes.count('#') < qsizetype{2} * count && ::poll(&fd, 1, 2000) > 0) {
+    while (bytes.count('#') < qsizetype{2} * count && ::poll(&fd, 1, 30000) > 0) {
         char chunk[256];
         const ssize_t n = ::read(master, chunk, sizeof chunk);
         if (n <= 0)
@@ -450,26 +451,45 @@ void tst_CliUpload::stoppedBySignal_data()
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("name");
-    QTest::newRow("Ctrl-C") << int(SIGINT) << 130 << "SIGINT";
-    QTest::newRow("terminated") << int(SIGTERM) << 143 << "SIGTERM";
-    QTest::newRow("hung up") << int(SIGHUP) << 129 << "SIGHUP";
-    QTest::newRow("killed: no handler") << int(SIGKILL) << -1 << "SIGKILL";
+    QTest::addColumn<bool>("window"); // the upload started in the window
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130 << "SIGINT" << false;
+    QTest::newRow("terminated") << int(SIGTERM) << 143 << "SIGTERM" << false;
+    QTest::newRow("hung up") << int(SIGHUP) << 129 << "SIGHUP" << false;
+    QTest::newRow("killed: no handler") << int(SIGKILL) << -1 << "SIGKILL" << false;
+    QTest::newRow("window terminated") << int(SIGTERM) << 143 << "SIGTERM" << true;
 }
 
 // A signal during an upload at the real pace: the frame being written is
-// finished, the count of what went out is said, the port and its lock file
-// are released, and the status is the shell's for that signal.
+// finished, the count of what went out is said (by the command line), the
+// port and its lock file are released, the record names the signal, and the
+// status is the shell's for that signal. The window's upload the same, the
+// program started as it is and its buttons pressed by a plugin inside it.
 void tst_CliUpload::stoppedBySignal()
 {
     QFETCH(int, signalNumber);
     QFETCH(int, exitCode);
     QFETCH(QString, name);
+    QFETCH(bool, window);
     PtyLine line(kPort);
     QVERIFY(line.ok());
     QProcess process;
-    process.setProcessEnvironment(child_environment());
-    start_program(process, QStringLiteral(SPEEDTABLE_EXE),
-                  {"--calculate", "--json", "--upload", line.path()});
+    QProcessEnvironment environment = child_environment();
+    QString program = QStringLiteral(SPEEDTABLE_EXE);
+    QStringList arguments{"--calculate", "--json", "--upload", line.path()};
+    const QTemporaryDir beside; // the window writes its files beside the program
+    if (window) {
+        program = beside.filePath(QStringLiteral("rw7300-speedtable"));
+        QVERIFY(QFile::copy(QStringLiteral(SPEEDTABLE_EXE), program));
+        arguments.clear();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(OPERATOR_PLUGINS));
+        environment.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"),
+                           QStringLiteral("rw7300operator"));
+        for (int n = 1; n <= 20; ++n) // whatever port it starts with
+            environment.insert(QStringLiteral("RW7300_COM%1").arg(n), line.path());
+    }
+    process.setProcessEnvironment(environment);
+    start_program(process, program, arguments);
     QVERIFY(process.waitForStarted());
     QByteArray bytes = read_frames(line.master(), 3);
     QVERIFY2(bytes.count('#') >= 6, bytes);
@@ -495,8 +515,9 @@ void tst_CliUpload::stoppedBySignal()
     QVERIFY(sent.size() >= 3 && sent.size() < 109);
     QCOMPARE(sent, default_upload().mid(0, sent.size())); // whole frames only
     const QString err = QString::fromUtf8(process.readAllStandardError());
-    QVERIFY2(err.contains(name + QStringLiteral(" を受けて送信を止めました")) &&
-                 err.contains(QStringLiteral("送信済みのコマンド: %1 個 / 109").arg(sent.size())),
+    QVERIFY2(window ||
+                 (err.contains(name + QStringLiteral(" を受けて送信を止めました")) &&
+                  err.contains(QStringLiteral("送信済みのコマンド: %1 個 / 109").arg(sent.size()))),
              qPrintable(err));
     QVERIFY2(!QFileInfo::exists(lock), qPrintable(lock));
 
@@ -602,8 +623,11 @@ void tst_CliUpload::history_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("readable");
     QTest::addColumn<QStringList>("printed"); // in this order on stdout
-    QTest::newRow("JSON, newest first") << QStringList{"--history", "--json"} << true
-                                        << QStringList{R"("planned":3)", R"("planned":109)"};
+    QTest::newRow("JSON, newest first, the stop by kind")
+        << QStringList{"--history", "--json"} << true
+        << QStringList{R"("planned":3)", R"("stop":{"cause":"signal","signal":2})",
+                       R"("stop":{"cause":"open_failed","errno":2})", R"("planned":109)",
+                       R"("stop":{"cause":"none"})"};
     QTest::newRow("a rate stopped after a whole upload: a mix")
         << QStringList{"--holds", "/dev/ttyRW"} << true
         << QStringList{"注意: コントローラーの値は混在しています。--calculate --upload"};
@@ -626,10 +650,18 @@ void tst_CliUpload::history()
     r.commands = default_upload();
     r.planned = 109;
     r.mount_name = QStringLiteral("\x1b]0;x\x07\x1b[2JEM\n200\u009b"); // a title, a cleared screen
+    r.stop = files::StopReason{};
     QVERIFY(readable ? files::append_record(record_file(), r).ok : QDir().mkpath(record_file()));
+    files::SendRecord missing = r; // no such device
+    missing.device.clear();
+    missing.commands.clear();
+    missing.result = files::SendRecord::Result::Failed;
+    missing.stop = files::StopReason{files::StopReason::Cause::OpenFailed, ENOENT, 0};
+    QCOMPARE(files::append_record(record_file(), missing).ok, readable);
     r.commands = QStringList{"&RA052BF2"};
     r.planned = 3;
     r.result = files::SendRecord::Result::Cancelled;
+    r.stop = files::StopReason{files::StopReason::Cause::Signal, 0, SIGINT};
     QCOMPARE(files::append_record(record_file(), r).ok, readable);
     QTemporaryDir dir;
     Captured run(dir);

@@ -1,8 +1,10 @@
 // The send record: its lines read back as written, torn and foreign lines
-// passed over, appends from two processes at once, the size bound exactly
-// at its limit, files it cannot write; and what a device holds by it.
+// passed over, appends from many processes at once (each locked, written
+// and synced, as their calls show), the size bound exactly at its limit,
+// files it cannot write; and what a device holds by it.
 
 #include "childprogram.h"
+#include "filebytes.h"
 #include "frame.h"
 #include "holds.h"
 #include "sendrecord.h"
@@ -16,6 +18,9 @@
 #include <QTest>
 
 #include <sys/stat.h>
+
+#include <memory>
+#include <vector>
 
 using files::SendRecord;
 
@@ -88,15 +93,46 @@ QByteArray file_of(qint64 size)
     return bytes;
 }
 
-bool write_file(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
-}
-
 QString helper()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/write_helper");
+}
+
+// The child's writes, syncs and unlinks logged to log (tracecalls.cpp).
+void traced(QProcess &p, const QString &log)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("RW7300_TRACE", log);
+    // An emulator takes the guest's environment from its own variable.
+    env.insert(emulator_words().isEmpty() ? "LD_PRELOAD" : "QEMU_SET_ENV",
+               (emulator_words().isEmpty() ? "" : "LD_PRELOAD=") + QStringLiteral(TRACECALLS));
+    // AddressSanitizer wants its runtime first; the logger only passes calls on.
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    p.setProcessEnvironment(env);
+}
+
+// Each append in the log as "L" (the lock taken), "W" (the record written),
+// "S" (synced), "U" (the lock let go), and whether each append's four calls
+// came from one process, back to back.
+std::pair<QString, bool> appends_in(const QByteArray &log)
+{
+    const QMap<QByteArray, QChar> kinds{{"write sends.jsonl.lock", 'L'},
+                                        {"write sends.jsonl", 'W'},
+                                        {"sync sends.jsonl", 'S'},
+                                        {"unlink sends.jsonl.lock", 'U'}};
+    QString calls;
+    QList<QByteArray> pids;
+    for (const QByteArray &line : log.split('\n')) {
+        const qsizetype space = line.indexOf(' ');
+        if (const QChar kind = kinds.value(line.mid(space + 1)); !kind.isNull()) {
+            calls += kind;
+            pids << line.left(space);
+        }
+    }
+    bool each_one_process = true;
+    for (qsizetype i = 0; i < pids.size(); i += 4)
+        each_one_process = each_one_process && pids.mid(i, 4) == QList<QByteArray>(4, pids.at(i));
+    return {calls, each_one_process};
 }
 
 // What holds says of the keys asked for: "-" for nothing held.
@@ -134,7 +170,8 @@ private slots:
     void unwritable_data();
     void unwritable();
     void fullDisk();
-    void twoProcessesAtOnce();
+    void processesAtOnce_data();
+    void processesAtOnce();
     void stateDirectory_data();
     void stateDirectory();
     void holds_data();
@@ -375,32 +412,61 @@ void tst_SendRecord::fullDisk()
     QCOMPARE(file.readAll(), one);
 }
 
-void tst_SendRecord::twoProcessesAtOnce()
+void tst_SendRecord::processesAtOnce_data()
 {
+    QTest::addColumn<int>("processes");
+    QTest::addColumn<int>("each");
+    QTest::addColumn<bool>("released"); // the lock held here is let go after a moment
+    QTest::newRow("two processes, 200 records each") << 2 << 200 << true;
+    QTest::newRow("40 processes, 3 records each") << 40 << 3 << true;
+    QTest::newRow("the lock kept here: given up, its holder named") << 1 << 1 << false;
+}
+
+void tst_SendRecord::processesAtOnce()
+{
+    QFETCH(int, processes);
+    QFETCH(int, each);
+    QFETCH(bool, released);
     QTemporaryDir dir;
     const QString path = dir.filePath("state/sends.jsonl");
-    constexpr int kEach = 200;
-    // Held here first: neither may write a byte until it is free.
+    // Held here first: none may write a byte until it is free.
     QVERIFY(QDir().mkpath(dir.filePath("state")));
     QLockFile held(path + ".lock");
     QVERIFY(held.tryLock(0));
-    QProcess a, b;
-    start_program(a, helper(), {"--append-records", path, QString::number(kEach), "A"});
-    start_program(b, helper(), {"--append-records", path, QString::number(kEach), "B"});
-    QVERIFY(!a.waitForFinished(150) && !QFileInfo(path).exists());
-    held.unlock();
-    QVERIFY(a.waitForFinished(60000) && b.waitForFinished(60000));
-    QVERIFY2(a.exitCode() == 0, a.readAllStandardOutput().constData());
-    QVERIFY2(b.exitCode() == 0, b.readAllStandardOutput().constData());
+    std::vector<std::unique_ptr<QProcess>> children;
+    for (int n = 0; n < processes; ++n) {
+        children.push_back(std::make_unique<QProcess>());
+        traced(*children.back(), dir.filePath("trace"));
+        start_program(*children.back(), helper(),
+                      {"--append-records", path, QString::number(each), QString::number(n)});
+    }
+    QVERIFY(!children.front()->waitForFinished(150) && !QFileInfo(path).exists());
+    if (released)
+        held.unlock();
+    QByteArray out;
+    for (const auto &child : children) {
+        QVERIFY(child->waitForFinished(60000));
+        out = child->readAllStandardOutput();
+        QVERIFY2(child->exitCode() == (released ? 0 : 1), out.constData());
+    }
+    const int appended = released ? processes * each : 0;
+    const auto [calls, each_one_process] = appends_in(read_all(dir.filePath("trace")));
+    QCOMPARE(calls, QString("LWSU").repeated(appended));
+    QVERIFY(each_one_process);
     const files::RecordsRead read = files::read_records(path);
     QCOMPARE(read.skipped, 0);
-    QMap<QString, int> next{{"A", 1}, {"B", 1}};
-    for (const SendRecord &r : read.records) {
-        QCOMPARE(r.planned, next[r.port]);
-        ++next[r.port];
+    QCOMPARE(read.records.size(), appended);
+    QMap<QString, int> next;
+    for (const SendRecord &r : read.records)
+        QCOMPARE(r.planned, ++next[r.port]);
+    if (!released) {
+        // "failed: FAULT PID HELD_MS TURNS …"
+        const QList<QByteArray> words = out.split(' ');
+        QCOMPARE(words.value(1).toInt(), int(files::WriteFault::Locked));
+        QCOMPARE(words.value(2).toLongLong(), QCoreApplication::applicationPid());
+        QVERIFY(words.value(3).toLongLong() >= files::kLockWait.count());
+        QCOMPARE(words.value(4).toInt(), 0);
     }
-    QCOMPARE(next.value("A"), kEach + 1);
-    QCOMPARE(next.value("B"), kEach + 1);
 }
 
 void tst_SendRecord::stateDirectory_data()

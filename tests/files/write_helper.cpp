@@ -5,7 +5,8 @@
 //        is killed, as a run stopped mid-change would leave it)
 //        write_helper --append-records RECORDS COUNT TAG (appends COUNT send
 //        records, port TAG, planned 1 … COUNT, as fast as it can)
-//        [FSIZE_LIMIT] (exit 1 at the first append that fails)
+//        [FSIZE_LIMIT] (exit 1 at the first append that fails, saying
+//        "failed: FAULT PID HELD_MS TURNS", the lock's holder when it is Locked)
 
 #include "atomicfile.h"
 #include "sendrecord.h"
@@ -53,7 +54,10 @@ int main(int argc, char *argv[])
             const files::WriteOutcome outcome =
                 files::append_record(QString::fromLocal8Bit(argv[2]), record);
             if (!outcome.ok) {
-                std::printf("failed: %d %s\n", int(outcome.fault), qPrintable(outcome.error));
+                const files::LockHolder &h = outcome.holder;
+                std::printf("failed: %d %lld %lld %d %s\n", int(outcome.fault), h.pid,
+                            static_cast<long long>(h.held.count()), h.turns,
+                            qPrintable(outcome.error));
                 return 1;
             }
         }

@@ -145,7 +145,7 @@ void tst_WindowRecord::cleanup()
 void tst_WindowRecord::actionLeavesRecord_data()
 {
     QTest::addColumn<QByteArray>("button");
-    QTest::addColumn<QString>("trouble"); // "cancel" or "hang up" at move 10, "missing"
+    QTest::addColumn<QString>("trouble"); // "cancel", "hang up" … at move 10, "missing"
     QTest::addColumn<SendRecord::Result>("result");
     QTest::addColumn<int>("planned");
     QTest::addColumn<QString>("cause"); // the record's stop cause
@@ -157,6 +157,10 @@ void tst_WindowRecord::actionLeavesRecord_data()
         << QByteArray("Command2") << "SIGTERM" << SendRecord::Result::Cancelled << 109 << "signal";
     QTest::newRow("upload failed: line lost") << QByteArray("Command2") << "hang up"
                                               << SendRecord::Result::Failed << 109 << "line_failed";
+    // RA × 1 calculated at move 10: the upload waits on 「送信の一時停止」.
+    QTest::newRow("upload failed: line lost under the question")
+        << QByteArray("Command2") << "hang up when held" << SendRecord::Result::Failed << 109
+        << "line_failed";
     QTest::newRow("upload failed: no device") << QByteArray("Command2") << "missing"
                                               << SendRecord::Result::Failed << 109 << "open_failed";
     QTest::newRow("solar rate") << QByteArray("Command3") << "" << SendRecord::Result::Done << 3
@@ -186,9 +190,21 @@ void tst_WindowRecord::actionLeavesRecord()
         } else if (trouble == "hang up") {
             *before_hang_up = m_line->read_all();
             m_line->hang_up();
+        } else if (trouble == "hang up when held") {
+            m_window->findChild<QLineEdit *>("Text1_4")->setText("1");
+            QTest::mouseClick(this->button("Command1"), Qt::LeftButton);
         }
     });
+    connect(
+        runner(), &rwlink::ActionRunner::held, this,
+        [this, before_hang_up] {
+            QVERIFY(shown("sendPaused"));
+            *before_hang_up = m_line->read_all();
+            m_line->hang_up();
+        },
+        Qt::QueuedConnection);
     QVERIFY(send(button.constData()));
+    QVERIFY(!shown("sendPaused")); // no question left over a dead line
     const QStringList sent = trouble == "missing"
                                  ? QStringList()
                                  : PtyLine::bodies(*before_hang_up + m_line->read_all());
@@ -214,6 +230,8 @@ void tst_WindowRecord::actionLeavesRecord()
     QVERIFY(r.started.isValid() && r.started <= r.ended);
     QVERIFY2(!result_line().contains(QStringLiteral("送信記録を書けません")),
              qPrintable(result_line()));
+    QCOMPARE(result_line().contains(QStringLiteral("送信できませんでした")),
+             result == SendRecord::Result::Failed);
 }
 
 void tst_WindowRecord::unwritableRecord_data()
@@ -252,11 +270,31 @@ void tst_WindowRecord::portLineNamesLastAction()
     QFETCH(bool, stopped);
     QFETCH(QString, last);
     QVERIFY2(!status_text().contains(QStringLiteral("前回")), qPrintable(status_text()));
-    m_time->set_on_move([this, stopped] {
+    SendRecord dead; // on another adapter, its program killed mid-upload
+    dead.id = QStringLiteral("dead");
+    dead.port = QStringLiteral("Com7");
+    dead.device = QStringLiteral("/dev/ttyUSB7");
+    dead.started = dead.ended = QDateTime::currentDateTime().addSecs(-60);
+    dead.planned = 109;
+    dead.result = SendRecord::Result::Incomplete;
+    QVERIFY(files::append_record(files::record_path(), dead).ok);
+    QStringList running; // 「送信記録」 during the upload: results, counts, a mix
+    m_time->set_on_move([this, stopped, &running] {
+        if (m_time->moves() == 5) {
+            QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
+            auto *dialog = m_window->findChild<QDialog *>("recordDialog");
+            auto *list = dialog->findChild<QTreeWidget *>("recordList");
+            for (int i = 0; i < list->topLevelItemCount(); ++i)
+                running << list->topLevelItem(i)->text(3) + ' ' + list->topLevelItem(i)->text(4);
+            running << QString::number(dialog->findChildren<QLabel *>("mixedLine").size());
+            dialog->reject();
+        }
         if (stopped && m_time->moves() == 10)
             runner()->cancel();
     });
     QVERIFY(send("Command2"));
+    // Its own record is no run that died, and leaves no mix while it runs.
+    QCOMPARE(running, (QStringList{"送信中 … / 109", "途中で途絶 0 / 109", "0"}));
     // At start-up, the line that names the port's device adds the last action.
     const ScopedEnv port(QByteArray("RW7300_COM1"), m_line->path().toLocal8Bit());
     m_window.reset();
@@ -354,6 +392,12 @@ void tst_WindowRecord::differenceBeforeSend()
 
 void tst_WindowRecord::dialogListsNewestFirst()
 {
+    SendRecord odd; // says it sent what no run of ours sends
+    odd.device = m_line->path();
+    odd.started = odd.ended = QDateTime::currentDateTime();
+    odd.commands = QStringList{"1#2:", "ZZZZ"};
+    odd.planned = 2;
+    QVERIFY(files::append_record(files::record_path(), odd).ok);
     QVERIFY(send("Command2"));
     QVERIFY(send("Command5")); // King's rate into RA entry 05
     QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
@@ -361,6 +405,8 @@ void tst_WindowRecord::dialogListsNewestFirst()
     QTRY_VERIFY((dialog = m_window->findChild<QDialog *>("recordDialog")) && dialog->isVisible());
     auto *list = dialog->findChild<QTreeWidget *>("recordList");
     QCOMPARE(list->topLevelItemCount(), 2);
+    const QString heading = dialog->findChild<QLabel *>("recordHeading")->text();
+    QVERIFY2(heading.contains(QStringLiteral("記録として読めない 1 行")), qPrintable(heading));
     QCOMPARE(list->topLevelItem(0)->text(4), QStringLiteral("3 / 3"));
     QCOMPARE(list->topLevelItem(1)->text(4), QStringLiteral("109 / 109"));
     QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("送信完了"));

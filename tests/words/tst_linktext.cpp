@@ -11,6 +11,8 @@
 
 using rwlink::LinkFailure;
 
+Q_DECLARE_METATYPE(files::WriteOutcome)
+
 class tst_LinkText : public QObject {
     Q_OBJECT
 
@@ -164,31 +166,43 @@ void tst_LinkText::totalOutOfRange()
 
 void tst_LinkText::fileReasons_data()
 {
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("reason"); // what the system or Qt said
+    QTest::addColumn<files::WriteOutcome>("outcome");
     QTest::addColumn<QString>("expected");
+    // What the system or Qt said, with the number it gave.
+    const auto said = [](int error, const QString &reason) {
+        return files::WriteOutcome(false, reason, files::WriteFault::System,
+                                   files::checked_system_error(error, reason));
+    };
     QTest::newRow("the system's words for its number")
-        << ENOSPC << qt_error_string(ENOSPC) << QStringLiteral("空き容量がありません");
+        << said(ENOSPC, qt_error_string(ENOSPC)) << QStringLiteral("空き容量がありません");
     QTest::newRow("no words given: the number alone")
-        << EACCES << QString() << QStringLiteral("権限がありません");
+        << said(EACCES, QString()) << QStringLiteral("権限がありません");
     QTest::newRow("Qt's own words: a stale number is not the cause")
-        << ENOSPC << QStringLiteral("Could not create the temporary file")
+        << said(ENOSPC, QStringLiteral("Could not create the temporary file"))
         << QStringLiteral("システムのエラー (Could not create the temporary file)");
-    QTest::newRow("no number") << 0 << QStringLiteral("Odd")
+    QTest::newRow("no number") << said(0, QStringLiteral("Odd"))
                                << QStringLiteral("システムのエラー (Odd)");
+    using std::chrono::milliseconds;
+    files::WriteOutcome kept(false, {}, files::WriteFault::Locked, 0);
+    kept.holder = {4242, {}, milliseconds(5230), milliseconds(5260), 1};
+    QTest::newRow("a store's lock kept by one process")
+        << kept
+        << QStringLiteral("ほかの rw7300-speedtable (プロセス 4242) が 5.2 秒間変更したまま"
+                          "終わりません。しばらくしてからやり直してください");
+    kept.holder = {4243, {}, milliseconds(40), milliseconds(30010), 312};
+    QTest::newRow("a store's lock passed on until the wait ran out")
+        << kept
+        << QStringLiteral("ほかの rw7300-speedtable が次々に変更していて (312 回交代)、30.0 秒"
+                          "待っても順番が来ません。しばらくしてからやり直してください");
 }
 
 // A write that the system refused says why in Japanese when the table knows
-// the number, and only when the reason given really is that number's.
+// the number, and only when the reason given really is that number's; a
+// lock not had says who kept it, and how.
 void tst_LinkText::fileReasons()
 {
-    QFETCH(int, error);
-    QFETCH(QString, reason);
+    QFETCH(files::WriteOutcome, outcome);
     QFETCH(QString, expected);
-    files::WriteOutcome outcome;
-    outcome.fault = files::WriteFault::System;
-    outcome.error = reason;
-    outcome.system_error = files::checked_system_error(error, reason);
     QCOMPARE(app::write_failure_text(outcome), expected);
 }
 

@@ -3,13 +3,11 @@
 
 #include "ports.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <cerrno>
 
-#ifndef Q_OS_WIN
 #include <unistd.h>
-#endif
 
 namespace rwlink {
 
@@ -17,13 +15,8 @@ int device_access(const QString &path)
 {
     if (path.isEmpty())
         return ENOENT;
-#ifdef Q_OS_WIN
-    // A COM port is no file to ask; only opening it would tell.
-    return 0;
-#else
     // The real user's rights, as open() will check them.
     return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0 ? 0 : errno;
-#endif
 }
 
 } // namespace rwlink
