@@ -102,10 +102,10 @@ void tst_RecordText::difference_data()
     QTest::newRow("all the same") << 2 << 103 << 0
                                   << QStringLiteral("送る 103 個の値はすべて、コントローラーが保持"
                                                     "しているはずの値 (送信記録) と同じです。");
-    QTest::newRow("one differs") << 1 << 1 << 1
-                                 << QStringLiteral(
-                                        "送る 1 個の値のうち 1 個が、コントローラーが保持"
-                                        "しているはずの値 (送信記録) と異なります。");
+    QTest::newRow("seven of 103 differ")
+        << 1 << 103 << 7
+        << QStringLiteral("送る 103 個の値のうち 7 個が、コントローラーが保持"
+                          "しているはずの値 (送信記録) と異なります。");
 }
 
 void tst_RecordText::difference()
