@@ -148,6 +148,31 @@ WriteOutcome write_atomically(const QString &path, const QByteArray &bytes, Targ
     return write_in_place(path, bytes);
 }
 
+FileEnd read_end(const QString &path, qint64 count)
+{
+    FileEnd end;
+    // Looked at before it is opened: opening a serial device can move its
+    // lines, opening a FIFO can wait.
+    const PathKind kind = kind_of(path);
+    switch (kind.kind) {
+    case PathKind::Missing:
+        return end;
+    case PathKind::Regular:
+        return read_regular_end(path, count);
+    case PathKind::Unknown:
+        end.failure = system_failure(kind.system_error);
+        return end;
+    case PathKind::Directory:
+        end.failure = refused(WriteFault::Directory);
+        return end;
+    case PathKind::Link:
+    case PathKind::Other:
+        break;
+    }
+    end.failure = refused(WriteFault::NotRegular);
+    return end;
+}
+
 ReadOutcome read_regular_file(const QString &path, qint64 max_bytes)
 {
     ReadOutcome read;

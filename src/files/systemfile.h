@@ -42,6 +42,9 @@ struct FileEnd {
     WriteOutcome failure{true, {}, WriteFault::None, 0};
 };
 FileEnd read_end(const QString &path, qint64 count);
+// read_end's system side, for a path already seen to be a regular file:
+// refuses one replaced by something else since.
+FileEnd read_regular_end(const QString &path, qint64 count);
 
 // Appends to the regular file at path, made when missing, never through a
 // link (WriteFault::Link): bytes_for is given the file's size and its last

@@ -118,23 +118,13 @@ WriteOutcome write_in_place(const QString &path, const QByteArray &bytes)
     return outcome;
 }
 
-FileEnd read_end(const QString &path, qint64 count)
+FileEnd read_regular_end(const QString &path, qint64 count)
 {
     FileEnd end;
     auto fail = [&end](const WriteOutcome &why) {
         end.failure = why;
         return end;
     };
-    // Looked at before it is opened: opening a serial device can move its
-    // lines, opening a FIFO can wait.
-    const PathKind kind = kind_of(path);
-    if (kind.kind == PathKind::Missing)
-        return end;
-    if (kind.kind == PathKind::Unknown)
-        return fail(system_failure(kind.system_error));
-    if (kind.kind != PathKind::Regular)
-        return fail(refused(kind.kind == PathKind::Directory ? WriteFault::Directory
-                                                             : WriteFault::NotRegular));
     const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? end : fail(system_failure(errno));

@@ -146,20 +146,13 @@ WriteOutcome write_in_place(const QString &path, const QByteArray &bytes)
     return kDone;
 }
 
-FileEnd read_end(const QString &path, qint64 count)
+FileEnd read_regular_end(const QString &path, qint64 count)
 {
     FileEnd end;
     auto fail = [&end](const WriteOutcome &why) {
         end.failure = why;
         return end;
     };
-    // Looked at before it is opened: opening a serial device can move its lines.
-    const PathKind kind = kind_of(path);
-    if (kind.kind == PathKind::Missing)
-        return end;
-    if (kind.kind != PathKind::Regular)
-        return fail(refused(kind.kind == PathKind::Directory ? WriteFault::Directory
-                                                             : WriteFault::NotRegular));
     const Handle file(CreateFileW(wide(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
