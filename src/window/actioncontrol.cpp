@@ -30,6 +30,32 @@ rwlink::Clock &pacing_clock(rwlink::Clock *given, std::unique_ptr<rwlink::Clock>
     return *own;
 }
 
+// A question asked while an action runs: going on is the default and
+// Escape, so a stray Return never stops or mixes anything. Buttons of our
+// own: the standard Yes and No carry the style's icons, which here would
+// paint the destructive choice as the good one.
+struct WhileSending {
+    QMessageBox *box;
+    QPushButton *act;
+};
+WhileSending ask_while_sending(QWidget *parent, const QString &name, const QString &text,
+                               const QString &act, const QString &act_name, const QString &keep,
+                               const QString &keep_name)
+{
+    auto *box = new QMessageBox(QMessageBox::Question, QStringLiteral("送信中"), text,
+                                QMessageBox::NoButton, parent);
+    box->setObjectName(name);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *acting = box->addButton(act, QMessageBox::DestructiveRole);
+    acting->setObjectName(act_name);
+    QPushButton *keeping = box->addButton(keep, QMessageBox::RejectRole);
+    if (!keep_name.isEmpty())
+        keeping->setObjectName(keep_name);
+    box->setDefaultButton(keeping);
+    box->setEscapeButton(keeping);
+    return {box, acting};
+}
+
 } // namespace
 
 ActionControl::ActionControl(ActionWindow window, rwlink::Clock *clock, QObject *parent)
@@ -383,20 +409,15 @@ void ActionControl::ask_before_recalculating(std::function<void()> go)
     }
     if (m_window.window->findChild<QMessageBox *>(QStringLiteral("recalculateConfirmation")))
         return; // asked already
-    auto *question = new QMessageBox(
-        QMessageBox::Question, QStringLiteral("送信中"),
+    const WhileSending asked = ask_while_sending(
+        m_window.window, QStringLiteral("recalculateConfirmation"),
         QStringLiteral("コントローラーへ送信しています。いま計算し直すと、まだ送っていない値は"
                        "新しい計算で送られ、コントローラーには二つの計算の値が混じって残ります。"
                        "\n\n送信が終わってから適用してください。"),
-        QMessageBox::NoButton, m_window.window);
-    question->setObjectName(QStringLiteral("recalculateConfirmation"));
-    question->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton *anyway =
-        question->addButton(QStringLiteral("このまま適用"), QMessageBox::DestructiveRole);
-    anyway->setObjectName(QStringLiteral("applyAnyway"));
-    QPushButton *keep = question->addButton(QStringLiteral("やめる"), QMessageBox::RejectRole);
-    question->setDefaultButton(keep);
-    question->setEscapeButton(keep);
+        QStringLiteral("このまま適用"), QStringLiteral("applyAnyway"), QStringLiteral("やめる"),
+        QString());
+    QMessageBox *question = asked.box;
+    QPushButton *anyway = asked.act;
     connect(question, &QMessageBox::finished, this, [question, anyway, go = std::move(go)] {
         if (question->clickedButton() == anyway)
             go();
@@ -414,23 +435,14 @@ bool ActionControl::keeps_window_open(const std::function<void(bool stop)> &answ
         return true;
     // Stopping halfway leaves the controller with part of a table and no
     // final "=SD": ask first.
-    auto *question = new QMessageBox(
-        QMessageBox::Question, QStringLiteral("送信中"),
+    const WhileSending asked = ask_while_sending(
+        m_window.window, QStringLiteral("closeConfirmation"),
         QStringLiteral("コントローラーへ送信しています。中止しますか？\n\n中止すると、"
                        "コントローラーには途中までの値が残ります。"),
-        QMessageBox::NoButton, m_window.window);
-    question->setObjectName(QStringLiteral("closeConfirmation"));
-    question->setAttribute(Qt::WA_DeleteOnClose);
-    // Buttons of our own: the standard Yes and No carry the style's icons,
-    // which here would paint stopping as the good choice.
-    QPushButton *stop =
-        question->addButton(QStringLiteral("中止して閉じる"), QMessageBox::DestructiveRole);
-    stop->setObjectName(QStringLiteral("stopAndClose"));
-    QPushButton *keep =
-        question->addButton(QStringLiteral("送信を続ける"), QMessageBox::RejectRole);
-    keep->setObjectName(QStringLiteral("keepSending"));
-    question->setDefaultButton(keep);
-    question->setEscapeButton(keep);
+        QStringLiteral("中止して閉じる"), QStringLiteral("stopAndClose"),
+        QStringLiteral("送信を続ける"), QStringLiteral("keepSending"));
+    QMessageBox *question = asked.box;
+    QPushButton *stop = asked.act;
     connect(question, &QMessageBox::finished, this, [this, question, stop, answered] {
         const bool stopping = question->clickedButton() == stop;
         m_close_confirmed = stopping;
